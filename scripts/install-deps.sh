@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-dejavu-core libopencore-amrnb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   flvmeta yamdi xvfb
+  clang libclang-rt-14-dev
 )
 
 missing=()
