@@ -1,0 +1,93 @@
+// avkit: the codec bridge. Audio decoding, resampling, picture scaling,
+// cropping and a byte FIFO, over FFmpeg. Flat C functions on opaque handles;
+// a null handle means none.
+#pragma once
+
+#include <stdint.h>
+
+#if defined(AVKIT_BUILD)
+#define AVKIT_API __attribute__((visibility("default")))
+#else
+#define AVKIT_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct AvkAudioDecoder AvkAudioDecoder;
+typedef struct AvkResampler AvkResampler;
+typedef struct AvkResizer AvkResizer;
+typedef struct AvkDataBuffer AvkDataBuffer;
+
+// Rectangle in pixels; right and bottom are exclusive.
+typedef struct AvkRect {
+    int32_t left, top, right, bottom;
+} AvkRect;
+
+// Image formats understood by the scaler.
+enum { AVK_IMAGE_ALPHA8 = 1, AVK_IMAGE_BGRA32 = 6 };
+
+// Nothing to set up with today's FFmpeg; kept so start-up has one place to call.
+AVKIT_API int avkit_init(void);
+
+// ---- codec identifiers (one numbering for decoders, encoders and profiles)
+// Returns the FFmpeg AVCodecID for an avkit codec identifier, 0 when unknown.
+AVKIT_API int AvkCodec_ToFFmpeg(int avkitId);
+// Returns the avkit identifier for an FFmpeg AVCodecID, -1 when none.
+AVKIT_API int AvkCodec_FromFFmpeg(int ffmpegId);
+// Name of the FFmpeg encoder to use for the identifier, or null when there is none.
+AVKIT_API const char* AvkCodec_EncoderName(int avkitId);
+
+// ---- audio decoder: 16-bit signed interleaved PCM out
+AVKIT_API AvkAudioDecoder* ADD_Create(void);
+// format: 65536 16-bit PCM, 65540 8-bit PCM (unsigned, as FLV stores it),
+// 69645 ADPCM SWF, 86017 MP3, 71680 Nellymoser, or any audio id of the table.
+AVKIT_API int ADD_Open(AvkAudioDecoder* h, int format);
+// Decodes one block. in == null flushes what the decoder still holds.
+// *outRate and *outChannels are in/out: on entry the rate and channel count
+// the container declares (PCM, ADPCM and Nellymoser do not carry them; 0 keeps
+// the previous ones), on return those of the PCM in *outData. *outData stays
+// owned by the decoder and valid until its next call. Returns nonzero on success.
+AVKIT_API int ADD_Decode(AvkAudioDecoder* h, const uint8_t* in, int inSize,
+                         const uint8_t** outData, int* outSize, int* outRate, int* outChannels);
+AVKIT_API int ADD_Close(AvkAudioDecoder* h);
+AVKIT_API void ADD_Delete(AvkAudioDecoder* h);
+
+// ---- resampler: 16-bit interleaved PCM to a fixed rate and channel count
+AVKIT_API AvkResampler* ARes_Create(int outRate, int outChannels);
+// Upper bound of the output bytes for inBytes of input (including held-back samples).
+AVKIT_API int ARes_GetOutBufferSize(AvkResampler* h, int inRate, int inChannels, int inBytes);
+// *inOutBytes: on entry the capacity of out, on return the bytes written.
+AVKIT_API int ARes_Convert(AvkResampler* h, const uint8_t* in, int inBytes, int inRate,
+                           int inChannels, uint8_t* out, int* inOutBytes);
+AVKIT_API void ARes_Free(AvkResampler* h);
+
+// ---- picture scaler. resizeMode: 0 fast bilinear, 1 bilinear, 2 bicubic, 3 nearest.
+AVKIT_API AvkResizer* VRes_CreateByResizeMode(int inWidth, int inHeight, int outWidth,
+                                              int outHeight, int imageFormat, int resizeMode);
+// in: inWidth x inHeight, out: outWidth x outHeight, rows packed. Nonzero on success.
+AVKIT_API int VRes_Resize(AvkResizer* h, const uint8_t* in, uint8_t* out);
+AVKIT_API void VRes_Free(AvkResizer* h);
+
+// Copies rect (clipped to the picture) of src into dst, rows packed at
+// (right - left) * bytesPerPixel. Nonzero when something was copied.
+AVKIT_API int VideoEncoder_Crop(uint8_t* dst, const AvkRect* rect, const uint8_t* src,
+                                int width, int height, int stride, int bytesPerPixel);
+// Turns a picture upside down in place.
+AVKIT_API void VideoEncoder_SwapImageRowOrderInPlace(uint8_t* picture, int stride, int rows);
+
+// ---- byte FIFO; the mutex form may be pushed and read from two threads.
+AVKIT_API AvkDataBuffer* DB2_Create(void);
+AVKIT_API AvkDataBuffer* DB2_CreateWithMutex(void);
+// Returns the bytes stored (0 when out of memory or nothing given).
+AVKIT_API int DB2_Push(AvkDataBuffer* h, const void* data, int bytes);
+// Returns the bytes read, at most bytes.
+AVKIT_API int DB2_Read(AvkDataBuffer* h, void* dst, int bytes);
+AVKIT_API int DB2_GetDataSize(AvkDataBuffer* h);
+AVKIT_API void DB2_Clear(AvkDataBuffer* h);
+AVKIT_API void DB2_Delete(AvkDataBuffer* h);
+
+#ifdef __cplusplus
+}
+#endif
