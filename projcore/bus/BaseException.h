@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The engine's exception: an eight-digit code and the text given when it was
+// raised. Thrown by value; the handler that received the command catches it and
+// tells the host by a notification.
+class CBaseException {
+public:
+    explicit CBaseException(int32_t code, const char* text = nullptr)
+        : code_(code), text_(text ? text : "") {}
+    virtual ~CBaseException() = default;
+
+    int32_t Code() const { return code_; }
+    const std::string& Text() const { return text_; }
+
+private:
+    int32_t code_;
+    std::string text_;
+};
+
+// Error codes raised inside the engine.
+namespace errcode {
+inline constexpr int32_t kInvalidProjectFormat = 1000;
+inline constexpr int32_t kSerialFLVSequenceManager = 10170013;
+inline constexpr int32_t kDeserialFLVSequenceManager = 10170014;
+inline constexpr int32_t kSerialImportedResources = 10580008;
+inline constexpr int32_t kDeserialImportedResources = 10580009;
+inline constexpr int32_t kSerialTrash = 10580010;
+inline constexpr int32_t kDeserialTrash = 10580011;
+inline constexpr int32_t kTrashResourceType = 10580012;
+inline constexpr int32_t kCreateMessageManager = 10580019;
+inline constexpr int32_t kSaveProject = 10580020;
+}  // namespace errcode

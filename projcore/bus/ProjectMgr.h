@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "bus/ListenerImpl.h"
+
+class CPravexProject;
+
+// The one project manager: owns the open project and carries out new, open,
+// close, save and save-as, asking the host for file names and whether to save
+// changes, and telling it what happened.
+class CProjectMgr : public CListenerImpl {
+public:
+    explicit CProjectMgr(CBaseListener* host);
+    ~CProjectMgr() override;
+
+    CPravexProject* Project() const { return project_.get(); }
+
+private:
+    enum class Unsaved { NoProject, Clean, Saved, Cancel };
+    // Asks the host about unsaved changes; true when the operation may go on.
+    bool ConfirmDiscardOrSave();
+    Unsaved AskUnsavedChanges();
+
+    void OnNew(void*, int32_t, intptr_t, intptr_t);
+    void OnClose(void*, int32_t, intptr_t p1, intptr_t);
+    void OnOpen(void*, int32_t, intptr_t, intptr_t);
+    void OnSave(void*, int32_t, intptr_t, intptr_t);
+    void OnSaveAs(void*, int32_t, intptr_t, intptr_t);
+    void OnGetProjectListener(void*, int32_t, intptr_t p1, intptr_t);
+    void OnGetPath(void*, int32_t, intptr_t p1, intptr_t p2);
+
+    void Save();
+    // Writes the project to target; the old file stays intact on failure.
+    // Throws CBaseException 10580020 when the file cannot be written.
+    void SaveProjectTo(const std::string& target);
+    // Asks the host for a path with request id; empty when cancelled.
+    std::string AskPath(int32_t id);
+    void DestroyProject();
+    void Tell(int32_t id, intptr_t p1 = 0, intptr_t p2 = 0);
+
+    CBaseListener* host_;  // not owned
+    std::unique_ptr<CPravexProject> project_;
+    std::string path_;
+};
