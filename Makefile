@@ -21,7 +21,7 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/tools/veltrano-demo tests/fixtures/demo
+	$(BUILD_DIR)/tools/veltrano-demo $(BUILD_DIR)/demo
 
 bench: build
 	bash bench/run-all.sh $(BUILD_DIR)
