@@ -30,6 +30,9 @@ inline constexpr int32_t kDeserialImportedResources = 10580009;
 inline constexpr int32_t kSerialTrash = 10580010;
 inline constexpr int32_t kDeserialTrash = 10580011;
 inline constexpr int32_t kTrashResourceType = 10580012;
+inline constexpr int32_t kSerialTrimOrCrop = 10580015;
+inline constexpr int32_t kDeserialTrim = 10580016;
+inline constexpr int32_t kCropElement = 10580017;
 inline constexpr int32_t kCreateMessageManager = 10580019;
 inline constexpr int32_t kSaveProject = 10580020;
 }  // namespace errcode

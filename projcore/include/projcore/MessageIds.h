@@ -49,4 +49,14 @@ inline constexpr int32_t kGetConversionManager = 210581106;
 // Player command the project sends when it closes: stop the preview.
 inline constexpr int32_t kPlayerStop = 210581505;
 
+// Notifications of a clip's trim (p1: uint32_t* of the new value, milliseconds).
+inline constexpr int32_t kNotifyTrimStart = 110020301;
+inline constexpr int32_t kNotifyTrimEnd = 110020302;
+inline constexpr int32_t kNotifyTrimDuration = 110020303;
+// Notifications of a clip's crop: the margins (p1: Rect*, p2 16), and the
+// crop frame's handle under the mouse (p2: 0 none, 1 left edge, 2 top-left,
+// 3 top, 4 top-right, 5 right, 6 bottom-left, 7 bottom, 8 bottom-right, 9 move).
+inline constexpr int32_t kNotifyCropMargins = 110020401;
+inline constexpr int32_t kNotifyCropHandle = 110020402;
+
 }  // namespace msg

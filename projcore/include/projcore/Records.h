@@ -10,6 +10,16 @@
 // the project path query) are this large; a longer path is refused, never cut.
 inline constexpr int kPathBufferSize = PATH_MAX;
 
+// A rectangle or a set of margins (left, top, right, bottom), in pixels;
+// right and bottom are exclusive.
+struct Rect {
+    int32_t left, top, right, bottom;
+    int32_t Width() const { return right - left; }
+    int32_t Height() const { return bottom - top; }
+    bool operator==(const Rect&) const = default;
+};
+static_assert(sizeof(Rect) == 16);
+
 // p1 of 110581401 while a project file loads (p2 = sizeof(LoadProgress)).
 struct LoadProgress {
     const char* path;   // the clip's file path (UTF-8); "" in the final message
