@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,26 +9,6 @@
 namespace {
 
 std::string Fixture(const char* name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
-
-// A 1x1 animated GIF whose frames have the given delays (hundredths of a
-// second) and show colour index 0, 1, 0, … of a red/blue palette.
-std::string WriteGif(const std::vector<int>& delays) {
-    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-                              0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF};  // palette: red, blue
-    for (size_t i = 0; i < delays.size(); ++i) {
-        const uint8_t d = static_cast<uint8_t>(delays[i]);
-        const uint8_t pixelCodes = i % 2 ? 0x4C : 0x44;  // LZW: clear, index 0 or 1, end
-        for (uint8_t b : {0x21, 0xF9, 0x04, 0x00, int{d}, 0x00, 0x00, 0x00, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x00,
-                          0x02, 0x02, int{pixelCodes}, 0x01, 0x00})
-            g.push_back(b);
-    }
-    g.push_back(0x3B);
-    const std::string path = ::testing::TempDir() + "/delays.gif";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(g.data(), 1, g.size(), f);
-    std::fclose(f);
-    return path;
-}
 
 TEST(PictureFile, StillPicturesReportTypeSizeAndOneFrame) {
     struct Case {
@@ -61,7 +40,7 @@ TEST(PictureFile, StillPicturesReportTypeSizeAndOneFrame) {
 }
 
 TEST(PictureFile, AnimatedGifKeepsEveryStoredDelay) {
-    AvkPictureFile* p = APF_Open(WriteGif({0, 5, 5}).c_str());
+    AvkPictureFile* p = APF_Open(Fixture("anim_1x1_delays_0_5_5.gif").c_str());
     ASSERT_NE(p, nullptr);
     EXPECT_STREQ(APF_TypeName(p), "GIF");
     ASSERT_EQ(APF_FrameCount(p), 3);
