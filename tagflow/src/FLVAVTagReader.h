@@ -1,0 +1,91 @@
+// Random-access tag reader: Open runs the whole file once through a stream
+// parser and keeps a compact index of every tag; afterwards duration,
+// key-frame and seek questions are answered from the index and tags are read
+// one by one from the file.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FLVStreamParser.h"
+#include "tagflow/tagflow.h"
+#include "tagio/tagio.h"
+
+// One tag of the file, 20 bytes. The file offset is split so that files of
+// 4 GiB and more index right without widening the entry.
+struct TagIndexEntry {
+    uint8_t type;
+    uint8_t keyFrame;       // video: FrameType (1 = key frame); 0 otherwise
+    uint16_t offsetHigh;    // bits 32..47 of the file offset
+    uint32_t timestamp;     // ms, as the parser delivered it
+    uint32_t offsetLow;     // 0 (with offsetHigh 0) for the synthetic leading audio entry
+    uint32_t size;          // dataSize + 15; 0 for the synthetic entry
+    uint32_t duration;      // ms until the next tag of the same type
+
+    int64_t Offset() const { return int64_t(offsetHigh) << 32 | offsetLow; }
+};
+static_assert(sizeof(TagIndexEntry) == 20, "the index costs 20 bytes per tag");
+
+class CFLVAVTagReader {
+public:
+    CFLVAVTagReader();
+    virtual ~CFLVAVTagReader();
+    CFLVAVTagReader(const CFLVAVTagReader&) = delete;
+    CFLVAVTagReader& operator=(const CFLVAVTagReader&) = delete;
+
+    int Open(const char* path);
+    int IsOpened() const { return m_opened; }
+    int Close();
+    int Assign(const CFLVAVTagReader& source);   // this is the target
+
+    int GetFLVInfo(FLVInfo* info) const;
+    int GetFLVInfoEx(FLVInfo* info) const;
+    int GetMinIntervaledFrameTime(int32_t* ms) const;
+    void GetDuration(uint32_t* audioEnd, uint32_t* videoEnd) const;
+    // type 9: key frames, 8: audio. entry may be null.
+    int GetNextTimeStamp(int type, uint32_t t, uint32_t* ts, int32_t* entry) const;
+    int GetPreTimeStamp(int type, uint32_t t, uint32_t* ts, int32_t* entry) const;
+    int SeekEx(int type, uint32_t t, uint32_t* ts);
+    int SeekWithPos(int32_t entry);
+    int SeekToBegin();
+    int ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* duration);
+    int SetAutoReleaseMemory(int flag) { return m_autoRelease = flag; }
+    bool IsWorkTag(const FLVTag* tag) const { return tag == &m_work; }
+    int64_t GetOccupyMemory() const;
+
+    // For tests: the entry count.
+    size_t EntryCount() const { return m_index.size(); }
+
+private:
+    static int32_t OnInfo(void* user, const FLVInfo* info, int32_t* video, int32_t* audio);
+    static int32_t OnTag(void* user, FLVTag* tag);
+    void AddEntry(const FLVTag& tag);
+    bool ParseWholeFile();
+    int PositionAt(size_t entry);   // 0 or 4
+    void FinishStatistics();
+    void Reset();
+    bool Matches(const TagIndexEntry& e, int type) const;
+
+    int m_opened = 0;
+    TagioFileReadAble* m_file = nullptr;
+    std::string m_path;
+    CFLVStreamParser m_parser;
+    std::vector<TagIndexEntry> m_index;
+    size_t m_current = 0;
+    FLVTag m_work{};                 // handed out while auto-release is on
+    std::vector<uint8_t> m_readBuffer;
+    FLVInfo m_info{};                // as the parser delivered it
+    FLVInfo m_infoEx{};              // built from the whole index
+    // statistics while indexing
+    bool m_firstAudio = true, m_firstVideo = true;
+    uint64_t m_audioBytes = 0, m_videoBytes = 0;
+    uint32_t m_highestTimestamp = 0;
+    int64_t m_videoTagsWithData = 0;
+    uint32_t m_prevVideoTime = 0, m_prevAudioTime = 0;
+    size_t m_prevVideoEntry = 0, m_prevAudioEntry = 0;
+    int32_t m_minVideoInterval = 0;   // 0: no positive interval seen
+    int64_t m_lastAudioEntry = -1, m_lastVideoEntry = -1;
+    int m_autoRelease = 1;
+};
