@@ -12,7 +12,7 @@ template <class T>
 class CWorkBuffer {
 public:
     // Makes room for exactly count elements; false when memory is short.
-    // The contents are unspecified afterwards.
+    // Nothing is promised about the contents afterwards.
     bool Resize(std::size_t count) {
         if (count == m_count && m_data) return true;
         m_data.reset();
