@@ -1,1 +1,344 @@
+// The indexed tag reader: stream facts against ffprobe, the index queries,
+// seeking and reading tag by tag.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+
+#include "FLVAVTagReader.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct ReaderDeleter {
+    void operator()(CFLVAVTagReader* r) const { FLVAVTagReader_Delete(r); }
+};
+using Reader = std::unique_ptr<CFLVAVTagReader, ReaderDeleter>;
+
+Reader OpenFixture(const std::string& name) {
+    Reader r(FLVAVTagReader_Create());
+    EXPECT_EQ(FLVAVTagReader_Open(r.get(), Fixture(name).c_str()), 1) << name;
+    return r;
+}
+
+// Expected values from ffprobe on the same files: codec and stream facts,
+// r_frame_rate, and the end of each stream (last packet's time plus its
+// length; the ADPCM end from the decoded sample count, 69632 / 22050).
+struct InfoCase {
+    const char* file;
+    int videoCodec, width, height;
+    double fps, fpsTolerance;
+    int audioFormat, sampleRate, channels, bits;
+    uint32_t audioEnd, videoEnd;   // ms; 0: not compared
+};
+
+const InfoCase kInfoCases[] = {
+    {"flv1_mp3_320x240.flv", 2, 320, 240, 25, 0.01, 2, 22050, 2, 16, 3056, 3050},
+    {"flv1_mp3_640x360.flv", 2, 640, 360, 25, 0.01, 2, 22050, 2, 16, 2063, 2050},
+    {"flv1_adpcm_160x120.flv", 2, 160, 120, 25, 0.01, 1, 22050, 1, 16, 3158, 3000},
+    {"flv1_nelly_160x120.flv", 2, 160, 120, 25, 0.01, 6, 22050, 1, 16, 3014, 3006},
+    {"flv1_nelly8k_160x120.flv", 2, 160, 120, 15, 0.01, 5, 8000, 1, 16, 2016, 2015},
+    {"flv1_pcm16_160x120.flv", 2, 160, 120, 25, 0.01, 3, 11025, 1, 16, 1999, 2000},
+    {"flv1_video_only_160x120.flv", 2, 160, 120, 15, 0.01, -1, 0, 0, 0, 0, 2999},
+    {"mp3_audio_only.flv", -1, 0, 0, 0, 0, 2, 44100, 1, 16, 3030, 0},
+    // H.264: the tag carries no picture size; its first decode times bunch up.
+    {"h264_aac_160x120.flv", 7, 0, 0, 25, 1.5, 10, 44100, 2, 16, 0, 0},
+};
+
+TEST(TagReader, StreamFactsAgreeWithFfprobe) {
+    for (const InfoCase& c : kInfoCases) {
+        SCOPED_TRACE(c.file);
+        Reader r = OpenFixture(c.file);
+        FLVInfo info{}, ex{};
+        ASSERT_EQ(FLVAVTagReader_GetFLVInfo(r.get(), &info), 1);
+        ASSERT_EQ(FLVAVTagReader_GetFLVInfoEx(r.get(), &ex), 1);
+        for (const FLVInfo* i : {&info, &ex}) {
+            EXPECT_EQ(i->version, 1);
+            EXPECT_EQ(i->videoCodec, c.videoCodec);
+            EXPECT_EQ(i->width, c.width);
+            EXPECT_EQ(i->height, c.height);
+            EXPECT_EQ(i->audioFormat, c.audioFormat);
+            EXPECT_EQ(i->sampleRate, c.sampleRate);
+            EXPECT_EQ(i->channels, c.channels);
+            EXPECT_EQ(i->bitsPerSample, c.bits);
+        }
+        EXPECT_NEAR(info.frameRate, c.fps, c.fpsTolerance);
+        // The extended rate spreads the frames over the whole file's length.
+        EXPECT_NEAR(ex.frameRate, c.fps, c.fps * 0.06);
+        EXPECT_GT(ex.duration, 1.9);
+        EXPECT_EQ(ex.videoDataRate > 0, c.videoCodec != -1);
+        EXPECT_EQ(ex.audioDataRate > 0, c.audioFormat != -1);
+        uint32_t audioEnd = 1, videoEnd = 1;
+        FLVAVTagReader_GetDuration(r.get(), &audioEnd, &videoEnd);
+        if (c.audioEnd) {
+            EXPECT_NEAR(audioEnd, c.audioEnd, 4);
+        }
+        if (c.videoEnd) {
+            EXPECT_NEAR(videoEnd, c.videoEnd, 3);
+        }
+        if (c.audioFormat == -1) {
+            EXPECT_EQ(audioEnd, 0u);
+        }
+        if (c.videoCodec == -1) {
+            EXPECT_EQ(videoEnd, 0u);
+        }
+    }
+}
+
+// Key frames of flv1_mp3_160x120.flv: one a second (ffprobe: pts 0.050, 1.050, 2.050).
+TEST(TagReader, KeyFrameQueries) {
+    Reader r = OpenFixture("flv1_mp3_160x120.flv");
+    struct Case { uint32_t t; int nextOk; uint32_t next; int preOk; uint32_t pre; } cases[] = {
+        {0, 1, 50, 0, 0},            // nothing at or before 0
+        {50, 1, 50, 1, 50},
+        {51, 1, 1050, 1, 50},
+        {1500, 1, 2050, 1, 1050},
+        {2050, 1, 2050, 1, 2050},
+        {2100, 0, 0, 1, 2050},
+        {3040, 0, 0, 0, 0},          // past the last tag: GetPre finds nothing either
+    };
+    for (const auto& c : cases) {
+        uint32_t ts = 7;
+        int32_t entry = 7;
+        EXPECT_EQ(FLVAVTagReader_GetNextKeyFrameTimeStampEx(r.get(), c.t, &ts, &entry), c.nextOk) << c.t;
+        if (c.nextOk) {
+            EXPECT_NEAR(ts, c.next, 1) << c.t;
+        } else {
+            EXPECT_EQ(entry, -1);
+        }
+        EXPECT_EQ(FLVAVTagReader_GetPreKeyFrameTimeStampEx(r.get(), c.t, &ts, &entry), c.preOk) << c.t;
+        if (c.preOk) {
+            EXPECT_NEAR(ts, c.pre, 1) << c.t;
+            ASSERT_EQ(FLVAVTagReader_SeekWithPos(r.get(), entry), 0);
+            FLVTag* tag = nullptr;
+            ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr), 0);
+            EXPECT_EQ(tag->type, 9u);
+            EXPECT_EQ(tag->codecField1, 1u) << "the entry is a key frame";
+        }
+    }
+    uint32_t ts = 0;
+    int32_t entry = -1;
+    ASSERT_EQ(FLVAVTagReader_GetNextAudioFrameTimeStamp(r.get(), 1000, &ts, &entry), 1);
+    EXPECT_GE(ts, 1000u);
+    EXPECT_LT(ts, 1030u);
+    ASSERT_EQ(FLVAVTagReader_GetPreAudioFrameTimeStamp(r.get(), 1000, &ts, &entry), 1);
+    EXPECT_LE(ts, 1000u);
+    EXPECT_GT(ts, 970u);
+    int32_t interval = 0;
+    ASSERT_EQ(FLVAVTagReader_GetMinIntervaledFrameTime(r.get(), &interval), 1);
+    EXPECT_EQ(interval, 40);
+}
+
+TEST(TagReader, SeekResults) {
+    Reader r = OpenFixture("flv1_mp3_160x120.flv");
+    uint32_t ts = 0;
+    EXPECT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, 1500, &ts), 0);
+    EXPECT_NEAR(ts, 1050, 1);
+    FLVTag* tag = nullptr;
+    uint32_t duration = 0;
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, &duration), 0);
+    EXPECT_EQ(tag->timestamp, ts);
+    EXPECT_EQ(tag->codecField1, 1u);
+    EXPECT_EQ(duration, 40u);
+    // Audio: the entry right after the time, or the last audio before it.
+    EXPECT_EQ(FLVAVTagReader_SeekEx(r.get(), 8, 1500, &ts), 0);
+    EXPECT_NEAR(ts, 1500, 27);
+    EXPECT_EQ(FLVAVTagReader_Seek(r.get(), 9, 10000), 6) << "after the last tag";
+    EXPECT_EQ(FLVAVTagReader_Seek(r.get(), 18, 100), 7) << "type 18 matches nothing";
+    EXPECT_EQ(FLVAVTagReader_Seek(r.get(), 9, 10), 7) << "no key frame at or before, none right after";
+    EXPECT_EQ(FLVAVTagReader_SeekWithPos(r.get(), 100000), 6);
+    EXPECT_EQ(FLVAVTagReader_SeekWithPos(r.get(), -1), 6);
+    EXPECT_EQ(FLVAVTagReader_SeekToBegin(r.get()), 0);
+
+    Reader closed(FLVAVTagReader_Create());
+    EXPECT_EQ(FLVAVTagReader_Seek(closed.get(), 9, 0), 3);
+    EXPECT_EQ(FLVAVTagReader_ReadTag(closed.get(), 1, 0, &tag, &duration), 3);
+    EXPECT_EQ(FLVAVTagReader_SeekToBegin(closed.get()), 4);
+    FLVInfo info;
+    EXPECT_EQ(FLVAVTagReader_GetFLVInfo(closed.get(), &info), 0);
+    EXPECT_EQ(FLVAVTagReader_Close(closed.get()), 0);
+}
+
+TEST(TagReader, KeyFrameRightAfterTheTimeWinsOverAnEarlierOne) {
+    FlvBuilder b;
+    b.Pcm(0, 90).H263(0, true).H263(40, false).H263(80, true).Pcm(90, 40).H263(120, false);
+    TempFile f(b.bytes);
+    Reader r(FLVAVTagReader_Create());
+    ASSERT_EQ(FLVAVTagReader_Open(r.get(), f.path.c_str()), 1);
+    uint32_t ts = 0;
+    EXPECT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, 60, &ts), 0);
+    EXPECT_EQ(ts, 80u) << "the entry after 60 is the key frame at 80";
+    EXPECT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, 85, &ts), 0);
+    EXPECT_EQ(ts, 80u);
+    EXPECT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, 30, &ts), 0);
+    EXPECT_EQ(ts, 0u);
+}
+
+TEST(TagReader, ReadsEveryTagFromTheIndexAsTheParserDeliversIt) {
+    const auto file = ReadFixture("flv1_mp3_160x120.flv");
+    ParserRun parsed;
+    parsed.Run(file, 0, true);
+    Reader r = OpenFixture("flv1_mp3_160x120.flv");
+    FLVTag* tag = nullptr;
+    uint32_t duration = 0;
+    size_t i = 0;
+    int result;
+    while ((result = FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, &duration)) == 0) {
+        ASSERT_LT(i, parsed.tags.size());
+        const SeenTag& p = parsed.tags[i++];
+        EXPECT_EQ((SeenTag{tag->type, tag->timestamp, tag->dataSize, tag->filePosition}), p);
+        ASSERT_NE(tag->data, nullptr);
+        // The data are the file's bytes of that tag.
+        EXPECT_EQ(std::memcmp(tag->data, file.data() + tag->filePosition + 11, tag->dataSize), 0);
+    }
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(i, parsed.tags.size());
+    EXPECT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, &duration), 1) << "stays at the end";
+
+    // Filter 9: audio and script tags are skipped; each video tag has its own duration.
+    FLVAVTagReader_SeekToBegin(r.get());
+    std::vector<uint32_t> times, durations;
+    while (FLVAVTagReader_ReadTag(r.get(), 0, 9, &tag, &duration) == 0) {
+        EXPECT_EQ(tag->type, 9u);
+        EXPECT_EQ(tag->data, nullptr) << "load off";
+        times.push_back(tag->timestamp);
+        durations.push_back(duration);
+    }
+    ASSERT_EQ(times.size(), 75u);
+    for (size_t k = 0; k + 1 < times.size(); ++k) EXPECT_EQ(durations[k], times[k + 1] - times[k]);
+    EXPECT_EQ(durations.back(), uint32_t(1000 / 24.422)) << "the last from the frame rate";
+}
+
+TEST(TagReader, LeadingVideoGetsASyntheticAudioEntry) {
+    Reader r = OpenFixture("flv1_pcm16_160x120.flv");
+    FLVTag* tag = nullptr;
+    uint32_t duration = 0;
+    ASSERT_EQ(FLVAVTagReader_SeekWithPos(r.get(), 1), 0);
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, &duration), 0);
+    EXPECT_EQ(tag->type, 8u);
+    EXPECT_EQ(tag->data, nullptr);
+    EXPECT_EQ(tag->dataSize, 0u);
+    EXPECT_EQ(tag->filePosition, 0);
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, &duration), 0);
+    EXPECT_EQ(tag->type, 9u) << "the file's first tag follows";
+    EXPECT_EQ(tag->filePosition, 321);
+    uint32_t ts = 9;
+    int32_t entry = -1;
+    ASSERT_EQ(FLVAVTagReader_GetNextAudioFrameTimeStamp(r.get(), 0, &ts, &entry), 1);
+    EXPECT_EQ(entry, 1) << "the synthetic entry is the first audio";
+    EXPECT_EQ(ts, 0u);
+}
+
+TEST(TagReader, StreamsWithoutVideoOrWithOneFrameHaveSaneRates) {
+    Reader audioOnly = OpenFixture("mp3_audio_only.flv");
+    FLVInfo ex{};
+    FLVAVTagReader_GetFLVInfoEx(audioOnly.get(), &ex);
+    EXPECT_EQ(ex.frameRate, 0.0);
+    int32_t interval = -1;
+    EXPECT_EQ(FLVAVTagReader_GetMinIntervaledFrameTime(audioOnly.get(), &interval), 1);
+    EXPECT_EQ(interval, 0);
+
+    FlvBuilder b;
+    b.Pcm(0, 500).H263(0, true).Pcm(500, 500);
+    TempFile f(b.bytes);
+    Reader one(FLVAVTagReader_Create());
+    ASSERT_EQ(FLVAVTagReader_Open(one.get(), f.path.c_str()), 1);
+    FLVAVTagReader_GetFLVInfoEx(one.get(), &ex);
+    EXPECT_EQ(ex.frameRate, 0.0) << "one frame: no rate, never negative or infinite";
+    uint32_t audioEnd = 0, videoEnd = 0;
+    FLVAVTagReader_GetDuration(one.get(), &audioEnd, &videoEnd);
+    EXPECT_EQ(audioEnd, 1000u) << "500 ms of samples after 500";
+    EXPECT_EQ(videoEnd, 40u) << "the lone frame lasts one default frame";
+}
+
+TEST(TagReader, AutoReleaseOffHandsOverEveryTagAndLeaksNoSkippedOne) {
+    Reader r = OpenFixture("flv1_mp3_160x120.flv");
+    EXPECT_EQ(FLVAVTagReader_SetAutoReleaseMemory(r.get(), 0), 0);
+    std::vector<FLVTag*> owned;
+    FLVTag* tag = nullptr;
+    while (FLVAVTagReader_ReadTag(r.get(), 1, 9, &tag, nullptr) == 0) owned.push_back(tag);
+    ASSERT_EQ(owned.size(), 75u);
+    EXPECT_NE(owned[0], owned[1]) << "each call hands out its own record";
+    EXPECT_EQ(owned[0]->codecField1, 1u);
+    for (FLVTag* t : owned) FLVAVTagReader_ReleaseMemory(r.get(), t);
+    FLVAVTagReader_ReleaseMemory(r.get(), nullptr);
+    // A leak of the skipped records shows under the leak checker of the sanitizer build.
+
+    FLVAVTagReader_SetAutoReleaseMemory(r.get(), 1);
+    FLVAVTagReader_SeekToBegin(r.get());
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr), 0);
+    FLVAVTagReader_ReleaseMemory(r.get(), tag);   // the reader's own record: ignored
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr), 0);
+}
+
+TEST(TagReader, AssignCopiesIndexAndPositionButNotTheReadState) {
+    Reader a = OpenFixture("flv1_mp3_160x120.flv");
+    FLVAVTagReader_SeekWithPos(a.get(), 50);
+    Reader b(FLVAVTagReader_Create());
+    EXPECT_EQ(FLVAVTagReader_Assign(a.get(), b.get()), 1);
+    FLVTag* ta = nullptr;
+    FLVTag* tb = nullptr;
+    ASSERT_EQ(FLVAVTagReader_ReadTag(b.get(), 1, 0, &tb, nullptr), 0);
+    ASSERT_EQ(FLVAVTagReader_ReadTag(a.get(), 1, 0, &ta, nullptr), 0);
+    EXPECT_EQ(ta->filePosition, tb->filePosition);
+    EXPECT_NE(ta, tb);
+    FLVAVTagReader_Close(a.get());
+    ASSERT_EQ(FLVAVTagReader_ReadTag(b.get(), 1, 0, &tb, nullptr), 0) << "the copy has its own file";
+    EXPECT_EQ(FLVAVTagReader_Assign(b.get(), b.get()), 1);
+    Reader closed(FLVAVTagReader_Create());
+    EXPECT_EQ(FLVAVTagReader_Assign(closed.get(), b.get()), 0);
+}
+
+TEST(TagReader, OccupiedMemoryIsTheReservedIndexAndTheReadBuffer) {
+    Reader r = OpenFixture("flv1_mp3_160x120.flv");
+    const int64_t bytes = FLVAVTagReader_GetOccupyMemory(r.get());
+    EXPECT_GE(bytes, 32768 * 20);
+    EXPECT_LT(bytes, 32768 * 20 + 1024) << "the read buffer holds only the last audio tag so far";
+    FLVAVTagReader_Close(r.get());
+    EXPECT_EQ(FLVAVTagReader_GetOccupyMemory(r.get()), 0);
+}
+
+// Tags beyond 4 GiB: a sparse file of large script tags (never loaded, so
+// skipped with seeks), then real audio and video.
+TEST(TagReader, IndexesAndReadsTagsBeyondFourGibibytes) {
+    char path[] = "/tmp/tagflow-big-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    FlvBuilder head;
+    ASSERT_EQ(pwrite(fd, head.bytes.data(), head.bytes.size(), 0), ssize_t(head.bytes.size()));
+    int64_t pos = int64_t(head.bytes.size());
+    const uint32_t big = 0xFFFFF0;
+    for (int i = 0; i < 260; ++i) {   // 260 x 16 MiB > 4 GiB
+        const uint8_t h[11] = {18, uint8_t(big >> 16), uint8_t(big >> 8), uint8_t(big), 0, 0, 0, 0, 0, 0, 0};
+        ASSERT_EQ(pwrite(fd, h, 11, pos), 11);
+        const uint32_t prev = big + 11;
+        const uint8_t p[4] = {uint8_t(prev >> 24), uint8_t(prev >> 16), uint8_t(prev >> 8), uint8_t(prev)};
+        ASSERT_EQ(pwrite(fd, p, 4, pos + 11 + big), 4);
+        pos += 15 + big;
+    }
+    ASSERT_GT(pos, int64_t(1) << 32);
+    FlvBuilder tail;
+    tail.Pcm(0, 100).H263(0, true).H263(40, false).Pcm(100, 100);
+    const size_t tailBytes = tail.bytes.size() - 13;
+    ASSERT_EQ(pwrite(fd, tail.bytes.data() + 13, tailBytes, pos), ssize_t(tailBytes));
+    close(fd);
+
+    Reader r(FLVAVTagReader_Create());
+    ASSERT_EQ(FLVAVTagReader_Open(r.get(), path), 1);
+    uint32_t ts = 1;
+    ASSERT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, 0, &ts), 0);
+    EXPECT_EQ(ts, 0u);
+    FLVTag* tag = nullptr;
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr), 0);
+    EXPECT_EQ(tag->type, 9u);
+    EXPECT_GT(tag->filePosition, int64_t(1) << 32);
+    EXPECT_EQ(tag->codecField3, 160u) << "the right bytes were read back";
+    ASSERT_EQ(FLVAVTagReader_ReadTag(r.get(), 1, 8, &tag, nullptr), 0);
+    EXPECT_EQ(tag->timestamp, 100u);
+    EXPECT_EQ(tag->filePosition, pos + int64_t(tailBytes) - (11 + 4411 + 4));
+    r.reset();
+    unlink(path);
+}
+
+}  // namespace
