@@ -35,4 +35,5 @@ inline constexpr int32_t kDeserialTrim = 10580016;
 inline constexpr int32_t kCropElement = 10580017;
 inline constexpr int32_t kCreateMessageManager = 10580019;
 inline constexpr int32_t kSaveProject = 10580020;
+inline constexpr int32_t kExamineMedia = 10580022;
 }  // namespace errcode

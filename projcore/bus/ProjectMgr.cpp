@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bus/BaseException.h"
+#include "bus/MediaExamination.h"
 #include "model/PravexProject.h"
 #include "model/XMLSerialStream.h"
 #include "projcore/MessageIds.h"
@@ -17,6 +18,7 @@ CProjectMgr::CProjectMgr(CBaseListener* host) : host_(host) {
     Register(this, msg::kProjectSaveAs, &CProjectMgr::OnSaveAs);
     Register(this, msg::kProjectGetListener, &CProjectMgr::OnGetProjectListener);
     Register(this, msg::kProjectGetPath, &CProjectMgr::OnGetPath);
+    Register(this, msg::kProjectExamineMedia, &CProjectMgr::OnExamineMedia);
 }
 
 CProjectMgr::~CProjectMgr() { project_.reset(); }
@@ -179,4 +181,19 @@ void CProjectMgr::OnGetPath(void*, int32_t, intptr_t p1, intptr_t p2) {
         return;
     }
     std::memcpy(buffer, path_.c_str(), path_.size() + 1);
+}
+
+void CProjectMgr::OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t) {
+    if (!p1) return;
+    auto& info = *reinterpret_cast<MediaFileInfo*>(p1);
+    const char* path = info.path;
+    // The shell learns of a failure by the outputs staying zero.
+    info = MediaFileInfo{};
+    info.path = path;
+    try {
+        ExamineMediaFile(flvCache_, info);
+    } catch (...) {
+        info = MediaFileInfo{};
+        info.path = path;
+    }
 }

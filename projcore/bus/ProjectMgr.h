@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bus/ListenerImpl.h"
+#include "render/FLVCache.h"
 
 class CPravexProject;
 
@@ -17,6 +18,8 @@ public:
     ~CProjectMgr() override;
 
     CPravexProject* Project() const { return project_.get(); }
+    // The engine-wide reader cache for media queries.
+    CFLVCache& FlvCache() { return flvCache_; }
 
 private:
     enum class Unsaved { NoProject, Clean, Saved, Cancel };
@@ -31,6 +34,7 @@ private:
     void OnSaveAs(void*, int32_t, intptr_t, intptr_t);
     void OnGetProjectListener(void*, int32_t, intptr_t p1, intptr_t);
     void OnGetPath(void*, int32_t, intptr_t p1, intptr_t p2);
+    void OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t);
 
     void Save();
     // Writes the project to target; the old file stays intact on failure.
@@ -42,6 +46,7 @@ private:
     void Tell(int32_t id, intptr_t p1 = 0, intptr_t p2 = 0);
 
     CBaseListener* host_;  // not owned
+    CFLVCache flvCache_;   // outlives the project, whose clips use it
     std::unique_ptr<CPravexProject> project_;
     std::string path_;
 };

@@ -17,7 +17,7 @@ inline constexpr int32_t kProjectSave = 210021004;
 inline constexpr int32_t kProjectSaveAs = 210021005;
 inline constexpr int32_t kProjectGetListener = 210021006;  // p1: CBaseListener** (null without a project)
 inline constexpr int32_t kProjectGetPath = 210021007;      // p1: char buffer, p2: its size
-inline constexpr int32_t kProjectExamineMedia = 210021008;
+inline constexpr int32_t kProjectExamineMedia = 210021008;  // p1: MediaFileInfo*
 
 // Questions the project manager asks the host; the host answers through p1.
 inline constexpr int32_t kAskSavePath = 210581401;     // p1: zeroed char[p2]; "" = cancelled

@@ -20,6 +20,33 @@ struct Rect {
 };
 static_assert(sizeof(Rect) == 16);
 
+// p1 of 210021008: a media file's facts. The caller sets path; the engine
+// fills the rest (the FLV part for FLV files, the image part for pictures)
+// and leaves every output zero when the file cannot be examined.
+struct MediaFileInfo {
+    const char* path;         // in: UTF-8
+    uint32_t duration;        // milliseconds
+    uint8_t isFlv;            // the name ends in "flv", any case
+    int32_t version;          // FLV version
+    int32_t videoCodec;       // FLV codec number, -1 without video
+    int32_t width;
+    int32_t height;
+    int32_t reserved1;
+    double frameRate;
+    int32_t videoDataRate;
+    int32_t audioFormat;      // FLV sound format, -1 without audio
+    int32_t audioDataRate;
+    int32_t sampleRate;       // Hz
+    int32_t bitsPerSample;
+    int32_t channels;
+    char imageFormat[16];     // "BMP", "GIF", "Icon", "JPEG", "PNG", "TIFF"
+    int32_t frameCount;       // 1 for a still picture
+    int32_t imageWidth;
+    int32_t imageHeight;
+    int32_t reserved2;
+    double imageFrameRate;
+};
+
 // p1 of 110581401 while a project file loads (p2 = sizeof(LoadProgress)).
 struct LoadProgress {
     const char* path;   // the clip's file path (UTF-8); "" in the final message

@@ -1,0 +1,82 @@
+#include "bus/MediaExamination.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+#include "bus/BaseException.h"
+#include "edit/XImage.h"
+#include "render/FLVCache.h"
+
+namespace {
+
+constexpr uint32_t kStillDuration = 5000;
+constexpr double kStillFrameRate = 25.0;
+
+// Releases the cache's reader however the examination ends.
+class ReaderUse {
+public:
+    ReaderUse(CFLVCache& cache, FLVAVTagReaderHandle reader) : cache_(cache), reader_(reader) {}
+    ~ReaderUse() { cache_.ReleaseReader(reader_); }
+    ReaderUse(const ReaderUse&) = delete;
+    ReaderUse& operator=(const ReaderUse&) = delete;
+
+private:
+    CFLVCache& cache_;
+    FLVAVTagReaderHandle reader_;
+};
+
+void ExamineFlv(CFLVCache& cache, const std::string& path, MediaFileInfo& info) {
+    FLVAVTagReaderHandle reader = nullptr;
+    const int32_t result = cache.GetReader(path, &reader, nullptr);
+    if (result != CFLVCache::kOk) throw CBaseException(result, path.c_str());
+    ReaderUse use(cache, reader);
+    FLVInfo flv{};
+    if (FLVAVTagReader_GetFLVInfoEx(reader, &flv) != 1) throw 0;
+    uint32_t audioEnd = 0, videoEnd = 0;
+    FLVAVTagReader_GetDuration(reader, &audioEnd, &videoEnd);
+    info.duration = std::max(audioEnd, videoEnd);
+    info.version = flv.version;
+    info.videoCodec = flv.videoCodec;
+    info.audioFormat = flv.audioFormat;
+    info.width = flv.width;
+    info.height = flv.height;
+    info.videoDataRate = flv.videoDataRate;
+    info.audioDataRate = flv.audioDataRate;
+    info.bitsPerSample = flv.bitsPerSample;
+    info.channels = flv.channels;
+    info.sampleRate = flv.sampleRate;
+    info.frameRate = flv.frameRate;
+}
+
+void ExaminePicture(const std::string& path, MediaFileInfo& info) {
+    CXImage image(path);
+    ImageInfo facts;
+    if (!image.GetImageInfo(facts)) throw 0;
+    std::memcpy(info.imageFormat, facts.typeName, sizeof info.imageFormat);
+    info.frameCount = facts.frameCount;
+    info.imageWidth = facts.width;
+    info.imageHeight = facts.height;
+    info.imageFrameRate = facts.frameRate;
+    if (facts.frameCount == 1) {
+        info.duration = kStillDuration;  // a still picture shows like a five-second clip
+        info.imageFrameRate = kStillFrameRate;
+    } else {
+        // An animation that stores no timing plays at the usual 10 frames a second.
+        const double rate = facts.frameRate > 0 ? facts.frameRate : 10.0;
+        info.imageFrameRate = rate;
+        info.duration = static_cast<uint32_t>(std::lround(facts.frameCount * 1000.0 / rate));
+    }
+}
+
+}  // namespace
+
+void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info) {
+    const std::string path = info.path ? info.path : "";
+    if (path.size() < 5) throw CBaseException(errcode::kExamineMedia, path.c_str());
+    info.isFlv = strcasecmp(path.c_str() + path.size() - 3, "flv") == 0 ? 1 : 0;
+    if (info.isFlv) ExamineFlv(cache, path, info);
+    else ExaminePicture(path, info);
+}

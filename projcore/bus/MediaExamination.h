@@ -1,0 +1,13 @@
+#pragma once
+
+#include "projcore/Records.h"
+
+class CFLVCache;
+
+// Fills the facts of the media file named by info.path: an FLV file's stream
+// facts and length through the cache, or a picture's format, size and timing
+// (a still picture lasts 5000 ms at 25 frames per second). Throws
+// CBaseException 10580022 for a name under 5 characters, the cache's result
+// code when the FLV file cannot be used, and the bare integer 0 when the
+// file's facts cannot be read.
+void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info);
