@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "blitkit/blitkit.h"
 #include "bus/BaseException.h"
 #include "model/BaseSerialStream.h"
 #include "projcore/MessageIds.h"
@@ -150,6 +151,12 @@ void CCropMgr::CopyCropFrom(CCropMgr& source) {
 Rect CCropMgr::CropFrameInFramePixels() {
     std::lock_guard guard(lock_);
     return ToFrame(cropFrame_.rect);
+}
+
+void CCropMgr::DrawCropFrame(uint8_t* pixels, int width, int height, int stride) {
+    const Rect r = CropFrameInFramePixels();
+    const BkRect rect{r.left, r.top, r.right, r.bottom};
+    BK_DrawCropFrame(pixels, width, height, stride, &rect, 0xff111111u);
 }
 
 Rect CCropMgr::CropFrameOnScreen() {

@@ -32,6 +32,9 @@ public:
 
     // The crop frame in frame pixels, for drawing it on a preview frame.
     Rect CropFrameInFramePixels();
+    // Draws the crop frame on a preview frame of BGRA pixels (|stride| bytes
+    // per row; a negative stride means the rows are stored bottom-up).
+    void DrawCropFrame(uint8_t* pixels, int width, int height, int stride);
     // The crop frame's rectangle on the preview (relative to the display area).
     Rect CropFrameOnScreen();
     CCropRect& CropFrame() { return cropFrame_; }  // callers hold Lock()

@@ -336,6 +336,15 @@ TEST_F(CropFixture, EmptyRectanglesNeverReachTheMapping) {
     EXPECT_EQ(crop.CropFrameOnScreen(), (Rect{0, 0, 320, 240}));
 }
 
+TEST_F(CropFixture, TheCropFrameIsDrawnAroundWhatSurvives) {
+    crop.SetCropMargins(Rect{40, 30, 40, 30});
+    std::vector<uint8_t> frame(160 * 120 * 4, 200);
+    crop.DrawCropFrame(frame.data(), 160, 120, 160 * 4);
+    auto pixel = [&](int x, int y) { return frame[(static_cast<size_t>(y) * 160 + x) * 4]; };
+    EXPECT_LT(pixel(5, 5), 200);    // dimmed outside
+    EXPECT_EQ(pixel(80, 60), 200);  // untouched inside
+}
+
 TEST_F(CropFixture, FileForm) {
     crop.SetCropMargins(Rect{4, 8, 12, 16});
     CXMLSerialStream s;
