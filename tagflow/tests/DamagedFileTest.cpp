@@ -2,6 +2,7 @@
 // outside what the file holds (run under the sanitizer build as well).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -117,6 +118,22 @@ TEST(DamagedFiles, TooLongPathIsRefused) {
     EXPECT_EQ(FLVAVTagReader_Open(r.get(), longPath.c_str()), 0);
     EXPECT_EQ(FLVAVTagReader_Open(r.get(), nullptr), 0);
     EXPECT_EQ(FLVAVTagReader_Open(nullptr, "x"), 0);
+}
+
+// Every input a fuzz target ever tripped on, through both entry points.
+TEST(DamagedFiles, FuzzRegressionsStayHarmless) {
+    for (const auto& entry : std::filesystem::directory_iterator(FUZZ_REGRESSIONS_DIR)) {
+        if (entry.path().filename() == "README.md") continue;
+        SCOPED_TRACE(entry.path().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+        ParserRun run;
+        run.Run(bytes, 7, true);
+        Reader r(FLVAVTagReader_Create());
+        if (FLVAVTagReader_Open(r.get(), entry.path().c_str()) == 1) {
+            EXPECT_EQ(ReadAll(r.get()).second, 1);
+        }
+    }
 }
 
 }  // namespace

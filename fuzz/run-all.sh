@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang into build-fuzz and runs each for
+# SECONDS (default 60), seeded from the fixtures and the kept regressions.
+# A crash input lands in fuzz/regressions/<target>-crash-*: keep it there,
+# the tagflow tests replay every file of that folder.
+set -euo pipefail
+SECONDS_EACH=${1:-60}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build-fuzz
+
+CC=clang CXX=clang++ cmake -S "$ROOT/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j 2
+
+status=0
+for target in parser_fuzzer tag_reader_fuzzer; do
+  corpus=$BUILD/corpus/$target
+  mkdir -p "$corpus"
+  # Seeds: the head of every FLV fixture (small inputs keep the runs fast).
+  for f in "$ROOT"/tests/fixtures/*.flv; do
+    head -c 16384 "$f" > "$corpus/seed-$(basename "$f")"
+  done
+  for f in "$ROOT"/fuzz/regressions/*; do
+    [ "$(basename "$f")" = README.md ] || cp "$f" "$corpus/"
+  done
+  log=$BUILD/$target.log
+  echo "== $target for ${SECONDS_EACH}s"
+  if ! "$BUILD/$target" -max_total_time="$SECONDS_EACH" -max_len=16384 -print_final_stats=1 \
+        -artifact_prefix="$ROOT/fuzz/regressions/$target-" "$corpus" >"$log" 2>&1; then
+    status=1
+    tail -40 "$log"
+  fi
+  grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
+done
+exit $status
