@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -65,6 +66,9 @@ void CFLVAVTagReader::Reset() {
     m_current = 0;
     UnloadTag(m_work);
     m_work = FLVTag{};
+    std::free(m_parkedBlock);
+    m_parkedBlock = nullptr;
+    m_parkedCapacity = 0;
     std::vector<uint8_t>().swap(m_readBuffer);
     m_info = FLVInfo{};
     m_info.videoCodec = m_info.audioFormat = -1;
@@ -422,13 +426,18 @@ int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* d
             if (!DecodeTagHeader(src, *rec) || rec->tagSize != e.size || rec->type != e.type)
                 return fail(4);
             if (load) {
+                if (rec == &m_work && !rec->buffer && m_parkedBlock) {
+                    rec->buffer = m_parkedBlock;
+                    rec->bufferCapacity = m_parkedCapacity;
+                    m_parkedBlock = nullptr;
+                }
                 if (!LoadTagBuffer(*rec, m_readBuffer.data(), rec->dataSize)) return fail(5);
                 DecodeTagBody(*rec, m_readBuffer.data() + kTagHeaderSize, rec->dataSize);
             } else {
-                UnloadTag(*rec);
+                Unload(*rec);
             }
         } else {
-            UnloadTag(*rec);
+            Unload(*rec);
             rec->type = e.type;
         }
         rec->filePosition = e.Offset();
@@ -442,6 +451,18 @@ int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* d
         }
         // Filtered out: the same record serves the next entry, so nothing leaks.
     }
+}
+
+void CFLVAVTagReader::Unload(FLVTag& tag) {
+    if (&tag == &m_work && tag.buffer && !m_parkedBlock) {
+        m_parkedBlock = tag.buffer;
+        m_parkedCapacity = tag.bufferCapacity;
+        tag.buffer = nullptr;
+        tag.bufferCapacity = 0;
+        tag.data = nullptr;
+        return;
+    }
+    UnloadTag(tag);
 }
 
 int64_t CFLVAVTagReader::GetOccupyMemory() const {

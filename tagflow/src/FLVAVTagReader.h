@@ -67,6 +67,7 @@ private:
     void FinishStatistics();
     void Reset();
     bool Matches(const TagIndexEntry& e, int type) const;
+    void Unload(FLVTag& tag);
 
     int m_opened = 0;
     TagioFileReadAble* m_file = nullptr;
@@ -75,6 +76,10 @@ private:
     std::vector<TagIndexEntry> m_index;
     size_t m_current = 0;
     FLVTag m_work{};                 // handed out while auto-release is on
+    // The work tag's block while it carries no data, so that reads without
+    // and with data can alternate without allocating.
+    uint8_t* m_parkedBlock = nullptr;
+    uint32_t m_parkedCapacity = 0;
     std::vector<uint8_t> m_readBuffer;
     FLVInfo m_info{};                // as the parser delivered it
     FLVInfo m_infoEx{};              // built from the whole index
