@@ -1,10 +1,14 @@
 #include "FLVTagCodec.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "ReadAble.h"
+
+static_assert(sizeof(FLVInfo) == 64, "FLVInfo is a fixed 64-byte record");
+static_assert(offsetof(FLVInfo, duration) == 40 && offsetof(FLVInfo, frameRate) == 48);
 
 namespace {
 
