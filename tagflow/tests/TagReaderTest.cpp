@@ -210,6 +210,35 @@ TEST(TagReader, ReadsEveryTagFromTheIndexAsTheParserDeliversIt) {
     EXPECT_EQ(durations.back(), uint32_t(1000 / 24.422)) << "the last from the frame rate";
 }
 
+// Large video frames are skipped with seeks while indexing; the index must
+// still match what the parser delivers from every byte.
+TEST(TagReader, SkippingLargeFramesIndexesLikeReadingEveryByte) {
+    FlvBuilder b;
+    std::vector<uint8_t> big(70000, 0x5A);
+    const std::vector<uint8_t> keyHeader = {0x12, 0x00, 0x00, 0x80, 0x03, 0x00};
+    std::copy(keyHeader.begin(), keyHeader.end(), big.begin());
+    b.Pcm(0, 40).Tag(9, 0, big).Pcm(40, 40).Tag(9, 40, big).Tag(18, 50, std::vector<uint8_t>(40000, 1))
+        .Pcm(80, 40).H263(80, false);
+    ParserRun parsed;
+    parsed.Run(b.bytes, 0, true);
+    TempFile f(b.bytes);
+    Reader r(FLVAVTagReader_Create());
+    ASSERT_EQ(FLVAVTagReader_Open(r.get(), f.path.c_str()), 1);
+    FLVTag* tag = nullptr;
+    std::vector<SeenTag> read;
+    while (FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr) == 0) {
+        read.push_back({tag->type, tag->timestamp, tag->dataSize, tag->filePosition});
+        if (tag->dataSize == big.size()) {
+            EXPECT_EQ(std::vector<uint8_t>(tag->data, tag->data + tag->dataSize), big);
+        }
+    }
+    EXPECT_EQ(read, parsed.tags);
+    FLVInfo ex{};
+    FLVAVTagReader_GetFLVInfoEx(r.get(), &ex);
+    EXPECT_EQ(ex.width, 160) << "the picture size still comes from the skipped frame's head";
+    EXPECT_EQ(ex.videoDataRate, int32_t((70000 * 2 + 9) * 8 / 0.08));
+}
+
 TEST(TagReader, LeadingVideoGetsASyntheticAudioEntry) {
     Reader r = OpenFixture("flv1_pcm16_160x120.flv");
     FLVTag* tag = nullptr;
