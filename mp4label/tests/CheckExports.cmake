@@ -1,0 +1,15 @@
+# Compares the dynamic symbols a shared library defines with a list of names.
+execute_process(COMMAND nm -D --defined-only --format=just-symbols ${LIB}
+                OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" symbols "${out}")
+list(FILTER symbols EXCLUDE REGEX "^(_init|_fini|_edata|_end|__bss_start)$")
+list(FILTER symbols EXCLUDE REGEX "^$")
+list(SORT symbols)
+file(STRINGS ${EXPECTED} expected)
+list(SORT expected)
+if(NOT symbols STREQUAL expected)
+  message(FATAL_ERROR "exported symbols differ.\nexported: ${symbols}\nexpected: ${expected}")
+endif()
