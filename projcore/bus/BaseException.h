@@ -30,10 +30,21 @@ inline constexpr int32_t kDeserialImportedResources = 10580009;
 inline constexpr int32_t kSerialTrash = 10580010;
 inline constexpr int32_t kDeserialTrash = 10580011;
 inline constexpr int32_t kTrashResourceType = 10580012;
+inline constexpr int32_t kSerialEffects = 10580013;
+inline constexpr int32_t kDeserialEffects = 10580014;
 inline constexpr int32_t kSerialTrimOrCrop = 10580015;
 inline constexpr int32_t kDeserialTrim = 10580016;
 inline constexpr int32_t kCropElement = 10580017;
 inline constexpr int32_t kCreateMessageManager = 10580019;
 inline constexpr int32_t kSaveProject = 10580020;
 inline constexpr int32_t kExamineMedia = 10580022;
+// Watermarks.
+inline constexpr int32_t kSerialWaterMarkMgr = 10580001;
+inline constexpr int32_t kSerialWaterMarks = 10580002;
+inline constexpr int32_t kDeserialWaterMarkMgr = 10580003;
+inline constexpr int32_t kDeserialWaterMarks = 10580004;
+inline constexpr int32_t kSerialWaterMark = 10580005;
+inline constexpr int32_t kDeserialWaterMark = 10580006;
+inline constexpr int32_t kCreateDrawer = 10580007;
+// End of watermarks.
 }  // namespace errcode

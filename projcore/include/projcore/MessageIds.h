@@ -59,4 +59,64 @@ inline constexpr int32_t kNotifyTrimDuration = 110020303;
 inline constexpr int32_t kNotifyCropMargins = 110020401;
 inline constexpr int32_t kNotifyCropHandle = 110020402;
 
+// Notifications of a clip's effect settings (p2: the value now stored; for the
+// effect name p1 points to the name, "" when the clip has no effect).
+inline constexpr int32_t kNotifyBrightness = 110020201;
+inline constexpr int32_t kNotifyContrast = 110020202;
+inline constexpr int32_t kNotifyVolume = 110020203;
+inline constexpr int32_t kNotifyEffectName = 110020204;
+inline constexpr int32_t kNotifyFlip = 110020205;
+inline constexpr int32_t kNotifyDeinterlace = 110020206;
+
+// ---- Watermarks -------------------------------------------------------------
+// Commands of the clip edit manager on the selected clip's watermarks; the
+// records are in Records.h (p2 = sizeof the record unless said otherwise).
+inline constexpr int32_t kWaterMarkAddImage = 210581001;      // WaterMarkString (path)
+inline constexpr int32_t kWaterMarkAddText = 210581002;       // WaterMarkString (text)
+inline constexpr int32_t kWaterMarkSetImageFile = 210581003;  // WaterMarkString (path)
+inline constexpr int32_t kWaterMarkGetImageFile = 210581004;  // WaterMarkPathBuffer
+inline constexpr int32_t kWaterMarkSetText = 210581005;       // WaterMarkString (text)
+inline constexpr int32_t kWaterMarkGetText = 210581006;       // WaterMarkTextBuffer
+inline constexpr int32_t kWaterMarkSetPosition = 210581007;   // WaterMarkPosition
+inline constexpr int32_t kWaterMarkGetPosition = 210581008;
+inline constexpr int32_t kWaterMarkSetTiming = 210581009;     // WaterMarkTiming
+inline constexpr int32_t kWaterMarkGetTiming = 210581010;
+inline constexpr int32_t kWaterMarkSetSize = 210581011;       // WaterMarkSize
+inline constexpr int32_t kWaterMarkGetSize = 210581012;
+inline constexpr int32_t kWaterMarkSetTransparency = 210581013;  // WaterMarkTransparency
+inline constexpr int32_t kWaterMarkGetTransparency = 210581014;
+inline constexpr int32_t kWaterMarkSetTextStyle = 210581015;  // WaterMarkTextStyle
+inline constexpr int32_t kWaterMarkGetTextStyle = 210581016;
+inline constexpr int32_t kWaterMarkRemove = 210581017;        // p1 0, p2 index
+inline constexpr int32_t kWaterMarkClear = 210581018;
+inline constexpr int32_t kWaterMarkSelect = 210581019;        // p2 index
+inline constexpr int32_t kWaterMarkMove = 210581020;          // p2 target index
+inline constexpr int32_t kWaterMarkMouseMove = 210581021;
+inline constexpr int32_t kWaterMarkMouseDown = 210581022;
+inline constexpr int32_t kWaterMarkMouseUp = 210581023;
+inline constexpr int32_t kWaterMarkApplyToAll = 210581024;
+inline constexpr int32_t kWaterMarkApplyTo = 210581025;
+inline constexpr int32_t kWaterMarkGetType = 210581026;       // uint32_t* in: index, out: type or 0xFFFFFFFF
+inline constexpr int32_t kWaterMarkGetCount = 210581027;      // uint32_t*
+inline constexpr int32_t kWaterMarkStartLater = 210581028;
+inline constexpr int32_t kWaterMarkStartEarlier = 210581029;
+inline constexpr int32_t kWaterMarkEndLater = 210581030;
+inline constexpr int32_t kWaterMarkEndEarlier = 210581031;
+inline constexpr int32_t kWaterMarkDeselect = 210581032;
+
+// Notifications of a clip's watermark manager (four-digit identifiers).
+inline constexpr int32_t kNotifyWaterMarkAdded = 4353;     // p2 index
+inline constexpr int32_t kNotifyWaterMarkRemoving = 4354;  // p2 index, sent before it goes
+inline constexpr int32_t kNotifyWaterMarksCleared = 4355;
+inline constexpr int32_t kNotifyWaterMarkSelected = 4356;  // p2 index
+inline constexpr int32_t kNotifyWaterMarkStart = 4357;     // p2 StartTime, ms
+inline constexpr int32_t kNotifyWaterMarkEnd = 4358;       // p2 EndTime, ms
+inline constexpr int32_t kNotifyWaterMarkFadeIn = 4359;    // p2 FadeIn, whole seconds
+inline constexpr int32_t kNotifyWaterMarkFadeOut = 4360;   // p2 FadeOut, whole seconds
+inline constexpr int32_t kNotifyWaterMarkPlace = 4361;     // p1 WaterMarkPlace*, p2 16
+inline constexpr int32_t kNotifyWaterMarkHandle = 4362;    // p2 handle under the pointer (as 110020402)
+inline constexpr int32_t kNotifyWaterMarkDeselected = 4365;
+inline constexpr int32_t kNotifyWaterMarkMoved = 4366;     // p1 WaterMarkMove*, p2 8
+// ---- end of watermarks ------------------------------------------------------
+
 }  // namespace msg
