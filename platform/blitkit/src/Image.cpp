@@ -10,7 +10,10 @@ int MakeFrameView(uint8_t* bits, int width, int height, int stride, FrameView& o
         return BK_ERR_SIZE;
     // 64-bit: negating INT_MIN must not overflow.
     const int64_t rowBytes = stride < 0 ? -static_cast<int64_t>(stride) : stride;
-    if (rowBytes < static_cast<int64_t>(width) * 4) return BK_ERR_SIZE;
+    // A row can be no longer than the widest frame's: a larger stride is a
+    // mistake that would send the last rows far outside any buffer.
+    if (rowBytes < static_cast<int64_t>(width) * 4 || rowBytes > static_cast<int64_t>(BK_MAX_FRAME_SIDE) * 4)
+        return BK_ERR_SIZE;
     out.base = bits;
     out.width = width;
     out.height = height;

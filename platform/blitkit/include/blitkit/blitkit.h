@@ -4,9 +4,10 @@
 // Pixels are 32-bit blue, green, red, alpha (straight, not premultiplied).
 // Every frame or bitmap is given as a pointer to the start of its buffer, a
 // width, a height and a stride: |stride| bytes lie between two rows and must
-// be at least width * 4. A positive stride means the top row comes first in
-// memory; a negative stride means the rows are stored bottom-up (the first row
-// in memory is the bottom row), as the engine hands over its frames.
+// be at least width * 4 and at most BK_MAX_FRAME_SIDE * 4. A positive stride
+// means the top row comes first in memory; a negative stride means the rows
+// are stored bottom-up (the first row in memory is the bottom row), as the
+// engine hands over its frames.
 //
 // Colours of texts and see-through colours are 0x00BBGGRR (red in the lowest
 // byte); -1 means "no see-through colour".
@@ -91,9 +92,10 @@ BLITKIT_API int BK_SetFillMode(BkDrawer* d, int mode);            // BK_FILL_*
 // ---- overlay slots. start: first frame shown; count: frames shown (< 0: no end).
 // Pictures (UTF-8 path, read with avkit) are scaled to rect. A pixel whose
 // blue, green and red each lie within the tolerance of seeThrough is not drawn.
-// A picture that cannot be read still takes its slot, as an empty overlay that
-// draws nothing, so that slot numbers stay in step with the caller's list; the
-// call then returns BK_ERR_PICTURE. Other failures change nothing.
+// A picture that cannot be read (or a text that cannot be laid out) still
+// takes its slot, as an empty overlay that draws nothing, so that slot
+// numbers stay in step with the caller's list; the call then returns
+// BK_ERR_PICTURE (BK_ERR_TEXT). Other failures change nothing.
 BLITKIT_API int BK_AppendPicture(BkDrawer* d, const char* path, const BkRect* rect, int32_t seeThrough,
                                  int start, int count);
 BLITKIT_API int BK_ReplacePicture(BkDrawer* d, int slot, const char* path, const BkRect* rect,
