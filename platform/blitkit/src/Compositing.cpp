@@ -73,6 +73,7 @@ BLITKIT_API int BK_SetBackground(BkDrawer* d, const BkBitmap* bitmap) {
         blitkit::FrameView view;
         const int check = blitkit::MakeFrameView(bitmap->bits, bitmap->width, bitmap->height, bitmap->stride, view);
         if (check != BK_OK) return check;
+        if (bitmap->width > BK_MAX_OVERLAY_SIDE || bitmap->height > BK_MAX_OVERLAY_SIDE) return BK_ERR_SIZE;
         auto bg = std::make_unique<blitkit::Overlay>();
         blitkit::LoadBitmap(view, blitkit::ColourKey{}, bg->picture);
         bg->kind = blitkit::OverlayKind::Picture;

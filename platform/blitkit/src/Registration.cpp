@@ -45,6 +45,10 @@ int32_t Far(int64_t v) {
     return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
 }
 
+bool FitsAnOverlay(const blitkit::Image& img) {
+    return img.width <= BK_MAX_OVERLAY_SIDE && img.height <= BK_MAX_OVERLAY_SIDE;
+}
+
 // Gives an overlay that shows a picture at its natural size its place.
 void PlaceNatural(Overlay& o, int x, int y) {
     const blitkit::Image& first = o.picture.frames.front();
@@ -139,9 +143,12 @@ BLITKIT_API int BK_AppendPictureAt(BkDrawer* d, const char* path, int x, int y, 
         const Settings s = ReadSettings(*d);
         auto o = NewOverlay(s, start, count);
         o->place = BkRect{x, y, x, y};
-        if (blitkit::LoadPictureFile(path, MakeKey(seeThrough, s.tolerance), o->picture)) {
+        if (blitkit::LoadPictureFile(path, MakeKey(seeThrough, s.tolerance), o->picture) &&
+            FitsAnOverlay(o->picture.frames.front())) {
             o->kind = OverlayKind::Picture;
             PlaceNatural(*o, x, y);
+        } else {
+            o->picture = blitkit::Picture{};
         }
         return Finish(*d, std::move(o), -1, BK_ERR_PICTURE);
     });
@@ -154,6 +161,7 @@ BLITKIT_API int BK_AppendBitmap(BkDrawer* d, const BkBitmap* bitmap, int x, int 
         blitkit::FrameView view;
         const int check = blitkit::MakeFrameView(bitmap->bits, bitmap->width, bitmap->height, bitmap->stride, view);
         if (check != BK_OK) return check;
+        if (bitmap->width > BK_MAX_OVERLAY_SIDE || bitmap->height > BK_MAX_OVERLAY_SIDE) return BK_ERR_SIZE;
         const Settings s = ReadSettings(*d);
         auto o = NewOverlay(s, start, count);
         blitkit::LoadBitmap(view, MakeKey(seeThrough, s.tolerance), o->picture);

@@ -177,4 +177,29 @@ TEST(Overlays, MoveKeepsTheSizeAndReplaceKeepsTheFades) {
     EXPECT_EQ(info.place.left, 10);
 }
 
+// The engine sizes a text watermark by measuring it; the overlay must take
+// exactly that size, whatever the style, and the font may go at once.
+TEST(Overlays, TextTakesItsMeasuredSize) {
+    auto d = NewDrawer();
+    const char* texts[] = {"Wg", "two\nlines", "\xc3\x84pfel \xe2\x82\xac"};
+    for (int style : {0, BK_FONT_BOLD | BK_FONT_ITALIC | BK_FONT_UNDERLINE}) {
+        for (const char* text : texts) {
+            FontPtr font(BK_CreateFont("DejaVu Sans", 13, style));
+            int32_t w = 0, h = 0;
+            ASSERT_EQ(BK_MeasureText(font.get(), text, &w, &h), BK_OK);
+            EXPECT_GT(w, 0);
+            EXPECT_GT(h, 0);
+            const int slot = BK_AppendText(d.get(), text, 4, 6, 0xffffff, font.get(), 0, -1);
+            ASSERT_GE(slot, 0);
+            font.reset();
+            BkOverlayInfo info{};
+            ASSERT_EQ(BK_GetOverlayInfo(d.get(), slot, &info), BK_OK);
+            EXPECT_EQ(info.place.right - info.place.left, w) << text;
+            EXPECT_EQ(info.place.bottom - info.place.top, h) << text;
+        }
+    }
+    Frame f = GradientFrame(120, 60);
+    EXPECT_EQ(BK_BlendFrame(d.get(), f.data(), 120, 60, f.stride()), BK_OK);
+}
+
 }  // namespace

@@ -76,10 +76,30 @@ bool ReadPng(const std::string& path, Frame& f) {
     return true;
 }
 
+namespace {
+
+bool keepScratch = false;  // set when a mismatch picture was left there for a look
+
+std::filesystem::path ScratchDir() {
+    return std::filesystem::temp_directory_path() / ("blitkit_tests_" + std::to_string(getpid()));
+}
+
+class ScratchCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        std::error_code ignored;
+        if (!keepScratch) std::filesystem::remove_all(ScratchDir(), ignored);
+    }
+};
+
+[[maybe_unused]] auto* const scratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
+}  // namespace
+
 std::string Fixture(const char* name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
 
 std::string ScratchPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("blitkit_tests_" + std::to_string(getpid()));
+    const auto dir = ScratchDir();
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
@@ -103,6 +123,7 @@ void ExpectMatchesGolden(const std::string& name, const Frame& f, int tolerance)
     }
     if (bad) {
         const std::string actual = ScratchPath(name + ".actual.png");
+        keepScratch = true;
         WritePng(actual, f);
         ADD_FAILURE() << name << ": " << bad << " channel values differ by more than " << tolerance
                       << " (worst " << worst << "); see " << actual;

@@ -127,7 +127,7 @@ BLITKIT_API int BK_GetOverlayCount(const BkDrawer* d);
 
 // What a slot holds, for the caller's checks.
 typedef struct BkOverlayInfo {
-    int32_t kind;  // 1 picture, 2 text, 0 empty (a picture that could not be read)
+    int32_t kind;  // 1 picture, 2 text, 0 empty (its picture or text could not be made)
     BkRect place;
     int32_t alpha, start, count, fadeIn, fadeOut;
 } BkOverlayInfo;
