@@ -12,13 +12,16 @@ CC=clang CXX=clang++ cmake -S "$ROOT/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TY
 cmake --build "$BUILD" -j 2
 
 status=0
-for target in parser_fuzzer tag_reader_fuzzer; do
+for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz; do
   corpus=$BUILD/corpus/$target
   mkdir -p "$corpus"
   # Seeds: the head of every FLV fixture (small inputs keep the runs fast).
   for f in "$ROOT"/tests/fixtures/*.flv; do
     head -c 16384 "$f" > "$corpus/seed-$(basename "$f")"
   done
+  if [ "$target" = mp4label_fuzz ]; then
+    cp "$ROOT"/mp4label/tests/data/*.mp4 "$ROOT"/mp4label/tests/data/fuzz-regressions/* "$corpus/"
+  fi
   for f in "$ROOT"/fuzz/regressions/*; do
     [ "$(basename "$f")" = README.md ] || cp "$f" "$corpus/"
   done

@@ -23,6 +23,7 @@ bool ReadBoxHeader(const ByteSource& src, uint64_t pos, uint64_t limit, BoxHeade
         headerBytes = 16;
     } else if (size32 == 0) {
         box.size = room;
+        box.toEnd = true;
     } else {
         box.size = size32;
     }

@@ -25,6 +25,7 @@ struct BoxHeader {
     uint32_t type = 0;
     uint32_t firstWord = 0; // the 4 bytes after the header when size >= 12, else 0
     bool largeSize = false; // the size is stored as 64 bits after the type
+    bool toEnd = false;     // the stored size is 0: the box runs to the end of its parent
     uint64_t End() const { return start + size; }
 };
 

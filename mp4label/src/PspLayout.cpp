@@ -13,15 +13,17 @@ constexpr uint32_t kUsmt = FourCC("USMT");
 constexpr uint32_t kTitleEntryType = 1;
 
 // Finds the first box of the given type (and, when firstWord is not 0, that
-// first word) among the siblings in [begin, end).
+// first word) among the siblings in [begin, end). last is the last box read.
 bool FindChild(const ByteSource& src, uint64_t begin, uint64_t end, uint32_t type,
-               uint32_t firstWord, std::optional<BoxHeader>& found) {
+               uint32_t firstWord, std::optional<BoxHeader>& found,
+               std::optional<BoxHeader>* last = nullptr) {
     found.reset();
     uint64_t pos = begin;
     for (int n = 0; pos < end; ++n) {
         if (n == kMaxBoxesPerLevel) return false;
         BoxHeader box;
         if (!ReadBoxHeader(src, pos, end, box)) return false;
+        if (last) *last = box;
         if (box.type == type && (firstWord == 0 || box.firstWord == firstWord)) {
             found = box;
             return true;
@@ -85,7 +87,8 @@ bool LocatePspLayout(const ByteSource& src, PspLayout& out) {
 
     PspLayout layout;
     layout.moov = *moov;
-    if (!FindChild(src, moov->dataPos, moov->End(), FourCC("uuid"), kUsmt, layout.usmt))
+    if (!FindChild(src, moov->dataPos, moov->End(), FourCC("uuid"), kUsmt, layout.usmt,
+                   &layout.lastChild))
         return false;
     out = layout;
     return true;

@@ -14,6 +14,8 @@ struct PspLayout {
     BoxHeader moov;
     // The first direct child of moov that is a "USMT" uuid box, if any.
     std::optional<BoxHeader> usmt;
+    // Without a USMT box: moov's last child, the box a new one follows.
+    std::optional<BoxHeader> lastChild;
 };
 
 // Checks the PSP signature (first box "ftyp" of brand "MSNV", second box a

@@ -20,6 +20,13 @@ bool PlanTitleSave(const ByteSource& src, std::u16string_view title, TitleSavePl
     std::vector<uint8_t> bytes(static_cast<size_t>(moov.size));
     if (!src.ReadAt(moov.start, bytes.data(), bytes.size())) return false;
 
+    // A last child stored as "runs to the end of moov" would swallow a box
+    // appended after it: it gets its explicit size (it lies inside moov, so
+    // 32 bits hold it).
+    if (!layout.usmt && layout.lastChild && layout.lastChild->toEnd)
+        StoreBe32(bytes.data() + (layout.lastChild->start - moov.start),
+                  static_cast<uint32_t>(layout.lastChild->size));
+
     // Splice the title box in, relative to moov's start.
     const size_t cutFrom = layout.usmt ? size_t(layout.usmt->start - moov.start) : bytes.size();
     const size_t cutTo = layout.usmt ? size_t(layout.usmt->End() - moov.start) : bytes.size();

@@ -17,6 +17,8 @@ struct FixtureKind {
     const char* extraArgs;  // how this layout is asked of ffmpeg
 };
 
+void PrintTo(const FixtureKind& kind, std::ostream* os) { *os << kind.name; }
+
 // moov after mdat (ffmpeg's default), moov before mdat (chunk offsets must
 // move), and a file that already carries a title box written by ffmpeg.
 const FixtureKind kKinds[] = {

@@ -1,6 +1,8 @@
 // Opening: which files are PSP files, and what title each one gives.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Boxes.h"
 #include "TestFiles.h"
 
@@ -95,6 +97,25 @@ TEST(ReadTitle, ThingsThatAreNotFilesFailToOpen) {
         EXPECT_FALSE(ReadTitle(path, title, &error));
         EXPECT_EQ(error, "Failed to open file");
     }
+}
+
+// Inputs kept from fuzzing. Whatever each one is, opening must not crash,
+// and a title saved into one that opens must read back.
+TEST(ReadTitle, KeptFuzzInputsOpenOrFailCleanlyAndKeepASavedTitle) {
+    TempDir dir;
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MP4LABEL_TEST_DATA "/fuzz-regressions")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        ++count;
+        const std::string path = dir.File("input.mp4");
+        WriteAll(path, ReadAll(entry.path()));
+        std::u16string title;
+        if (!ReadTitle(path, title)) continue;
+        if (!SaveTitle(path, u"Kept")) continue;
+        ASSERT_TRUE(ReadTitle(path, title));
+        EXPECT_EQ(title, u"Kept");
+    }
+    EXPECT_GT(count, 0u) << "the kept inputs are missing";
 }
 
 }  // namespace

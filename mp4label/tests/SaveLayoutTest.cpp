@@ -84,6 +84,18 @@ TEST(SaveLayout, MoovSizeIsWrittenInTheWidthItWasStored) {
     }
 }
 
+// A last child stored with size 0 runs to moov's end; left so, it would
+// swallow the box appended after it.
+TEST(SaveLayout, LastChildRunningToMoovsEndGetsAnExplicitSize) {
+    TempDir dir;
+    const std::string path = dir.File("a.mp4");
+    const Bytes toEnd = Cat({Be32(0), Text("free"), Text("padding")});
+    WriteAll(path, Cat({PspHead(), kMdat, Box("moov", Cat({kMvhd, toEnd}))}));
+    ASSERT_TRUE(SaveTitle(path, u"Hi"));
+    EXPECT_EQ(ReadAll(path),
+              Cat({PspHead(), kMdat, Box("moov", Cat({kMvhd, Box("free", Text("padding")), kHiBox}))}));
+}
+
 TEST(SaveLayout, EmptyTitleStillWritesAllFourEntries) {
     TempDir dir;
     const std::string path = dir.File("a.mp4");
