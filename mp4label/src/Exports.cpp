@@ -1,6 +1,6 @@
-// The flat C interface over Mp4TitleFile. Nothing may throw across it, so the
-// only allocations that can fail (creating a handle, copying a title) are
-// caught here.
+// The flat C interface over Mp4TitleFile. Nothing may throw across it: Open
+// and Save turn a shortage of memory into their failure texts themselves, and
+// anything else that escapes is answered with 0 here.
 #include <new>
 
 #include "Mp4TitleFile.h"
@@ -16,7 +16,7 @@ MP4LABEL_API int32_t Mp4Title_Open(Mp4TitleFile* handle, const char* path) {
     if (handle == nullptr) return 0;
     try {
         return handle->Open(path) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         handle->Close();
         return 0;
     }
@@ -26,7 +26,7 @@ MP4LABEL_API int32_t Mp4Title_Save(Mp4TitleFile* handle) {
     if (handle == nullptr) return 0;
     try {
         return handle->Save() ? 1 : 0;
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return 0;
     }
 }
@@ -36,7 +36,7 @@ MP4LABEL_API int32_t Mp4Title_SetTitle(Mp4TitleFile* handle, const Mp4TitleChar*
     try {
         handle->SetTitle(text);
         return 1;
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return 0;
     }
 }

@@ -74,6 +74,10 @@ bool ReplaceFileRange(const PosixFile& original, uint64_t length, const std::str
     PosixFile tmp(::mkostemp(tmpName.data(), O_CLOEXEC));
     if (!tmp.IsOpen()) return false;
 
+    // Best effort: only a privileged caller may hand the file back to its
+    // owner, and the save must not fail for want of that.
+    [[maybe_unused]] const int chowned = ::fchown(tmp.Fd(), st.st_uid, st.st_gid);
+
     const uint64_t tailLen = length - cutEnd;
     const bool written =
         ::fchmod(tmp.Fd(), st.st_mode & 07777) == 0 &&
