@@ -23,8 +23,14 @@ private:
 // Error codes raised inside the engine.
 namespace errcode {
 inline constexpr int32_t kInvalidProjectFormat = 1000;
+inline constexpr int32_t kSerialFLVSequence = 10170011;
+inline constexpr int32_t kDeserialFLVSequence = 10170012;
 inline constexpr int32_t kSerialFLVSequenceManager = 10170013;
 inline constexpr int32_t kDeserialFLVSequenceManager = 10170014;
+inline constexpr int32_t kSerialFlvClip = 10170015;
+inline constexpr int32_t kDeserialFlvClip = 10170016;
+inline constexpr int32_t kSerialImageClip = 10170017;
+inline constexpr int32_t kDeserialImageClip = 10170018;
 inline constexpr int32_t kSerialImportedResources = 10580008;
 inline constexpr int32_t kDeserialImportedResources = 10580009;
 inline constexpr int32_t kSerialTrash = 10580010;

@@ -13,6 +13,11 @@ std::mutex g_managerMutex;
 std::unique_ptr<CProjectMgr> g_manager;
 }  // namespace
 
+CProjectMgr* CurrentProjectMgr() {
+    std::lock_guard lock(g_managerMutex);
+    return g_manager.get();
+}
+
 extern "C" {
 
 PROJCORE_API CBaseListener* GetProjectMgr(CBaseListener* host) {

@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "bus/BaseException.h"
+#include "bus/ProjectMgr.h"
 #include "edit/XImage.h"
 #include "render/FLVCache.h"
 
@@ -79,4 +80,13 @@ void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info) {
     info.isFlv = strcasecmp(path.c_str() + path.size() - 3, "flv") == 0 ? 1 : 0;
     if (info.isFlv) ExamineFlv(cache, path, info);
     else ExaminePicture(path, info);
+}
+
+void ExamineMediaFile(MediaFileInfo& info) {
+    if (CProjectMgr* manager = CurrentProjectMgr()) {
+        ExamineMediaFile(manager->FlvCache(), info);
+        return;
+    }
+    static CFLVCache ownCache;
+    ExamineMediaFile(ownCache, info);
 }

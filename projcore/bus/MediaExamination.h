@@ -11,3 +11,7 @@ class CFLVCache;
 // code when the FLV file cannot be used, and the bare integer 0 when the
 // file's facts cannot be read.
 void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info);
+
+// The same through the engine-wide reader cache of the project manager (a
+// cache of its own when no manager exists, as in tools and tests).
+void ExamineMediaFile(MediaFileInfo& info);

@@ -8,6 +8,11 @@
 #include "render/FLVCache.h"
 
 class CPravexProject;
+class CProjectMgr;
+
+// The manager GetProjectMgr made, or null. Engine code that needs the
+// engine-wide reader cache reaches it through this.
+CProjectMgr* CurrentProjectMgr();
 
 // The one project manager: owns the open project and carries out new, open,
 // close, save and save-as, asking the host for file names and whether to save

@@ -1,26 +1,39 @@
 #pragma once
 
-#include <cstdint>
+#include <memory>
 
-#include "bus/BaseBrocaster.h"
-#include "bus/ListenerImpl.h"
-#include "model/BaseSerial.h"
+#include "model/BaseResourceManager.h"
 
-// The clips and sequences the user deleted, kept for restoring. For now it
-// keeps the trash's file form; trashed objects join it with the clip model.
-class CTrashResourceManager : public CBaseBrocaster, public CListenerImpl, public CBaseSerial {
+// The clips and sequences the user deleted, with all their settings, until
+// they are restored, deleted for good or the trash is emptied.
+class CTrashResourceManager : public CBaseResourceManager {
 public:
+    static constexpr int32_t kClip = 2;
+    static constexpr int32_t kSequence = 3;
+
+    CTrashResourceManager() : CBaseResourceManager(1) {}
+
+    void AddClip(std::unique_ptr<CBaseClip> clip);
+    void AddSequence(std::unique_ptr<CFLVSequence> sequence);
+    // Hands a trashed object back for the sequence list; its entry stays (as
+    // a description) until 210020103 takes it out. Null for an object the
+    // trash does not hold.
+    std::unique_ptr<CBaseClip> ClaimClip(void* object);
+    std::unique_ptr<CFLVSequence> ClaimSequence(void* object);
+    bool RestoreResource(uint32_t index) override;
+    // Trashed clips, each trashed sequence counted by its clips.
+    uint32_t ClipCount() const;
+
     bool Serial(CBaseSerialStream* stream) override;
     bool Deserial(CBaseSerialStream* stream) override;
-    bool IsModified() override { return modified_; }
     void SetLoadCallback(void* context, LoadCallback callback) override;
-    void MarkSaved() override { modified_ = false; }
-
-    // Trashed clips, each trashed sequence counted by its clips.
-    uint32_t ClipCount() const { return 0; }
 
 private:
-    bool modified_ = false;
+    void CheckEntry(const Entry& e) const override;
+    // Forgets entries whose object went back to the sequence list and is
+    // now trashed again.
+    void DropStale(void* object);
+
     void* loadContext_ = nullptr;
     LoadCallback loadCallback_ = nullptr;
 };

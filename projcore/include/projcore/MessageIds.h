@@ -46,6 +46,61 @@ inline constexpr int32_t kGetClipEditManager = 210581104;
 inline constexpr int32_t kGetPlayerManager = 210581105;
 inline constexpr int32_t kGetConversionManager = 210581106;
 
+// Commands of the sequence manager (records in Records.h).
+inline constexpr int32_t kSeqImport = 210170101;            // TImportedFiles*
+inline constexpr int32_t kSeqSelect = 210170102;            // TSeqSelection*, p2 12
+inline constexpr int32_t kSeqInsert = 210170103;            // TSeqInsertItem*
+inline constexpr int32_t kSeqRemoveToTrash = 210170104;     // TSeqItem*
+inline constexpr int32_t kSeqRemoveAll = 210170105;
+inline constexpr int32_t kSeqExchange = 210170106;          // TSeqExchange*
+inline constexpr int32_t kSeqMerge = 210170107;             // TSeqMerge*
+inline constexpr int32_t kSeqSort = 210170108;              // TSeqSort*
+inline constexpr int32_t kSeqSetProperty = 210170109;       // TSeqProperty*
+inline constexpr int32_t kSeqGetProperty = 210170110;       // TSeqProperty*, p2 sizeof
+inline constexpr int32_t kSeqGetMediaInfo = 210170111;      // TSeqClipQuery* (value: MediaFileInfo*), p2 sizeof
+inline constexpr int32_t kSeqGetCount = 210170112;          // int32_t*
+inline constexpr int32_t kSeqGetClipCount = 210170113;      // int32_t* in: sequence
+inline constexpr int32_t kSeqMove = 210170114;              // TSeqMove*
+inline constexpr int32_t kSeqDeleteList = 210170115;        // TSeqClipArr*, p2 count
+inline constexpr int32_t kSeqSetImageTime = 210170116;      // TSeqClipQuery* (value: ms)
+inline constexpr int32_t kSeqGetPlayLength = 210170117;     // int32_t* in: sequence
+inline constexpr int32_t kSeqGetSequence = 210170118;       // void** slot, p2 sequence index
+inline constexpr int32_t kSeqAddFiles = 210170119;          // TAddFilesToSeq*
+inline constexpr int32_t kSeqGetClipPlayLength = 210170120; // int32_t* in: sequence, p2 clip
+inline constexpr int32_t kSeqGetClipPath = 210170121;       // TSeqClipQuery* (value: const char**)
+
+// Notifications of the sequence manager.
+inline constexpr int32_t kNotifySeqSelected = 110170101;     // TSeqSelection*
+inline constexpr int32_t kNotifySeqDeselected = 110170102;   // TSeqSelection*
+inline constexpr int32_t kNotifySeqImported = 110170103;     // TImportDone*
+inline constexpr int32_t kNotifySeqInserted = 110170104;     // TSeqItem*
+inline constexpr int32_t kNotifySeqTrashed = 110170105;      // TSeqItem*
+inline constexpr int32_t kNotifySeqAllRemoved = 110170106;
+inline constexpr int32_t kNotifySeqExchanged = 110170107;    // TSeqExchange*
+inline constexpr int32_t kNotifySeqMerged = 110170108;       // TSeqMerge*
+inline constexpr int32_t kNotifySeqSorted = 110170109;       // TSeqSorted*
+inline constexpr int32_t kNotifySeqPropertySet = 110170110;  // TSeqProperty*
+inline constexpr int32_t kNotifySeqPropertyRead = 110170111; // TSeqProperty*
+inline constexpr int32_t kNotifySeqRemovedAll = 110170113;   // TSeqItem* per sequence
+inline constexpr int32_t kNotifySeqAddFailed = 110170114;    // TAddFailure*
+inline constexpr int32_t kNotifySeqRemoved = 110170116;      // TSeqItem*
+inline constexpr int32_t kNotifySeqImportProgress = 110170117;  // TImportProgress*
+inline constexpr int32_t kNotifySeqFilesAdded = 110170118;   // TFilesAdded*
+
+// Commands of the imported list and the trash (the same numbers for both).
+inline constexpr int32_t kResList = 210020101;
+inline constexpr int32_t kResRemove = 210020102;   // p2 index
+inline constexpr int32_t kResRestore = 210020103;  // p2 index (the trash only)
+inline constexpr int32_t kResClear = 210020104;
+// Their notifications (p2 of the list-wide ones: 0 imported list, 1 trash).
+inline constexpr int32_t kNotifyResListStart = 110020101;
+inline constexpr int32_t kNotifyResEntry = 110020102;      // ResourceInfo*
+inline constexpr int32_t kNotifyResListEnd = 110020103;
+inline constexpr int32_t kNotifyResAdded = 110020105;      // ResourceInfo*
+inline constexpr int32_t kNotifyResRemoving = 110020106;   // ResourceInfo*
+inline constexpr int32_t kNotifyResRestoring = 110020107;  // ResourceInfo*
+inline constexpr int32_t kNotifyResClearing = 110020108;
+
 // Player command the project sends when it closes: stop the preview.
 inline constexpr int32_t kPlayerStop = 210581505;
 

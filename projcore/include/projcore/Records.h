@@ -48,6 +48,162 @@ struct MediaFileInfo {
     double imageFrameRate;
 };
 
+// ---- Sequence manager records (commands 210170101 - 210170121 and
+// notifications 110170101 - 110170118). Kinds: 0 a sequence, 1 a clip.
+// Paths are UTF-8. Records holding pointers have the natural layout.
+
+// 210170101: import files as a new sequence.
+struct TImportedFiles {
+    const char* seqName;
+    int32_t insertPos;          // -1 appends
+    const char* const* paths;
+    int32_t count;
+    const char* destName;
+    int32_t imageLength;        // milliseconds, passed through
+};
+
+// 210170119: add files to an existing sequence.
+struct TAddFilesToSeq {
+    int32_t sequence;
+    int32_t position;  // -1 appends
+    const char* const* paths;
+    int32_t count;
+};
+
+// 210170102, 110170101, 110170102.
+struct TSeqSelection {
+    int32_t kind;
+    int32_t sequence;  // -1 none
+    int32_t clip;      // -1 none
+};
+static_assert(sizeof(TSeqSelection) == 12);
+
+// 210170104, 110170104, 110170105, 110170113, 110170116. object is the
+// engine's sequence or clip (only to tell items apart; never dereferenced by
+// the shell).
+struct TSeqItem {
+    void* object;
+    int32_t kind;
+    int32_t sequence;
+    int32_t clip;  // -1 for a sequence
+};
+
+// 210170103: put a sequence or clip (one the trash handed back) into the list.
+struct TSeqInsertItem {
+    void* object;
+    int32_t kind;
+    int32_t sequence;      // -1: a new position at the end
+    int32_t clipPosition;  // -1 appends
+    const char* seqName;   // with destName: the clip goes into a new sequence
+    const char* destName;
+};
+
+// 210170106, 110170107.
+struct TSeqExchange {
+    uint8_t clips;  // 1 two clips, 0 two sequences
+    int32_t sequenceA, clipA, sequenceB, clipB;
+};
+static_assert(sizeof(TSeqExchange) == 20);
+
+struct TSeqClipArr {
+    int32_t sequence;
+    int32_t clip;  // -1 for a whole sequence (delete list)
+};
+static_assert(sizeof(TSeqClipArr) == 8);
+
+// 210170107, 110170108.
+struct TSeqMerge {
+    int32_t copy;  // 1 copies the clips, 0 moves them
+    const TSeqClipArr* items;
+    int32_t count;
+    const char* seqName;
+    const char* destName;
+};
+
+// 210170108: key 0 sequence name, 1 play length, 2 destination name.
+struct TSeqSort {
+    int32_t key;
+    uint8_t flag;
+    uint8_t unused[11];
+};
+static_assert(sizeof(TSeqSort) == 16);
+
+// 110170109: order[i] is the position before the sort of the sequence now at i.
+struct TSeqSorted {
+    int32_t key;
+    uint8_t flag;
+    const int32_t* order;
+    int32_t count;
+};
+
+// 210170114: move sequences (sequence -1) or clips of one sequence.
+struct TSeqMove {
+    int32_t target;  // index before which the items go, -1 the end
+    const int32_t* indices;
+    int32_t count;
+    int32_t sequence;
+};
+
+// 210170109, 210170110, 110170110, 110170111: property numbers 0 destination
+// name, 1 track, 2 album, 3 title, 4 year, 5 author, 6 copyright, 7 comment,
+// 8 sequence name.
+struct TSeqProperty {
+    int32_t sequence;
+    int32_t property;
+    const char* text;  // in for set, out for get
+};
+
+// 210170111 (value: MediaFileInfo* to fill), 210170116 (value: milliseconds),
+// 210170121 (value: receives const char* of the clip's path).
+struct TSeqClipQuery {
+    int32_t sequence;
+    int32_t clip;
+    intptr_t value;
+};
+
+// 110170117: import progress; the host may set continueImport to 0 before a file.
+struct TImportProgress {
+    int32_t index;
+    int32_t count;
+    const char* path;
+    int32_t continueImport;
+};
+
+// 110170103.
+struct TImportDone {
+    const char* seqName;
+    int32_t position;
+    const char* const* addedPaths;
+    int32_t addedCount;
+    const char* destName;
+    int32_t imageLength;
+};
+
+// 110170114: a file could not be opened. codes points to the reader cache's
+// result (10070001 unsupported codecs, 10070002 not an FLV file ...); detail
+// to the file's 64-byte stream description.
+struct TAddFailure {
+    const char* const* paths;
+    int32_t count;
+    const int32_t* codes;
+    const void* detail;
+};
+
+// 110170118.
+struct TFilesAdded {
+    const char* const* paths;
+    int32_t count;
+};
+
+// p1 of 110020102 and 110020105 - 110020107: one entry of the imported list
+// or of the trash.
+struct ResourceInfo {
+    const char* name;  // imported: the file; trash: the clip's path or the sequence's output name
+    void* object;      // the trashed clip or sequence (pass it back with 210170103); null for imported files
+    int32_t type;      // imported: 0 an FLV file, 1 another file; trash: 2 a clip, 3 a sequence
+    uint32_t index;    // the entry's position in the list
+};
+
 // p1 of 110581401 while a project file loads (p2 = sizeof(LoadProgress)).
 struct LoadProgress {
     const char* path;   // the clip's file path (UTF-8); "" in the final message

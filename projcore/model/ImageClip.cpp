@@ -1,0 +1,88 @@
+#include "model/ImageClip.h"
+
+#include "bus/BaseException.h"
+#include "edit/CropMgr.h"
+#include "edit/EffectMgr.h"
+#include "edit/TrimMgr.h"
+#include "edit/WaterMarkMgr.h"
+#include "model/BaseSerialStream.h"
+
+namespace {
+[[noreturn]] void FailLoad() { throw CBaseException(errcode::kDeserialImageClip, "errDeSerialImageClip"); }
+}  // namespace
+
+bool CImageClip::Serial(CBaseSerialStream* stream) {
+    if (!stream) return false;
+    SerialCommon(stream, "CImageClip", errcode::kSerialImageClip, "errSerialImageClip", errcode::kSerialImageClip,
+                 "errSerialImageClip");
+    const bool ok = stream->PutUInt("m_Time", time_) && stream->PutDouble("m_FrameRate", frameRate_) &&
+                    stream->EndGroup();
+    if (!ok) throw CBaseException(errcode::kSerialImageClip, "errSerialImageClip");
+    return true;
+}
+
+bool CImageClip::Deserial(CBaseSerialStream* stream) {
+    if (!stream) return false;
+    if (!stream->OpenGroup("CImageClip")) FailLoad();
+    bool ok = false;
+    try {
+        std::string path;
+        ok = stream->GetString("m_FilePath", path);
+        if (ok) SetFilePath(path);
+        ok = ok && DeserialCommon(stream) && stream->GetUInt("m_Time", time_) &&
+             stream->GetDouble("m_FrameRate", frameRate_);
+    } catch (...) {
+        ok = false;
+    }
+    stream->CloseGroup();
+    if (!ok) FailLoad();
+    modified_ = false;
+    return true;
+}
+
+std::unique_ptr<CBaseClip> CImageClip::Clone() {
+    auto clone = std::make_unique<CImageClip>();
+    clone->time_ = time_;
+    clone->frameRate_ = frameRate_;
+    clone->mediaKnown_ = mediaKnown_;
+    clone->CopyFrom(*this);
+    return clone;
+}
+
+const MediaFileInfo& CImageClip::GetMediaInfo() {
+    if (!mediaKnown_) ExamineMedia();
+    mediaInfo_.path = filePath_.c_str();
+    // A still picture plays for the clip's own time at the clip's own rate.
+    if (mediaInfo_.frameCount == 1) {
+        mediaInfo_.duration = time_;
+        mediaInfo_.imageFrameRate = frameRate_;
+    }
+    return mediaInfo_;
+}
+
+void CImageClip::RefreshMedia() {
+    GetMediaInfo();
+    // A picture clip whose path names an FLV file keeps what it had.
+    if (mediaInfo_.isFlv) return;
+    const Rect rect{0, 0, mediaInfo_.imageWidth, mediaInfo_.imageHeight};
+    waterMarks_->SetFrameSize(rect);
+    crop_->SetFrameRect(rect);
+    videoRect_ = rect;
+    if (time_ != trim_->Duration()) trim_->SetDuration(time_);
+    if (time_ != 0) {
+        waterMarks_->SetTimeRange(0, time_);
+        waterMarks_->SetNewRange(0, time_);
+    }
+}
+
+void CImageClip::SetImageTime(uint32_t ms) {
+    const MediaFileInfo& info = GetMediaInfo();
+    if (info.frameCount == 0) return;
+    if (info.frameCount == 1) {
+        time_ = ms;
+    } else if (info.imageFrameRate > 0) {
+        time_ = static_cast<uint32_t>(info.frameCount * 1000.0 / info.imageFrameRate);
+    }
+    if (time_ != trim_->Duration()) trim_->SetDuration(time_);
+    modified_ = true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "model/BaseClip.h"
+
+// A clip of a still or animated picture. A still picture shows for m_Time
+// milliseconds at m_FrameRate; an animation keeps its natural length.
+class CImageClip : public CBaseClip {
+public:
+    static constexpr uint32_t kDefaultTime = 5000;
+    static constexpr double kDefaultFrameRate = 25.0;
+
+    CImageClip() : CBaseClip(kImageType) {}
+
+    bool Serial(CBaseSerialStream* stream) override;
+    bool Deserial(CBaseSerialStream* stream) override;
+    bool IsModified() override { return modified_; }
+    std::unique_ptr<CBaseClip> Clone() override;
+    const MediaFileInfo& GetMediaInfo() override;
+    void RefreshMedia() override;
+    // Sets how long a still picture shows; an animation keeps its length.
+    void SetImageTime(uint32_t ms);
+
+    uint32_t Time() const { return time_; }
+    double FrameRate() const { return frameRate_; }
+
+private:
+    uint32_t time_ = kDefaultTime;
+    double frameRate_ = kDefaultFrameRate;
+};

@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ScriptedHost.h"
+#include "TempDir.h"
+#include "model/FLVSequenceManager.h"
+#include "model/ImportedResourceManager.h"
+#include "model/PravexProject.h"
+#include "model/TrashResourceManager.h"
+#include "model/XMLSerialStream.h"
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
+
+// A project with its managers wired, and the host hearing everything.
+class SequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        project = std::make_unique<CPravexProject>(&host);
+        seq = Listener<CFLVSequenceManager>(msg::kGetSequenceManager);
+        trash = Listener<CTrashResourceManager>(msg::kGetTrashManager);
+        imported = Listener<CImportedResourceManager>(msg::kGetImportedManager);
+    }
+
+    template <class T>
+    T* Listener(int32_t id) {
+        CBaseListener* l = nullptr;
+        project->OnMessage(nullptr, id, reinterpret_cast<intptr_t>(&l), sizeof l);
+        return dynamic_cast<T*>(static_cast<CListenerImpl*>(l));
+    }
+    void Send(CBaseListener* to, int32_t id, intptr_t p1 = 0, intptr_t p2 = 0) {
+        DirectSendMessage(to, id, p1, p2);
+    }
+    CBaseListener* SeqL() { return static_cast<CListenerImpl*>(seq); }
+
+    // Imports the paths as one new sequence.
+    void Import(std::vector<std::string> files, const char* name = "Seq", int32_t at = -1) {
+        std::vector<const char*> paths;
+        for (auto& f : files) paths.push_back(f.c_str());
+        TImportedFiles r{name, at, paths.data(), static_cast<int32_t>(paths.size()), name, 0};
+        Send(SeqL(), msg::kSeqImport, reinterpret_cast<intptr_t>(&r), sizeof r);
+    }
+    std::vector<int32_t> Ids() {
+        auto ids = host.Ids();
+        host.log.clear();
+        return ids;
+    }
+    int Count(int32_t id) {
+        int n = 0;
+        for (auto& m : host.log) n += m.id == id;
+        return n;
+    }
+    std::string Names() {
+        std::string s;
+        for (size_t i = 0; i < seq->SequenceCount(); ++i) s += seq->Sequence(i)->SeqName() + ",";
+        return s;
+    }
+
+    ScriptedHost host;
+    std::unique_ptr<CPravexProject> project;
+    CFLVSequenceManager* seq = nullptr;
+    CTrashResourceManager* trash = nullptr;
+    CImportedResourceManager* imported = nullptr;
+    const std::string a = Fixture("flv1_mp3_160x120.flv");
+    const std::string b = Fixture("flv1_adpcm_160x120.flv");
+    const std::string c = Fixture("flv1_pcm16_160x120.flv");
+};
+
+TEST_F(SequenceTest, ImportTakesFlvFilesWithProgressAndReportsRefusals) {
+    TempDir dir;
+    const std::string upper = dir.File("UPPER.FLV");
+    std::filesystem::copy_file(a, upper);
+    Import({a, upper, Fixture("still_160x120.jpg")});
+    EXPECT_EQ(Count(msg::kNotifySeqImportProgress), 6);
+    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 0);  // the picture is skipped silently
+    ASSERT_EQ(Count(msg::kNotifySeqImported), 1);
+    ASSERT_EQ(seq->SequenceCount(), 1u);
+    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 2u);
+    EXPECT_EQ(imported->Count(), 2u);  // the imported list heard it
+    EXPECT_EQ(seq->Sequence(0)->Clip(0)->FileName(), "flv1_mp3_160x120.flv");
+    host.log.clear();
+
+    Import({b});
+    EXPECT_EQ(Count(msg::kNotifySeqImportProgress), 0);  // one file: no progress
+    EXPECT_EQ(seq->SequenceCount(), 2u);
+    host.log.clear();
+
+    Import({Fixture("bad_signature.flv"), Fixture("bad_empty.flv"), Fixture("h264_aac_160x120.flv")});
+    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 3);
+    EXPECT_EQ(Count(msg::kNotifySeqImported), 0);
+    EXPECT_EQ(seq->SequenceCount(), 2u);
+}
+
+TEST_F(SequenceTest, ImportCancelledBeforeAFileLeavesTheListAlone) {
+    struct Canceller : CBaseListener {
+        void OnMessage(void*, int32_t id, intptr_t p1, intptr_t) override {
+            if (id == msg::kNotifySeqImportProgress) {
+                auto& p = *reinterpret_cast<TImportProgress*>(p1);
+                if (p.index == 1) p.continueImport = 0;
+            }
+        }
+    } canceller;
+    seq->AddListener(&canceller);
+    Import({a, b, c});
+    EXPECT_EQ(seq->SequenceCount(), 0u);
+    seq->RemoveListener(&canceller);
+}
+
+TEST_F(SequenceTest, AddedFilesGoToTheirPosition) {
+    Import({a, b, c});
+    std::vector<const char*> paths{a.c_str(), c.c_str()};
+    TAddFilesToSeq at3{0, 3, paths.data(), 2};
+    Send(SeqL(), msg::kSeqAddFiles, reinterpret_cast<intptr_t>(&at3));
+    CFLVSequence* s = seq->Sequence(0);
+    ASSERT_EQ(s->GetClipCount(), 5u);
+    EXPECT_EQ(s->Clip(3)->FilePath(), c);  // same position for each: reverse order
+    EXPECT_EQ(s->Clip(4)->FilePath(), a);
+    TAddFilesToSeq append{0, -1, paths.data(), 2};
+    Send(SeqL(), msg::kSeqAddFiles, reinterpret_cast<intptr_t>(&append));
+    EXPECT_EQ(s->Clip(5)->FilePath(), a);
+    EXPECT_EQ(s->Clip(6)->FilePath(), c);
+}
+
+TEST_F(SequenceTest, DeletingTheSelectedClipSendsItToTheTrash) {
+    Import({a, b, c});
+    TSeqSelection sel{1, 0, 1};
+    Send(SeqL(), msg::kSeqSelect, reinterpret_cast<intptr_t>(&sel), sizeof sel);
+    host.log.clear();
+    CBaseClip* clip = seq->Sequence(0)->Clip(1);
+    TSeqItem item{nullptr, 1, 0, 1};
+    Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&item));
+    const auto ids = host.Ids();
+    const auto trashed = std::find(ids.begin(), ids.end(), msg::kNotifySeqTrashed);
+    const auto deselected = std::find(ids.begin(), ids.end(), msg::kNotifySeqDeselected);
+    ASSERT_NE(trashed, ids.end());
+    ASSERT_NE(deselected, ids.end());
+    EXPECT_LT(trashed, deselected);
+    EXPECT_EQ(seq->Selection().sequence, -1);
+    ASSERT_EQ(trash->Count(), 1u);
+    EXPECT_EQ(trash->Info(0).object, clip);
+    EXPECT_EQ(trash->Info(0).type, 2);
+
+    // Restoring: the shell puts the object back, then takes the entry out.
+    TSeqInsertItem back{clip, 1, 0, 0, nullptr, nullptr};
+    Send(SeqL(), msg::kSeqInsert, reinterpret_cast<intptr_t>(&back));
+    EXPECT_EQ(seq->Sequence(0)->Clip(0), clip);
+    Send(static_cast<CListenerImpl*>(trash), msg::kResRestore, 0, 0);
+    EXPECT_EQ(trash->Count(), 0u);
+    EXPECT_EQ(seq->Sequence(0)->Clip(0), clip);  // alive and in the list
+
+    // A pointer the trash does not hold is never adopted.
+    TSeqInsertItem bogus{reinterpret_cast<void*>(0x1234), 1, 0, 0, nullptr, nullptr};
+    Send(SeqL(), msg::kSeqInsert, reinterpret_cast<intptr_t>(&bogus));
+    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 3u);
+}
+
+TEST_F(SequenceTest, DeleteListTakesEntriesFromTheLastAndDropsEmptiedSequences) {
+    Import({a, b, c}, "One");
+    Import({a}, "Two");
+    CBaseClip* second = seq->Sequence(0)->Clip(1);
+    CBaseClip* third = seq->Sequence(0)->Clip(2);
+    TSeqClipArr entries[] = {{0, 2}, {0, 1}, {1, 0}};
+    host.log.clear();
+    Send(SeqL(), msg::kSeqDeleteList, reinterpret_cast<intptr_t>(entries), 3);
+    EXPECT_EQ(seq->SequenceCount(), 1u);
+    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 1u);
+    ASSERT_EQ(trash->Count(), 3u);
+    EXPECT_EQ(trash->Info(1).object, third);   // (0, 2) went before (0, 1)
+    EXPECT_EQ(trash->Info(2).object, second);
+    EXPECT_EQ(Count(msg::kNotifySeqRemoved), 1);  // sequence "Two", emptied
+}
+
+TEST_F(SequenceTest, SortByNameAndLength) {
+    Import({a}, "b");
+    Import({a, b}, "A");
+    Import({c}, "B");
+    TSeqSort byName{0, 0, {}};
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byName));
+    EXPECT_EQ(Names(), "A,B,b,");
+    byName.flag = 1;
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byName));
+    EXPECT_EQ(Names(), "b,B,A,");
+    TSeqSort byLength{1, 1, {}};
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byLength));
+    EXPECT_EQ(Names(), "B,b,A,");  // 2 s, 3 s, 6 s
+}
+
+TEST_F(SequenceTest, MovingASequenceBeforeAnother) {
+    for (const char* n : {"0", "1", "2", "3"}) Import({a}, n);
+    host.log.clear();
+    int32_t indices[] = {3};
+    TSeqMove move{1, indices, 1, -1};
+    Send(SeqL(), msg::kSeqMove, reinterpret_cast<intptr_t>(&move));
+    EXPECT_EQ(Names(), "0,3,1,2,");
+    ASSERT_GE(host.log.size(), 3u);
+    EXPECT_EQ(host.log[0].id, msg::kNotifySeqInserted);
+    EXPECT_EQ(host.log[2].id, msg::kNotifySeqRemoved);
+}
+
+TEST_F(SequenceTest, MergeMovesClipsIntoANewSequence) {
+    Import({a, b}, "One");
+    Import({c}, "Two");
+    CBaseClip* x = seq->Sequence(0)->Clip(1);
+    CBaseClip* y = seq->Sequence(1)->Clip(0);
+    TSeqClipArr items[] = {{1, 0}, {0, 1}};
+    TSeqMerge merge{0, items, 2, "Merged", "merged"};
+    Send(SeqL(), msg::kSeqMerge, reinterpret_cast<intptr_t>(&merge));
+    EXPECT_EQ(Names(), "One,Merged,");  // "Two" emptied and gone
+    CFLVSequence* m = seq->Sequence(1);
+    ASSERT_EQ(m->GetClipCount(), 2u);
+    EXPECT_EQ(m->Clip(0), y);
+    EXPECT_EQ(m->Clip(1), x);
+
+    TSeqMerge copy{1, items, 1, "Copy", "copy"};
+    TSeqClipArr first[] = {{1, 0}};
+    copy.items = first;
+    Send(SeqL(), msg::kSeqMerge, reinterpret_cast<intptr_t>(&copy));
+    ASSERT_EQ(seq->SequenceCount(), 3u);
+    EXPECT_NE(seq->Sequence(2)->Clip(0), y);
+    EXPECT_EQ(seq->Sequence(2)->Clip(0)->FilePath(), y->FilePath());
+}
+
+TEST_F(SequenceTest, PropertiesAndQueries) {
+    Import({a, b});
+    TSeqProperty set{0, 3, "Title"};
+    Send(SeqL(), msg::kSeqSetProperty, reinterpret_cast<intptr_t>(&set));
+    TSeqProperty get{0, 3, nullptr};
+    Send(SeqL(), msg::kSeqGetProperty, reinterpret_cast<intptr_t>(&get), sizeof get);
+    ASSERT_NE(get.text, nullptr);
+    EXPECT_STREQ(get.text, "Title");
+    int32_t v = 0;
+    Send(SeqL(), msg::kSeqGetClipCount, reinterpret_cast<intptr_t>(&v));
+    EXPECT_EQ(v, 2);
+    MediaFileInfo info{};
+    TSeqClipQuery q{0, 1, reinterpret_cast<intptr_t>(&info)};
+    Send(SeqL(), msg::kSeqGetMediaInfo, reinterpret_cast<intptr_t>(&q), sizeof q);
+    EXPECT_EQ(info.audioFormat, 1);
+    v = 0;
+    Send(SeqL(), msg::kSeqGetPlayLength, reinterpret_cast<intptr_t>(&v));
+    EXPECT_GT(v, 6000);
+}
+
+TEST_F(SequenceTest, TheWholeTreeSurvivesSaveAndLoad) {
+    Import({a, b}, "One");
+    Import({c}, "Two");
+    seq->Sequence(0)->Clip(0)->SetFileName("renamed");
+    TSeqItem item{nullptr, 0, 1, -1};
+    Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&item));
+    TSeqItem clip{nullptr, 1, 0, 1};
+    Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&clip));
+    ASSERT_EQ(trash->Count(), 2u);
+    EXPECT_EQ(trash->ClipCount(), 2u);
+
+    CXMLSerialStream out;
+    project->Serial(&out);
+    const std::string text = out.ToText();
+    TempDir dir;
+    WriteFile(dir.File("p.pvxp"), text);
+    ScriptedHost other;
+    CPravexProject loaded(dir.File("p.pvxp").c_str(), &other);
+    CXMLSerialStream again;
+    loaded.Serial(&again);
+    EXPECT_EQ(again.ToText(), text);
+    // Load progress: one "starts" and one "loaded" per clip, then the final message.
+    int starts = 0, loadedCount = 0;
+    for (auto& m : other.log) {
+        if (m.id != msg::kNotifyLoadProgress) continue;
+        starts += m.progress.state == 0;
+        loadedCount += m.progress.state == 1 && !m.text.empty();
+    }
+    EXPECT_EQ(starts, 3);
+    EXPECT_EQ(loadedCount, 3);
+}
+
+TEST_F(SequenceTest, ClipsWhoseFilesAreGoneAreLeftOutOnLoad) {
+    TempDir dir;
+    const std::string gone = dir.File("gone.flv");
+    std::filesystem::copy_file(a, gone);
+    Import({gone, b}, "One");
+    Import({gone}, "Two");
+    CXMLSerialStream out;
+    project->Serial(&out);
+    std::filesystem::remove(gone);
+    WriteFile(dir.File("p.pvxp"), out.ToText());
+    ScriptedHost other;
+    CPravexProject loaded(dir.File("p.pvxp").c_str(), &other);
+    CBaseListener* l = nullptr;
+    loaded.OnMessage(nullptr, msg::kGetSequenceManager, reinterpret_cast<intptr_t>(&l), sizeof l);
+    auto* s = dynamic_cast<CFLVSequenceManager*>(static_cast<CListenerImpl*>(l));
+    ASSERT_EQ(s->SequenceCount(), 1u);  // "Two" had no loadable clip
+    EXPECT_EQ(s->Sequence(0)->GetClipCount(), 1u);
+    int failed = 0;
+    for (auto& m : other.log) failed += m.id == msg::kNotifyLoadProgress && m.progress.state == 2;
+    EXPECT_EQ(failed, 2);
+}
+
+}  // namespace
