@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <strings.h>
@@ -74,10 +75,20 @@ void ExaminePicture(const std::string& path, MediaFileInfo& info) {
 
 }  // namespace
 
+bool LooksLikeFlv(const std::string& path) {
+    if (path.size() >= 3 && strcasecmp(path.c_str() + path.size() - 3, "flv") == 0) return true;
+    char signature[3] = {};
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const size_t n = std::fread(signature, 1, sizeof signature, f);
+    std::fclose(f);
+    return n == sizeof signature && std::memcmp(signature, "FLV", 3) == 0;
+}
+
 void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info) {
     const std::string path = info.path ? info.path : "";
     if (path.size() < 5) throw CBaseException(errcode::kExamineMedia, path.c_str());
-    info.isFlv = strcasecmp(path.c_str() + path.size() - 3, "flv") == 0 ? 1 : 0;
+    info.isFlv = LooksLikeFlv(path) ? 1 : 0;
     if (info.isFlv) ExamineFlv(cache, path, info);
     else ExaminePicture(path, info);
 }

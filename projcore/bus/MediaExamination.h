@@ -1,8 +1,15 @@
 #pragma once
 
+#include <string>
+
 #include "projcore/Records.h"
 
 class CFLVCache;
+
+// Whether a file is taken for an FLV file: its name ends in "flv" (any case),
+// or it begins with the FLV signature (browser caches keep FLV files without
+// an extension).
+bool LooksLikeFlv(const std::string& path);
 
 // Fills the facts of the media file named by info.path: an FLV file's stream
 // facts and length through the cache, or a picture's format, size and timing

@@ -1,6 +1,7 @@
 #include "bus/ProjectMgr.h"
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "bus/BaseException.h"
@@ -160,7 +161,16 @@ void CProjectMgr::SaveProjectTo(const std::string& target) {
     } catch (...) {
         throw CBaseException(errcode::kSaveProject, "Error:Save Project");
     }
+    // A project that lost clips while it loaded would lose them for good when
+    // saved over its file: the original is kept beside it first.
+    if (project_->LostClipsOnLoad() && target == project_->FilePath()) {
+        std::error_code error;
+        std::filesystem::copy_file(target, target + ".bak", std::filesystem::copy_options::overwrite_existing,
+                                   error);
+        if (error) throw CBaseException(errcode::kSaveProject, "Error:Save Project");
+    }
     if (!stream.SaveToFile(target.c_str())) throw CBaseException(errcode::kSaveProject, "Error:Save Project");
+    project_->ForgetLostClips();
     // Only now is the file in place: the edits count as saved.
     project_->SetFilePath(target);
     project_->MarkSaved();

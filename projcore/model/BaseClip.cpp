@@ -43,6 +43,10 @@ void CBaseClip::MarkSaved() {
     modified_ = false;
 }
 
+bool CBaseClip::AnySettingModified() {
+    return crop_->IsModified() || waterMarks_->IsModified() || effects_->IsModified() || trim_->IsModified();
+}
+
 uint32_t CBaseClip::GetPlayLength() const { return trim_ ? trim_->PlayLength() : 0; }
 
 void CBaseClip::SetFilePath(const std::string& path) {

@@ -62,6 +62,8 @@ protected:
     // Reads name, managers and type inside the clip's group; false on failure.
     bool DeserialCommon(CBaseSerialStream* stream);
     void ReportLoad(int32_t state);
+    // Whether the crop, watermark, effect or trim settings changed.
+    bool AnySettingModified();
     // Media facts for the current path through the engine's reader cache.
     void ExamineMedia();
 

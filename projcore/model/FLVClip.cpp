@@ -52,10 +52,7 @@ bool CFLVClip::Deserial(CBaseSerialStream* stream) {
     return true;
 }
 
-bool CFLVClip::IsModified() {
-    return modified_ || crop_->IsModified() || waterMarks_->IsModified() || effects_->IsModified() ||
-           trim_->IsModified();
-}
+bool CFLVClip::IsModified() { return modified_ || AnySettingModified(); }
 
 std::unique_ptr<CBaseClip> CFLVClip::Clone() {
     auto clone = std::make_unique<CFLVClip>();

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "bus/BaseException.h"
+#include "bus/MediaExamination.h"
 #include "model/BaseSerialStream.h"
 #include "model/FLVClip.h"
 #include "model/ImageClip.h"
@@ -20,11 +21,6 @@ namespace {
 }
 [[noreturn]] void FailDeserial() {
     throw CBaseException(errcode::kDeserialFLVSequenceManager, "errDeserialFLVSequenceManager");
-}
-
-bool EndsWithFlv(const char* path) {
-    const size_t n = std::strlen(path);
-    return n >= 4 && strcasecmp(path + n - 4, ".flv") == 0;
 }
 
 std::string NameOf(const std::string& path) {
@@ -168,7 +164,7 @@ void CFLVSequenceManager::OnImport(void*, int32_t, intptr_t p1, intptr_t) {
             Notify(msg::kNotifySeqImportProgress, reinterpret_cast<intptr_t>(&progress), sizeof progress);
             if (progress.continueImport == 0) return;  // cancelled: the list stays as it was
         }
-        if (path && EndsWithFlv(path)) {
+        if (path && LooksLikeFlv(path)) {
             if (auto clip = OpenFlvClip(&r.paths[i])) {
                 sequence->InsertClip(clip, sequence->GetClipCount());
                 added.push_back(path);
@@ -199,7 +195,7 @@ void CFLVSequenceManager::OnAddFiles(void*, int32_t, intptr_t p1, intptr_t) {
     void* selected = SelectedObject();
     for (int32_t i = 0; r.paths && i < r.count; ++i) {
         const char* path = r.paths[i];
-        if (!path || !EndsWithFlv(path) || !At(r.sequence)) continue;
+        if (!path || !LooksLikeFlv(path) || !At(r.sequence)) continue;
         if (auto clip = OpenFlvClip(&r.paths[i])) InsertClip(std::move(clip), static_cast<size_t>(r.sequence), r.position);
     }
     TFilesAdded files{r.paths, r.count};
@@ -502,35 +498,54 @@ void CFLVSequenceManager::OnMove(void*, int32_t, intptr_t p1, intptr_t) {
     if (!p1) return;
     const auto& r = *reinterpret_cast<const TSeqMove*>(p1);
     void* selected = SelectedObject();
-    for (int32_t i = 0; r.indices && i < r.count; ++i) {
-        const int32_t x = r.indices[i];
-        // Each item is put in before the target (counted with the item still
-        // in place), then its old entry goes: at x when x is before the
-        // target, one further on otherwise.
-        if (r.sequence == -1) {
-            const auto count = static_cast<int32_t>(sequences_.size());
-            if (x < 0 || x >= count || r.target < -1 || r.target > count) continue;
-            const int32_t t = r.target == -1 ? count : r.target;
-            auto moving = std::move(sequences_[static_cast<size_t>(x)]);
+    // The indices and the target name items as the list stands now: find the
+    // items first, so that moving one never changes which the others are.
+    // Each is put in before the target item (the end for -1), and its old
+    // entry goes, announced as if the item had been in both places at once.
+    if (r.sequence == -1) {
+        const auto count = static_cast<int32_t>(sequences_.size());
+        if (r.target < -1 || r.target > count) return;
+        const CFLVSequence* target = r.target == -1 ? nullptr : At(r.target);
+        std::vector<CFLVSequence*> moving;
+        for (int32_t i = 0; r.indices && i < r.count; ++i)
+            if (CFLVSequence* s = At(r.indices[i])) moving.push_back(s);
+        auto indexOf = [&](const CFLVSequence* s) {
+            for (size_t i = 0; i < sequences_.size(); ++i)
+                if (sequences_[i].get() == s) return static_cast<int32_t>(i);
+            return static_cast<int32_t>(sequences_.size());
+        };
+        for (CFLVSequence* s : moving) {
+            const int32_t x = indexOf(s);
+            const int32_t t = target ? indexOf(target) : static_cast<int32_t>(sequences_.size());
+            auto owned = std::move(sequences_[static_cast<size_t>(x)]);
             sequences_.erase(sequences_.begin() + x);
-            CFLVSequence* raw = moving.get();
-            const int32_t place = t > x ? t - 1 : t;
-            sequences_.insert(sequences_.begin() + place, std::move(moving));
-            Announce(msg::kNotifySeqInserted, raw, 0, t, -1);
-            for (size_t j = 0; j < raw->GetClipCount(); ++j)
-                Announce(msg::kNotifySeqInserted, raw->Clip(j), 1, t, static_cast<int32_t>(j));
-            Announce(msg::kNotifySeqRemoved, raw, 0, x < t ? x : x + 1, -1);
-        } else {
-            CFLVSequence* s = At(r.sequence);
-            if (!s) break;
-            const auto count = static_cast<int32_t>(s->GetClipCount());
-            if (x < 0 || x >= count || r.target < -1 || r.target > count) continue;
-            const int32_t t = r.target == -1 ? count : r.target;
-            auto moving = s->RemoveClip(static_cast<size_t>(x));
-            CBaseClip* raw = moving.get();
-            s->InsertClip(moving, static_cast<size_t>(t > x ? t - 1 : t));
-            Announce(msg::kNotifySeqInserted, raw, 1, r.sequence, t);
-            Announce(msg::kNotifySeqRemoved, raw, 1, r.sequence, x < t ? x : x + 1);
+            sequences_.insert(sequences_.begin() + (t > x ? t - 1 : t), std::move(owned));
+            Announce(msg::kNotifySeqInserted, s, 0, t, -1);
+            for (size_t j = 0; j < s->GetClipCount(); ++j)
+                Announce(msg::kNotifySeqInserted, s->Clip(j), 1, t, static_cast<int32_t>(j));
+            Announce(msg::kNotifySeqRemoved, s, 0, x < t ? x : x + 1, -1);
+        }
+    } else {
+        CFLVSequence* s = At(r.sequence);
+        if (!s) return;
+        const auto count = static_cast<int32_t>(s->GetClipCount());
+        if (r.target < -1 || r.target > count) return;
+        const CBaseClip* target = r.target == -1 ? nullptr : s->Clip(static_cast<size_t>(r.target));
+        std::vector<CBaseClip*> moving;
+        for (int32_t i = 0; r.indices && i < r.count; ++i)
+            if (CBaseClip* c = ClipAt(r.sequence, r.indices[i])) moving.push_back(c);
+        auto indexOf = [&](const CBaseClip* c) {
+            for (size_t i = 0; i < s->GetClipCount(); ++i)
+                if (s->Clip(i) == c) return static_cast<int32_t>(i);
+            return static_cast<int32_t>(s->GetClipCount());
+        };
+        for (CBaseClip* c : moving) {
+            const int32_t x = indexOf(c);
+            const int32_t t = target ? indexOf(target) : static_cast<int32_t>(s->GetClipCount());
+            auto owned = s->RemoveClip(static_cast<size_t>(x));
+            s->InsertClip(owned, static_cast<size_t>(t > x ? t - 1 : t));
+            Announce(msg::kNotifySeqInserted, c, 1, r.sequence, t);
+            Announce(msg::kNotifySeqRemoved, c, 1, r.sequence, x < t ? x : x + 1);
         }
     }
     modified_ = true;

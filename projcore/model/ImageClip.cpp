@@ -40,6 +40,9 @@ bool CImageClip::Deserial(CBaseSerialStream* stream) {
     return true;
 }
 
+// Edits of a picture clip's settings count like those of a video clip's.
+bool CImageClip::IsModified() { return modified_ || AnySettingModified(); }
+
 std::unique_ptr<CBaseClip> CImageClip::Clone() {
     auto clone = std::make_unique<CImageClip>();
     clone->time_ = time_;

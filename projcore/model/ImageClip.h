@@ -13,7 +13,7 @@ public:
 
     bool Serial(CBaseSerialStream* stream) override;
     bool Deserial(CBaseSerialStream* stream) override;
-    bool IsModified() override { return modified_; }
+    bool IsModified() override;
     std::unique_ptr<CBaseClip> Clone() override;
     const MediaFileInfo& GetMediaInfo() override;
     void RefreshMedia() override;

@@ -163,6 +163,7 @@ void CPravexProject::OnClipLoad(void* context, const char* kind, const ClipLoadR
             self->host_->OnMessage(nullptr, msg::kNotifyLoadProgress, reinterpret_cast<intptr_t>(&progress),
                                    sizeof progress);
     }
+    if (state == 2) self->lostClipsOnLoad_ = true;
     if (state == 1 || state == 2) {
         ++self->loadDone_;
         if (self->loadDone_ > self->loadTotal_) self->loadTotal_ = self->loadDone_;

@@ -39,6 +39,10 @@ public:
     void SetModified() { modified_ = true; }
 
     const std::string& FilePath() const { return filePath_; }
+    // Whether clips were left out while the file loaded (their files were
+    // gone); the first save over that file keeps the original beside it.
+    bool LostClipsOnLoad() const { return lostClipsOnLoad_; }
+    void ForgetLostClips() { lostClipsOnLoad_ = false; }
     void SetFilePath(const std::string& path) { filePath_ = path; }
 
 private:
@@ -74,4 +78,5 @@ private:
     bool modified_ = false;
     uint32_t loadTotal_ = 0;
     uint32_t loadDone_ = 0;
+    bool lostClipsOnLoad_ = false;
 };

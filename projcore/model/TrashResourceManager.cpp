@@ -61,9 +61,11 @@ std::unique_ptr<CFLVSequence> CTrashResourceManager::ClaimSequence(void* object)
 
 bool CTrashResourceManager::RestoreResource(uint32_t index) {
     if (index >= entries_.size()) return false;
+    // The entry goes only once its object was taken over (the shell puts it
+    // back into the list with 210170103 first); otherwise the restore would
+    // lose the object.
+    if (entries_[index]->clip || entries_[index]->sequence) return false;
     AnnounceInfo(msg::kNotifyResRestoring, *entries_[index]);
-    // Whoever took the object (the sequence list, through 210170103) owns it
-    // now; an object nobody took goes with its entry.
     entries_.erase(entries_.begin() + index);
     Renumber(index);
     modified_ = true;
@@ -129,14 +131,8 @@ bool CTrashResourceManager::Deserial(CBaseSerialStream* stream) {
                     std::string type;
                     stream->GetString("ClipType", type);
                     auto clip = MakeClipOfType(type);
-                    if (!clip) {
-                        stream->CloseArrayItem();
-                        stream->CloseArray();
-                        stream->CloseGroup();
-                        FailType();
-                    }
-                    if (loadCallback_) clip->SetLoadCallback(loadContext_, loadCallback_);
-                    if (clip->Deserial(stream)) {
+                    if (clip && loadCallback_) clip->SetLoadCallback(loadContext_, loadCallback_);
+                    if (clip && clip->Deserial(stream)) {
                         e->name = clip->FilePath();
                         e->info.object = clip.get();
                         e->clip = std::move(clip);
@@ -151,18 +147,13 @@ bool CTrashResourceManager::Deserial(CBaseSerialStream* stream) {
                         e->sequence = std::move(sequence);
                         ok = true;
                     }
-                } else {
-                    stream->CloseArrayItem();
-                    stream->CloseArray();
-                    stream->CloseGroup();
-                    FailType();
                 }
-            } catch (const CBaseException& ex) {
-                if (ex.Code() == errcode::kTrashResourceType) throw;
             } catch (...) {
             }
             stream->CloseArrayItem();
-            // A trashed clip or sequence that cannot be loaded is dropped.
+            // A trashed item that cannot be loaded (a missing file, a type
+            // this version does not know) is dropped; the rest of the
+            // project still loads.
             if (ok) loaded.push_back(std::move(e));
         }
         stream->CloseArray();

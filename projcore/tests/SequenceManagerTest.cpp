@@ -7,7 +7,13 @@
 
 #include "ScriptedHost.h"
 #include "TempDir.h"
+#include "bus/ProjectMgr.h"
+#include "edit/CropMgr.h"
+#include "edit/EffectMgr.h"
+#include "edit/TrimMgr.h"
+#include "edit/WaterMarkMgr.h"
 #include "model/FLVSequenceManager.h"
+#include "model/ImageClip.h"
 #include "model/ImportedResourceManager.h"
 #include "model/PravexProject.h"
 #include "model/TrashResourceManager.h"
@@ -297,6 +303,192 @@ TEST_F(SequenceTest, ClipsWhoseFilesAreGoneAreLeftOutOnLoad) {
     int failed = 0;
     for (auto& m : other.log) failed += m.id == msg::kNotifyLoadProgress && m.progress.state == 2;
     EXPECT_EQ(failed, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Every setting of a clip away from its default.
+void Decorate(CBaseClip& clip, int n) {
+    clip.Trim().SetEnd(2000 + n * 10);
+    clip.Trim().SetStart(100 + n);
+    clip.Crop().SetCropMargins(Rect{2 + n, 4, 6, 8});
+    clip.Effects().SetEffectName("Emboss");
+    clip.Effects().SetFlip(2);
+    clip.Effects().SetVolume(150 + n);
+    clip.Effects().SetBrightness(100);
+    CWaterMarkMgr& w = clip.WaterMarks();
+    const std::string picture = Fixture("still_64x48.bmp");
+    w.AddImageWatermark(0, picture.c_str());
+    w.AddImageWatermark(1, picture.c_str());
+    w.AddTextWatermark(2, "Hello ü");
+    w.AddTextWatermark(3, "Second");
+    WaterMarkTiming timing{2, 500, 1500, 0.5f, 0.25f};
+    w.SetTiming(timing);
+    WaterMarkPosition position{1, 8, -10, -12, 0};
+    w.SetPosition(position);
+}
+
+TEST_F(SequenceTest, EverySettingSurvivesSaveLoadSave) {
+    Import({a, b, c}, "One");
+    Import({c, b, a}, "Two");
+    Import({a}, "Three");
+    int n = 0;
+    for (size_t s = 0; s < seq->SequenceCount(); ++s)
+        for (size_t i = 0; i < seq->Sequence(s)->GetClipCount(); ++i) Decorate(*seq->Sequence(s)->Clip(i), n++);
+    TSeqProperty title{0, 3, "A title & <more>"};
+    Send(SeqL(), msg::kSeqSetProperty, reinterpret_cast<intptr_t>(&title));
+    TSeqItem toTrash{nullptr, 0, 2, -1};
+    Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&toTrash));
+    TSeqItem clipToTrash{nullptr, 1, 1, 2};
+    Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&clipToTrash));
+    EXPECT_EQ(trash->ClipCount(), 2u);
+    EXPECT_EQ(imported->Count(), 3u);
+
+    CXMLSerialStream out;
+    project->Serial(&out);
+    const std::string text = out.ToText();
+    EXPECT_NE(text.find("<EffectName>Emboss</EffectName>"), std::string::npos);
+    EXPECT_NE(text.find("<Text>Hello ü</Text>"), std::string::npos);
+    TempDir dir;
+    WriteFile(dir.File("p.pvxp"), text);
+    ScriptedHost other;
+    CPravexProject loaded(dir.File("p.pvxp").c_str(), &other);
+    EXPECT_FALSE(loaded.IsModified());
+    CXMLSerialStream again;
+    loaded.Serial(&again);
+    EXPECT_EQ(again.ToText(), text);
+}
+
+TEST_F(SequenceTest, TrashRemoveClearAndRenumber) {
+    Import({a, b, c});
+    for (int i = 0; i < 3; ++i) {
+        TSeqItem item{nullptr, 1, 0, 0};
+        Send(SeqL(), msg::kSeqRemoveToTrash, reinterpret_cast<intptr_t>(&item));
+    }
+    EXPECT_EQ(seq->SequenceCount(), 1u);  // an emptied sequence stays until a delete list drops it
+    ASSERT_EQ(trash->Count(), 3u);
+    CBaseListener* t = static_cast<CListenerImpl*>(trash);
+    Send(t, msg::kResRestore, 0, 1);  // nobody took the object: nothing happens
+    EXPECT_EQ(trash->Count(), 3u);
+    Send(t, msg::kResRemove, 0, 0);
+    ASSERT_EQ(trash->Count(), 2u);
+    EXPECT_EQ(trash->Info(0).index, 0u);
+    EXPECT_EQ(trash->Info(1).index, 1u);
+    host.log.clear();
+    Send(t, msg::kResList);
+    EXPECT_EQ(host.Ids(), (std::vector<int32_t>{msg::kNotifyResListStart, msg::kNotifyResEntry,
+                                                msg::kNotifyResEntry, msg::kNotifyResListEnd}));
+    EXPECT_EQ(host.log.front().p2, 1);  // the trash's listing
+    host.log.clear();
+    Send(t, msg::kResClear);
+    EXPECT_EQ(trash->Count(), 0u);
+    EXPECT_EQ(host.Ids(), std::vector<int32_t>{msg::kNotifyResClearing});
+    host.log.clear();
+    Send(t, msg::kResClear);  // an empty trash: nothing
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(SequenceTest, ExchangeRemoveAllAndMoves) {
+    Import({a, b}, "One");
+    Import({c}, "Two");
+    CBaseClip* b1 = seq->Sequence(0)->Clip(1);
+    CBaseClip* c0 = seq->Sequence(1)->Clip(0);
+    TSeqExchange across{1, 0, 1, 1, 0};
+    Send(SeqL(), msg::kSeqExchange, reinterpret_cast<intptr_t>(&across));
+    EXPECT_EQ(seq->Sequence(0)->Clip(1), c0);
+    EXPECT_EQ(seq->Sequence(1)->Clip(0), b1);
+    TSeqExchange sequences{0, 0, 0, 1, 0};
+    Send(SeqL(), msg::kSeqExchange, reinterpret_cast<intptr_t>(&sequences));
+    EXPECT_EQ(Names(), "Two,One,");
+
+    // Move a clip up (before the one above it) and down again.
+    CFLVSequence* one = seq->Sequence(1);
+    CBaseClip* first = one->Clip(0);
+    int32_t down[] = {0};
+    TSeqMove moveDown{2, down, 1, 1};
+    Send(SeqL(), msg::kSeqMove, reinterpret_cast<intptr_t>(&moveDown));
+    EXPECT_EQ(one->Clip(1), first);
+    int32_t up[] = {1};
+    TSeqMove moveUp{0, up, 1, 1};
+    Send(SeqL(), msg::kSeqMove, reinterpret_cast<intptr_t>(&moveUp));
+    EXPECT_EQ(one->Clip(0), first);
+
+    host.log.clear();
+    Send(SeqL(), msg::kSeqRemoveAll);
+    EXPECT_EQ(seq->SequenceCount(), 0u);
+    EXPECT_EQ(trash->Count(), 2u);
+    EXPECT_EQ(Count(msg::kNotifySeqRemovedAll), 2);
+    EXPECT_EQ(Count(msg::kNotifySeqAllRemoved), 1);
+}
+
+TEST_F(SequenceTest, ImportTakesExtensionlessFlvFilesByTheirSignature) {
+    TempDir dir;
+    const std::string cached = dir.File("5F3A9C01");
+    const std::string text = dir.File("notes");
+    std::filesystem::copy_file(a, cached);
+    WriteFile(text, "not a video");
+    Import({cached, text});
+    ASSERT_EQ(seq->SequenceCount(), 1u);
+    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 1u);
+    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 0);
+}
+
+TEST_F(SequenceTest, APictureClipsSettingsCountAsChanges) {
+    CImageClip clip;
+    clip.SetFilePath(Fixture("still_160x120.png"));
+    clip.MarkSaved();
+    EXPECT_FALSE(clip.IsModified());
+    clip.Effects().SetBrightness(10);
+    EXPECT_TRUE(clip.IsModified());
+    EXPECT_EQ(clip.Trim().Duration(), 5000u);
+    clip.SetImageTime(8000);
+    auto clone = clip.Clone();
+    EXPECT_EQ(static_cast<CImageClip&>(*clone).Time(), 8000u);
+    EXPECT_EQ(clone->Trim().Duration(), 8000u);
+}
+
+TEST_F(SequenceTest, AClonesTrimAndCropMatchTheSource) {
+    Import({Fixture("flv1_mp3_640x360.flv")});
+    CBaseClip& source = *seq->Sequence(0)->Clip(0);
+    source.Trim().SetEnd(1500);
+    source.Trim().SetStart(300);
+    ASSERT_TRUE(source.Crop().SetCropMargins(Rect{250, 0, 250, 0}));  // leaves 140 of 640
+    auto clone = source.Clone();
+    EXPECT_EQ(clone->Trim().Start(), 300u);
+    EXPECT_EQ(clone->Trim().End(), 1500u);
+    EXPECT_EQ(clone->Crop().GetCropMargins(), (Rect{250, 0, 250, 0}));
+    clone->Crop().SetCropMargins(Rect{0, 0, 0, 0});
+    EXPECT_EQ(source.Crop().GetCropMargins(), (Rect{250, 0, 250, 0}));
+    EXPECT_EQ(clone->GetMediaInfo().path, clone->FilePath().c_str());
+}
+
+TEST_F(SequenceTest, SavingAProjectThatLostClipsKeepsTheOriginal) {
+    TempDir dir;
+    const std::string gone = dir.File("gone.flv");
+    std::filesystem::copy_file(a, gone);
+    Import({gone, b});
+    const std::string file = dir.File("p.pvxp");
+    CXMLSerialStream out;
+    project->Serial(&out);
+    WriteFile(file, out.ToText());
+    const std::string original = ReadFile(file);
+    std::filesystem::remove(gone);
+
+    ScriptedHost shell;
+    CBaseListener* mgr = GetProjectMgr(&shell);
+    shell.pathAnswers = {file};
+    DirectSendMessage(mgr, msg::kProjectOpen, 0, 0);
+    bool reported = false;
+    for (auto& m : shell.log) reported |= m.id == msg::kNotifyLoadProgress && m.progress.state == 2 && m.text == gone;
+    EXPECT_TRUE(reported);  // the host learns which file was missing
+    auto* project = static_cast<CProjectMgr*>(static_cast<CListenerImpl*>(mgr))->Project();
+    project->SetModified();
+    DirectSendMessage(mgr, msg::kProjectSave, 0, 0);
+    EXPECT_EQ(ReadFile(file + ".bak"), original);
+    EXPECT_NE(ReadFile(file), original);
+    DeleteProjectMgr();
 }
 
 }  // namespace
