@@ -208,7 +208,7 @@ bool CWaterMarkMgr::SetPosition(const WaterMarkPosition& r) {
         m.yOffset = y;
         m.MarkModified();
         modified_ = true;
-        RegisterOverlay(r.index, true);
+        MoveOverlay(r.index);
         RefreshRect(items_[r.index]);
         out.AddPlace(msg::kNotifyWaterMarkPlace, WaterMarkPlace{m.xOffset, m.yOffset, m.width, m.height});
     }

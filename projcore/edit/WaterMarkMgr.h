@@ -152,6 +152,10 @@ private:
 
     // Gives item i its overlay: appended as the last slot, or replacing slot i.
     void RegisterOverlay(size_t i, bool replace);
+    // Puts item i's overlay at its place, keeping its size.
+    void MoveOverlay(size_t i);
+    // The top-left corner (x, y) of a w x h overlay of m in the drawn frames.
+    static void TargetCorner(const CWaterMark& m, const Target& t, int w, int h, int& x, int& y);
     void ReplaceAll();
     // Makes every slot anew when the drawer and the list got out of step.
     void KeepSlotsInStep();

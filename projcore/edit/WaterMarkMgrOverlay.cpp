@@ -66,12 +66,18 @@ void CWaterMarkMgr::MeasureText(CWaterMark& m) const {
     }
 }
 
+void CWaterMarkMgr::TargetCorner(const CWaterMark& m, const Target& t, int w, int h, int& x, int& y) {
+    const int32_t xo = t.identity ? m.xOffset : wmgeo::ScaleRound(m.xOffset, t.toW, t.refW);
+    const int32_t yo = t.identity ? m.yOffset : wmgeo::ScaleRound(m.yOffset, t.toH, t.refH);
+    const wmgeo::Point p = wmgeo::Place(m.origin, xo, yo, t.box.Width(), t.box.Height(), w, h);
+    x = t.box.left + p.x;
+    y = t.box.top + p.y;
+}
+
 void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
     CWaterMark& m = *items_[i].mark;
     BkDrawer* d = drawer_.get();
     const Target t = TargetSpace();
-    const auto scaleX = [&](int64_t v) { return t.identity ? static_cast<int32_t>(v) : wmgeo::ScaleRound(v, t.toW, t.refW); };
-    const auto scaleY = [&](int64_t v) { return t.identity ? static_cast<int32_t>(v) : wmgeo::ScaleRound(v, t.toH, t.refH); };
     const wmgeo::Span span = wmgeo::FrameSpan(m.startTime, m.endTime, frameRate_);
     const int slot = static_cast<int>(i);
     BK_SetNextAlpha(d, m.alpha);
@@ -79,11 +85,13 @@ void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
         BK_SetNextTolerance(d, m.tolerance);
         // Always a size the drawer takes, so that the slot is made and the
         // slots stay in step with the list.
-        const int w = std::clamp<int>(scaleX(m.width), 1, BK_MAX_OVERLAY_SIDE);
-        const int h = std::clamp<int>(scaleY(m.height), 1, BK_MAX_OVERLAY_SIDE);
-        const wmgeo::Point p =
-            wmgeo::Place(m.origin, scaleX(m.xOffset), scaleY(m.yOffset), t.box.Width(), t.box.Height(), w, h);
-        const BkRect r{t.box.left + p.x, t.box.top + p.y, t.box.left + p.x + w, t.box.top + p.y + h};
+        const int w = std::clamp<int>(t.identity ? m.width : wmgeo::ScaleRound(m.width, t.toW, t.refW), 1,
+                                      BK_MAX_OVERLAY_SIDE);
+        const int h = std::clamp<int>(t.identity ? m.height : wmgeo::ScaleRound(m.height, t.toH, t.refH), 1,
+                                      BK_MAX_OVERLAY_SIDE);
+        int x = 0, y = 0;
+        TargetCorner(m, t, w, h, x, y);
+        const BkRect r{x, y, x + w, y + h};
         if (replace)
             BK_ReplacePicture(d, slot, m.imageFile.c_str(), &r, SeeThroughColour(m), span.start, span.count);
         else
@@ -91,13 +99,12 @@ void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
     } else {
         MeasureText(m);  // the size in reference pixels
         // Drawn larger or smaller with the view, the text keeps its share of the picture.
-        FontPtr font = MakeFont(m, scaleY(m.textSize));
+        FontPtr font = MakeFont(m, t.identity ? m.textSize : wmgeo::ScaleRound(m.textSize, t.toH, t.refH));
         int32_t w = m.width, h = m.height;
         if (!t.identity && (!font || BK_MeasureText(font.get(), m.text.c_str(), &w, &h) != BK_OK)) w = h = 0;
-        const wmgeo::Point p =
-            wmgeo::Place(m.origin, scaleX(m.xOffset), scaleY(m.yOffset), t.box.Width(), t.box.Height(), w, h);
+        int x = 0, y = 0;
+        TargetCorner(m, t, w, h, x, y);
         const uint32_t colour = m.textColor & 0xFFFFFFu;  // bytes red, green, blue: 0x00BBGGRR
-        const int x = t.box.left + p.x, y = t.box.top + p.y;
         if (replace)
             BK_ReplaceText(d, slot, m.text.c_str(), x, y, colour, font.get(), span.start, span.count);
         else
@@ -105,6 +112,15 @@ void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
     }
     const int placed = replace ? slot : BK_GetOverlayCount(d) - 1;
     BK_SetFades(d, placed, wmgeo::FadeFrames(m.fadeIn, frameRate_), wmgeo::FadeFrames(m.fadeOut, frameRate_));
+}
+
+void CWaterMarkMgr::MoveOverlay(size_t i) {
+    BkOverlayInfo info{};
+    if (BK_GetOverlayInfo(drawer_.get(), static_cast<int>(i), &info) != BK_OK) return;
+    const int w = info.place.right - info.place.left, h = info.place.bottom - info.place.top;
+    int x = 0, y = 0;
+    TargetCorner(*items_[i].mark, TargetSpace(), w, h, x, y);
+    BK_MoveOverlay(drawer_.get(), static_cast<int>(i), x, y);
 }
 
 void CWaterMarkMgr::KeepSlotsInStep() {
@@ -182,7 +198,13 @@ void CWaterMarkMgr::OnCropChanged(const Rect& margins) {
     // Margins that leave no picture are not taken (the crop manager refuses them too).
     if (!MarginsFit(margins, frame_) || margins == margins_) return;
     margins_ = margins;
-    ReplaceAll();
+    // Without a view only the place changes: the overlays are moved, not made anew.
+    if (hasView_) {
+        ReplaceAll();
+        return;
+    }
+    for (size_t i = 0; i < items_.size(); ++i) MoveOverlay(i);
+    for (Item& it : items_) RefreshRect(it);
 }
 
 void CWaterMarkMgr::OnCropMessage(void*, int32_t, intptr_t p1, intptr_t p2) {
