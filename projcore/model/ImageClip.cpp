@@ -89,3 +89,9 @@ void CImageClip::SetImageTime(uint32_t ms) {
     if (time_ != trim_->Duration()) trim_->SetDuration(time_);
     modified_ = true;
 }
+
+std::unique_ptr<CImageClipRender> CImageClip::CreateRender() {
+    auto render = std::make_unique<CImageClipRender>(this);
+    if (!render->Open()) return nullptr;
+    return render;
+}
