@@ -1,0 +1,371 @@
+#include "player/Player.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "avkit/avkit.h"
+#include "model/ImageClip.h"
+#include "render/ImageClipRender.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int64_t kEarlyMs = 5;         // a frame this close to its time is drawn
+constexpr int64_t kTooLateMs = 2000;    // a frame this late is skipped
+constexpr int64_t kStallMs = 1000;      // sound that does not move this long: use the steady clock
+constexpr int64_t kMaxQueuedMs = 2000;  // sound queued ahead of the device at most
+constexpr uint32_t kMarkColour = 0xFF00FF00;  // the outline drawn around markRect (BGRA green)
+}  // namespace
+
+CPlayer::CPlayer(CFLVCache* cache) : cache_(cache) {}
+
+CPlayer::~CPlayer() { Unload(); }
+
+void CPlayer::SetState(State s) {
+    {
+        std::lock_guard lock(mutex_);
+        state_ = s;
+    }
+    changed_.notify_all();
+}
+
+bool CPlayer::LoadImageClip(CImageClip* clip) {
+    if (!clip) return false;
+    if (!LoadRenderer(std::make_unique<CImageClipRender>(clip), clip)) return false;
+    std::lock_guard lock(mutex_);
+    resync_ = true;
+    return true;
+}
+
+bool CPlayer::LoadRenderer(std::unique_ptr<CBaseClipRender> renderer, CBaseClip* clip) {
+    Unload();
+    if (!renderer) return false;
+    if (!renderer->Open()) {
+        renderer->Close();
+        return false;
+    }
+    renderer_ = std::move(renderer);
+    clip_ = clip;
+    renderer_->SetAudioCallback(&CPlayer::OnSound, this);
+    renderer_->SetVideoCallback(&CPlayer::OnFrame, this);
+    renderer_->SetAudioEndCallback(&CPlayer::OnAudioEnd, this);
+    renderer_->SetVideoEndCallback(&CPlayer::OnVideoEnd, this);
+    info_ = renderer_->Info();
+    hasAudio_ = audioOn_ = info_.audioFormat != -1;
+    hasVideo_ = videoOn_ = info_.videoCodec != -1 || info_.width > 0;
+    syncToAudio_ = hasAudio_;
+    if (hasVideo_) {
+        videoDriver_.width = info_.width;
+        videoDriver_.height = info_.height;
+        videoDriver_.surface = surface_;
+        if (!videoDriver_.Open()) {
+            videoDriver_.Close();
+            renderer_.reset();
+            return false;
+        }
+        frameCopy_.assign(static_cast<size_t>(info_.width) * static_cast<size_t>(info_.height) * 4, 0);
+    }
+    if (hasAudio_) {
+        audioDriver_.channels = info_.channels > 0 ? info_.channels : 2;
+        audioDriver_.sampleRate = info_.sampleRate > 0 ? info_.sampleRate : 44100;
+        audioDriver_.fill = &CPlayer::OnFill;
+        audioDriver_.fillUser = this;
+        sound_ = DB2_CreateWithMutex();
+    }
+    opened_ = true;
+    return true;
+}
+
+void CPlayer::Unload() {
+    SetState(kStopped);
+    if (renderer_) renderer_->Close();
+    audioDriver_.Close();
+    renderer_.reset();
+    videoDriver_.Close();
+    {
+        std::lock_guard lock(mutex_);
+        if (sound_) DB2_Delete(sound_);
+        sound_ = nullptr;
+        chunks_.clear();
+        bytesQueued_ = bytesPlayed_ = 0;
+    }
+    frameCopy_.clear();
+    clip_ = nullptr;
+    opened_ = false;
+    hasAudio_ = hasVideo_ = audioOn_ = videoOn_ = false;
+}
+
+void CPlayer::SetSurface(CDrawSurface* surface, const Rect& source, const Rect& destination) {
+    surface_ = surface;
+    videoDriver_.surface = surface;
+    videoDriver_.source = source;
+    videoDriver_.destination = destination;
+}
+
+void CPlayer::ResetSound() {
+    audioDriver_.Close();  // no fill runs after this
+    std::lock_guard lock(mutex_);
+    if (sound_) DB2_Clear(sound_);
+    chunks_.clear();
+    bytesQueued_ = bytesPlayed_ = 0;
+    streamEnded_ = false;
+    soundEndReported_ = false;
+}
+
+void CPlayer::Play() {
+    if (!opened_ || state_ == kPlaying) return;
+    if (state_ == kStopped) {
+        ResetSound();
+        {
+            std::lock_guard lock(mutex_);
+            resync_ = true;
+            syncToAudio_ = hasAudio_;
+        }
+        if (hasAudio_ && audioDriver_.Open()) audioDriver_.Start();
+    }
+    SetState(kPlaying);
+    renderer_->Play();
+}
+
+void CPlayer::Pause() {
+    if (!opened_ || state_ != kPlaying) return;
+    {
+        // The steady clock runs on while paused: take a new baseline after.
+        std::lock_guard lock(mutex_);
+        resync_ = true;
+    }
+    SetState(kPaused);
+    renderer_->Pause();
+}
+
+void CPlayer::Stop() {
+    SetState(kStopped);  // wakes whatever waits, so the renderer can be stopped
+    ResetSound();
+    if (renderer_) renderer_->Stop();
+}
+
+void CPlayer::StopAndRewind() {
+    if (!opened_) return;
+    Stop();
+    audioTime_ = videoTime_ = renderer_->CurrentTime();
+}
+
+bool CPlayer::NextFrame() {
+    if (!opened_) return false;
+    Stop();
+    audioTime_ = videoTime_ = 0;
+    return renderer_->StepForward();
+}
+
+bool CPlayer::PrevFrame() {
+    if (!opened_) return false;
+    Stop();
+    audioTime_ = videoTime_ = 0;
+    return renderer_->StepBack();
+}
+
+bool CPlayer::Seek(uint32_t ms) {
+    if (!opened_) return false;
+    Stop();
+    audioTime_ = videoTime_ = 0;
+    return renderer_->ShowAt(ms);
+}
+
+// ---- sound
+
+void CPlayer::OnSound(void* self, CBaseClip*, const uint8_t* samples, int size, int64_t t, int64_t d, bool, bool) {
+    auto* p = static_cast<CPlayer*>(self);
+    if (!samples || size <= 0 || !p->sound_) return;
+    const int64_t bytesPerSecond = int64_t{p->audioDriver_.BytesPerSecond()};
+    {
+        std::unique_lock lock(p->mutex_);
+        // Hold back while paused, and while plenty is queued already.
+        p->changed_.wait(lock, [&] {
+            return p->state_ == kStopped ||
+                   (p->state_ == kPlaying && (p->bytesQueued_ - p->bytesPlayed_) * 1000 < kMaxQueuedMs * bytesPerSecond);
+        });
+        if (p->state_ == kStopped) return;
+    }
+    if (p->soundCopy_.size() < static_cast<size_t>(size)) p->soundCopy_.resize(static_cast<size_t>(size));
+    std::memcpy(p->soundCopy_.data(), samples, static_cast<size_t>(size));
+    if (p->hooks.sound) p->hooks.sound(p->hooks.soundUser, reinterpret_cast<int16_t*>(p->soundCopy_.data()), size);
+    {
+        std::lock_guard lock(p->mutex_);
+        DB2_Push(p->sound_, p->soundCopy_.data(), size);
+        p->chunks_.push_back(Chunk{p->bytesQueued_, size, t, d});
+        p->bytesQueued_ += size;
+    }
+    p->changed_.notify_all();
+}
+
+void CPlayer::UpdateAudioClock() {
+    // Drop what the device has consumed, then place the clock inside the
+    // chunk now being played.
+    while (!chunks_.empty() && chunks_.front().offset + chunks_.front().size <= bytesPlayed_) chunks_.pop_front();
+    if (chunks_.empty() || chunks_.front().offset > bytesPlayed_) return;
+    const Chunk& c = chunks_.front();
+    const int64_t bytesPerSecond = audioDriver_.BytesPerSecond();
+    audioTime_ = (c.timestamp + (bytesPlayed_ - c.offset) * 10000000 / bytesPerSecond) / 10000;
+}
+
+void CPlayer::OnFill(void* self, uint8_t* buffer, int bytes) { static_cast<CPlayer*>(self)->Fill(buffer, bytes); }
+
+void CPlayer::Fill(uint8_t* buffer, int bytes) {
+    bool soundEnded = false;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return state_ != kPaused; });
+        auto buffered = [&] { return bytesQueued_ - bytesPlayed_; };
+        if (state_ == kPlaying && !streamEnded_ && buffered() < bytes) {
+            // Wait for the renderer, but never hold the device thread long.
+            changed_.wait_for(lock, milliseconds(200),
+                              [&] { return state_ != kPlaying || streamEnded_ || buffered() >= bytes; });
+        }
+        const int available = static_cast<int>(std::min<int64_t>(buffered(), bytes));
+        if (state_ != kPlaying || available <= 0) {
+            std::memset(buffer, 0, static_cast<size_t>(bytes));
+            if (state_ == kPlaying && streamEnded_ && !soundEndReported_) {
+                soundEndReported_ = true;
+                soundEnded = true;
+            }
+        } else {
+            UpdateAudioClock();
+            const int read = DB2_Read(sound_, buffer, available);
+            if (read < bytes) std::memset(buffer + read, 0, static_cast<size_t>(bytes - read));
+            bytesPlayed_ += read;
+        }
+    }
+    changed_.notify_all();
+    if (soundEnded) {
+        if (hooks.audioEnded) hooks.audioEnded(hooks.audioEndedUser);
+        if (!videoOn_ && hooks.videoEnded) hooks.videoEnded(hooks.videoEndedUser);
+    }
+}
+
+// ---- frames
+
+void CPlayer::Baseline(int64_t ms) {
+    baseTime_ = ms;
+    baseTick_ = Clock::now();
+}
+
+void CPlayer::OnFrame(void* self, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool, bool) {
+    if (!pixels || size <= 0) return;
+    static_cast<CPlayer*>(self)->Frame(pixels, size, t);
+}
+
+void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
+    const int64_t f = t / 10000;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (state_ == kPaused) {
+            changed_.wait(lock, [&] { return state_ != kPaused; });
+            continue;
+        }
+        if (state_ == kStopped) {
+            // A single frame (step, seek, redraw): shown at once.
+            resync_ = true;
+            break;
+        }
+        if (syncToAudio_) {
+            int64_t lastDiff = f - audioTime_;
+            auto unchangedSince = Clock::now();
+            bool moved = true;
+            while (state_ == kPlaying && f - audioTime_ > kEarlyMs) {
+                changed_.wait_for(lock, milliseconds(std::min<int64_t>(f - audioTime_ - kEarlyMs, 50)));
+                const int64_t diff = f - audioTime_;
+                if (diff != lastDiff) {
+                    lastDiff = diff;
+                    unchangedSince = Clock::now();
+                } else if (Clock::now() - unchangedSince > milliseconds(kStallMs)) {
+                    moved = false;
+                    break;
+                }
+            }
+            if (state_ != kPlaying) continue;
+            if (!moved) {
+                // The sound does not move: follow the steady clock from here.
+                syncToAudio_ = false;
+                Baseline(f);
+                return;
+            }
+            if (f - audioTime_ < -kTooLateMs) {
+                Baseline(f);
+                return;
+            }
+            break;
+        }
+        if (resync_) {
+            resync_ = false;
+            Baseline(f);
+            break;
+        }
+        const auto due = baseTick_ + milliseconds(f - baseTime_);
+        if (Clock::now() < due) {
+            changed_.wait_until(lock, due, [&] { return state_ != kPlaying; });
+            if (state_ != kPlaying) continue;
+        }
+        if (Clock::now() - due > milliseconds(kTooLateMs)) {
+            Baseline(f);
+            return;
+        }
+        // Keep the time line anchored where it was due, so that waking a
+        // little late never adds up over the frames.
+        baseTime_ = f;
+        baseTick_ = due;
+        lock.unlock();
+        Draw(pixels, size, t);
+        return;
+    }
+    Baseline(f);
+    lock.unlock();
+    Draw(pixels, size, t);
+}
+
+void CPlayer::Draw(const uint8_t* pixels, int size, int64_t t) {
+    const size_t bytes = std::min(frameCopy_.size(), static_cast<size_t>(size));
+    if (bytes == 0) return;
+    std::memcpy(frameCopy_.data(), pixels, bytes);
+    Rect mark{0, 0, 0, 0};
+    if (hooks.frame) mark = hooks.frame(hooks.frameUser, frameCopy_.data(), info_.width, info_.height, t);
+    videoDriver_.DrawFrame(frameCopy_.data());
+    if (surface_ && mark.Width() > 0 && mark.Height() > 0) {
+        // The outline goes on in window pixels, one pixel wide.
+        const Rect& src = videoDriver_.source;
+        const Rect& dst = videoDriver_.destination;
+        if (src.Width() > 0 && src.Height() > 0) {
+            auto x = [&](int v) { return dst.left + static_cast<int>(int64_t{v - src.left} * dst.Width() / src.Width()); };
+            auto y = [&](int v) { return dst.top + static_cast<int>(int64_t{v - src.top} * dst.Height() / src.Height()); };
+            const Rect r{x(mark.left), y(mark.top), x(mark.right), y(mark.bottom)};
+            surface_->FillRect(Rect{r.left, r.top, r.right, r.top + 1}, kMarkColour);
+            surface_->FillRect(Rect{r.left, r.bottom - 1, r.right, r.bottom}, kMarkColour);
+            surface_->FillRect(Rect{r.left, r.top, r.left + 1, r.bottom}, kMarkColour);
+            surface_->FillRect(Rect{r.right - 1, r.top, r.right, r.bottom}, kMarkColour);
+        }
+    }
+    videoTime_ = t / 10000;
+}
+
+// ---- ends
+
+void CPlayer::OnVideoEnd(void* self, CBaseClip*) {
+    auto* p = static_cast<CPlayer*>(self);
+    {
+        // With sound, the sound's own end says when no more will come.
+        std::lock_guard lock(p->mutex_);
+        if (!p->hasAudio_) p->streamEnded_ = true;
+    }
+    p->changed_.notify_all();
+    if (p->hooks.videoEnded) p->hooks.videoEnded(p->hooks.videoEndedUser);
+    if (!p->audioOn_ && p->hooks.audioEnded) p->hooks.audioEnded(p->hooks.audioEndedUser);
+}
+
+void CPlayer::OnAudioEnd(void* self, CBaseClip*) {
+    auto* p = static_cast<CPlayer*>(self);
+    {
+        std::lock_guard lock(p->mutex_);
+        p->streamEnded_ = true;
+    }
+    p->changed_.notify_all();
+}
