@@ -53,6 +53,10 @@ public:
     int ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* duration);
     int SetAutoReleaseMemory(int flag) { return m_autoRelease = flag; }
     bool IsWorkTag(const FLVTag* tag) const { return tag == &m_work; }
+    // Frees a tag ReadTag handed over, unless it is the reader's own work tag.
+    void ReleaseIfOwned(FLVTag* tag) {
+        if (!IsWorkTag(tag)) FreeTag(tag);
+    }
     int64_t GetOccupyMemory() const;
 
     // For tests: the entry count.

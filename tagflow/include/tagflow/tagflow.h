@@ -1,6 +1,10 @@
-// tagflow: FLV reading. The push parser (FLVStreamParser_*) turns bytes into
-// tags; the tag reader (FLVAVTagReader_*) indexes a whole file and reads its
-// tags by time or position. Flat C functions on opaque handles.
+// tagflow: FLV reading and decoding. The push parser (FLVStreamParser_*)
+// turns bytes into tags; the tag reader (FLVAVTagReader_*) indexes a whole
+// file and reads its tags by time or position; decoder threads
+// (FLVStreamDecoder_*) turn tags into PCM and BGRA frames; the stream decoder
+// (FLVStream_*) puts a parser in front of an audio and a video thread; the
+// frame readers (AudioFrameReader_*, VideoFrameReader_*) decode an opened
+// file on the caller's thread. Flat C functions on opaque handles.
 #pragma once
 
 #include <stddef.h>
@@ -67,12 +71,30 @@ typedef struct FLVInfo {
 #ifdef __cplusplus
 class CFLVAVTagReader;
 class CFLVStreamParser;
+class CDecoderThread;
+class CFLVStreamDecoder;
+class AudioFrameReader;
+class VideoFrameReader;
 typedef CFLVAVTagReader* FLVAVTagReaderHandle;
 typedef CFLVStreamParser* FLVStreamParserHandle;
+typedef CDecoderThread* FLVStreamDecoderHandle;
+typedef CFLVStreamDecoder* FLVStreamHandle;
+typedef AudioFrameReader* AudioFrameReaderHandle;
+typedef VideoFrameReader* VideoFrameReaderHandle;
 #else
 typedef struct CFLVAVTagReader* FLVAVTagReaderHandle;
 typedef struct CFLVStreamParser* FLVStreamParserHandle;
+typedef struct CDecoderThread* FLVStreamDecoderHandle;
+typedef struct CFLVStreamDecoder* FLVStreamHandle;
+typedef struct AudioFrameReader* AudioFrameReaderHandle;
+typedef struct VideoFrameReader* VideoFrameReaderHandle;
 #endif
+
+// Crop rectangle in source pixels; right and bottom are exclusive.
+// (-1, -1, -1, -1) means no crop.
+typedef struct FLVCropRect {
+    int32_t left, top, right, bottom;
+} FLVCropRect;
 
 // Info callback: may clear *video or *audio to switch that stream off.
 typedef int32_t (*FLVInfoCallBack)(void* user, const FLVInfo* info, int32_t* video,
@@ -80,6 +102,21 @@ typedef int32_t (*FLVInfoCallBack)(void* user, const FLVInfo* info, int32_t* vid
 // Tag callbacks: nonzero takes the tag (release it with FLVStreamParser_DeleteFLVTag),
 // zero leaves it queued and stops delivery.
 typedef int32_t (*FLVTagCallBack)(void* user, FLVTag* tag);
+
+// Decoded output. Audio: 16-bit signed interleaved PCM; video: width x height
+// BGRA pictures, rows top-down. timestamp and duration in 100 ns. Video:
+// once = 1 when the frame is emitted exactly once for its source frame,
+// filler = 1 for a repeat made to keep up with the audio. data is valid only
+// during the call; an audio call without data reports a block that could not
+// be decoded.
+typedef void (*FLVDecoderOutputCallBack)(void* user, const uint8_t* data, int32_t size,
+                                         int64_t timestamp, int64_t duration, int32_t once,
+                                         int32_t filler);
+// Called on the worker thread when it ends after DeliverEnd.
+typedef void (*FLVDecoderEndCallBack)(void* user);
+// Receives every tag a decoder thread is done with (also those still queued
+// at Stop or Terminate); the callee owns it.
+typedef void (*FLVDecoderDeleteTagCallBack)(void* user, FLVTag* tag);
 
 // ---- tag reader
 TAGFLOW_API FLVAVTagReaderHandle FLVAVTagReader_Create(void);
@@ -145,6 +182,108 @@ TAGFLOW_API int32_t FLVStreamParser_GetParsedPacketsCount(FLVStreamParserHandle 
                                                           int32_t* video);
 TAGFLOW_API int32_t FLVStreamParser_HasCalledFLVInfoCallBack(FLVStreamParserHandle p);
 TAGFLOW_API void FLVStreamParser_DeleteFLVTag(FLVStreamParserHandle p, FLVTag* tag);
+
+// ---- decoder threads: isVideo nonzero makes a video thread, else an audio one.
+// Setters return 1 when stored, 0 when refused (the thread is not stopped,
+// or the value is unusable).
+TAGFLOW_API FLVStreamDecoderHandle FLVStreamDecoder_Create(int32_t isVideo);
+// Stops a running thread first (queued tags go back through the delete-tag callback).
+TAGFLOW_API void FLVStreamDecoder_Delete(FLVStreamDecoderHandle d);
+TAGFLOW_API int32_t FLVStreamDecoder_Run(FLVStreamDecoderHandle d);
+// Stop decodes what is queued first; Terminate abandons it. Both wait for the thread.
+TAGFLOW_API int32_t FLVStreamDecoder_Stop(FLVStreamDecoderHandle d);
+TAGFLOW_API int32_t FLVStreamDecoder_Terminate(FLVStreamDecoderHandle d);
+// 0 running, 1 stopped, 2 terminated, 3 stopping, 4 terminating.
+TAGFLOW_API int32_t FLVStreamDecoder_GetState(FLVStreamDecoderHandle d);
+// 1: the thread owns the tag now; 0: not running or the queue is full (the caller keeps it).
+TAGFLOW_API int32_t FLVStreamDecoder_DeliverFLVPacket(FLVStreamDecoderHandle d, FLVTag* tag);
+TAGFLOW_API int32_t FLVStreamDecoder_DeliverEnd(FLVStreamDecoderHandle d);
+TAGFLOW_API int32_t FLVStreamDecoder_FLVTagQueueEmpty(FLVStreamDecoderHandle d);
+// Sync mode: decodes one tag on the caller's thread (audio: a null tag flushes).
+// *data stays owned by the decoder until its next call. 1 with output, else 0.
+TAGFLOW_API int32_t FLVStreamDecoder_DecodeFLVTag(FLVStreamDecoderHandle d, FLVTag* tag,
+                                                  const uint8_t** data, int32_t* size);
+TAGFLOW_API int32_t FLVStreamDecoder_SetOutputCallBack(FLVStreamDecoderHandle d,
+                                                       FLVDecoderOutputCallBack f, void* user);
+TAGFLOW_API int32_t FLVStreamDecoder_SetOutputEndCallBack(FLVStreamDecoderHandle d,
+                                                          FLVDecoderEndCallBack f, void* user);
+TAGFLOW_API int32_t FLVStreamDecoder_SetDeleteFLVTagCallBack(FLVStreamDecoderHandle d,
+                                                             FLVDecoderDeleteTagCallBack f,
+                                                             void* user);
+TAGFLOW_API int32_t FLVStreamDecoder_SetMaxFLVTagQueue(FLVStreamDecoderHandle d, int32_t count);
+TAGFLOW_API int32_t FLVStreamDecoder_SetBrother(FLVStreamDecoderHandle d,
+                                                FLVStreamDecoderHandle brother);
+TAGFLOW_API int32_t FLVStreamDecoder_SetMaxIntervalTime(FLVStreamDecoderHandle d, int32_t ms);
+TAGFLOW_API int32_t FLVStreamDecoder_SetDecodeSyncMode(FLVStreamDecoderHandle d, int32_t flag);
+TAGFLOW_API int32_t FLVStreamDecoder_SetSampleRate(FLVStreamDecoderHandle d, int32_t rate);
+TAGFLOW_API int32_t FLVStreamDecoder_SetNumberOfChannels(FLVStreamDecoderHandle d, int32_t n);
+TAGFLOW_API int32_t FLVStreamDecoder_SetOutputSize(FLVStreamDecoderHandle d, int32_t width,
+                                                   int32_t height);
+TAGFLOW_API int32_t FLVStreamDecoder_SetOutputFPS(FLVStreamDecoderHandle d, double fps);
+TAGFLOW_API int32_t FLVStreamDecoder_SetDecodeAlphaChannel(FLVStreamDecoderHandle d, int32_t flag);
+// Any time; a null rect means no crop.
+TAGFLOW_API void FLVStreamDecoder_SetCropRect(FLVStreamDecoderHandle d, const FLVCropRect* rect);
+// 0 fast bilinear, 1 bilinear, 2 bicubic, 3 nearest. Any time.
+TAGFLOW_API void FLVStreamDecoder_SetResizeMode(FLVStreamDecoderHandle d, int32_t mode);
+
+// ---- stream decoder: bytes in, decoded audio and video out through callbacks.
+TAGFLOW_API FLVStreamHandle FLVStream_Create(void);
+TAGFLOW_API void FLVStream_Delete(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_Run(FLVStreamHandle s);
+// Runs without a parser, for tags delivered by DeliverDataEx. info null: defaults.
+TAGFLOW_API int32_t FLVStream_RunEx(FLVStreamHandle s, const FLVInfo* info, int32_t video,
+                                    int32_t audio);
+// The parser's result (2: queues full, deliver the same bytes again), 6 when not running.
+TAGFLOW_API int32_t FLVStream_DeliverData(FLVStreamHandle s, const uint8_t* bytes, uint32_t count);
+// 0 accepted (the stream owns the tag), 2 refused (queue full), 3 not audio or video, 6 not running.
+TAGFLOW_API int32_t FLVStream_DeliverDataEx(FLVStreamHandle s, FLVTag* tag);
+TAGFLOW_API int32_t FLVStream_Flush(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_Stop(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_StopEx(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_Terminate(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_TerminateEx(FLVStreamHandle s);
+TAGFLOW_API uint32_t FLVStream_GetTimeStamp(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_GetParsedPacketsCount(FLVStreamHandle s, int32_t* audio,
+                                                    int32_t* video);
+TAGFLOW_API int32_t FLVStream_HasCalledFLVInfoCallBack(FLVStreamHandle s);
+TAGFLOW_API int32_t FLVStream_SetFLVInfoCallBack(FLVStreamHandle s, FLVInfoCallBack f, void* user);
+TAGFLOW_API int32_t FLVStream_SetGetVideoCallBack(FLVStreamHandle s, FLVDecoderOutputCallBack f,
+                                                  void* user);
+TAGFLOW_API int32_t FLVStream_SetGetAudioCallBack(FLVStreamHandle s, FLVDecoderOutputCallBack f,
+                                                  void* user);
+TAGFLOW_API int32_t FLVStream_SetOutputSize(FLVStreamHandle s, int32_t width, int32_t height);
+TAGFLOW_API int32_t FLVStream_SetOutputFPS(FLVStreamHandle s, double fps);
+TAGFLOW_API int32_t FLVStream_SetDecodeAlphaChannel(FLVStreamHandle s, int32_t flag);
+TAGFLOW_API int32_t FLVStream_SetSampleRate(FLVStreamHandle s, int32_t rate);
+TAGFLOW_API int32_t FLVStream_SetNumberOfChannels(FLVStreamHandle s, int32_t n);
+TAGFLOW_API void FLVStream_SetCropRect(FLVStreamHandle s, const FLVCropRect* rect);
+TAGFLOW_API void FLVStream_SetResizeMode(FLVStreamHandle s, int32_t mode);
+TAGFLOW_API int32_t FLVStream_SetParserMaxFLVTagQueue(FLVStreamHandle s, int32_t count);
+TAGFLOW_API int32_t FLVStream_SetParserMaxInterleavedTime(FLVStreamHandle s, int32_t seconds);
+TAGFLOW_API int32_t FLVStream_SetAudioDecoderMaxFLVTagQueue(FLVStreamHandle s, int32_t count);
+TAGFLOW_API int32_t FLVStream_SetVideoDecoderMaxFLVTagQueue(FLVStreamHandle s, int32_t count);
+TAGFLOW_API int32_t FLVStream_SetDecoderMaxIntervalTime(FLVStreamHandle s, int32_t ms);
+
+// ---- frame readers over an opened tag reader (not owned; delete the frame
+// reader first). They move its read position.
+TAGFLOW_API AudioFrameReaderHandle AudioFrameReader_Create(FLVAVTagReaderHandle reader);
+TAGFLOW_API void AudioFrameReader_Delete(AudioFrameReaderHandle a);
+// Fills exactly bytes of PCM (the file's rate and channels); 1 while the
+// stream continues, 0 for the block that completes it (zero-filled).
+TAGFLOW_API int32_t AudioFrameReader_ReadFrame(AudioFrameReaderHandle a, uint8_t* buffer,
+                                               int32_t bytes);
+TAGFLOW_API VideoFrameReaderHandle VideoFrameReader_Create(FLVAVTagReaderHandle reader, double fps,
+                                                           int32_t decodeAlpha);
+// flip: turn each decoded picture upside down (rows bottom-up).
+TAGFLOW_API VideoFrameReaderHandle VideoFrameReader_CreateEx(FLVAVTagReaderHandle reader,
+                                                             double fps, int32_t decodeAlpha,
+                                                             int32_t flip);
+TAGFLOW_API void VideoFrameReader_Delete(VideoFrameReaderHandle v);
+// The picture of output frame k, width x height x 4 bytes of the file's
+// size, valid until the next call; null only for a null reader.
+TAGFLOW_API const uint8_t* VideoFrameReader_ReadFrame(VideoFrameReaderHandle v, int32_t frame);
+TAGFLOW_API const uint8_t* VideoFrameReader_ReadFrameEx(VideoFrameReaderHandle v, int32_t frame,
+                                                        uint32_t* timestamp, uint32_t* duration);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,342 @@
+#include "VideoDecoderThread.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr int kMaxSide = 8192;
+
+bool IsNone(const FLVCropRect& r) {
+    return r.left == -1 && r.top == -1 && r.right == -1 && r.bottom == -1;
+}
+
+bool Same(const FLVCropRect& a, const FLVCropRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// (-1, -1, -1, -1) stands for "everything".
+FLVCropRect Intersect(const FLVCropRect& a, const FLVCropRect& b) {
+    if (IsNone(a)) return b;
+    if (IsNone(b)) return a;
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+}  // namespace
+
+CVideoDecoderThread::~CVideoDecoderThread() {
+    TerminateForDelete();
+    FreeDecoders();
+    VRes_Free(m_resizer);
+}
+
+int CVideoDecoderThread::SetOutputSize(int width, int height) {
+    if (GetState() != kStopped || width <= 0 || height <= 0 || width > kMaxSide ||
+        height > kMaxSide)
+        return 0;
+    m_outputWidth = width;
+    m_outputHeight = height;
+    return 1;
+}
+
+int CVideoDecoderThread::SetOutputFPS(double fps) {
+    if (GetState() != kStopped || !(fps > 0.0) || fps > 1000.0) return 0;
+    m_fps = fps;
+    return 1;
+}
+
+int CVideoDecoderThread::SetDecodeAlphaChannel(int flag) {
+    if (GetState() != kStopped) return 0;
+    m_decodeAlpha = flag != 0;
+    return 1;
+}
+
+void CVideoDecoderThread::SetCropRect(const FLVCropRect* rect) {
+    std::lock_guard<std::mutex> lock(QueueLock());
+    m_cropRect = rect ? *rect : FLVCropRect{-1, -1, -1, -1};
+}
+
+void CVideoDecoderThread::SetResizeMode(int mode) {
+    std::lock_guard<std::mutex> lock(QueueLock());
+    m_resizeMode = mode;
+}
+
+// ---- decoding one tag
+
+bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int height) {
+    FdDecoder*& d = m_decoders[slot];
+    if (d) {
+        FlvDecoder_Close(d);
+    } else {
+        d = FlvDecoder_Create(1, slot == kH263 ? 2 : 4);
+        if (!d) return false;
+    }
+    if (FlvDecoder_Open(d, imageFormat, width, height)) return true;
+    FlvDecoder_Free(d);
+    d = nullptr;
+    return false;
+}
+
+void CVideoDecoderThread::FreeDecoders() {
+    for (FdDecoder*& d : m_decoders) {
+        if (d) {
+            FlvDecoder_Close(d);
+            FlvDecoder_Free(d);
+        }
+        d = nullptr;
+    }
+    m_codec = m_width = m_height = -1;
+}
+
+bool CVideoDecoderThread::SetUpDecoders(const FLVTag& tag) {
+    const int codec = int(tag.codecField2);
+    const int width = int(tag.codecField3), height = int(tag.codecField4);
+    bool ok = true;
+    switch (codec) {
+        case 2: ok = OpenSlot(kH263, FD_IMAGE_BGRA32, width, height); break;
+        case 4: ok = OpenSlot(kVp6, FD_IMAGE_BGRA32, width, height); break;
+        case 5:
+            ok = OpenSlot(kVp6AlphaColour, FD_IMAGE_BGRA32, width, height);
+            if (ok && m_decodeAlpha) ok = OpenSlot(kVp6AlphaAlpha, FD_IMAGE_ALPHA8, width, height);
+            break;
+        default: break;   // nothing we decode: the last picture stands in
+    }
+    if (!ok) return false;
+    m_codec = codec;
+    m_width = width;
+    m_height = height;
+    m_visible = {0, 0, width, height};
+    return true;
+}
+
+const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipped) {
+    *skipped = false;
+    if (!tag.data || tag.dataSize == 0) return nullptr;
+    const int codec = int(tag.codecField2);
+    const bool key = tag.codecField1 == 1;
+    if (codec != m_codec ||
+        (key && (int(tag.codecField3) != m_width || int(tag.codecField4) != m_height))) {
+        // Only a key frame can start a stream.
+        if (!key || !SetUpDecoders(tag)) {
+            *skipped = true;
+            return nullptr;
+        }
+    }
+    const uint8_t* in = nullptr;
+    int inSize = 0;
+    FdDecoder* colour = nullptr;
+    switch (codec) {
+        case 2:
+            colour = m_decoders[kH263];
+            in = tag.videoPayload;
+            inSize = int(tag.videoPayloadSize);
+            break;
+        case 4:   // after the adjustment byte
+            colour = m_decoders[kVp6];
+            if (tag.videoPayloadSize >= 2) {
+                in = tag.videoPayload + 1;
+                inSize = int(tag.videoPayloadSize) - 1;
+            }
+            break;
+        case 5:   // after the adjustment byte and the 24-bit offset to the alpha data
+            colour = m_decoders[kVp6AlphaColour];
+            if (tag.vp6Payload && tag.videoPayloadSize >= 4 + tag.alphaOffset) {
+                in = tag.videoPayload + 4;
+                inSize = int(tag.alphaOffset);
+            }
+            break;
+        default: return nullptr;
+    }
+    if (!colour || !in || inSize <= 0) return nullptr;
+    const uint8_t* picture = nullptr;
+    int pictureSize = 0, width = 0, height = 0;
+    if (!FlvDecoder_DecodeVideo(colour, in, inSize, &picture, &pictureSize, &width, &height))
+        return nullptr;
+    if (codec == 5 && m_decodeAlpha && m_decoders[kVp6AlphaAlpha] && tag.alphaPayload &&
+        tag.alphaPayloadSize > 0) {
+        const uint8_t* alpha = nullptr;
+        int alphaSize = 0, aw = 0, ah = 0;
+        if (FlvDecoder_DecodeVideo(m_decoders[kVp6AlphaAlpha], tag.alphaPayload,
+                                   int(tag.alphaPayloadSize), &alpha, &alphaSize, &aw, &ah) &&
+            aw == width && ah == height) {
+            // The decoder's picture is ours until its next call.
+            auto* bgra = const_cast<uint8_t*>(picture);
+            const size_t n = size_t(width) * height;
+            for (size_t i = 0; i < n; ++i) bgra[i * 4 + 3] = alpha[i];
+        }
+    }
+    return CropAndResize(picture, width, height);
+}
+
+const uint8_t* CVideoDecoderThread::CropAndResize(const uint8_t* picture, int width, int height) {
+    const FLVCropRect decoded{0, 0, width, height};
+    FLVCropRect r = decoded;
+    if (!Same(decoded, m_visible)) r = Intersect(r, m_visible);   // coded size beyond the picture
+    FLVCropRect crop;
+    int mode;
+    {
+        std::lock_guard<std::mutex> lock(QueueLock());
+        crop = m_cropRect;
+        mode = m_resizeMode;
+    }
+    r = Intersect(r, crop);
+    r = Intersect(r, decoded);   // never outside the picture
+    if (r.left >= r.right || r.top >= r.bottom) r = decoded;   // nothing left: show it all
+    if (!Same(r, decoded)) {
+        const size_t bytes = size_t(r.right - r.left) * (r.bottom - r.top) * 4;
+        if (!Same(r, m_cropMadeFor) || m_crop.size() < bytes) {
+            m_crop.resize(bytes);
+            m_cropMadeFor = r;
+        }
+        const AvkRect ar{r.left, r.top, r.right, r.bottom};
+        if (!VideoEncoder_Crop(m_crop.data(), &ar, picture, width, height, width * 4, 4))
+            return nullptr;
+        picture = m_crop.data();
+        width = r.right - r.left;
+        height = r.bottom - r.top;
+    }
+    if (width == m_outputWidth && height == m_outputHeight) return picture;
+    if (!m_resizer || m_resizerInW != width || m_resizerInH != height || m_resizerMode != mode) {
+        VRes_Free(m_resizer);
+        m_resizer = VRes_CreateByResizeMode(width, height, m_outputWidth, m_outputHeight,
+                                            AVK_IMAGE_BGRA32, mode);
+        if (!m_resizer) return nullptr;
+        m_resizerInW = width;
+        m_resizerInH = height;
+        m_resizerMode = mode;
+    }
+    const size_t outBytes = size_t(m_outputWidth) * m_outputHeight * 4;
+    if (m_resized.size() != outBytes) m_resized.resize(outBytes);
+    if (!VRes_Resize(m_resizer, picture, m_resized.data())) return nullptr;
+    return m_resized.data();
+}
+
+int CVideoDecoderThread::DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t* size) {
+    if (!tag || !data || !size || Running()) return 0;
+    *data = nullptr;
+    *size = 0;
+    try {
+        bool skipped = false;
+        const uint8_t* picture = DecodePicture(*tag, &skipped);
+        if (!picture) return 0;
+        *data = picture;
+        *size = int32_t(size_t(m_outputWidth) * m_outputHeight * 4);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+// ---- thread mode
+
+void CVideoDecoderThread::OnStart() {
+    const size_t bytes = size_t(m_outputWidth) * m_outputHeight * 4;
+    m_blank.assign(bytes, 0);
+    m_current = m_blank.data();
+    m_havePicture = false;
+    m_emitted = 0;
+    m_outputTime = 0;
+    m_frameDuration = int64_t(10000000 / m_fps);
+}
+
+void CVideoDecoderThread::OnEnd() {
+    FreeDecoders();
+    VRes_Free(m_resizer);
+    m_resizer = nullptr;
+    m_resizerMode = -1;
+    std::vector<uint8_t>().swap(m_crop);
+    std::vector<uint8_t>().swap(m_resized);
+    std::vector<uint8_t>().swap(m_blank);
+    m_cropMadeFor = {0, 0, 0, 0};
+    m_current = nullptr;
+}
+
+int CVideoDecoderThread::Pace(const uint8_t* picture, int64_t timeMs, int32_t filler) {
+    const double e = double(timeMs) * m_fps / 1000.0 - double(m_emitted);
+    if (e < -1.1) return 0;   // too early for the output rate: dropped
+    const int64_t n = e <= 1.1 ? 1 : int64_t(e + 0.5);
+    const int32_t size = int32_t(size_t(m_outputWidth) * m_outputHeight * 4);
+    int done = 0;
+    for (int64_t i = 0; i < n && !Terminating(); ++i, ++done) {
+        Output(picture, size, m_outputTime, m_frameDuration, n == 1, filler);
+        ++m_emitted;
+        m_outputTime = int64_t(double(m_emitted) / m_fps * 10000000.0);
+    }
+    return done;
+}
+
+void CVideoDecoderThread::DecodeAndPace(const FLVTag& tag, int64_t durationMs) {
+    bool skipped = false;
+    const uint8_t* picture = nullptr;
+    try {
+        picture = DecodePicture(tag, &skipped);
+    } catch (const std::bad_alloc&) {
+        skipped = true;
+    }
+    if (skipped) return;
+    if (picture) {
+        m_current = picture;
+        m_havePicture = true;
+    }
+    // A tag that brings no picture keeps the last one on screen for its time.
+    if (m_havePicture) Pace(m_current, int64_t(tag.timestamp) + durationMs, 0);
+}
+
+void CVideoDecoderThread::Body() {
+    FLVTag* held = nullptr;
+    bool drain = false;   // decode the held tag on the way out
+    for (;;) {
+        const uint64_t seq = WakeSeq();
+        if (FLVTag* tag = TakeTag()) {
+            if (Terminating()) {
+                ReleaseTag(tag);
+                break;
+            }
+            if (held) {
+                DecodeAndPace(*held, int64_t(tag->timestamp) - int64_t(held->timestamp));
+                ReleaseTag(held);
+            }
+            held = tag;
+            continue;
+        }
+        if (Terminating()) break;
+        if (EndOfInput()) {
+            // The last frame is shown for one output frame, like after a stop.
+            drain = true;
+            break;
+        }
+        CDecoderThread* b = Brother();
+        if (!b) {
+            if (GetState() == kStopping) {
+                drain = true;
+                EndStopped();
+                break;
+            }
+            WaitForChange(seq);
+            continue;
+        }
+        if (b->Finished() || (b->StoppingFlag() && b->QueueEmpty())) {
+            drain = true;
+            EndStopped();
+            break;
+        }
+        const int64_t d = (b->Clock() - Clock()) / 10000;
+        if ((b->QueueFull() || b->StoppingFlag()) && d > MaxIntervalTime()) {
+            // The audio is ahead and cannot wait for pictures that do not come.
+            const int done = Pace(m_current, (m_outputTime + m_frameDuration) / 10000 + d, 1);
+            if (b->StoppingFlag() && b->QueueEmpty()) {
+                drain = true;
+                EndStopped();
+                break;
+            }
+            if (done > 0) continue;
+        }
+        WaitForChange(seq);
+    }
+    if (held) {
+        if (drain && !Terminating()) DecodeAndPace(*held, m_frameDuration / 10000);
+        ReleaseTag(held);
+    }
+}

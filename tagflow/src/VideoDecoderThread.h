@@ -1,0 +1,66 @@
+// Video decoder thread: FLV video tags to BGRA pictures of a fixed output
+// size, cropped and resized, emitted at a constant output frame rate (source
+// frames are repeated or dropped to keep the rate; repeats made to keep up
+// with an audio brother are marked as fillers).
+#pragma once
+
+#include <vector>
+
+#include "DecoderThread.h"
+#include "avkit/avkit.h"
+#include "framedec/framedec.h"
+
+class CVideoDecoderThread : public CDecoderThread {
+public:
+    CVideoDecoderThread() : CDecoderThread(kVideo) {}
+    ~CVideoDecoderThread() override;
+
+    int SetOutputSize(int width, int height) override;
+    int SetOutputFPS(double fps) override;
+    int SetDecodeAlphaChannel(int flag) override;
+    void SetCropRect(const FLVCropRect* rect) override;
+    void SetResizeMode(int mode) override;
+    int DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t* size) override;
+
+protected:
+    void OnStart() override;
+    void OnEnd() override;
+    void Body() override;
+
+private:
+    enum Slot { kH263, kVp6, kVp6AlphaColour, kVp6AlphaAlpha, kSlots };
+    // Decodes a tag into a picture of the output size. Null when the tag
+    // brought no new picture; *skipped when it could not be used at all.
+    const uint8_t* DecodePicture(const FLVTag& tag, bool* skipped);
+    bool SetUpDecoders(const FLVTag& tag);
+    bool OpenSlot(Slot slot, int imageFormat, int width, int height);
+    void FreeDecoders();
+    const uint8_t* CropAndResize(const uint8_t* picture, int width, int height);
+    // Thread mode: decodes the tag and paces it to end at its timestamp + durationMs.
+    void DecodeAndPace(const FLVTag& tag, int64_t durationMs);
+    int Pace(const uint8_t* picture, int64_t timeMs, int32_t filler);   // frames emitted
+
+    int m_outputWidth = 320, m_outputHeight = 240;
+    double m_fps = 25.0;
+    int m_decodeAlpha = 1;
+    FLVCropRect m_cropRect{-1, -1, -1, -1};   // under the queue lock
+    int m_resizeMode = 0;                      // under the queue lock
+
+    FdDecoder* m_decoders[kSlots] = {};
+    int m_codec = -1, m_width = -1, m_height = -1;
+    FLVCropRect m_visible{-1, -1, -1, -1};
+
+    std::vector<uint8_t> m_crop;
+    FLVCropRect m_cropMadeFor{0, 0, 0, 0};
+    AvkResizer* m_resizer = nullptr;
+    int m_resizerInW = 0, m_resizerInH = 0, m_resizerMode = -1;
+    std::vector<uint8_t> m_resized;
+    std::vector<uint8_t> m_blank;
+
+    // pacing
+    const uint8_t* m_current = nullptr;   // the last picture produced (or the blank one)
+    bool m_havePicture = false;
+    int64_t m_emitted = 0;
+    int64_t m_outputTime = 0;   // 100 ns: timestamp of the next output frame
+    int64_t m_frameDuration = 0;
+};

@@ -1,0 +1,165 @@
+// The stream decoder end to end, against ffmpeg's own decode of the same files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "DecodeSupport.h"
+
+namespace {
+
+struct DecodeCase {
+    const char* file;
+    double fps;
+};
+
+class StreamDecodeMatchesFfmpeg : public ::testing::TestWithParam<DecodeCase> {};
+
+}  // namespace
+
+// Every picture at the source size and rate, compared with ffmpeg's decode;
+// the sound, at the file's own rate and channels, sample for sample.
+TEST_P(StreamDecodeMatchesFfmpeg, PicturesAndSound) {
+    if (!HaveFfmpeg()) GTEST_FAIL() << "ffmpeg is needed (scripts/install-deps.sh installs it)";
+    const DecodeCase c = GetParam();
+    const std::string path = Fixture(c.file);
+    StreamRun run;
+    run.Decode(ReadFixture(c.file), c.fps);
+    const size_t frameBytes = size_t(run.info.width) * run.info.height * 4;
+    ASSERT_GT(frameBytes, 0u);
+
+    // The output rate is constant from time 0, so a picture that starts
+    // late is shown more than once (once = 0); ffmpeg lists each once.
+    std::vector<const VideoOut*> distinct;
+    for (const VideoOut& v : run.video) {
+        ASSERT_EQ(v.picture.size(), frameBytes);
+        EXPECT_EQ(v.filler, 0);
+        if (!v.once && !distinct.empty() && distinct.back()->picture == v.picture) continue;
+        distinct.push_back(&v);
+    }
+    const std::vector<uint8_t> ref = FfmpegFrames(path);
+    ASSERT_FALSE(ref.empty());
+    const size_t refFrames = ref.size() / frameBytes;
+    EXPECT_EQ(distinct.size(), refFrames);
+    double worst = 99;
+    for (size_t i = 0; i < std::min(distinct.size(), refFrames); ++i)
+        worst = std::min(worst, Psnr(distinct[i]->picture.data(), ref.data() + i * frameBytes, frameBytes));
+    EXPECT_GE(worst, 45.0);
+    RecordProperty("worst_psnr_db", std::to_string(worst));
+
+    if (run.info.audioFormat >= 0) {
+        const std::vector<uint8_t> pcm = FfmpegPcm(path, run.info.sampleRate, run.info.channels);
+        ASSERT_FALSE(pcm.empty());
+        // The same sound; ffmpeg may end a block earlier or later.
+        const size_t blockSlack = 4608 * 2 * size_t(run.info.channels);
+        EXPECT_LE(std::max(pcm.size(), run.pcm.size()) - std::min(pcm.size(), run.pcm.size()), blockSlack);
+        const size_t n = std::min(pcm.size(), run.pcm.size()) / 2;
+        int maxDiff = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const int16_t a = int16_t(pcm[2 * i] | pcm[2 * i + 1] << 8);
+            const int16_t b = int16_t(run.pcm[2 * i] | run.pcm[2 * i + 1] << 8);
+            maxDiff = std::max(maxDiff, std::abs(int(a) - int(b)));
+        }
+        EXPECT_LE(maxDiff, 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, StreamDecodeMatchesFfmpeg,
+    ::testing::Values(DecodeCase{"flv1_mp3_160x120.flv", 25}, DecodeCase{"flv1_mp3_320x240.flv", 25},
+                      DecodeCase{"flv1_mp3_640x360.flv", 25}, DecodeCase{"flv1_adpcm_160x120.flv", 25},
+                      DecodeCase{"flv1_nelly_160x120.flv", 25},
+                      DecodeCase{"flv1_nelly8k_160x120.flv", 15},
+                      DecodeCase{"flv1_pcm16_160x120.flv", 25},
+                      DecodeCase{"flv1_video_only_160x120.flv", 15}),
+    [](const auto& info) {
+        std::string n = info.param.file;
+        n = n.substr(0, n.find('.'));
+        return n;
+    });
+
+// 75 frames of 40 ms from 50 ms on, at 30 frames a second: 91 frames for
+// the 3050 ms. Every fifth source frame is shown twice and the first one
+// also covers the 50 ms before it (copies have once = 0); no fillers.
+TEST(StreamDecoder, ConstantOutputRateRepeatsFrames) {
+    StreamRun run;
+    run.keepPictures = false;
+    run.Decode(ReadFixture("flv1_mp3_160x120.flv"), 30.0);
+    ASSERT_EQ(run.video.size(), 91u);
+    int once = 0, twice = 0;
+    for (size_t i = 0; i < run.video.size(); ++i) {
+        const VideoOut& v = run.video[i];
+        EXPECT_EQ(v.timestamp, int64_t(double(i) / 30.0 * 1e7)) << i;
+        EXPECT_EQ(v.duration, 333333);
+        EXPECT_EQ(v.filler, 0);
+        (v.once ? once : twice) += 1;
+    }
+    EXPECT_EQ(once, 60);
+    EXPECT_EQ(twice, 31);
+}
+
+// Sound that starts 1.5 s into the clip: the audio thread fills the start
+// with silence while the pictures run ahead, and neither stream leads the
+// other by much more than maxIntervalTime at any output.
+TEST(StreamDecoder, BrothersStayCloseWhenSoundStartsLate) {
+    const auto bytes = RebuildFlv(Fixture("flv1_mp3_160x120.flv"),
+                                  [](const FLVTag& t) { return t.type == 9 || t.timestamp >= 1500; });
+    StreamRun run;
+    run.keepPictures = false;
+    run.videoDelayMs = 4;   // a consumer that takes its time, like a player
+    run.Decode(bytes, 25.0, [](FLVStreamHandle s) {
+        FLVStream_SetVideoDecoderMaxFLVTagQueue(s, 4);
+        FLVStream_SetDecoderMaxIntervalTime(s, 500);
+    });
+    EXPECT_LE(run.maxLead, 500 + 200);
+    ASSERT_GT(run.info.sampleRate, 0);
+    const size_t bytesPerMs = size_t(run.info.sampleRate) * run.info.channels * 2 / 1000;
+    ASSERT_GT(run.pcm.size(), 2800 * bytesPerMs);
+    const auto firstSound = std::find_if(run.pcm.begin(), run.pcm.end(), [](uint8_t b) { return b != 0; });
+    const size_t silentMs = size_t(firstSound - run.pcm.begin()) / bytesPerMs;
+    EXPECT_GE(silentMs, 1400u);
+    EXPECT_LE(silentMs, 1600u);
+    for (int32_t size : run.audioSizes) EXPECT_EQ(size % (run.info.channels * 2), 0);
+}
+
+TEST(StreamDecoder, RefusesWhatItCannotTake) {
+    FLVStreamHandle s = FLVStream_Create();
+    const uint8_t bytes[4] = {'F', 'L', 'V', 1};
+    EXPECT_EQ(FLVStream_DeliverData(s, bytes, 4), 6);   // not running
+    EXPECT_EQ(FLVStream_DeliverDataEx(s, nullptr), 6);
+    EXPECT_EQ(FLVStream_Stop(s), 0);
+    ASSERT_EQ(FLVStream_Run(s), 1);
+    EXPECT_EQ(FLVStream_Run(s), 0);
+    EXPECT_EQ(FLVStream_SetGetVideoCallBack(s, nullptr, nullptr), 0);   // callbacks need a stop
+    const uint8_t junk[32] = {'X', 'Y', 'Z'};
+    EXPECT_EQ(FLVStream_DeliverData(s, junk, sizeof junk), 1);   // not FLV: the parser's error
+    EXPECT_EQ(FLVStream_Terminate(s), 1);
+    EXPECT_EQ(FLVStream_Terminate(s), 0);
+    FLVStream_Delete(s);
+    FLVStream_Delete(nullptr);
+    EXPECT_EQ(FLVStream_DeliverData(nullptr, bytes, 4), 6);
+}
+
+// Tags given one by one without a parser; the defaults stand in for the
+// stream information.
+TEST(StreamDecoder, RunExDecodesDeliveredTags) {
+    StreamRun run;
+    run.keepPictures = false;
+    FLVStreamHandle s = FLVStream_Create();
+    FLVStream_SetGetVideoCallBack(s, &StreamRun::OnVideo, &run);
+    FLVStream_SetGetAudioCallBack(s, &StreamRun::OnAudio, &run);
+    ASSERT_EQ(FLVStream_RunEx(s, nullptr, 1, 0), 1);
+    std::vector<FLVTag*> tags = ReadOwnedTags(Fixture("flv1_mp3_160x120.flv"), 9);
+    ASSERT_EQ(tags.size(), 75u);
+    FLVTag script{};
+    script.type = 18;
+    EXPECT_EQ(FLVStream_DeliverDataEx(s, &script), 3);
+    for (FLVTag* t : tags) ASSERT_EQ(FLVStream_DeliverDataEx(s, t), 0);   // the stream owns them now
+    tags.clear();
+    EXPECT_EQ(FLVStream_StopEx(s), 1);
+    FLVStream_Delete(s);
+    // 25 frames a second (the default); the first picture, at 50 ms, also
+    // covers the frame at 0.
+    ASSERT_EQ(run.video.size(), 76u);
+    EXPECT_EQ(run.video[0].once, 0);
+    EXPECT_TRUE(run.pcm.empty());
+}
