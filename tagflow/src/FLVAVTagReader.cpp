@@ -453,6 +453,16 @@ int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* d
     }
 }
 
+bool CFLVAVTagReader::PeekNextTimeStamp(int type, uint32_t* ts) const {
+    for (size_t i = m_current; i < m_index.size(); ++i) {
+        if (m_index[i].type == type) {
+            *ts = m_index[i].timestamp;
+            return true;
+        }
+    }
+    return false;
+}
+
 void CFLVAVTagReader::Unload(FLVTag& tag) {
     if (&tag == &m_work && tag.buffer && !m_parkedBlock) {
         m_parkedBlock = tag.buffer;

@@ -51,6 +51,10 @@ public:
     int SeekWithPos(int32_t entry);
     int SeekToBegin();
     int ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* duration);
+    // Positions at the entry read last, so that it is read again. 0 or 4.
+    int StepBack() { return m_current > 0 ? PositionAt(m_current - 1) : 4; }
+    // Timestamp of the next entry of a type after the read position; false when none.
+    bool PeekNextTimeStamp(int type, uint32_t* ts) const;
     int SetAutoReleaseMemory(int flag) { return m_autoRelease = flag; }
     bool IsWorkTag(const FLVTag* tag) const { return tag == &m_work; }
     // Frees a tag ReadTag handed over, unless it is the reader's own work tag.

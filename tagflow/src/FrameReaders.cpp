@@ -108,7 +108,13 @@ int AudioFrameReader::ReadFrame(uint8_t* buffer, int32_t bytes) {
                     return 1;
                 }
             } else {
-                m_pendingSilence = int64_t(duration) * m_sampleRate / 1000;
+                // Silence until the next sound, which may follow at the same
+                // time (the index then claims 1 ms for this tag).
+                uint32_t next = 0;
+                int64_t ms = duration;
+                if (m_reader->PeekNextTimeStamp(8, &next))
+                    ms = std::min<int64_t>(ms, std::max<int64_t>(int64_t(next) - tag->timestamp, 0));
+                m_pendingSilence = ms * m_sampleRate / 1000;
                 m_reader->ReleaseIfOwned(tag);
                 restart = true;
             }
@@ -141,11 +147,11 @@ void VideoFrameReader::Advance(int64_t t) {
         uint32_t duration = 0;
         if (m_reader->ReadTag(1, 9, &tag, &duration) != 0) return;
         if (int64_t(tag->timestamp) > t) {
-            // Read one too far: the next read starts again from a known place.
+            // Read one too far: the current picture lasts until this tag,
+            // which the next read takes again.
+            m_duration = std::max<int64_t>(int64_t(tag->timestamp) - m_timestamp, 0);
             m_reader->ReleaseIfOwned(tag);
-            m_reader->SeekToBegin();
-            m_timestamp = 0;
-            m_duration = 0;
+            if (m_reader->StepBack() != 0) m_reader->SeekToBegin();
             return;
         }
         m_timestamp = tag->timestamp;
@@ -169,10 +175,18 @@ void VideoFrameReader::Advance(int64_t t) {
 
 void VideoFrameReader::Seek(int64_t t) {
     m_picture = m_blank.data();
-    if (m_videoEnd < t + m_frameDuration) return;   // past the end
+    m_timestamp = 0;   // blank until a picture is read
+    m_duration = 0;
+    if (m_videoEnd < t + m_frameDuration) {   // past the end
+        m_timestamp = t;
+        return;
+    }
     const int r = m_reader->SeekEx(9, uint32_t(t), nullptr);
     if (r == 7) {
+        // Before the first key frame: nothing to show yet, and the pictures
+        // that follow are read from the start.
         uint32_t next = 0;
+        m_reader->SeekToBegin();
         m_timestamp = 0;
         m_duration = m_reader->GetNextTimeStamp(9, uint32_t(t), &next, nullptr) ? next : t + 1;
     } else if (r != 0) {
@@ -185,15 +199,24 @@ void VideoFrameReader::Seek(int64_t t) {
 
 const uint8_t* VideoFrameReader::ReadFrame(int32_t frame, uint32_t* timestamp, uint32_t* duration) {
     const int64_t t = frame < 0 ? -1 : int64_t(double(frame) * 1000.0 / m_fps);
-    if (t < 0) {
+    if (t < 0 || m_videoEnd < t + m_frameDuration) {
+        // Past the end, whichever way it is reached.
         m_picture = m_blank.data();
+        m_timestamp = t;
+        m_duration = 0;
     } else if (m_picture && m_timestamp <= t && t < m_timestamp + m_duration) {
         // Past the middle of its span the next frame is the closer picture.
         if (t >= m_timestamp + m_duration / 2) Advance(m_timestamp + m_duration);
-    } else if (m_picture && t - m_timestamp >= 0 && t - m_timestamp <= 4000) {
-        Advance(t);
     } else {
-        Seek(t);
+        if (m_picture && t - m_timestamp >= 0 && t - m_timestamp <= 4000)
+            Advance(t);
+        else
+            Seek(t);
+        // The same choice as reading in order: past the middle of its span
+        // the next frame is the closer picture.
+        if (m_duration > 0 && m_timestamp <= t && t < m_timestamp + m_duration &&
+            t >= m_timestamp + m_duration / 2)
+            Advance(m_timestamp + m_duration);
     }
     if (timestamp) *timestamp = uint32_t(m_timestamp);
     if (duration) *duration = uint32_t(m_duration);
