@@ -1,22 +1,18 @@
 // A file opened for binary reading with 64-bit positions. Reads go through
 // pread so that ReadAt and Read never disturb each other.
-#include "tagio/tagio.h"
-
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
-struct TagioFileReadAble {
-    int fd = -1;
-    int64_t size = 0;
-    int64_t position = 0;
-};
+#include "FileHandles.h"
 
-namespace {
+namespace tagio {
 
-int64_t ReadFully(int fd, int64_t position, void* buffer, uint32_t count) {
+int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count) {
     auto* out = static_cast<char*>(buffer);
     uint32_t done = 0;
     while (done < count) {
@@ -31,7 +27,43 @@ int64_t ReadFully(int fd, int64_t position, void* buffer, uint32_t count) {
     return done;
 }
 
-}  // namespace
+int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
+    auto* dst = static_cast<uint8_t*>(out);
+    uint32_t done = 0;
+    while (done < count) {
+        const int64_t pos = h->position;
+        if (h->ahead && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
+            const uint32_t at = static_cast<uint32_t>(pos - h->aheadStart);
+            const uint32_t n = std::min(count - done, h->aheadLength - at);
+            std::memcpy(dst + done, h->ahead.get() + at, n);
+            done += n;
+            h->position += n;
+            continue;
+        }
+        const uint32_t left = count - done;
+        if (left >= kAheadBytes) {   // large reads skip the window
+            const int64_t n = ReadFullyAt(h->fd, pos, dst + done, left);
+            if (n < 0) return -1;
+            done += static_cast<uint32_t>(n);
+            h->position += n;
+            break;
+        }
+        if (!h->ahead) {
+            h->ahead.reset(new (std::nothrow) uint8_t[kAheadBytes]);
+            if (!h->ahead) return -1;
+        }
+        const int64_t n = ReadFullyAt(h->fd, pos, h->ahead.get(), kAheadBytes);
+        if (n < 0) return -1;
+        h->aheadStart = pos;
+        h->aheadLength = static_cast<uint32_t>(n);
+        if (n == 0) break;   // end of file
+    }
+    return done;
+}
+
+}  // namespace tagio
+
+using tagio::ReadFullyAt;
 
 extern "C" TAGIO_API TagioFileReadAble* CreateFileReadAble(const char* path) {
     if (!path || !*path) return nullptr;
@@ -80,7 +112,7 @@ extern "C" TAGIO_API int64_t FileReadAble_Seek(TagioFileReadAble* h, int64_t off
 
 extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffer, uint32_t count) {
     if (!h || (!buffer && count)) return -1;
-    const int64_t n = ReadFully(h->fd, h->position, buffer, count);
+    const int64_t n = ReadFullyAt(h->fd, h->position, buffer, count);
     if (n > 0) h->position += n;
     return n;
 }
@@ -88,5 +120,5 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;
-    return ReadFully(h->fd, position, buffer, count);
+    return ReadFullyAt(h->fd, position, buffer, count);
 }

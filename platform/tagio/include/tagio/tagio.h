@@ -1,5 +1,6 @@
 // tagio: FLV file access below the tag reader. File readers with 64-bit
-// positions, and the duration of one FLV audio block.
+// positions, the duration of one FLV audio block, an FLV tag reader and
+// writer, and the onMetaData (AMF0) rewrite of finished FLV files.
 #pragma once
 
 #include <stdint.h>
@@ -39,6 +40,101 @@ TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position, vo
 // channels 1 or 2 (the values the tag declares).
 TAGIO_API int64_t CalcFLVAudioBlockDuration(const uint8_t* data, uint32_t size, int soundFormat,
                                             int sampleRate, int bytesPerSample, int channels);
+
+// ---- FLV files, tag by tag
+
+// The 9-byte FLV file header.
+typedef struct TagioFlvHeader {
+    uint8_t version;
+    uint8_t flags;          // bit 0: has video, bit 2: has audio
+    uint8_t reserved[2];
+    uint32_t dataOffset;    // as found; the writer always writes 9
+} TagioFlvHeader;
+
+// One tag. The layout matches the tag record of the FLV reading library, so
+// callers may treat both alike. Flv_ReadTag fills type, timestamp, streamId,
+// the codec fields (audio: SoundFormat, SoundRate index, SoundSize, SoundType;
+// video: FrameType, CodecID, and width and height of key frames of the codecs
+// whose picture header carries them), the payload pointers, the sizes and the
+// file position; the VP6 fields stay 0.
+typedef struct TagioFlvTag {
+    uint32_t type;
+    uint32_t timestamp;     // ms: Timestamp with TimestampExtended as bits 24-31
+    uint32_t streamId;
+    uint32_t codecField1;
+    uint32_t codecField2;
+    uint32_t codecField3;
+    uint32_t codecField4;
+    const uint8_t* audioPayload;    // data + 1
+    uint32_t audioPayloadSize;
+    uint32_t vp6HAdjust;
+    uint32_t vp6VAdjust;
+    const uint8_t* vp6Payload;
+    uint32_t vp6PayloadSize;
+    uint32_t alphaOffset;
+    const uint8_t* alphaPayload;
+    uint32_t alphaPayloadSize;
+    const uint8_t* videoPayload;    // data + 1
+    uint32_t videoPayloadSize;
+    uint8_t* data;                  // buffer + 11, null when not loaded
+    uint32_t dataSize;              // DataSize of the tag header
+    uint8_t* buffer;                // 11 header bytes, then the data; freed by Flv_FreeTag
+    uint32_t tagSize;               // dataSize + 15
+    int64_t filePosition;           // file offset of the tag header
+    uint32_t bufferCapacity;        // bytes allocated at buffer
+    uint32_t reserved;
+} TagioFlvTag;
+
+typedef struct TagioFileWriteAble TagioFileWriteAble;
+
+// Creates (or empties) a file for writing; null when it cannot be created.
+TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path);
+// Writes what is buffered and closes the file. 1 when every byte written
+// through the handle reached the file, 0 after any write error.
+TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h);
+// Bytes written through the handle so far.
+TAGIO_API int64_t FileWriteAble_GetSize(TagioFileWriteAble* h);
+
+// Reads the header at the start of the file and positions the reader at the
+// first tag. Nonzero when the header is a valid FLV header.
+TAGIO_API int Flv_ReadHeader(TagioFileReadAble* h, TagioFlvHeader* header);
+// Writes the header (DataOffset 9) and PreviousTagSize0; only as the first
+// bytes of the file. Nonzero on success.
+TAGIO_API int Flv_WriteHeader(TagioFileWriteAble* h, const TagioFlvHeader* header);
+// Reads the tag at the reader's position and moves past it. load 1: the tag's
+// header and data are copied into tag->buffer, which is reused when large
+// enough and grown otherwise (so a loop allocates only while tags grow);
+// load 0: only the header and the codec fields are read. Nonzero when a whole
+// tag was read; 0 at the end of the file, for a tag cut short by the end of
+// the file, or when memory runs out.
+TAGIO_API int Flv_ReadTag(TagioFileReadAble* h, int load, TagioFlvTag* tag);
+// Writes a loaded tag: its 11 header bytes and data from tag->buffer, then
+// its PreviousTagSize. The header bytes are written as they are in the
+// buffer (callers retime a tag there). Nonzero on success; 0 when the tag
+// is not loaded or its header's DataSize differs from dataSize.
+TAGIO_API int Flv_WriteTag(TagioFileWriteAble* h, const TagioFlvTag* tag);
+// Frees the tag's buffer and clears the record.
+TAGIO_API void Flv_FreeTag(TagioFlvTag* tag);
+
+// ---- FLV metadata (onMetaData)
+
+typedef struct TagioFlvMeta TagioFlvMeta;
+
+TAGIO_API TagioFlvMeta* FlvMetaCreateObject(void);
+TAGIO_API void FlvMetaDeleteObject(TagioFlvMeta* m);
+// Reads the whole file: the facts of its tags (duration, sizes, codecs,
+// frame size and rate, audio facts, the key frames) and the properties of its
+// onMetaData, whose AMF0 is parsed within fixed limits. Damaged metadata is
+// set aside (a fresh one replaces it); a tag cut short by the end of the file
+// ends the scan. Nonzero on success, 0 when the file cannot be read or is not FLV.
+TAGIO_API int FlvMetaParseFromFile(TagioFlvMeta* m, const char* path);
+// Writes the file again with one onMetaData as its first tag, holding the
+// facts found by FlvMetaParseFromFile, a keyframes object (filepositions and
+// times of every video key frame) and every other property the old metadata
+// had. The new file is written beside the old one and renamed over it only
+// when complete; when the file already holds exactly that metadata nothing
+// is written. Fails (0) when the file changed since it was parsed.
+TAGIO_API int FlvMetaUpdateToFile(TagioFlvMeta* m, const char* path);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,47 @@
+// The file handles behind the C functions, shared by the files of tagio.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "tagio/tagio.h"
+
+struct TagioFileReadAble {
+    int fd = -1;
+    int64_t size = 0;
+    int64_t position = 0;
+    // Read-ahead window for tag-by-tag reading, made on first use, so that a
+    // tag costs a copy rather than a system call.
+    std::unique_ptr<uint8_t[]> ahead;
+    int64_t aheadStart = 0;   // file offset of ahead[0]
+    uint32_t aheadLength = 0;
+};
+
+struct TagioFileWriteAble {
+    int fd = -1;
+    std::unique_ptr<uint8_t[]> buffer;
+    uint32_t used = 0;
+    int64_t written = 0;   // bytes accepted through the handle
+    bool failed = false;
+};
+
+namespace tagio {
+
+inline constexpr uint32_t kAheadBytes = 1 << 20;
+inline constexpr uint32_t kWriteBytes = 1 << 20;
+
+// Reads count bytes at the reader's position into out through the
+// read-ahead window, advancing the position. Returns the bytes read
+// (fewer only at the end of the file) or -1 on a read error or no memory.
+int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count);
+// Full pread at position; bytes read or -1.
+int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count);
+// Appends bytes through the write buffer; false once any write has failed.
+bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
+
+// Reads the header of the tag at the reader's position and the first bytes of
+// its data (up to kCodecFieldBytes, into peek), fills the tag's fields but not
+// its buffer, and moves past the tag. False at the end or for a cut tag.
+bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t& peekLength);
+
+}  // namespace tagio

@@ -1,0 +1,86 @@
+// A file created for writing through a large buffer: a tag costs a copy, and
+// tags larger than the buffer go straight to the file. Any failed write is
+// remembered and reported when the file is closed.
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+#include "FileHandles.h"
+
+namespace {
+
+bool WriteAll(int fd, const uint8_t* data, size_t count) {
+    while (count) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool Flush(TagioFileWriteAble* h) {
+    if (h->used && !h->failed && !WriteAll(h->fd, h->buffer.get(), h->used)) h->failed = true;
+    h->used = 0;
+    return !h->failed;
+}
+
+}  // namespace
+
+namespace tagio {
+
+bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
+    if (h->failed) return false;
+    const auto* src = static_cast<const uint8_t*>(data);
+    if (count > tagio::kWriteBytes - h->used) {
+        if (!Flush(h)) return false;
+        if (count >= tagio::kWriteBytes) {
+            if (!WriteAll(h->fd, src, count)) {
+                h->failed = true;
+                return false;
+            }
+            h->written += count;
+            return true;
+        }
+    }
+    std::memcpy(h->buffer.get() + h->used, src, count);
+    h->used += count;
+    h->written += count;
+    return true;
+}
+
+}  // namespace tagio
+
+extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
+    if (!path || !*path) return nullptr;
+    auto* h = new (std::nothrow) TagioFileWriteAble;
+    if (!h) return nullptr;
+    h->buffer.reset(new (std::nothrow) uint8_t[tagio::kWriteBytes]);
+    if (!h->buffer) {
+        delete h;
+        return nullptr;
+    }
+    h->fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (h->fd < 0) {
+        delete h;
+        return nullptr;
+    }
+    return h;
+}
+
+extern "C" TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h) {
+    if (!h) return 0;
+    bool ok = Flush(h);
+    if (::close(h->fd) != 0) ok = false;
+    delete h;
+    return ok ? 1 : 0;
+}
+
+extern "C" TAGIO_API int64_t FileWriteAble_GetSize(TagioFileWriteAble* h) {
+    return h ? h->written : 0;
+}

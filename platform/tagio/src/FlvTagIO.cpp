@@ -1,0 +1,154 @@
+// FLV header and tag reading and writing on the file handles. A loaded tag's
+// buffer is reused from call to call and only grows, so a copy loop does not
+// allocate per tag.
+#include <cstdlib>
+#include <cstring>
+
+#include "FileHandles.h"
+#include "TagCodecFields.h"
+
+namespace {
+
+uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
+
+void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+bool EnsureCapacity(TagioFlvTag* tag, uint32_t need) {
+    if (tag->buffer && tag->bufferCapacity >= need) return true;
+    // Half again as much, so that a run of slowly growing tags reallocates rarely.
+    const uint64_t want = uint64_t(need) + need / 2;
+    const uint32_t capacity = want > 0xFFFFFFFFu ? need : uint32_t(want);
+    auto* block = static_cast<uint8_t*>(std::malloc(capacity));
+    if (!block) return false;
+    std::free(tag->buffer);
+    tag->buffer = block;
+    tag->bufferCapacity = capacity;
+    return true;
+}
+
+}  // namespace
+
+extern "C" TAGIO_API int Flv_ReadHeader(TagioFileReadAble* h, TagioFlvHeader* header) {
+    if (!h || !header) return 0;
+    uint8_t b[9];
+    h->position = 0;
+    if (tagio::ReadSequential(h, b, 9) != 9) return 0;
+    if (b[0] != 'F' || b[1] != 'L' || b[2] != 'V') return 0;
+    const uint32_t offset = uint32_t(b[5]) << 24 | Be24(b + 6);
+    if (offset < 9 || int64_t(offset) + 4 > h->size) return 0;
+    header->version = b[3];
+    header->flags = b[4];
+    header->reserved[0] = header->reserved[1] = 0;
+    header->dataOffset = offset;
+    h->position = int64_t(offset) + 4;   // past PreviousTagSize0
+    return 1;
+}
+
+extern "C" TAGIO_API int Flv_WriteHeader(TagioFileWriteAble* h, const TagioFlvHeader* header) {
+    if (!h || !header || h->written != 0) return 0;
+    const uint8_t b[13] = {'F', 'L', 'V', header->version, header->flags, 0, 0, 0, 9, 0, 0, 0, 0};
+    return tagio::WriteBytes(h, b, sizeof b) ? 1 : 0;
+}
+
+namespace tagio {
+
+// Reads a tag's header at the reader's position into tag; false (position
+// unchanged) when no whole header is left or the data runs past the end.
+static bool ReadHeaderOnly(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* head) {
+    const int64_t start = h->position;
+    if (ReadSequential(h, head, 11) != 11) {
+        h->position = start;
+        return false;
+    }
+    const uint32_t dataSize = Be24(head + 1);
+    // The data must be in the file; a missing last PreviousTagSize is forgiven.
+    if (start + 11 + int64_t(dataSize) > h->size) {
+        h->position = start;
+        return false;
+    }
+    tag->type = head[0];
+    tag->dataSize = dataSize;
+    tag->tagSize = dataSize + 15;
+    tag->timestamp = Be24(head + 4) | uint32_t(head[7]) << 24;
+    tag->streamId = Be24(head + 8);
+    tag->filePosition = start;
+    tag->audioPayload = tag->videoPayload = nullptr;
+    tag->audioPayloadSize = tag->videoPayloadSize = 0;
+    tag->data = nullptr;
+    return true;
+}
+
+bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t& peekLength) {
+    uint8_t head[11];
+    const int64_t start = h->position;
+    if (!ReadHeaderOnly(h, tag, head)) return false;
+    const uint32_t n = tag->dataSize < kCodecFieldBytes ? tag->dataSize : kCodecFieldBytes;
+    if (ReadSequential(h, peek, n) != int64_t(n)) {
+        h->position = start;
+        return false;
+    }
+    peekLength = n;
+    DecodeCodecFields(*tag, peek, n);
+    h->position = start + tag->tagSize;
+    return true;
+}
+
+}  // namespace tagio
+
+extern "C" TAGIO_API int Flv_ReadTag(TagioFileReadAble* h, int load, TagioFlvTag* tag) {
+    if (!h || !tag) return 0;
+    if (!load) {
+        uint8_t peek[tagio::kCodecFieldBytes];
+        uint32_t n = 0;
+        return tagio::ReadTagHead(h, tag, peek, n) ? 1 : 0;
+    }
+    const int64_t start = h->position;
+    uint8_t head[11];
+    if (!tagio::ReadHeaderOnly(h, tag, head)) return 0;
+    const uint32_t dataSize = tag->dataSize;
+    if (!EnsureCapacity(tag, dataSize + 19)) {
+        h->position = start;
+        return 0;
+    }
+    std::memcpy(tag->buffer, head, 11);
+    if (tagio::ReadSequential(h, tag->buffer + 11, dataSize) != int64_t(dataSize)) {
+        h->position = start;
+        return 0;
+    }
+    tag->data = tag->buffer + 11;
+    tagio::DecodeCodecFields(*tag, tag->data, dataSize);
+    if (dataSize) {
+        if (tag->type == 8) {
+            tag->audioPayload = tag->data + 1;
+            tag->audioPayloadSize = dataSize - 1;
+        } else if (tag->type == 9) {
+            tag->videoPayload = tag->data + 1;
+            tag->videoPayloadSize = dataSize - 1;
+        }
+    }
+    h->position = start + tag->tagSize;
+    return 1;
+}
+
+extern "C" TAGIO_API int Flv_WriteTag(TagioFileWriteAble* h, const TagioFlvTag* tag) {
+    if (!h || !tag || !tag->buffer || tag->dataSize > 0xFFFFFF ||
+        uint64_t(tag->dataSize) + 11 > tag->bufferCapacity || Be24(tag->buffer + 1) != tag->dataSize)
+        return 0;
+    uint8_t previous[4];
+    PutBe32(previous, tag->dataSize + 11);
+    return tagio::WriteBytes(h, tag->buffer, tag->dataSize + 11) &&
+                   tagio::WriteBytes(h, previous, 4)
+               ? 1
+               : 0;
+}
+
+extern "C" TAGIO_API void Flv_FreeTag(TagioFlvTag* tag) {
+    if (!tag) return;
+    std::free(tag->buffer);
+    std::memset(tag, 0, sizeof *tag);
+}

@@ -1,0 +1,79 @@
+#include "MetaFacts.h"
+
+#include <algorithm>
+
+namespace tagio {
+
+void MetaFacts::AddTag(const TagioFlvTag& tag, const uint8_t* peek, uint32_t n,
+                       uint64_t keptOffset) {
+    if (tag.type != 8 && tag.type != 9) return;
+    lastTs_ = std::max(lastTs_, tag.timestamp);
+    if (tag.dataSize == 0) return;
+    if (tag.type == 9) {
+        lastIsKey_ = false;
+        const int codec = int(tag.codecField2);
+        // AVC and HEVC-style packets: only packet type 1 is a picture.
+        const bool config = (codec == 7 || codec == 12) && (n < 2 || peek[1] != 1);
+        if (config) return;
+        videoBytes_ += tag.dataSize;
+        videoTagBytes_ += tag.dataSize + 11;
+        if (videoFrames_ == 0) {
+            videoCodec_ = codec;
+            firstVideoTs_ = tag.timestamp;
+        }
+        ++videoFrames_;
+        ++videoTags_;
+        lastVideoTs_ = std::max(lastVideoTs_, tag.timestamp);
+        if (tag.codecField1 == 1) {
+            if (width_ == 0 && tag.codecField3 && tag.codecField4) {
+                width_ = tag.codecField3;
+                height_ = tag.codecField4;
+            }
+            keys_.push_back({tag.timestamp, keptOffset});
+            lastIsKey_ = true;
+        }
+        return;
+    }
+    lastIsKey_ = false;
+    audioBytes_ += tag.dataSize;
+    audioTagBytes_ += tag.dataSize + 11;
+    if (audioTags_ == 0) {
+        audioFormat_ = int(tag.codecField1);
+        audioRateIndex_ = tag.codecField2;
+        audioSize16_ = tag.codecField3 != 0;
+        stereo_ = tag.codecField4 != 0;
+    }
+    ++audioTags_;
+    previousAudioTs_ = audioTags_ > 1 ? lastAudioTs_ : tag.timestamp;
+    lastAudioTs_ = tag.timestamp;
+    lastAudioPos_ = tag.filePosition;
+}
+
+uint32_t MetaFacts::AudioSampleRate() const {
+    if (audioFormat_ == 5) return 8000;
+    if (audioFormat_ == 4) return 16000;
+    static const uint32_t kRates[4] = {5512, 11025, 22050, 44100};
+    return kRates[audioRateIndex_ & 3];
+}
+
+double MetaFacts::FrameRate() const {
+    if (videoFrames_ < 2 || lastVideoTs_ <= firstVideoTs_) return 0;
+    return double(videoFrames_ - 1) * 1000.0 / double(lastVideoTs_ - firstVideoTs_);
+}
+
+double MetaFacts::Duration() const {
+    double endMs = lastTs_;
+    if (videoFrames_) {
+        const double rate = FrameRate();
+        endMs = std::max(endMs, lastVideoTs_ + (rate > 0 ? 1000.0 / rate : 0.0));
+    }
+    if (audioTags_) {
+        // Without a measurable block the last gap between audio tags stands in.
+        const double block = lastAudioBlockMs_ >= 0 ? lastAudioBlockMs_
+                                                    : double(lastAudioTs_ - previousAudioTs_);
+        endMs = std::max(endMs, lastAudioTs_ + block);
+    }
+    return endMs / 1000.0;
+}
+
+}  // namespace tagio
