@@ -194,6 +194,24 @@ TEST_F(SequenceTest, SortByNameAndLength) {
     TSeqSort byLength{1, 1, {}};
     Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byLength));
     EXPECT_EQ(Names(), "B,b,A,");  // 2 s, 3 s, 6 s
+    byLength.flag = 0;
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byLength));
+    EXPECT_EQ(Names(), "A,b,B,");
+    // By destination name: give them destinations in another order than their names.
+    const char* destinations[] = {"z", "m", "a"};
+    for (int32_t i = 0; i < 3; ++i) {
+        TSeqProperty dest{i, CFLVSequence::kDestinationName, destinations[i]};
+        Send(SeqL(), msg::kSeqSetProperty, reinterpret_cast<intptr_t>(&dest));
+    }
+    host.log.clear();
+    TSeqSort byDestination{2, 0, {}};
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byDestination));
+    EXPECT_EQ(Names(), "B,b,A,");
+    ASSERT_EQ(host.log.size(), 2u);  // sorted, then the selection (none)
+    EXPECT_EQ(host.log[0].id, msg::kNotifySeqSorted);
+    byDestination.flag = 1;
+    Send(SeqL(), msg::kSeqSort, reinterpret_cast<intptr_t>(&byDestination));
+    EXPECT_EQ(Names(), "A,b,B,");
 }
 
 TEST_F(SequenceTest, MovingASequenceBeforeAnother) {
