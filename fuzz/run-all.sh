@@ -12,13 +12,22 @@ CC=clang CXX=clang++ cmake -S "$ROOT/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TY
 cmake --build "$BUILD" -j 2
 
 status=0
-for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz; do
+for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz flvmeta_fuzzer; do
   corpus=$BUILD/corpus/$target
   mkdir -p "$corpus"
   # Seeds: the head of every FLV fixture (small inputs keep the runs fast).
   for f in "$ROOT"/tests/fixtures/*.flv; do
     head -c 16384 "$f" > "$corpus/seed-$(basename "$f")"
   done
+  if [ "$target" = flvmeta_fuzzer ]; then
+    # Seeds: the data of each fixture's first tag (its onMetaData).
+    for f in "$ROOT"/tests/fixtures/*.flv; do
+      size=$(od -An -tu1 -j14 -N3 "$f" | awk '{ print $1 * 65536 + $2 * 256 + $3 }')
+      if [ -n "$size" ]; then
+        tail -c +25 "$f" | head -c "$size" > "$corpus/meta-$(basename "$f")"
+      fi
+    done
+  fi
   if [ "$target" = mp4label_fuzz ]; then
     cp "$ROOT"/mp4label/tests/data/*.mp4 "$ROOT"/mp4label/tests/data/fuzz-regressions/* "$corpus/"
   fi
