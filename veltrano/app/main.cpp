@@ -1,0 +1,40 @@
+// The program's entry: one instance per user, the crash handler, the
+// settings and language tables, then the main window until it closes.
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include "app/AppPaths.h"
+#include "app/CrashHandler.h"
+#include "app/EngineApi.h"
+#include "app/SingleInstance.h"
+#include "windows/TfrmLang.h"
+#include "windows/TfrmMain.h"
+#include "windows/TfrmPrompt.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veltrano"));
+    QApplication::setOrganizationName(QStringLiteral("Tarvolen"));
+    QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("veltrano"));
+    const QStringList arguments = QApplication::arguments().mid(1);
+
+    // A second start hands its project to the first and ends without a window.
+    TSingleInstance instance(QStringLiteral("AppVeltrano"));
+    const QString project = arguments.size() == 1 ? QFileInfo(arguments[0]).absoluteFilePath() : QString();
+    if (!instance.Start(project)) return 0;
+
+    const QString dataFolder = AppPaths::DataFolder();
+    InstallCrashHandler(dataFolder);
+
+    // Destroyed last: writes the settings after the window has gone.
+    TfrmLang holder(dataFolder, AppPaths::DocumentsFolder(), AppPaths::LanguageFolder());
+    if (!holder.LanguageError().isEmpty()) ShowPrompt(holder.LanguageError(), 0, kIconError);
+
+    TEngineApi engine;
+    TfrmMain window(holder, engine, arguments);
+    QObject::connect(&instance, &TSingleInstance::activated, &window, &TfrmMain::ActivateFromOtherInstance);
+    window.Start();
+    return QApplication::exec();
+}

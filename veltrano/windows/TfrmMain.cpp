@@ -1,0 +1,322 @@
+#include "windows/TfrmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QTimer>
+#include <cstring>
+
+#include "app/AppPaths.h"
+#include "app/FileChecks.h"
+#include "app/MyLang.h"
+#include "app/ProfileRefresh.h"
+#include "app/ShellMessageIds.h"
+#include "windows/TfrmLang.h"
+#include "windows/TfrmLoadFile.h"
+#include "windows/TfrmPrompt.h"
+
+namespace {
+const QString kProduct = QStringLiteral("Veltrano");
+const QString kProjectExt = QStringLiteral("pvxp");
+
+bool IsProjectFile(const QString& path) {
+    return QFileInfo(path).suffix().compare(kProjectExt, Qt::CaseInsensitive) == 0;
+}
+}  // namespace
+
+TfrmMain::TfrmMain(TfrmLang& holder, TEngineApi& engine, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), holder_(holder), engine_(engine), arguments_(arguments) {
+    setObjectName(QStringLiteral("frmMain"));
+    setProperty("langSkip", true);  // the title is the product or the project's name
+    setWindowTitle(kProduct);
+    setWindowIcon(QIcon(QStringLiteral(":/veltrano/icons/veltrano.png")));
+    setMinimumSize(760, 575);
+    lang_ = new TMyLang(this, QStringLiteral("frmMain"), &holder_.Languages());
+    BuildActions();
+    BuildMenus();
+    BuildToolBar();
+    BuildPanes();
+    connect(lang_, &TMyLang::langChanged, this, &TfrmMain::Retranslate);
+    Retranslate();
+}
+
+TfrmMain::~TfrmMain() {
+    // Normally closeEvent has let the engine go; a window destroyed without
+    // closing must not leave the engine calling freed wrappers.
+    if (handles_.projectMgr) engine_.DeleteProjectMgr();
+}
+
+void TfrmMain::Start() {
+    TIniInfo& ini = holder_.Ini();
+    // The user's profile file follows the shipped one (keeping the user's own profiles).
+    const QString profileError = RefreshProfileFile(
+        AppPaths::BuiltInProfileFile(), holder_.DataFolder() + QStringLiteral("CustomFormats.xml"), ini.profileVersion);
+    if (!profileError.isEmpty()) ShowPrompt(profileError, 0, kIconError, 2, this);
+
+    mainWrapper_ = std::make_unique<TListenerWrapper>();
+    resourceWrapper_ = std::make_unique<TListenerWrapper>();
+    handles_.projectMgr = engine_.GetProjectMgr(mainWrapper_->GetListener());
+
+    TListenerWrapper& w = *mainWrapper_;
+    w.AddHandler(msg::kAskSavePath, BindHandler<&TfrmMain::OnAskSavePath>(this));
+    w.AddHandler(msg::kAskOpenPath, BindHandler<&TfrmMain::OnAskOpenPath>(this));
+    w.AddHandler(msg::kAskSaveAsPath, BindHandler<&TfrmMain::OnAskSavePath>(this));
+    w.AddHandler(msg::kAskSaveChanges, BindHandler<&TfrmMain::OnAskSaveChanges>(this));
+    w.AddHandler(msg::kNotifyNothingToSave, BindHandler<&TfrmMain::OnNothingToSave>(this));
+    w.AddHandler(msg::kNotifySaveFailed, BindHandler<&TfrmMain::OnSaveFailed>(this));
+    w.AddHandler(msg::kNotifyOpenFailed, BindHandler<&TfrmMain::OnOpenFailed>(this));
+    w.AddHandler(msg::kNotifyNewFailed, BindHandler<&TfrmMain::OnNewFailed>(this));
+    w.AddHandler(msg::kNotifyNewDone, BindHandler<&TfrmMain::OnProjectCreated>(this));
+    w.AddHandler(msg::kNotifySaved, BindHandler<&TfrmMain::OnProjectSaved>(this));
+    w.AddHandler(msg::kNotifyClosed, BindHandler<&TfrmMain::OnProjectClosed>(this));
+    w.AddHandler(msg::kNotifyOpened, BindHandler<&TfrmMain::OnProjectOpened>(this));
+    w.AddHandler(msg::kNotifyLoadProgress, BindHandler<&TfrmMain::OnLoadProgress>(this));
+    resourceWrapper_->AddHandler(shellmsg::kNotifyPlayEnded, BindHandler<&TfrmMain::OnResourcePlayEnded>(this));
+
+    setAcceptDrops(true);
+    Send(handles_.projectMgr, msg::kProjectNew);
+    if (ini.lastMaxWindow) showMaximized();
+    else show();
+    QTimer::singleShot(100, this, &TfrmMain::OnStartTimer);
+}
+
+void TfrmMain::Send(CBaseListener* target, int32_t id, intptr_t p1, intptr_t p2) {
+    if (target) engine_.Send(target, id, p1, p2);  // a missing handle makes the action inert
+}
+
+void TfrmMain::OnStartTimer() {
+    // Exactly one argument naming an existing project file opens it.
+    if (arguments_.size() == 1 && IsProjectFile(arguments_[0]) && QFileInfo(arguments_[0]).isFile())
+        OpenPendingProject(QFileInfo(arguments_[0]).absoluteFilePath());
+}
+
+void TfrmMain::OpenPendingProject(const QString& path) {
+    pendingProject_ = path;
+    projectPending_ = true;
+    Send(handles_.projectMgr, msg::kProjectOpen);
+    projectPending_ = false;  // an engine that never asked leaves nothing behind
+}
+
+void TfrmMain::ActivateFromOtherInstance(const QString& projectPath) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (!projectPath.isEmpty() && IsProjectFile(projectPath) && QFileInfo(projectPath).isFile())
+        OpenPendingProject(projectPath);
+}
+
+void TfrmMain::SetTitle(const QString& title) {
+    setWindowTitle(title);
+    lblLogoCaption_->setText(title);
+}
+
+void TfrmMain::TitleFromProjectPath() {
+    std::vector<char> buffer(kPathBufferSize, '\0');
+    Send(handles_.projectMgr, msg::kProjectGetPath, reinterpret_cast<intptr_t>(buffer.data()), kPathBufferSize);
+    const QString name = QFileInfo(QString::fromUtf8(buffer.data())).completeBaseName();
+    const QString suffix = QStringLiteral(" - ") + kProduct;
+    // The name gives way from its end when the title label is too narrow.
+    const QFontMetrics metrics(lblLogoCaption_->font());
+    const int room = lblLogoCaption_->width();
+    QString shown = name;
+    if (room > 0 && metrics.horizontalAdvance(shown + suffix) > room) {
+        while (!shown.isEmpty() && metrics.horizontalAdvance(shown + QStringLiteral("...") + suffix) > room)
+            shown.chop(1);
+        shown += QStringLiteral("...");
+    }
+    setWindowTitle(name + suffix);
+    lblLogoCaption_->setText(shown + suffix);
+}
+
+bool TfrmMain::AnswerPath(intptr_t buffer, intptr_t size, const QString& path) {
+    const QByteArray utf8 = path.toUtf8();
+    if (!buffer || size <= 0) return false;
+    // A path that does not fit is refused, never cut: a cut path names another file.
+    if (utf8.size() >= size) {
+        ShowPrompt(lang_->Text(langkey::kErrPathTooLong) + QStringLiteral("\n\n") + path, 0, kIconError, 2, this);
+        return false;
+    }
+    std::memcpy(reinterpret_cast<char*>(buffer), utf8.constData(), static_cast<size_t>(utf8.size()) + 1);
+    return true;
+}
+
+QString TfrmMain::AskSavePath(const QString& title) {
+    QFileDialog dialog(this, title);
+    dialog.setObjectName(QStringLiteral("sdjSavePrject"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(kProjectExt);
+    dialog.setNameFilter(lang_->Text(langkey::kProjectFilter));
+    // The dialog stays until the name is one the file system takes.
+    while (dialog.exec() == QDialog::Accepted) {
+        const QString path = dialog.selectedFiles().value(0);
+        if (IsValidFileName(path)) return path;
+        ShowPrompt(lang_->Text(langkey::kErrInvalidName) + QStringLiteral("\n\n") + path, 0, kIconWarning, 2, this);
+    }
+    return {};
+}
+
+void TfrmMain::OnAskSavePath(void*, uint32_t, intptr_t p1, intptr_t p2) {
+    const QString path = AskSavePath(lang_->Text(langkey::kSaveProjectTitle));
+    if (!path.isEmpty()) AnswerPath(p1, p2, path);
+}
+
+void TfrmMain::OnAskOpenPath(void*, uint32_t, intptr_t p1, intptr_t p2) {
+    QString path;
+    if (projectPending_) {
+        path = pendingProject_;
+        projectPending_ = false;
+    } else {
+        QFileDialog dialog(this, lang_->Text(langkey::kOpenProjectTitle));
+        dialog.setObjectName(QStringLiteral("odgOpenProject"));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilter(lang_->Text(langkey::kProjectFilter));
+        if (dialog.exec() != QDialog::Accepted) return;
+        path = dialog.selectedFiles().value(0);
+    }
+    if (path.isEmpty()) return;
+    const QFileInfo info(path);
+    if (info.suffix().compare(kProjectExt, Qt::CaseInsensitive) != 0)
+        path = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + kProjectExt;
+    AnswerPath(p1, p2, path);
+}
+
+void TfrmMain::OnAskSaveChanges(void*, uint32_t, intptr_t p1, intptr_t) {
+    if (!p1) return;
+    int32_t answer = kSaveChangesCancel;
+    switch (ShowPrompt(lang_->Text(langkey::kAskSaveProject), 3, kIconQuestion, 0, this)) {
+        case kPromptYes: answer = kSaveChangesSave; break;
+        case kPromptNo: answer = kSaveChangesDiscard; break;
+        default: answer = kSaveChangesCancel; break;
+    }
+    *reinterpret_cast<int32_t*>(p1) = answer;
+}
+
+void TfrmMain::OnSaveFailed(void*, uint32_t, intptr_t, intptr_t) {
+    std::vector<char> buffer(kPathBufferSize, '\0');
+    Send(handles_.projectMgr, msg::kProjectGetPath, reinterpret_cast<intptr_t>(buffer.data()), kPathBufferSize);
+    ShowPrompt(lang_->Text(langkey::kErrSaveProject) + QStringLiteral("\n\n") + QString::fromUtf8(buffer.data()), 0,
+               kIconInformation, 2, this);
+}
+
+void TfrmMain::OnOpenFailed(void*, uint32_t, intptr_t, intptr_t) {
+    if (loadWindow_) loadWindow_->deleteLater();
+    setEnabled(true);
+    ShowPrompt(lang_->Text(langkey::kErrOpenProject), 0, kIconError, 2, this);
+}
+
+void TfrmMain::OnNewFailed(void*, uint32_t, intptr_t, intptr_t) {
+    ShowPrompt(lang_->Text(langkey::kErrCreateProject), 0, kIconError, 2, this);
+}
+
+void TfrmMain::OnProjectCreated(void*, uint32_t, intptr_t, intptr_t) {
+    AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr);
+    SetTitle(kProduct);
+}
+
+void TfrmMain::OnProjectSaved(void*, uint32_t, intptr_t, intptr_t) { TitleFromProjectPath(); }
+
+void TfrmMain::OnProjectClosed(void*, uint32_t, intptr_t, intptr_t) {
+    // Every handle of the closed project goes, so no window sends to a manager
+    // that no longer exists.
+    handles_.ClearProject();
+}
+
+void TfrmMain::OnProjectOpened(void*, uint32_t, intptr_t, intptr_t) {
+    AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr);
+    TitleFromProjectPath();
+}
+
+void TfrmMain::OnLoadProgress(void*, uint32_t, intptr_t p1, intptr_t p2) {
+    if (!p1 || p2 != static_cast<intptr_t>(sizeof(LoadProgress))) return;
+    const auto& progress = *reinterpret_cast<const LoadProgress*>(p1);
+    const QString file = QString::fromUtf8(progress.path ? progress.path : "");
+    const double total = progress.total > 0 ? progress.total : 1;
+    if (progress.state == 0) {
+        if (!loadWindow_ && progress.done == 0) {
+            loadWindow_ = new TfrmLoadFile(this);
+            loadWindow_->setAttribute(Qt::WA_DeleteOnClose);
+            loadWindow_->SetCancelEnabled(false);  // a project loads whole or not at all
+            loadWindow_->show();
+            setEnabled(false);
+            loadWindow_->setEnabled(true);
+        }
+        if (loadWindow_) {
+            loadWindow_->SetText(lang_->Text(langkey::kLoadProject).replace(QStringLiteral("%s"), file));
+            loadWindow_->SetPercent(static_cast<int>(progress.done / total * 100));
+        }
+        return;
+    }
+    if (loadWindow_) loadWindow_->SetPercent(static_cast<int>((progress.done + 1) / total * 100));
+    if (progress.state == 2) {
+        if (loadWindow_) loadWindow_->hide();
+        ShowPrompt(lang_->Text(langkey::kErrNotExist) + QStringLiteral("\n\n") + file, 0, kIconWarning, 2, this);
+        if (loadWindow_) loadWindow_->show();
+    }
+    if (progress.done + 1 >= progress.total) {
+        setEnabled(true);
+        if (loadWindow_) loadWindow_->close();
+    }
+}
+
+void TfrmMain::OnResourcePlayEnded(void*, uint32_t, intptr_t, intptr_t) {
+    // The player's watch thread: only post, never touch the window here.
+    PostWindowMessage(this, wm::kResourcePreviewEnded, nullptr, 0);
+}
+
+void TfrmMain::OnWindowMessage(int message, const QByteArray&) {
+    if (message == wm::kResourcePreviewEnded) {
+        // Back to the stopped state: Play offered, Pause hidden.
+        if (auto* play = findChild<QWidget*>(QStringLiteral("btnResPlay"))) play->show();
+        if (auto* pause = findChild<QWidget*>(QStringLiteral("btnResPause"))) pause->hide();
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e) {
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    if (handles_.projectMgr) {
+        int32_t result = 0;
+        Send(handles_.projectMgr, msg::kProjectClose, reinterpret_cast<intptr_t>(&result), 0);
+        if (result == -1) {  // the user kept the project open
+            e->ignore();
+            return;
+        }
+        // The engine goes before the wrappers it calls back into.
+        engine_.DeleteProjectMgr();
+        handles_ = TEngineHandles{};
+    }
+    mainWrapper_.reset();
+    resourceWrapper_.reset();
+    closing_ = true;
+    e->accept();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    // A single project file opens it; media files are imported by the sequence list.
+    if (urls.size() == 1 && urls[0].isLocalFile() && IsProjectFile(urls[0].toLocalFile())) {
+        e->acceptProposedAction();
+        OpenPendingProject(urls[0].toLocalFile());
+    }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Enter || e->type() == QEvent::Leave) {
+        auto it = hints_.constFind(watched);
+        if (it != hints_.constEnd())
+            lblMainHint_->setText(e->type() == QEvent::Enter ? lang_->Text(*it) : QString());
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
