@@ -20,6 +20,12 @@ inline constexpr TLangKey kRetry{"frmPrompt", "str_retry"};
 inline constexpr TLangKey kAbort{"frmPrompt", "str_abort"};
 inline constexpr TLangKey kIgnore{"frmPrompt", "str_ignore"};
 
+// The preferences dialog.
+inline constexpr TLangKey kSelectFolder{"frmPreference", "str_sel_folder"};
+inline constexpr TLangKey kRenameFile{"frmPreference", "str_rename_file"};
+inline constexpr TLangKey kOverwriteFile{"frmPreference", "str_overwrite_file"};
+inline constexpr TLangKey kSkipFile{"frmPreference", "str_skip_file"};
+
 // The main window's questions and errors.
 inline constexpr TLangKey kAskSaveProject{"frmMain", "ask_save_prj"};
 inline constexpr TLangKey kErrSaveProject{"frmMain", "err_save_prj"};
@@ -58,7 +64,7 @@ inline constexpr TLangKey kHintPlay{"frmMain", "hint_play"};
 inline constexpr TLangKey kHintStop{"frmMain", "hint_stop"};
 
 inline constexpr TLangKey kAll[] = {
-    kOk, kCancel, kYes, kNo, kRetry, kAbort, kIgnore,
+    kOk, kCancel, kYes, kNo, kRetry, kAbort, kIgnore, kSelectFolder, kRenameFile, kOverwriteFile, kSkipFile,
     kAskSaveProject, kErrSaveProject, kErrOpenProject, kErrCreateProject, kErrNotExist, kErrPathTooLong,
     kErrInvalidName, kLoadProject, kOpenProjectTitle, kSaveProjectTitle, kProjectFilter,
     kHintNew, kHintOpen, kHintSave, kHintImport, kHintExport, kHintMerge, kHintDelete, kHintMoveUp,

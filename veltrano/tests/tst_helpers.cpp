@@ -5,6 +5,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <stdexcept>
+
+#include "app/CrashHandler.h"
 #include "app/FileChecks.h"
 #include "app/IniInfo.h"
 #include "app/ProfileRefresh.h"
@@ -148,6 +155,37 @@ private slots:
         QVERIFY(!QFile::exists(name));  // the file of that name goes with the object
         TTmpFile unusable(Path("no/such/folder"));
         QVERIFY(unusable.FileName().isEmpty());
+    }
+
+    void crashesLeaveAReportAndExitCode255_data() {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("segmentation fault") << 0 << "SIGSEGV";
+        QTest::newRow("uncaught exception") << 1 << "uncaught exception";
+        QTest::newRow("abort") << 2 << "SIGABRT";
+    }
+    void crashesLeaveAReportAndExitCode255() {
+        QFETCH(int, how);
+        QFETCH(QString, reported);
+        QTemporaryDir folder;
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            InstallCrashHandler(folder.path() + QLatin1Char('/'));
+            if (how == 0) std::raise(SIGSEGV);
+            if (how == 1) std::terminate();
+            if (how == 2) std::abort();
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 255);
+        QFile report(folder.filePath(QStringLiteral("crash-%1.txt").arg(child)));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(report.readAll());
+        QVERIFY2(text.contains(reported), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Stack:")));
     }
 
     void settingsDefaultsAndRoundTrip() {

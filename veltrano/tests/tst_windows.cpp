@@ -3,6 +3,10 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +25,7 @@
 #include "windows/TfrmLang.h"
 #include "windows/TfrmLoadFile.h"
 #include "windows/TfrmMain.h"
+#include "windows/TfrmPreference.h"
 #include "windows/TfrmPrompt.h"
 
 namespace {
@@ -120,13 +125,15 @@ private slots:
         TfrmMain main(*holder_, engine, {});
         TfrmPrompt prompt(nullptr, QStringLiteral("text"), 5, kIconWarning, 0);
         TfrmLoadFile load;
+        TfrmPreference preference(holder_->Ini());
         struct Form {
             QWidget* widget;
             TMyLang* lang;
         };
         const Form forms[] = {{&main, main.Lang()},
                               {&prompt, prompt.findChild<TMyLang*>()},
-                              {&load, load.findChild<TMyLang*>()}};
+                              {&load, load.findChild<TMyLang*>()},
+                              {&preference, preference.findChild<TMyLang*>()}};
         TMyLangDispatcher& languages = holder_->Languages();
         for (const QString& language : languages.LanguageNames()) {
             QVERIFY(languages.SelectLanguage(language));
@@ -197,6 +204,39 @@ private slots:
         }
     }
 
+    void preferencesCopyOnOkOnly() {
+        TIniInfo ini(config_.filePath(QStringLiteral("prefs.ini")), QStringLiteral("/docs/"));
+        ini.SetProcessNum(7);  // more than the dialog offers
+        {
+            TfrmPreference dialog(ini);
+            auto* spin = dialog.findChild<QSpinBox*>(QStringLiteral("edtProcessNum"));
+            QCOMPARE(spin->maximum(), 4);
+            QCOMPARE(spin->value(), 4);
+            spin->setValue(3);
+            dialog.findChild<QRadioButton*>(QStringLiteral("rbStretch"))->setChecked(true);
+            dialog.findChild<QComboBox*>(QStringLiteral("cbxFileExist"))->setCurrentIndex(2);
+            dialog.findChild<QComboBox*>(QStringLiteral("cmbSnapImgType"))->setCurrentIndex(1);
+            dialog.findChild<QLineEdit*>(QStringLiteral("edtDisplaySnap"))->setText(QStringLiteral("/snaps"));
+            dialog.reject();
+        }
+        QCOMPARE(ini.ProcessNum(), 7);
+        QVERIFY(ini.videoScale);
+        {
+            TfrmPreference dialog(ini);
+            dialog.findChild<QSpinBox*>(QStringLiteral("edtProcessNum"))->setValue(3);
+            dialog.findChild<QRadioButton*>(QStringLiteral("rbStretch"))->setChecked(true);
+            dialog.findChild<QComboBox*>(QStringLiteral("cbxFileExist"))->setCurrentIndex(2);
+            dialog.findChild<QComboBox*>(QStringLiteral("cmbSnapImgType"))->setCurrentIndex(1);
+            dialog.findChild<QLineEdit*>(QStringLiteral("edtDisplaySnap"))->setText(QStringLiteral("/snaps"));
+            dialog.accept();
+        }
+        QCOMPARE(ini.ProcessNum(), 3);
+        QVERIFY(!ini.videoScale);
+        QCOMPARE(ini.dealFileExist, 2);
+        QCOMPARE(ini.snapImgType, 1);
+        QCOMPARE(ini.snapPath, QStringLiteral("/snaps/"));
+    }
+
     void progressWindowShortensLongTexts() {
         TfrmLoadFile load;
         load.show();
@@ -209,6 +249,32 @@ private slots:
         QCOMPARE(load.Percent(), 40);
         load.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
         QVERIFY(!load.isVisible());  // the loop sees the user stopped it
+    }
+
+    void aProjectNamedOnTheCommandLineOpens() {
+        // A project file made by the engine for a host that answers by itself.
+        struct Host : CBaseListener {
+            QByteArray path;
+            void OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) override {
+                if (id == msg::kAskSavePath) qstrncpy(reinterpret_cast<char*>(p1), path.constData(), size_t(p2));
+            }
+        } host;
+        host.path = QFile::encodeName(config_.path() + QStringLiteral("/My Holiday.pvxp"));
+        CBaseListener* manager = GetProjectMgr(&host);
+        QVERIFY(manager);
+        DirectSendMessage(manager, msg::kProjectNew, 0, 0);
+        DirectSendMessage(manager, msg::kProjectSave, 0, 0);
+        DeleteProjectMgr();
+        QVERIFY(QFileInfo::exists(QFile::decodeName(host.path)));
+
+        RecordingEngine engine;
+        TfrmMain main(*holder_, engine, {QFile::decodeName(host.path)});
+        main.Start();
+        // The start timer opens it without asking for a name.
+        QTRY_COMPARE(main.windowTitle(), QStringLiteral("My Holiday - Veltrano"));
+        QVERIFY(engine.sent.contains(msg::kProjectOpen));
+        QVERIFY(main.Handles().project && main.Handles().sequenceMgr);
+        QVERIFY(main.close());
     }
 
     void mainWindowStartsWithAProjectAndClosesCleanly() {

@@ -21,6 +21,7 @@
 #include "app/MyLang.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmMain.h"
+#include "windows/TfrmPreference.h"
 
 namespace {
 
@@ -47,16 +48,20 @@ QAction* TfrmMain::MakeAction(const char* name, const QString& caption, const QK
 }
 
 void TfrmMain::BuildActions() {
-    connect(MakeAction("actNewProject", tr("New"), QKeySequence(QStringLiteral("Ctrl+N"))), &QAction::triggered,
+    connect(MakeAction("actNewProject", QStringLiteral("New"), QKeySequence(QStringLiteral("Ctrl+N"))), &QAction::triggered,
             this, [this] { Send(handles_.projectMgr, msg::kProjectNew); });
-    connect(MakeAction("actOpenProject", tr("Open"), QKeySequence(QStringLiteral("Ctrl+O"))), &QAction::triggered,
+    connect(MakeAction("actOpenProject", QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O"))), &QAction::triggered,
             this, [this] { Send(handles_.projectMgr, msg::kProjectOpen); });
-    connect(MakeAction("actSaveProject", tr("Save"), QKeySequence(QStringLiteral("Ctrl+S"))), &QAction::triggered,
+    connect(MakeAction("actSaveProject", QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S"))), &QAction::triggered,
             this, [this] { Send(handles_.projectMgr, msg::kProjectSave); });
-    connect(MakeAction("actSaveAsProject", tr("Save As"), QKeySequence(QStringLiteral("Ctrl+Alt+S"))),
+    connect(MakeAction("actSaveAsProject", QStringLiteral("Save As"), QKeySequence(QStringLiteral("Ctrl+Alt+S"))),
             &QAction::triggered, this, [this] { Send(handles_.projectMgr, msg::kProjectSaveAs); });
-    connect(MakeAction("actExit", tr("E&xit"), QKeySequence(QStringLiteral("Ctrl+Q"))), &QAction::triggered, this,
+    connect(MakeAction("actExit", QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+Q"))), &QAction::triggered, this,
             &QWidget::close);
+    connect(MakeAction("actPreferences", QStringLiteral("&Preferences")), &QAction::triggered, this, [this] {
+        TfrmPreference dialog(holder_.Ini(), this);
+        dialog.exec();
+    });
     // The actions below belong to the sequence list, the resource browser,
     // the conversion and the preferences; they stay disabled until those
     // windows exist.
@@ -80,7 +85,6 @@ void TfrmMain::BuildActions() {
         {"actExpandAll", "Expand All(Ctrl + K)", ""},
         {"actCollapseAll", "Collapse All(Ctrl + J)", ""},
         {"actBrowseClip", "&Browse...", ""},
-        {"actPreferences", "&Preferences", ""},
         {"actContent", "&Content", "F1"},
         {"actSupport", "&Support", ""},
         {"actAbout", "&About", ""},
@@ -100,31 +104,31 @@ void TfrmMain::BuildMenus() {
     };
     auto a = [this](const char* name) { return actions_.value(QLatin1String(name)); };
 
-    QMenu* file = addMenu(bar, "mnuFile", tr("&File"));
+    QMenu* file = addMenu(bar, "mnuFile", QStringLiteral("&File"));
     file->addActions({a("actNewProject"), a("actOpenProject"), a("actSaveProject"), a("actSaveAsProject")});
-    QMenu* import = addMenu(file, "mnuImport", tr("Import"));
+    QMenu* import = addMenu(file, "mnuImport", QStringLiteral("Import"));
     import->addActions({a("actImportFile"), a("actImportMergeFiles")});
     file->addMenu(import);
-    QMenu* exportMenu = addMenu(file, "mnuExport", tr("Export"));
+    QMenu* exportMenu = addMenu(file, "mnuExport", QStringLiteral("Export"));
     exportMenu->addActions({a("actExportAll"), a("actExportSelected")});
     file->addMenu(exportMenu);
     file->addSeparator();
     file->addAction(a("actExit"));
     bar->addMenu(file);
 
-    QMenu* edit = addMenu(bar, "mnuEdit", tr("&Edit"));
+    QMenu* edit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
     edit->addActions({a("actExpandAll"), a("actCollapseAll"), a("actCutMerge"), a("actCopyMerge"), a("actMoveUp"),
                       a("actMoveDown"), a("actDeleteSelected"), a("actClear")});
     bar->addMenu(edit);
 
-    QMenu* tools = addMenu(bar, "mnuTools", tr("&Tools"));
+    QMenu* tools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
     tools->addAction(a("actPreferences"));
-    mnuLanguages_ = addMenu(tools, "mnuLanguages", tr("Languages"));
+    mnuLanguages_ = addMenu(tools, "mnuLanguages", QStringLiteral("Languages"));
     tools->addMenu(mnuLanguages_);
     bar->addMenu(tools);
     RebuildLanguageMenu();
 
-    QMenu* help = addMenu(bar, "mnuHelp", tr("&Help"));
+    QMenu* help = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     help->addActions({a("actContent"), a("actSupport"), a("actAbout")});
     bar->addMenu(help);
 }
@@ -149,7 +153,7 @@ void TfrmMain::RebuildLanguageMenu() {
 }
 
 void TfrmMain::BuildToolBar() {
-    QToolBar* bar = addToolBar(tr("Tools"));
+    QToolBar* bar = addToolBar(QStringLiteral("Tools"));
     bar->setObjectName(QStringLiteral("toolbarMain"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
