@@ -144,6 +144,7 @@ int CFLVStreamDecoder::StopEx() {
     m_audio.Stop();
     m_video.Stop();
     m_state = kStopped;
+    m_infoGiven = false;   // the next run takes its settings anew
     return 1;
 }
 

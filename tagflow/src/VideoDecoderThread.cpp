@@ -70,7 +70,7 @@ bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int he
     if (d) {
         FlvDecoder_Close(d);
     } else {
-        d = FlvDecoder_Create(1, slot == kH263 ? 2 : 4);
+        d = FlvDecoder_Create(1, slot == kH263 ? 2 : slot == kVp6 ? 4 : 5);
         if (!d) return false;
     }
     if (FlvDecoder_Open(d, imageFormat, width, height)) return true;
@@ -97,10 +97,7 @@ bool CVideoDecoderThread::SetUpDecoders(const FLVTag& tag) {
     switch (codec) {
         case 2: ok = OpenSlot(kH263, FD_IMAGE_BGRA32, width, height); break;
         case 4: ok = OpenSlot(kVp6, FD_IMAGE_BGRA32, width, height); break;
-        case 5:
-            ok = OpenSlot(kVp6AlphaColour, FD_IMAGE_BGRA32, width, height);
-            if (ok && m_decodeAlpha) ok = OpenSlot(kVp6AlphaAlpha, FD_IMAGE_ALPHA8, width, height);
-            break;
+        case 5: ok = OpenSlot(kVp6Alpha, FD_IMAGE_BGRA32, width, height); break;
         default: break;   // nothing we decode: the last picture stands in
     }
     if (!ok) return false;
@@ -140,11 +137,13 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
                 inSize = int(tag.videoPayloadSize) - 1;
             }
             break;
-        case 5:   // after the adjustment byte and the 24-bit offset to the alpha data
-            colour = m_decoders[kVp6AlphaColour];
+        case 5:   // after the adjustment byte: the offset to the alpha part, colour, alpha
+            // The alpha part codes only luma, so it is decoded together with
+            // the colour by one decoder that knows the layout.
+            colour = m_decoders[kVp6Alpha];
             if (tag.vp6Payload && tag.videoPayloadSize >= 4 + tag.alphaOffset) {
-                in = tag.videoPayload + 4;
-                inSize = int(tag.alphaOffset);
+                in = tag.videoPayload + 1;
+                inSize = int(tag.videoPayloadSize) - 1;
             }
             break;
         default: return nullptr;
@@ -154,18 +153,12 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     int pictureSize = 0, width = 0, height = 0;
     if (!FlvDecoder_DecodeVideo(colour, in, inSize, &picture, &pictureSize, &width, &height))
         return nullptr;
-    if (codec == 5 && m_decodeAlpha && m_decoders[kVp6AlphaAlpha] && tag.alphaPayload &&
-        tag.alphaPayloadSize > 0) {
-        const uint8_t* alpha = nullptr;
-        int alphaSize = 0, aw = 0, ah = 0;
-        if (FlvDecoder_DecodeVideo(m_decoders[kVp6AlphaAlpha], tag.alphaPayload,
-                                   int(tag.alphaPayloadSize), &alpha, &alphaSize, &aw, &ah) &&
-            aw == width && ah == height) {
-            // The decoder's picture is ours until its next call.
-            auto* bgra = const_cast<uint8_t*>(picture);
-            const size_t n = size_t(width) * height;
-            for (size_t i = 0; i < n; ++i) bgra[i * 4 + 3] = alpha[i];
-        }
+    if (codec == 5 && !m_decodeAlpha) {
+        // Opaque when the caller does not want the mask; the decoder's
+        // picture is ours until its next call.
+        auto* bgra = const_cast<uint8_t*>(picture);
+        const size_t n = size_t(width) * height;
+        for (size_t i = 0; i < n; ++i) bgra[i * 4 + 3] = 255;
     }
     return CropAndResize(picture, width, height);
 }
@@ -207,7 +200,8 @@ const uint8_t* CVideoDecoderThread::CropAndResize(const uint8_t* picture, int wi
         m_resizerInH = height;
         m_resizerMode = mode;
     }
-    const size_t outBytes = size_t(m_outputWidth) * m_outputHeight * 4;
+    // The scaler writes whole vectors: its last row may run past the picture.
+    const size_t outBytes = size_t(m_outputWidth) * m_outputHeight * 4 + size_t(m_outputWidth) * 4 + 64;
     if (m_resized.size() != outBytes) m_resized.resize(outBytes);
     if (!VRes_Resize(m_resizer, picture, m_resized.data())) return nullptr;
     return m_resized.data();

@@ -28,7 +28,7 @@ protected:
     void Body() override;
 
 private:
-    enum Slot { kH263, kVp6, kVp6AlphaColour, kVp6AlphaAlpha, kSlots };
+    enum Slot { kH263, kVp6, kVp6Alpha, kSlots };
     // Decodes a tag into a picture of the output size. Null when the tag
     // brought no new picture; *skipped when it could not be used at all.
     const uint8_t* DecodePicture(const FLVTag& tag, bool* skipped);

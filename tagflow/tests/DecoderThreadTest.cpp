@@ -315,6 +315,17 @@ TEST(DecoderThread, SyncDecodeCropsAndRefusesBadTags) {
     for (int y = 0; y < 80; ++y)
         ASSERT_EQ(std::memcmp(b + y * 400, a + ((y + 10) * 320 + 10) * 4, 400), 0) << y;
 
+    // An odd output size goes through the scaler.
+    FLVStreamDecoderHandle scaled = FLVStreamDecoder_Create(1);
+    FLVStreamDecoder_SetDecodeSyncMode(scaled, 1);
+    FLVStreamDecoder_SetOutputSize(scaled, 151, 97);
+    FLVStreamDecoder_SetResizeMode(scaled, 2);
+    const uint8_t* c = nullptr;
+    int32_t cs = 0;
+    ASSERT_EQ(FLVStreamDecoder_DecodeFLVTag(scaled, tags[0], &c, &cs), 1);
+    EXPECT_EQ(cs, 151 * 97 * 4);
+    FLVStreamDecoder_Delete(scaled);
+
     // Garbage in a key frame, and a delta frame before any key frame.
     std::vector<uint8_t> junk(300, 0xA5);
     junk[0] = 0x12;

@@ -19,6 +19,8 @@ struct FdDecoder {
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
     SwsContext* sws = nullptr;
+    int width = 0, height = 0;      // what Open was given
+    bool broken = false;            // a VP6 frame failed: start afresh
     std::vector<uint8_t> input;     // padded copy of the caller's bytes
     std::vector<uint8_t> picture;   // converted output
 };
@@ -40,7 +42,9 @@ bool Convert(FdDecoder* d, int* outSize) {
     const int w = f->width, h = f->height;
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
     const size_t bytes = size_t(w) * h * (d->imageFormat == FD_IMAGE_BGRA32 ? 4 : 1);
-    if (d->picture.size() < bytes) d->picture.resize(bytes);
+    // The converter writes whole vectors: its last row may run past the picture.
+    const size_t slack = size_t(w) * 4 + 64;
+    if (d->picture.size() < bytes + slack) d->picture.resize(bytes + slack);
     if (d->imageFormat == FD_IMAGE_ALPHA8) {
         // Only the luma plane matters: an alpha stream codes opacity as brightness.
         for (int y = 0; y < h; ++y)
@@ -66,6 +70,7 @@ extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
     switch (codecId) {
         case 2: id = AV_CODEC_ID_FLV1; break;
         case 4: id = AV_CODEC_ID_VP6F; break;
+        case 5: id = AV_CODEC_ID_VP6A; break;
         default: return nullptr;
     }
     if (!avcodec_find_decoder(id)) return nullptr;
@@ -85,6 +90,7 @@ extern "C" FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int w
     if (!h || (imageFormat != FD_IMAGE_BGRA32 && imageFormat != FD_IMAGE_ALPHA8)) return 0;
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) return 0;
     FreeCodec(h);
+    h->broken = false;
     const AVCodec* codec = avcodec_find_decoder(h->codecId);
     h->ctx = avcodec_alloc_context3(codec);
     if (!h->ctx) return 0;
@@ -96,6 +102,8 @@ extern "C" FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int w
         return 0;
     }
     h->imageFormat = imageFormat;
+    h->width = width;
+    h->height = height;
     return 1;
 }
 
@@ -105,6 +113,9 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* 
     if (!h || !h->ctx || !data || size <= 0 || !picture || !pictureSize || !width || !height)
         return 0;
     try {
+        // A VP6 decoder that dropped a damaged frame refuses every frame after
+        // it; a fresh one picks up again at the next key frame.
+        if (h->broken && !FlvDecoder_Open(h, h->imageFormat, h->width, h->height)) return 0;
         // The bitstream readers may look past the end: hand them zeroed padding.
         const size_t need = size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE;
         if (h->input.size() < need) h->input.resize(need * 3 / 2);
@@ -115,7 +126,10 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* 
         const int sent = avcodec_send_packet(h->ctx, h->packet);
         h->packet->data = nullptr;
         h->packet->size = 0;
-        if (sent < 0) return 0;
+        if (sent < 0) {
+            h->broken = h->codecId != AV_CODEC_ID_FLV1;
+            return 0;
+        }
         bool got = false;
         for (;;) {   // keep only the newest picture should a packet yield more than one
             const int r = avcodec_receive_frame(h->ctx, h->frame);
@@ -125,7 +139,10 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* 
             *height = h->frame->height;
             av_frame_unref(h->frame);
         }
-        if (!got) return 0;
+        if (!got) {
+            h->broken = h->codecId != AV_CODEC_ID_FLV1;
+            return 0;
+        }
         *picture = h->picture.data();
         return 1;
     } catch (const std::bad_alloc&) {

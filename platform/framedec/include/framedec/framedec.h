@@ -1,6 +1,6 @@
-// framedec: decoders for the video codecs FLV carries (Sorenson H.263 and
-// VP6; a VP6 alpha stream is two VP6 streams, one decoder each). Flat C
-// functions on opaque handles; a null handle means none.
+// framedec: decoders for the video codecs FLV carries (Sorenson H.263, VP6
+// and VP6 with an alpha channel). Flat C functions on opaque handles; a null
+// handle means none.
 #pragma once
 
 #include <stdint.h>
@@ -17,13 +17,14 @@ extern "C" {
 
 typedef struct FdDecoder FdDecoder;
 
-// Output image formats: 6 = 32-bit BGRA (alpha 255), 1 = the picture's
-// luma plane, one byte per pixel (what an alpha stream carries).
+// Output image formats: 6 = 32-bit BGRA (the stream's alpha for VP6 alpha,
+// else 255), 1 = the picture's luma plane, one byte per pixel.
 enum { FD_IMAGE_ALPHA8 = 1, FD_IMAGE_BGRA32 = 6 };
 
 // framing: 1 = the video data of an FLV tag after its codec byte (and, for
-// VP6, after the adjustment byte). codecId: the FLV CodecID, 2 Sorenson
-// H.263 or 4 VP6 (also for either half of a VP6 alpha tag).
+// VP6, after the adjustment byte; VP6 alpha data starts with its 24-bit
+// offset to the alpha part). codecId: the FLV CodecID, 2 Sorenson H.263,
+// 4 VP6, 5 VP6 alpha.
 // Returns 0 for an unknown framing or codec, or when out of memory.
 FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId);
 // Prepares the decoder for pictures of about width x height (the bitstream
