@@ -7,6 +7,7 @@
 #include "app/AppPaths.h"
 #include "app/CrashHandler.h"
 #include "app/EngineApi.h"
+#include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmMain.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
 
     const QString dataFolder = AppPaths::DataFolder();
     InstallCrashHandler(dataFolder);
+    QuitOnSignal(&app);
 
     // Destroyed last: writes the settings after the window has gone.
     TfrmLang holder(dataFolder, AppPaths::DocumentsFolder(), AppPaths::LanguageFolder());

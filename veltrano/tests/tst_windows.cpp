@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <QtTest>
 #include <memory>
@@ -275,6 +276,50 @@ private slots:
         QVERIFY(engine.sent.contains(msg::kProjectOpen));
         QVERIFY(main.Handles().project && main.Handles().sequenceMgr);
         QVERIFY(main.close());
+    }
+
+    void cancellingTheSaveQuestionKeepsTheWindow() {
+        RecordingEngine engine;
+        TfrmMain main(*holder_, engine, {});
+        main.Start();
+        // An imported file leaves the project with unsaved changes.
+        const QByteArray file = VELTRANO_FIXTURES_DIR "/flv1_mp3_160x120.flv";
+        const char* paths[] = {file.constData()};
+        TImportedFiles import{"Sequence 01", -1, paths, 1, "flv1_mp3_160x120", 5000};
+        engine.Send(main.Handles().sequenceMgr, msg::kSeqImport, reinterpret_cast<intptr_t>(&import), sizeof import);
+
+        // Answers the question (Yes, No, Cancel) with the button in `slot`.
+        auto answerWith = [](int slot) {
+            QTimer::singleShot(0, [slot] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* prompt = qobject_cast<TfrmPrompt*>(w); prompt && prompt->isVisible())
+                        prompt->SlotButton(slot)->click();
+            });
+        };
+        answerWith(2);
+        QVERIFY(!main.close());
+        QVERIFY(main.isVisible());
+        QCOMPARE(engine.deletes, 0);
+        QVERIFY(main.Handles().project && main.Handles().sequenceMgr);
+        int32_t count = -1;  // the engine and the wrappers still answer
+        engine.Send(main.Handles().sequenceMgr, msg::kSeqGetCount, reinterpret_cast<intptr_t>(&count), sizeof count);
+        QCOMPARE(count, 1);
+
+        answerWith(1);  // No: close without saving
+        QVERIFY(main.close());
+        QCOMPARE(engine.deletes, 1);
+    }
+
+    void hintsFollowTheMouse() {
+        TEngineApi engine;
+        TfrmMain main(*holder_, engine, {});
+        auto* hint = main.findChild<QLabel*>(QStringLiteral("lblMainHint"));
+        QWidget* newButton = main.findChild<QWidget*>(QStringLiteral("btnNew"));
+        QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+        QApplication::sendEvent(newButton, &enter);
+        QCOMPARE(hint->text(), QStringLiteral("Create a new project"));
+        QApplication::sendEvent(newButton, &leave);
+        QVERIFY(hint->text().isEmpty());
     }
 
     void mainWindowStartsWithAProjectAndClosesCleanly() {
