@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 constexpr int kConnectMs = 1000;
@@ -12,12 +14,18 @@ constexpr qsizetype kMaxMessage = 64 * 1024;  // a path and its end, with room t
 
 TSingleInstance::TSingleInstance(const QString& name, QObject* parent) : QObject(parent) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    serverName_ = runtime.isEmpty() ? name : QDir(runtime).filePath(name);
+    // Without a runtime folder the shared temporary folder serves, with the
+    // user's id in the name so users never meet.
+    serverName_ = runtime.isEmpty() ? QDir::temp().filePath(name + QLatin1Char('-') + QString::number(::getuid()))
+                                    : QDir(runtime).filePath(name);
 }
 
 TSingleInstance::~TSingleInstance() = default;
 
 bool TSingleInstance::Start(const QString& projectPath) {
+    // Two starts at the same moment take turns, so only one of them listens.
+    QLockFile turn(serverName_ + QStringLiteral(".lock"));
+    turn.lock();
     {
         QLocalSocket socket;
         socket.connectToServer(serverName_);

@@ -27,7 +27,7 @@ struct Language {
     std::map<std::string, linguakit_unit> units;
 };
 
-// Parses one language file. Returns false (and leaves `out` unspecified) when
+// Parses one language file. Returns false (`out` may then hold part of the file) when
 // the file is not a well-formed language file with a non-empty name.
 bool LoadLanguageFile(const std::string& path, Language& out);
 
