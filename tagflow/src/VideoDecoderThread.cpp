@@ -200,8 +200,7 @@ const uint8_t* CVideoDecoderThread::CropAndResize(const uint8_t* picture, int wi
         m_resizerInH = height;
         m_resizerMode = mode;
     }
-    // The scaler writes whole vectors: its last row may run past the picture.
-    const size_t outBytes = size_t(m_outputWidth) * m_outputHeight * 4 + size_t(m_outputWidth) * 4 + 64;
+    const size_t outBytes = size_t(m_outputWidth) * m_outputHeight * 4;
     if (m_resized.size() != outBytes) m_resized.resize(outBytes);
     if (!VRes_Resize(m_resizer, picture, m_resized.data())) return nullptr;
     return m_resized.data();
