@@ -3,15 +3,32 @@
 
 #include <cstdint>
 #include <memory>
+#include <sys/uio.h>
+#include <vector>
 
 #include "tagio/tagio.h"
+
+namespace tagio {
+
+// A whole file mapped for reading; shared by its reader and by writers that
+// still hold copies from it.
+struct Mapping {
+    const uint8_t* base = nullptr;
+    size_t length = 0;
+    ~Mapping();
+};
+
+}  // namespace tagio
 
 struct TagioFileReadAble {
     int fd = -1;
     int64_t size = 0;
     int64_t position = 0;
-    // Read-ahead window for tag-by-tag reading, made on first use, so that a
-    // tag costs a copy rather than a system call.
+    // Tag-by-tag reading goes through a mapping of the file (made on first
+    // use), so that a tag costs a copy rather than a system call; where the
+    // file cannot be mapped, through a read-ahead window.
+    std::shared_ptr<tagio::Mapping> map;
+    bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -23,6 +40,13 @@ struct TagioFileWriteAble {
     uint32_t used = 0;
     int64_t written = 0;   // bytes accepted through the handle
     bool failed = false;
+    // Copied tags waiting for one gathered write: their retimed headers and
+    // PreviousTagSizes in `side`, their data in the mapping `pinned` keeps.
+    std::vector<iovec> pending;
+    std::unique_ptr<uint8_t[]> side;
+    uint32_t sideUsed = 0;
+    std::shared_ptr<tagio::Mapping> pinned;
+    std::vector<uint8_t> scratch;   // copies from files that could not be mapped
 };
 
 namespace tagio {
@@ -38,6 +62,15 @@ int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count);
 int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count);
 // Appends bytes through the write buffer; false once any write has failed.
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
+// Writes what the byte buffer holds; false once any write has failed.
+bool FlushBuffer(TagioFileWriteAble* h);
+// Writes the gathered copies; false once any write has failed.
+bool FlushPending(TagioFileWriteAble* h);
+// Maps the reader's file when it can (once); the mapping or null.
+const Mapping* MapFile(TagioFileReadAble* h);
+
+// Copied tags gathered per write: three pieces each.
+inline constexpr uint32_t kPendingTags = 340;
 
 // Reads the header of the tag at the reader's position and the first bytes of
 // its data (up to kCodecFieldBytes, into peek), fills the tag's fields but not

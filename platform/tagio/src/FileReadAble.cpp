@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <new>
 #include <algorithm>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,8 +28,34 @@ int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count) {
     return done;
 }
 
+Mapping::~Mapping() {
+    if (base) ::munmap(const_cast<uint8_t*>(base), length);
+}
+
+const Mapping* MapFile(TagioFileReadAble* h) {
+    if (h->mapTried) return h->map.get();
+    h->mapTried = true;
+    if (h->size <= 0 || uint64_t(h->size) > SIZE_MAX) return nullptr;
+    void* p = ::mmap(nullptr, size_t(h->size), PROT_READ, MAP_PRIVATE, h->fd, 0);
+    if (p == MAP_FAILED) return nullptr;
+    ::madvise(p, size_t(h->size), MADV_SEQUENTIAL);
+    auto m = std::make_shared<Mapping>();
+    m->base = static_cast<const uint8_t*>(p);
+    m->length = size_t(h->size);
+    h->map = std::move(m);
+    return h->map.get();
+}
+
 int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
     auto* dst = static_cast<uint8_t*>(out);
+    if (const Mapping* m = MapFile(h)) {
+        if (h->position < 0) return -1;
+        const int64_t left = h->position < h->size ? h->size - h->position : 0;
+        const uint32_t n = uint32_t(std::min<int64_t>(count, left));
+        std::memcpy(dst, m->base + h->position, n);
+        h->position += n;
+        return n;
+    }
     uint32_t done = 0;
     while (done < count) {
         const int64_t pos = h->position;

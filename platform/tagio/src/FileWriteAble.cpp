@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <algorithm>
+#include <climits>
 #include <unistd.h>
 
 #include "FileHandles.h"
@@ -34,7 +36,39 @@ bool Flush(TagioFileWriteAble* h) {
 
 namespace tagio {
 
+bool FlushBuffer(TagioFileWriteAble* h) { return Flush(h); }
+
+bool FlushPending(TagioFileWriteAble* h) {
+    size_t at = 0;
+    while (at < h->pending.size() && !h->failed) {
+        const int n = int(std::min<size_t>(h->pending.size() - at, IOV_MAX));
+        ssize_t w = ::writev(h->fd, h->pending.data() + at, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            h->failed = true;
+            break;
+        }
+        // Skip what was written, trimming a piece written in part.
+        while (w > 0 && at < h->pending.size()) {
+            iovec& v = h->pending[at];
+            if (size_t(w) >= v.iov_len) {
+                w -= ssize_t(v.iov_len);
+                ++at;
+            } else {
+                v.iov_base = static_cast<uint8_t*>(v.iov_base) + w;
+                v.iov_len -= size_t(w);
+                w = 0;
+            }
+        }
+    }
+    h->pending.clear();
+    h->sideUsed = 0;
+    h->pinned.reset();
+    return !h->failed;
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
+    if (!h->pending.empty()) FlushPending(h);
     if (h->failed) return false;
     const auto* src = static_cast<const uint8_t*>(data);
     if (count > tagio::kWriteBytes - h->used) {
@@ -61,7 +95,14 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
     auto* h = new (std::nothrow) TagioFileWriteAble;
     if (!h) return nullptr;
     h->buffer.reset(new (std::nothrow) uint8_t[tagio::kWriteBytes]);
-    if (!h->buffer) {
+    h->side.reset(new (std::nothrow) uint8_t[tagio::kPendingTags * 15]);
+    if (!h->buffer || !h->side) {
+        delete h;
+        return nullptr;
+    }
+    try {
+        h->pending.reserve(tagio::kPendingTags * 3);
+    } catch (const std::bad_alloc&) {
         delete h;
         return nullptr;
     }
@@ -75,6 +116,7 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
 
 extern "C" TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h) {
     if (!h) return 0;
+    tagio::FlushPending(h);
     bool ok = Flush(h);
     if (::close(h->fd) != 0) ok = false;
     delete h;

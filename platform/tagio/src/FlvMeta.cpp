@@ -131,7 +131,7 @@ extern "C" TAGIO_API int FlvMetaParseFromFile(TagioFlvMeta* m, const char* path)
                         m->oldProperties.clear();
                 }
             } else {
-                m->facts.AddTag(tag, peek, peekLength, m->keptBytes);
+                m->facts.AddTag(tag, m->keptBytes);
                 if (!m->kept.empty() && m->kept.back().end == start)
                     m->kept.back().end = end;
                 else
@@ -232,5 +232,38 @@ extern "C" TAGIO_API int FlvMetaUpdateToFile(TagioFlvMeta* m, const char* path) 
         return 1;
     } catch (const std::bad_alloc&) {
         return fail();
+    }
+}
+
+extern "C" TAGIO_API void FlvMetaPlanTag(TagioFlvMeta* m, const TagioFlvTag* tag,
+                                        uint32_t timestamp) {
+    if (!m || !tag) return;
+    TagioFlvTag planned = *tag;
+    planned.timestamp = timestamp;
+    m->facts.AddTag(planned, m->keptBytes);
+    m->keptBytes += tag->tagSize;
+}
+
+extern "C" TAGIO_API void FlvMetaPlanLastAudioBlock(TagioFlvMeta* m, int64_t units) {
+    if (m) m->facts.SetLastAudioBlock(units >= 0 ? units / 10000.0 : -1);
+}
+
+extern "C" TAGIO_API int FlvMetaWritePlanned(TagioFlvMeta* m, TagioFileWriteAble* to) {
+    if (!m || !to || to->written != 13) return 0;
+    try {
+        std::vector<uint8_t> data;
+        if (!tagio::BuildOnMetaData(m->facts, m->keptBytes, {}, {}, data)) return 0;
+        const uint32_t size = uint32_t(data.size());
+        const uint8_t head[11] = {18, uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+                                  0, 0, 0, 0, 0, 0, 0};
+        const uint32_t previous = size + 11;
+        const uint8_t tail[4] = {uint8_t(previous >> 24), uint8_t(previous >> 16),
+                                 uint8_t(previous >> 8), uint8_t(previous)};
+        return tagio::WriteBytes(to, head, 11) && tagio::WriteBytes(to, data.data(), size) &&
+                       tagio::WriteBytes(to, tail, 4)
+                   ? 1
+                   : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
     }
 }

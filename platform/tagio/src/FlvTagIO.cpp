@@ -80,6 +80,7 @@ static bool ReadHeaderOnly(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* head
     tag->audioPayload = tag->videoPayload = nullptr;
     tag->audioPayloadSize = tag->videoPayloadSize = 0;
     tag->data = nullptr;
+    tag->packetType = 0;
     return true;
 }
 
@@ -94,6 +95,7 @@ bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t
     }
     peekLength = n;
     DecodeCodecFields(*tag, peek, n);
+    tag->packetType = n >= 2 ? peek[1] : 0;
     h->position = start + tag->tagSize;
     return true;
 }
@@ -122,6 +124,7 @@ extern "C" TAGIO_API int Flv_ReadTag(TagioFileReadAble* h, int load, TagioFlvTag
     }
     tag->data = tag->buffer + 11;
     tagio::DecodeCodecFields(*tag, tag->data, dataSize);
+    tag->packetType = dataSize >= 2 ? tag->data[1] : 0;
     if (dataSize) {
         if (tag->type == 8) {
             tag->audioPayload = tag->data + 1;
@@ -151,4 +154,46 @@ extern "C" TAGIO_API void Flv_FreeTag(TagioFlvTag* tag) {
     if (!tag) return;
     std::free(tag->buffer);
     std::memset(tag, 0, sizeof *tag);
+}
+
+extern "C" TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag,
+                                     uint32_t timestamp, TagioFileWriteAble* to) {
+    if (!from || !tag || !to || to->failed || tag->filePosition < 0 ||
+        tag->filePosition + 11 + int64_t(tag->dataSize) > from->size)
+        return 0;
+    const uint32_t headAndData = tag->dataSize + 11;
+    uint8_t* side;
+    const tagio::Mapping* map = tagio::MapFile(from);
+    if (map) {
+        if (to->pending.size() + 3 > tagio::kPendingTags * 3 ||
+            to->sideUsed + 15 > tagio::kPendingTags * 15 || (to->pinned && to->pinned != from->map))
+            if (!tagio::FlushPending(to)) return 0;
+        if (!tagio::FlushBuffer(to)) return 0;   // bytes written before come first
+        side = to->side.get() + to->sideUsed;
+        std::memcpy(side, map->base + tag->filePosition, 11);
+    } else {
+        if (to->scratch.size() < headAndData + 4) to->scratch.resize(headAndData + 4);
+        side = to->scratch.data();
+        if (tagio::ReadFullyAt(from->fd, tag->filePosition, side, headAndData) != headAndData)
+            return 0;
+    }
+    if (Be24(side + 1) != tag->dataSize) return 0;   // not the tag that was read
+    side[4] = uint8_t(timestamp >> 16);
+    side[5] = uint8_t(timestamp >> 8);
+    side[6] = uint8_t(timestamp);
+    side[7] = uint8_t(timestamp >> 24);
+    if (!map) {
+        PutBe32(side + headAndData, headAndData);
+        return tagio::WriteBytes(to, side, headAndData + 4) ? 1 : 0;
+    }
+    PutBe32(side + 11, headAndData);
+    to->sideUsed += 15;
+    to->pinned = from->map;
+    to->pending.push_back({side, 11});
+    if (tag->dataSize)
+        to->pending.push_back(
+            {const_cast<uint8_t*>(map->base + tag->filePosition + 11), tag->dataSize});
+    to->pending.push_back({side + 11, 4});
+    to->written += headAndData + 4;
+    return 1;
 }

@@ -4,8 +4,7 @@
 
 namespace tagio {
 
-void MetaFacts::AddTag(const TagioFlvTag& tag, const uint8_t* peek, uint32_t n,
-                       uint64_t keptOffset) {
+void MetaFacts::AddTag(const TagioFlvTag& tag, uint64_t keptOffset) {
     if (tag.type != 8 && tag.type != 9) return;
     lastTs_ = std::max(lastTs_, tag.timestamp);
     if (tag.dataSize == 0) return;
@@ -13,7 +12,7 @@ void MetaFacts::AddTag(const TagioFlvTag& tag, const uint8_t* peek, uint32_t n,
         lastIsKey_ = false;
         const int codec = int(tag.codecField2);
         // AVC and HEVC-style packets: only packet type 1 is a picture.
-        const bool config = (codec == 7 || codec == 12) && (n < 2 || peek[1] != 1);
+        const bool config = (codec == 7 || codec == 12) && (tag.dataSize < 2 || tag.packetType != 1);
         if (config) return;
         videoBytes_ += tag.dataSize;
         videoTagBytes_ += tag.dataSize + 11;

@@ -15,10 +15,8 @@ struct KeyFrame {
 
 class MetaFacts {
 public:
-    // One tag that stays in the file, with the first bytes of its data.
-    // keptOffset: bytes of kept tags before it.
-    void AddTag(const TagioFlvTag& tag, const uint8_t* peek, uint32_t peekLength,
-                uint64_t keptOffset);
+    // One tag that stays in the file. keptOffset: bytes of kept tags before it.
+    void AddTag(const TagioFlvTag& tag, uint64_t keptOffset);
     // Position of the last audio tag with data (-1 when none), whose block
     // duration the caller measures from its data.
     int64_t LastAudioPosition() const { return lastAudioPos_; }

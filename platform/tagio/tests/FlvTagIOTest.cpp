@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tagio/tagio.h"
@@ -105,6 +106,83 @@ TEST(FlvTagIO, DamagedFilesEndTheReadingAndBadTagsAreNotWritten) {
     EXPECT_FALSE(DeleteFileWritable(w)) << "the device is full: the close tells";
     Flv_FreeTag(&tag);
     EXPECT_EQ(CreateFileWriteAble("/no/such/folder/x.flv"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Copies the fixture's audio and video tags 1000 ms later, most straight from
+// the file and every seventh through a loaded buffer, after metadata planned
+// for exactly those tags; the reader is closed before the writer.
+TEST(FlvTagIO, CopiedTagsAreRetimedAndPlannedMetadataLeavesNothingToRewrite) {
+    const std::string src = Fixture("flv1_mp3_160x120.flv");
+    const std::string out = testing::TempDir() + "planned.flv";
+    TagioFlvMeta* plan = FlvMetaCreateObject();
+    TagioFileReadAble* in = CreateFileReadAble(src.c_str());
+    TagioFlvHeader header{};
+    ASSERT_TRUE(Flv_ReadHeader(in, &header));
+    TagioFlvTag tag{};
+    int64_t lastAudio = -1;
+    while (Flv_ReadTag(in, 0, &tag))
+        if (tag.type == 8 || tag.type == 9) {
+            FlvMetaPlanTag(plan, &tag, tag.timestamp + 1000);
+            if (tag.type == 8) lastAudio = tag.filePosition;
+        }
+    ASSERT_EQ(FileReadAble_Seek(in, lastAudio, 0), lastAudio);
+    ASSERT_TRUE(Flv_ReadTag(in, 1, &tag));
+    FlvMetaPlanLastAudioBlock(plan, CalcFLVAudioBlockDuration(tag.audioPayload, tag.audioPayloadSize,
+                                                              2, 22050, 2, 2));
+
+    TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
+    ASSERT_TRUE(Flv_WriteHeader(w, &header));
+    ASSERT_TRUE(FlvMetaWritePlanned(plan, w));
+    EXPECT_FALSE(FlvMetaWritePlanned(plan, w)) << "only right after the header";
+    ASSERT_TRUE(Flv_ReadHeader(in, &header));
+    int n = 0;
+    while (Flv_ReadTag(in, n % 7 == 6, &tag)) {
+        if (tag.type != 8 && tag.type != 9) continue;
+        if (n++ % 7 == 6) {
+            const uint32_t ts = tag.timestamp + 1000;
+            tag.buffer[4] = uint8_t(ts >> 16);
+            tag.buffer[5] = uint8_t(ts >> 8);
+            tag.buffer[6] = uint8_t(ts);
+            ASSERT_TRUE(Flv_WriteTag(w, &tag));
+        } else {
+            ASSERT_TRUE(Flv_CopyTag(in, &tag, tag.timestamp + 1000, w));
+        }
+    }
+    Flv_FreeTag(&tag);
+    DeleteFileReadAble(in);
+    ASSERT_TRUE(DeleteFileWritable(w));
+
+    // The same tags, later by 1000 ms.
+    const std::string a = Slurp(src), b = Slurp(out);
+    const auto be = [](const std::string& d, size_t at) {
+        return uint32_t(uint8_t(d[at])) << 16 | uint8_t(d[at + 1]) << 8 | uint8_t(d[at + 2]);
+    };
+    size_t pa = 13 + 15 + be(a, 14), pb = 13 + 15 + be(b, 14);
+    int compared = 0;
+    while (pa + 11 <= a.size()) {
+        const uint32_t size = be(a, pa + 1);
+        ASSERT_EQ(be(b, pb + 4), be(a, pa + 4) + 1000) << compared;
+        ASSERT_EQ(b.compare(pb + 8, size + 7, a, pa + 8, size + 7), 0) << compared;
+        pa += 15 + size;
+        pb += 15 + size;
+        ++compared;
+    }
+    EXPECT_EQ(compared, n);
+    EXPECT_EQ(pb, b.size());
+
+    struct stat before {}, after {};
+    stat(out.c_str(), &before);
+    ASSERT_TRUE(FlvMetaParseFromFile(plan, out.c_str()));
+    ASSERT_TRUE(FlvMetaUpdateToFile(plan, out.c_str()));
+    stat(out.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the planned metadata was already right";
+    EXPECT_EQ(Slurp(out), b);
+    FlvMetaDeleteObject(plan);
+    unlink(out.c_str());
 }
 
 }  // namespace

@@ -82,7 +82,9 @@ typedef struct TagioFlvTag {
     uint32_t tagSize;               // dataSize + 15
     int64_t filePosition;           // file offset of the tag header
     uint32_t bufferCapacity;        // bytes allocated at buffer
-    uint32_t reserved;
+    // The second data byte, loaded or not: for AVC video and AAC audio the
+    // packet type (0 codec setup, 1 picture or sound). 0 when there is none.
+    uint32_t packetType;
 } TagioFlvTag;
 
 typedef struct TagioFileWriteAble TagioFileWriteAble;
@@ -115,6 +117,12 @@ TAGIO_API int Flv_ReadTag(TagioFileReadAble* h, int load, TagioFlvTag* tag);
 TAGIO_API int Flv_WriteTag(TagioFileWriteAble* h, const TagioFlvTag* tag);
 // Frees the tag's buffer and clears the record.
 TAGIO_API void Flv_FreeTag(TagioFlvTag* tag);
+// Writes a tag just read from `from` (loaded or not) with a new timestamp,
+// taking its data straight from the source file rather than through the
+// tag's buffer. The data may be written later (at the writer's next write or
+// close) but stays valid even if `from` is closed first. Nonzero on success.
+TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint32_t timestamp,
+                          TagioFileWriteAble* to);
 
 // ---- FLV metadata (onMetaData)
 
@@ -135,6 +143,17 @@ TAGIO_API int FlvMetaParseFromFile(TagioFlvMeta* m, const char* path);
 // when complete; when the file already holds exactly that metadata nothing
 // is written. Fails (0) when the file changed since it was parsed.
 TAGIO_API int FlvMetaUpdateToFile(TagioFlvMeta* m, const char* path);
+
+// A writer that knows every tag it will write may give the metadata first
+// and spare the rewrite: tell the object each tag (as it will be written,
+// with its new timestamp) and the length of the last audio block, then write
+// the metadata right after the header. FlvMetaUpdateToFile on the finished
+// file then finds it up to date and writes nothing.
+TAGIO_API void FlvMetaPlanTag(TagioFlvMeta* m, const TagioFlvTag* tag, uint32_t timestamp);
+// units: 100 ns, as CalcFLVAudioBlockDuration gives it; negative when unknown.
+TAGIO_API void FlvMetaPlanLastAudioBlock(TagioFlvMeta* m, int64_t units);
+// Writes the planned onMetaData tag; only right after Flv_WriteHeader.
+TAGIO_API int FlvMetaWritePlanned(TagioFlvMeta* m, TagioFileWriteAble* to);
 
 #ifdef __cplusplus
 }
