@@ -135,6 +135,18 @@ struct StreamRun {
     }
 };
 
+// A tag reader opened on a file for the life of the object.
+struct OpenedReader {
+    explicit OpenedReader(const std::string& path) : r(FLVAVTagReader_Create()) {
+        opened = FLVAVTagReader_Open(r, path.c_str()) == 1;
+    }
+    ~OpenedReader() { FLVAVTagReader_Delete(r); }
+    OpenedReader(const OpenedReader&) = delete;
+    OpenedReader& operator=(const OpenedReader&) = delete;
+    FLVAVTagReaderHandle r;
+    bool opened = false;
+};
+
 // Tags of a fixture, each owned by the caller (FLVAVTagReader_ReleaseMemory).
 inline std::vector<FLVTag*> ReadOwnedTags(const std::string& path, int typeFilter) {
     std::vector<FLVTag*> tags;

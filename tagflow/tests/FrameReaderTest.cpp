@@ -9,15 +9,6 @@
 
 namespace {
 
-struct OpenedReader {
-    explicit OpenedReader(const std::string& path) : r(FLVAVTagReader_Create()) {
-        opened = FLVAVTagReader_Open(r, path.c_str()) == 1;
-    }
-    ~OpenedReader() { FLVAVTagReader_Delete(r); }
-    FLVAVTagReaderHandle r;
-    bool opened = false;
-};
-
 // Reads the whole sound in blocks; the last block (result 0) counts too.
 std::vector<uint8_t> ReadAllSound(FLVAVTagReaderHandle reader, int32_t block) {
     AudioFrameReaderHandle a = AudioFrameReader_Create(reader);

@@ -238,3 +238,46 @@ TEST(StreamDecoder, Vp6AndItsAlphaMatchFfmpeg) {
         }
     }
 }
+
+// Damaged files decode as far as they go and end cleanly, through the
+// stream decoder and through the frame readers.
+TEST(StreamDecoder, DamagedFilesEndCleanly) {
+    for (const char* name : {"bad_empty.flv", "bad_signature.flv", "bad_truncated_mid_tag.flv",
+                             "bad_size_past_end.flv", "bad_decreasing_ts.flv"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> bytes = ReadFixture(name);
+        StreamRun run;
+        run.keepPictures = false;
+        FLVStreamHandle s = FLVStream_Create();
+        FLVStream_SetGetVideoCallBack(s, &StreamRun::OnVideo, &run);
+        FLVStream_SetGetAudioCallBack(s, &StreamRun::OnAudio, &run);
+        ASSERT_EQ(FLVStream_Run(s), 1);
+        for (size_t at = 0; at < bytes.size();) {
+            const uint32_t n = uint32_t(std::min<size_t>(4096, bytes.size() - at));
+            const int r = FLVStream_DeliverData(s, bytes.data() + at, n);
+            if (r == 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            if (r == 1) break;   // not FLV
+            at += n;
+        }
+        FLVStream_Flush(s);
+        EXPECT_EQ(FLVStream_Stop(s), 1);
+        FLVStream_Delete(s);
+        if (std::string(name) == "bad_decreasing_ts.flv") {
+            EXPECT_GT(run.video.size(), 50u);
+        }
+
+        OpenedReader reader(Fixture(name));
+        if (!reader.opened) continue;
+        std::vector<uint8_t> block(4096);
+        AudioFrameReaderHandle a = AudioFrameReader_Create(reader.r);
+        int blocks = 0;
+        while (a && AudioFrameReader_ReadFrame(a, block.data(), 4096) && blocks < 100000) ++blocks;
+        AudioFrameReader_Delete(a);
+        VideoFrameReaderHandle v = VideoFrameReader_Create(reader.r, 30.0, 1);
+        for (int k : {0, 10, 5, 200, 1, 60}) EXPECT_NE(VideoFrameReader_ReadFrame(v, k), nullptr);
+        VideoFrameReader_Delete(v);
+    }
+}
