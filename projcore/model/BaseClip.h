@@ -7,6 +7,8 @@
 #include "model/BaseSerial.h"
 #include "projcore/Records.h"
 
+class CBaseClipRender;
+class CFLVCache;
 class CTrimMgr;
 class CCropMgr;
 class CWaterMarkMgr;
@@ -26,6 +28,9 @@ public:
     void SetLoadCallback(void* context, LoadCallback callback) override;
     void MarkSaved() override;
 
+    // A renderer of the clip over its trim, reading FLV files through cache;
+    // null when the clip cannot be rendered.
+    virtual std::unique_ptr<CBaseClipRender> CreateRender(CFLVCache* cache) = 0;
     // A new clip of the same class with equal settings.
     virtual std::unique_ptr<CBaseClip> Clone() = 0;
     // The media facts, examined on first use; throws what the examination throws.

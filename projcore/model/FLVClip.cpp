@@ -6,6 +6,7 @@
 #include "edit/TrimMgr.h"
 #include "edit/WaterMarkMgr.h"
 #include "model/BaseSerialStream.h"
+#include "render/FLVClipRender.h"
 
 namespace {
 // Without video the picture is the usual 320 x 240 at 25 frames a second.
@@ -86,4 +87,15 @@ void CFLVClip::RefreshMedia() {
         waterMarks_->SetTimeRange(0, mediaInfo_.duration);
         waterMarks_->SetNewRange(0, mediaInfo_.duration);
     }
+}
+
+std::unique_ptr<CBaseClipRender> CFLVClip::CreateRender(CFLVCache* cache) {
+    try {
+        GetMediaInfo();
+    } catch (...) {
+        return nullptr;
+    }
+    auto render = std::make_unique<CFLVClipRender>(this, cache);
+    render->SetRange(trim_->Start(), trim_->End());
+    return render;
 }

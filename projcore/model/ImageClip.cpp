@@ -6,6 +6,7 @@
 #include "edit/TrimMgr.h"
 #include "edit/WaterMarkMgr.h"
 #include "model/BaseSerialStream.h"
+#include "render/ImageClipRender.h"
 
 namespace {
 [[noreturn]] void FailLoad() { throw CBaseException(errcode::kDeserialImageClip, "errDeSerialImageClip"); }
@@ -90,7 +91,7 @@ void CImageClip::SetImageTime(uint32_t ms) {
     modified_ = true;
 }
 
-std::unique_ptr<CImageClipRender> CImageClip::CreateRender() {
+std::unique_ptr<CBaseClipRender> CImageClip::CreateRender(CFLVCache*) {
     auto render = std::make_unique<CImageClipRender>(this);
     if (!render->Open()) return nullptr;
     return render;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/BaseClip.h"
-#include "render/ImageClipRender.h"
+#include "render/BaseClipRender.h"
 
 // A clip of a still or animated picture. A still picture shows for m_Time
 // milliseconds at m_FrameRate; an animation keeps its natural length.
@@ -21,7 +21,7 @@ public:
     // Sets how long a still picture shows; an animation keeps its length.
     void SetImageTime(uint32_t ms);
     // A renderer of the picture, opened; null when the picture cannot be read.
-    std::unique_ptr<CImageClipRender> CreateRender();
+    std::unique_ptr<CBaseClipRender> CreateRender(CFLVCache* cache = nullptr) override;
 
     uint32_t Time() const { return time_; }
     double FrameRate() const { return frameRate_; }

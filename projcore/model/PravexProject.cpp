@@ -43,7 +43,7 @@ CPravexProject::CPravexProject(const char* path, CBaseListener* host) : host_(ho
 
 CPravexProject::~CPravexProject() {
     // Stop any preview before the clips it may be showing go away.
-    player_.OnMessage(nullptr, msg::kPlayerStop, 0, 0);
+    player_.OnMessage(nullptr, msg::kPlayerClose, 0, 0);
     DestroySubManagers();
 }
 

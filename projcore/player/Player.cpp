@@ -11,10 +11,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr int64_t kEarlyMs = 5;         // a frame this close to its time is drawn
+constexpr int64_t kEarlyMs = 2;         // a frame this close to its time is drawn
 constexpr int64_t kTooLateMs = 2000;    // a frame this late is skipped
 constexpr int64_t kStallMs = 1000;      // sound that does not move this long: use the steady clock
 constexpr int64_t kMaxQueuedMs = 2000;  // sound queued ahead of the device at most
+constexpr int64_t kPrerollMs = 1000;    // longest wait for the first frame before the sound runs
 constexpr uint32_t kMarkColour = 0xFF00FF00;  // the outline drawn around markRect (BGRA green)
 }  // namespace
 
@@ -36,6 +37,12 @@ bool CPlayer::LoadImageClip(CImageClip* clip) {
     std::lock_guard lock(mutex_);
     resync_ = true;
     return true;
+}
+
+bool CPlayer::LoadClip(CBaseClip* clip) {
+    if (!clip) return false;
+    if (auto* image = dynamic_cast<CImageClip*>(clip)) return LoadImageClip(image);
+    return LoadRenderer(clip->CreateRender(cache_), clip);
 }
 
 bool CPlayer::LoadRenderer(std::unique_ptr<CBaseClipRender> renderer, CBaseClip* clip) {
@@ -96,6 +103,11 @@ void CPlayer::Unload() {
     hasAudio_ = hasVideo_ = audioOn_ = videoOn_ = false;
 }
 
+void CPlayer::SetSurface(CDrawSurface* surface) {
+    surface_ = surface;
+    videoDriver_.surface = surface;
+}
+
 void CPlayer::SetSurface(CDrawSurface* surface, const Rect& source, const Rect& destination) {
     surface_ = surface;
     videoDriver_.surface = surface;
@@ -109,6 +121,7 @@ void CPlayer::ResetSound() {
     if (sound_) DB2_Clear(sound_);
     chunks_.clear();
     bytesQueued_ = bytesPlayed_ = 0;
+    fillLength_ = 0;
     streamEnded_ = false;
     soundEndReported_ = false;
 }
@@ -121,6 +134,9 @@ void CPlayer::Play() {
             std::lock_guard lock(mutex_);
             resync_ = true;
             syncToAudio_ = hasAudio_;
+            firstFrameShown_ = !hasVideo_;
+            playStarted_ = Clock::now();
+            audioTime_ = renderer_->CurrentTime();
         }
         if (hasAudio_ && audioDriver_.Open()) audioDriver_.Start();
     }
@@ -209,6 +225,13 @@ void CPlayer::UpdateAudioClock() {
     audioTime_ = (c.timestamp + (bytesPlayed_ - c.offset) * 10000000 / bytesPerSecond) / 10000;
 }
 
+int64_t CPlayer::AudioTime() const {
+    const int64_t clock = audioTime_;
+    if (state_ != kPlaying || fillLength_ <= 0) return clock;
+    const int64_t since = (Clock::now().time_since_epoch().count() - fillTick_) / 1000000;
+    return clock + std::clamp<int64_t>(since, 0, fillLength_);
+}
+
 void CPlayer::OnFill(void* self, uint8_t* buffer, int bytes) { static_cast<CPlayer*>(self)->Fill(buffer, bytes); }
 
 void CPlayer::Fill(uint8_t* buffer, int bytes) {
@@ -223,15 +246,18 @@ void CPlayer::Fill(uint8_t* buffer, int bytes) {
                               [&] { return state_ != kPlaying || streamEnded_ || buffered() >= bytes; });
         }
         const int available = static_cast<int>(std::min<int64_t>(buffered(), bytes));
-        if (state_ != kPlaying || available <= 0) {
+        const bool preroll = !firstFrameShown_ && Clock::now() - playStarted_ < milliseconds(kPrerollMs);
+        if (state_ != kPlaying || available <= 0 || preroll) {
             std::memset(buffer, 0, static_cast<size_t>(bytes));
-            if (state_ == kPlaying && streamEnded_ && !soundEndReported_) {
+            if (state_ == kPlaying && streamEnded_ && available <= 0 && !soundEndReported_) {
                 soundEndReported_ = true;
                 soundEnded = true;
             }
         } else {
             UpdateAudioClock();
             const int read = DB2_Read(sound_, buffer, available);
+            fillTick_ = Clock::now().time_since_epoch().count();
+            fillLength_ = int64_t{read} * 1000 / audioDriver_.BytesPerSecond();
             if (read < bytes) std::memset(buffer + read, 0, static_cast<size_t>(bytes - read));
             bytesPlayed_ += read;
         }
@@ -269,14 +295,14 @@ void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
             break;
         }
         if (syncToAudio_) {
-            int64_t lastDiff = f - audioTime_;
+            int64_t lastDiff = f - AudioTime();
             auto unchangedSince = Clock::now();
             bool moved = true;
-            while (state_ == kPlaying && f - audioTime_ > kEarlyMs) {
-                changed_.wait_for(lock, milliseconds(std::min<int64_t>(f - audioTime_ - kEarlyMs, 50)));
-                const int64_t diff = f - audioTime_;
-                if (diff != lastDiff) {
-                    lastDiff = diff;
+            for (int64_t diff = lastDiff; state_ == kPlaying && diff > kEarlyMs; diff = f - AudioTime()) {
+                changed_.wait_for(lock, milliseconds(std::min<int64_t>(diff - kEarlyMs, 20)));
+                const int64_t now = f - AudioTime();
+                if (now != lastDiff) {
+                    lastDiff = now;
                     unchangedSince = Clock::now();
                 } else if (Clock::now() - unchangedSince > milliseconds(kStallMs)) {
                     moved = false;
@@ -290,7 +316,7 @@ void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
                 Baseline(f);
                 return;
             }
-            if (f - audioTime_ < -kTooLateMs) {
+            if (f - AudioTime() < -kTooLateMs) {
                 Baseline(f);
                 return;
             }
@@ -319,6 +345,7 @@ void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
         return;
     }
     Baseline(f);
+    firstFrameShown_ = true;
     lock.unlock();
     Draw(pixels, size, t);
 }

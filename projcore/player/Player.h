@@ -48,6 +48,8 @@ public:
     CPlayer& operator=(const CPlayer&) = delete;
 
     bool LoadImageClip(CImageClip* clip);
+    // Loads an FLV or picture clip, FLV files read through the player's cache.
+    bool LoadClip(CBaseClip* clip);
     // Takes over an opened-or-not renderer of clip and opens it.
     bool LoadRenderer(std::unique_ptr<CBaseClipRender> renderer, CBaseClip* clip);
     void Unload();
@@ -62,9 +64,14 @@ public:
     // Where frames go: the frame's source rectangle into the surface's
     // destination rectangle.
     void SetSurface(CDrawSurface* surface, const Rect& source, const Rect& destination);
+    void SetSurface(CDrawSurface* surface);
+    void SetSource(const Rect& source) { videoDriver_.source = source; }
+    void SetDestination(const Rect& destination) { videoDriver_.destination = destination; }
 
     State GetState() const { return state_; }
-    int64_t AudioTime() const { return audioTime_; }  // ms of the sound being heard
+    // ms of the sound being heard: the clock set at the last fill, moved on by
+    // the time since, within the buffer the device took then.
+    int64_t AudioTime() const;
     int64_t VideoTime() const { return videoTime_; }  // ms of the last frame drawn
     bool IsOpen() const { return opened_; }
     bool HasAudio() const { return hasAudio_; }
@@ -117,9 +124,16 @@ private:
     bool streamEnded_ = false;
     bool soundEndReported_ = false;
     bool resync_ = true;
+    // Until the first frame is drawn the device plays silence without
+    // consuming sound, so a video decoder that starts slowly does not leave
+    // the pictures behind the clock from the start.
+    bool firstFrameShown_ = false;
+    std::chrono::steady_clock::time_point playStarted_{};
     int64_t baseTime_ = 0;
     std::chrono::steady_clock::time_point baseTick_{};
     std::atomic<int64_t> audioTime_{0};
+    std::atomic<int64_t> fillTick_{0};    // steady clock (ns) of the last fill that consumed sound
+    std::atomic<int64_t> fillLength_{0};  // ms of sound that fill handed over
     std::atomic<int64_t> videoTime_{0};
 
     std::vector<uint8_t> frameCopy_;

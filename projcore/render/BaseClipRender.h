@@ -44,6 +44,14 @@ public:
     void SetAudioEndCallback(EndCallback cb, void* user) { audioEnd_ = cb, audioEndUser_ = user; }
     void SetVideoEndCallback(EndCallback cb, void* user) { videoEnd_ = cb, videoEndUser_ = user; }
     void SetRange(uint32_t start, uint32_t end) { rangeStart_ = start, rangeEnd_ = end; }
+    // A new range for a stopped renderer: it stands at the range start.
+    virtual void Rewind(uint32_t start, uint32_t end) {
+        rangeStart_ = start;
+        rangeEnd_ = end;
+        currentTime_ = start;
+    }
+    uint32_t RangeStart() const { return rangeStart_; }
+    uint32_t RangeEnd() const { return rangeEnd_; }
 
     const FLVInfo& Info() const { return info_; }
     uint32_t Duration() const { return duration_; }

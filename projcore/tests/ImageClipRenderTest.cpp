@@ -44,7 +44,7 @@ struct Frames {
 };
 
 std::unique_ptr<CImageClipRender> RenderOf(CImageClip& clip, Frames& f) {
-    auto r = clip.CreateRender();
+    std::unique_ptr<CImageClipRender> r(static_cast<CImageClipRender*>(clip.CreateRender().release()));
     if (r) {
         r->SetVideoCallback(&Frames::OnVideo, &f);
         r->SetVideoEndCallback(&Frames::OnEnd, &f);

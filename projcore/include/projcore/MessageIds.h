@@ -101,8 +101,39 @@ inline constexpr int32_t kNotifyResRemoving = 110020106;   // ResourceInfo*
 inline constexpr int32_t kNotifyResRestoring = 110020107;  // ResourceInfo*
 inline constexpr int32_t kNotifyResClearing = 110020108;
 
-// Player command the project sends when it closes: stop the preview.
-inline constexpr int32_t kPlayerStop = 210581505;
+// Commands of a player message manager (the resource preview, 210581105,
+// and the clip preview inside the clip edit manager).
+inline constexpr int32_t kPlayerOpen = 210581501;          // PlayerOpenRequest*, p2 sizeof
+inline constexpr int32_t kPlayerSetSurface = 210581502;    // CDrawSurface*
+inline constexpr int32_t kPlayerSetArea = 210581503;       // Rect* (the preview area)
+inline constexpr int32_t kPlayerPlay = 210581504;
+inline constexpr int32_t kPlayerClose = 210581505;         // close the source (the project sends it when it closes)
+inline constexpr int32_t kPlayerPause = 210581506;
+inline constexpr int32_t kPlayerStop = 210581507;          // stop, back at the start
+inline constexpr int32_t kPlayerRedraw = 210581508;
+inline constexpr int32_t kPlayerStepForward = 210581509;
+inline constexpr int32_t kPlayerStepBack = 210581510;
+inline constexpr int32_t kPlayerGetDuration = 210581511;   // int32_t* out, ms
+inline constexpr int32_t kPlayerGetPosition = 210581512;   // int32_t* out, ms
+inline constexpr int32_t kPlayerSetMode = 210581513;       // p2: 0 plain, 1 crop editing, 2 watermark editing, 3 effects
+inline constexpr int32_t kPlayerSeek = 210581514;          // p2: ms
+inline constexpr int32_t kPlayerSnapshot = 210581515;      // const char* path (.png, .jpg, .bmp)
+inline constexpr int32_t kPlayerAddListener = 210581516;   // CBaseListener*
+inline constexpr int32_t kPlayerRemoveListener = 210581517;
+inline constexpr int32_t kPlayerThrottledSeek = 210581519; // p2: ms
+
+// Notifications of a player message manager.
+inline constexpr int32_t kNotifyPlayerOpenFailed = 110581201;  // PlayerOpenFailure*, p2 sizeof
+inline constexpr int32_t kNotifyPlayerEnded = 110581202;
+inline constexpr int32_t kNotifyPlayerPlaying = 110581203;     // p2: the clip's duration, ms
+inline constexpr int32_t kNotifyPlayerPaused = 110581204;
+inline constexpr int32_t kNotifyPlayerStopped = 110581205;
+inline constexpr int32_t kNotifyPlayerSteppedForward = 110581206;
+inline constexpr int32_t kNotifyPlayerSteppedBack = 110581207;
+inline constexpr int32_t kNotifyPlayerOpened = 110581208;      // p1: the path, p2 its length
+inline constexpr int32_t kNotifyPlayerSeeked = 110581209;      // p2: ms
+inline constexpr int32_t kNotifyPlayerClosed = 110581210;
+inline constexpr int32_t kNotifyPlayerSnapshotFailed = 110581211;  // p1: the path that could not be written
 
 // Notifications of a clip's trim (p1: uint32_t* of the new value, milliseconds).
 inline constexpr int32_t kNotifyTrimStart = 110020301;

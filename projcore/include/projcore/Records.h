@@ -204,6 +204,24 @@ struct ResourceInfo {
     uint32_t index;    // the entry's position in the list
 };
 
+// p1 of 210581501: what the preview opens. kind: 0 an FLV file, 1 a picture
+// file, 2 a clip the engine handed out, 3 a sequence (shows nothing).
+struct PlayerOpenRequest {
+    const char* path;
+    void* clip;
+    int32_t kind;
+    int32_t id;  // the sender's own number, not read
+};
+
+// p1 of 110581201: why an open failed. info, for kind 0, points to the file's
+// 64-byte stream description as far as it could be read.
+struct PlayerOpenFailure {
+    const char* path;
+    int32_t code;
+    int32_t kind;
+    const void* info;
+};
+
 // p1 of 110581401 while a project file loads (p2 = sizeof(LoadProgress)).
 struct LoadProgress {
     const char* path;   // the clip's file path (UTF-8); "" in the final message

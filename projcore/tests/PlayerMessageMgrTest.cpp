@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TempDir.h"
+#include "avkit/PictureFile.h"
+#include "player/MemorySurface.h"
+#include "player/PlayerMessageMgr.h"
+#include "projcore/projcore.h"
+
+namespace {
+
+using namespace std::chrono;
+
+std::string Fixture(const std::string& name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
+
+// Hears the preview's notifications, from any thread.
+struct Host : CBaseListener {
+    std::mutex mutex;
+    std::condition_variable heard;
+    std::vector<int32_t> ids;
+    std::vector<intptr_t> p2s;
+    PlayerOpenFailure failure{};
+    int32_t failureVideoCodec = 0;
+    void OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) override {
+        std::lock_guard lock(mutex);
+        ids.push_back(id);
+        p2s.push_back(p2);
+        if (id == msg::kNotifyPlayerOpenFailed) {
+            failure = *reinterpret_cast<const PlayerOpenFailure*>(p1);
+            failureVideoCodec = failure.info ? static_cast<const int32_t*>(failure.info)[1] : 0;
+        }
+        heard.notify_all();
+    }
+    bool WaitFor(int32_t id, seconds limit = seconds(10)) {
+        std::unique_lock lock(mutex);
+        return heard.wait_for(lock, limit, [&] { return std::find(ids.begin(), ids.end(), id) != ids.end(); });
+    }
+    std::vector<int32_t> Take() {
+        std::lock_guard lock(mutex);
+        auto out = ids;
+        ids.clear();
+        p2s.clear();
+        return out;
+    }
+    int Count(int32_t id) {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(std::count(ids.begin(), ids.end(), id));
+    }
+};
+
+class PreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+        Send(msg::kPlayerAddListener, reinterpret_cast<intptr_t>(&host));
+        Send(msg::kPlayerSetSurface, reinterpret_cast<intptr_t>(&surface));
+        Rect area{0, 0, 320, 240};
+        Send(msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&area));
+    }
+    void TearDown() override {
+        Send(msg::kPlayerClose);
+        Send(msg::kPlayerRemoveListener, reinterpret_cast<intptr_t>(&host));
+    }
+    void Send(int32_t id, intptr_t p1 = 0, intptr_t p2 = 0) { DirectSendMessage(&preview, id, p1, p2); }
+    void Open(const std::string& path, int32_t kind) {
+        PlayerOpenRequest r{path.c_str(), nullptr, kind, 0};
+        Send(msg::kPlayerOpen, reinterpret_cast<intptr_t>(&r), sizeof r);
+    }
+
+    CPlayerMessageMgr preview;
+    CMemorySurface surface;
+    Host host;
+};
+
+TEST_F(PreviewTest, OpenPlayToTheEndAndClose) {
+    Open(Fixture("flv1_pcm16_160x120.flv"), 0);
+    EXPECT_EQ(host.Take(), (std::vector<int32_t>{msg::kNotifyPlayerStopped, msg::kNotifyPlayerOpened}));
+    int32_t duration = 0;
+    Send(msg::kPlayerGetDuration, reinterpret_cast<intptr_t>(&duration));
+    EXPECT_NEAR(duration, 2000, 60);
+    Send(msg::kPlayerPlay);
+    ASSERT_TRUE(host.WaitFor(msg::kNotifyPlayerEnded));
+    EXPECT_EQ(preview.State(), CPlayerMessageMgr::kStopped);
+    EXPECT_GE(surface.PresentedFrames().size(), 40u);
+    host.Take();
+    Send(msg::kPlayerClose);
+    EXPECT_EQ(host.Take(), std::vector<int32_t>{msg::kNotifyPlayerClosed});
+}
+
+TEST_F(PreviewTest, PauseSeekStepAndSnapshot) {
+    TempDir dir;
+    Open(Fixture("flv1_mp3_160x120.flv"), 0);
+    Send(msg::kPlayerPlay);
+    std::this_thread::sleep_for(milliseconds(300));
+    Send(msg::kPlayerPause);
+    Send(msg::kPlayerPause);  // twice: one notification
+    EXPECT_EQ(host.Count(msg::kNotifyPlayerPaused), 1);
+    host.Take();
+    Send(msg::kPlayerSeek, 0, 1000);
+    Send(msg::kPlayerStepForward);
+    EXPECT_EQ(host.Take(), (std::vector<int32_t>{msg::kNotifyPlayerSeeked, msg::kNotifyPlayerSteppedForward}));
+    Send(msg::kPlayerSeek, 0, 99999);  // beyond the end: to the end, without a notification
+    EXPECT_TRUE(host.Take().empty());
+
+    Send(msg::kPlayerSeek, 0, 1000);
+    const std::string shot = dir.File("shot.png");
+    Send(msg::kPlayerSnapshot, reinterpret_cast<intptr_t>(shot.c_str()));
+    AvkPictureFile* picture = APF_Open(shot.c_str());
+    ASSERT_NE(picture, nullptr) << "the snapshot was not written";
+    int w = 0, h = 0;
+    const auto drawn = surface.LastFrame(w, h);
+    ASSERT_EQ(APF_Width(picture), w);
+    ASSERT_EQ(APF_Height(picture), h);
+    const uint8_t* px = APF_FrameBGRA(picture, 0);
+    size_t differing = 0;
+    for (size_t i = 0; i < drawn.size(); i += 4)
+        differing += px[i] != drawn[i] || px[i + 1] != drawn[i + 1] || px[i + 2] != drawn[i + 2];
+    EXPECT_EQ(differing, 0u);  // the frame drawn, upright and unscaled
+    APF_Close(picture);
+
+    host.Take();
+    const std::string nowhere = dir.File("no/such/folder/shot.png");
+    Send(msg::kPlayerSnapshot, reinterpret_cast<intptr_t>(nowhere.c_str()));
+    EXPECT_EQ(host.Take(), std::vector<int32_t>{msg::kNotifyPlayerSnapshotFailed});
+}
+
+TEST_F(PreviewTest, FailuresToOpenSayWhy) {
+    Open(Fixture("still_160x120.png"), 0);
+    ASSERT_EQ(host.Count(msg::kNotifyPlayerOpenFailed), 1);
+    EXPECT_EQ(host.failure.code, 10070002);
+    EXPECT_EQ(host.failure.kind, 0);
+    EXPECT_EQ(host.failureVideoCodec, -1);
+    host.Take();
+    Open(Fixture("flv1_mp3_160x120.flv"), 3);  // a sequence: nothing
+    EXPECT_TRUE(host.Take().empty());
+    Open(Fixture("missing.png"), 1);
+    EXPECT_EQ(host.Count(msg::kNotifyPlayerOpenFailed), 1);
+    host.Take();
+
+    Open(Fixture("still_160x120.png"), 1);
+    host.Take();
+    Open(Fixture("anim_64x48_5x100ms.gif"), 1);  // opening while open closes first
+    EXPECT_EQ(host.Take(), (std::vector<int32_t>{msg::kNotifyPlayerStopped, msg::kNotifyPlayerClosed,
+                                                 msg::kNotifyPlayerStopped, msg::kNotifyPlayerOpened}));
+}
+
+TEST_F(PreviewTest, ThrottledSeeksShowTheLastRequest) {
+    Open(Fixture("flv1_mp3_160x120.flv"), 0);
+    host.Take();
+    for (uint32_t ms : {100u, 200u, 300u}) {
+        Send(msg::kPlayerThrottledSeek, 0, ms);
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    std::this_thread::sleep_for(milliseconds(400));
+    std::lock_guard lock(host.mutex);
+    std::vector<intptr_t> seeks;
+    for (size_t i = 0; i < host.ids.size(); ++i)
+        if (host.ids[i] == msg::kNotifyPlayerSeeked) seeks.push_back(host.p2s[i]);
+    EXPECT_EQ(seeks, (std::vector<intptr_t>{100, 300}));  // the first at once, the last once the drag stops
+}
+
+}  // namespace
