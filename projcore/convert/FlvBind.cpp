@@ -9,9 +9,10 @@
 // The binding runs twice over the clips. The first run reads tag headers
 // only and tells the metadata object every tag it will write; the second
 // writes the header, that metadata, then the tags, copied straight from the
-// clips' files. The finished file then already holds its true metadata, so
-// the metadata step after it has nothing to rewrite — unless the binding was
-// cut short, when it rewrites the metadata of what was written.
+// clips' files, telling a second metadata object what it really wrote. When
+// both agree the file already holds its true metadata and is not read again;
+// otherwise (a cancel, a failure, a clip changed meanwhile) the metadata step
+// rewrites the metadata of what was written.
 
 namespace {
 
@@ -128,19 +129,15 @@ public:
     int64_t LastAudioUnits() const { return lastAudioUnits_; }
 
 private:
+    // plan_ learns every tag: the plan in the first run, what was written in the second.
     bool Emit(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
-        if (pass_ == Pass::kPlan) {
-            FlvMetaPlanTag(plan_, &tag, when);
-            return true;
-        }
-        return Flv_CopyTag(file, &tag, when, out_) != 0;
+        FlvMetaPlanTag(plan_, &tag, when);
+        return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 
     bool EmitLoaded(const TagioFlvTag& tag, uint32_t when) {
-        if (pass_ == Pass::kPlan) {
-            FlvMetaPlanTag(plan_, &tag, when);
-            return true;
-        }
+        FlvMetaPlanTag(plan_, &tag, when);
+        if (pass_ == Pass::kPlan) return true;
         TagioFlvTag copy = tag;   // shares the buffer: retimed in place, never freed here
         copy.buffer[4] = uint8_t(when >> 16);
         copy.buffer[5] = uint8_t(when >> 8);
@@ -179,7 +176,7 @@ private:
 // Runs one pass over the clips; stops at the first failure or at `limit`
 // clips. Returns the result, *done = the clips bound in full, *cancelled.
 TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size_t limit,
-                    bool firstOpen, const std::string& output, size_t* done, bool* cancelled) {
+                    const std::string& output, size_t* done, bool* cancelled) {
     Reader file;
     TagioFlvHeader header{};
     CFlvBindProbe firstProbe;
@@ -187,10 +184,7 @@ TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size
     *cancelled = false;
     for (size_t i = 0; i < limit; ++i) {
         if (i > 0) binder.NextClip();
-        if (i > 0 || !firstOpen) {
-            if (int32_t r = Binder::Open(clips[i], file, header)) return {r, clips[i].path};
-        }
-        (void)header;
+        if (int32_t r = Binder::Open(clips[i], file, header)) return {r, clips[i].path};
         const int64_t firstTag = FileReadAble_GetPosition(file.get());
         CFlvBindProbe later;
         CFlvBindProbe& probe = i == 0 ? firstProbe : later;
@@ -245,11 +239,13 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
     bool cancelled = false;
     if (plan) {
         Binder planner(Pass::kPlan, audio, video, job, totalMs, plan.get(), nullptr);
-        result = Pass(planner, clips, clips.size(), false, output, &planned, &cancelled);
+        result = Pass(planner, clips, clips.size(), output, &planned, &cancelled);
         FlvMetaPlanLastAudioBlock(plan.get(), planner.LastAudioUnits());
     }
     // Write: the header of the first clip, the planned metadata, the tags.
+    std::unique_ptr<TagioFlvMeta, MetaDeleter> written(FlvMetaCreateObject());
     int64_t position = 0;
+    bool upToDate = false;
     {
         Reader first;
         TagioFlvHeader header{};
@@ -258,28 +254,33 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
         } else if (!Flv_WriteHeader(out, &header) || (plan && !FlvMetaWritePlanned(plan.get(), out))) {
             result = {kWriteFailed, output};
         } else if (!cancelled) {
-            Binder writer(Pass::kWrite, audio, video, job, totalMs, nullptr, out);
+            Binder writer(Pass::kWrite, audio, video, job, totalMs, written.get(), out);
             size_t done = 0;
             // Clips the plan refused are refused again here, with the same result.
             const size_t limit = plan ? std::min(clips.size(), planned + (result.code ? 1 : 0))
                                       : clips.size();
-            // The first clip is opened again by the pass (its reader lies here).
-            first.reset();
-            const TFlvBindResult written =
-                Pass(writer, clips, limit, false, output, &done, &cancelled);
-            if (written.code) result = written;
+            first.reset();   // the pass opens every clip itself
+            const TFlvBindResult r = Pass(writer, clips, limit, output, &done, &cancelled);
+            if (r.code) result = r;
             position = writer.Position();
+            FlvMetaPlanLastAudioBlock(written.get(), writer.LastAudioUnits());
+            upToDate = plan && written && !cancelled && FlvMetaSamePlan(plan.get(), written.get());
         }
     }
-    if (!DeleteFileWritable(out) && result.code == kDone) result = {kWriteFailed, output};
+    if (!DeleteFileWritable(out)) {
+        upToDate = false;
+        if (result.code == kDone) result = {kWriteFailed, output};
+    }
 
-    // Brings the metadata up to date; a no-op unless the writing fell short of the plan.
-    std::unique_ptr<TagioFlvMeta, MetaDeleter> meta(FlvMetaCreateObject());
-    if (!meta) {
-        if (result.code == kDone) result = {kMetadataFailed, output};
-    } else if (FlvMetaParseFromFile(meta.get(), output.c_str()) &&
-               !FlvMetaUpdateToFile(meta.get(), output.c_str()) && result.code == kDone) {
-        result = {kMetadataFailed, output};
+    // Brings the metadata up to date when the writing did not go as planned.
+    if (!upToDate) {
+        std::unique_ptr<TagioFlvMeta, MetaDeleter> meta(FlvMetaCreateObject());
+        if (!meta) {
+            if (result.code == kDone) result = {kMetadataFailed, output};
+        } else if (FlvMetaParseFromFile(meta.get(), output.c_str()) &&
+                   !FlvMetaUpdateToFile(meta.get(), output.c_str()) && result.code == kDone) {
+            result = {kMetadataFailed, output};
+        }
     }
     finish(position);
     return result;

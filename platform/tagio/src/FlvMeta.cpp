@@ -267,3 +267,16 @@ extern "C" TAGIO_API int FlvMetaWritePlanned(TagioFlvMeta* m, TagioFileWriteAble
         return 0;
     }
 }
+
+extern "C" TAGIO_API int FlvMetaSamePlan(TagioFlvMeta* a, TagioFlvMeta* b) {
+    if (!a || !b || a->parsed || b->parsed || a->keptBytes != b->keptBytes) return 0;
+    try {
+        std::vector<uint8_t> da, db;
+        return tagio::BuildOnMetaData(a->facts, a->keptBytes, {}, {}, da) &&
+                       tagio::BuildOnMetaData(b->facts, b->keptBytes, {}, {}, db) && da == db
+                   ? 1
+                   : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}

@@ -154,6 +154,11 @@ TAGIO_API void FlvMetaPlanTag(TagioFlvMeta* m, const TagioFlvTag* tag, uint32_t 
 TAGIO_API void FlvMetaPlanLastAudioBlock(TagioFlvMeta* m, int64_t units);
 // Writes the planned onMetaData tag; only right after Flv_WriteHeader.
 TAGIO_API int FlvMetaWritePlanned(TagioFlvMeta* m, TagioFileWriteAble* to);
+// Nonzero when two objects planned the same metadata: a writer that also
+// tells a second object what it really wrote learns this way that the
+// metadata it gave first is the file's true one, with no need to read the
+// file again.
+TAGIO_API int FlvMetaSamePlan(TagioFlvMeta* a, TagioFlvMeta* b);
 
 #ifdef __cplusplus
 }
