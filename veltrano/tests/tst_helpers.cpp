@@ -14,7 +14,9 @@
 #include "app/CrashHandler.h"
 #include "app/FileChecks.h"
 #include "app/IniInfo.h"
+#include "app/EngineApi.h"
 #include "app/ProfileRefresh.h"
+#include "app/ShellRecords.h"
 #include "app/TimeFormat.h"
 #include "app/TmpFile.h"
 
@@ -186,6 +188,87 @@ private slots:
         const QString text = QString::fromUtf8(report.readAll());
         QVERIFY2(text.contains(reported), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("Stack:")));
+    }
+
+    void importRecord() {
+        const QString tooLong = QStringLiteral("/") + QString(5000, u'a');
+        TImportRecord import(QStringLiteral("Sequence 01"), -1,
+                             {tooLong, QStringLiteral("/films/Sommer ä.flv"), QStringLiteral("/films/b.flv")}, {},
+                             5000);
+        const TImportedFiles& r = import.Record();
+        QCOMPARE(QString::fromUtf8(r.seqName), QStringLiteral("Sequence 01"));
+        QCOMPARE(r.insertPos, -1);
+        QCOMPARE(r.count, 2);  // the long path is refused, not cut
+        QCOMPARE(import.Paths().Refused(), QStringList{tooLong});
+        QCOMPARE(QString::fromUtf8(r.paths[0]), QStringLiteral("/films/Sommer ä.flv"));
+        QCOMPARE(QString::fromUtf8(r.paths[1]), QStringLiteral("/films/b.flv"));
+        QCOMPARE(QString::fromUtf8(r.destName), QStringLiteral("Sommer ä"));  // the first file's name
+        QCOMPARE(r.imageLength, 5000);
+        TImportRecord folder(QStringLiteral("Sequence 02"), 3, {QStringLiteral("/f/x.flv")}, QStringLiteral("f"), 1);
+        QCOMPARE(QString::fromUtf8(folder.Record().destName), QStringLiteral("f"));
+    }
+
+    void addFilesAppendsAtTheClipCount() {
+        // Answers the clip count itself and records what it was sent.
+        struct Engine : TEngineApi {
+            void Send(CBaseListener*, int32_t id, intptr_t p1, intptr_t) override {
+                sent << id;
+                if (id == msg::kSeqGetClipCount) {
+                    asked = *reinterpret_cast<int32_t*>(p1);
+                    *reinterpret_cast<int32_t*>(p1) = 4;
+                }
+                if (id == msg::kSeqAddFiles) added = *reinterpret_cast<TAddFilesToSeq*>(p1);
+            }
+            QList<int32_t> sent;
+            int32_t asked = -1;
+            TAddFilesToSeq added{};
+        } engine;
+        struct : CBaseListener {
+            void OnMessage(void*, int32_t, intptr_t, intptr_t) override {}
+        } sequenceManager;
+        CBaseListener* manager = &sequenceManager;
+        TPathList paths({QStringLiteral("/a.flv")});
+        SendAddFiles(engine, manager, 2, -1, paths);
+        QCOMPARE(engine.sent, (QList<int32_t>{msg::kSeqGetClipCount, msg::kSeqAddFiles}));
+        QCOMPARE(engine.asked, 2);
+        QCOMPARE(engine.added.sequence, 2);
+        QCOMPARE(engine.added.position, 4);
+        QCOMPARE(engine.added.count, 1);
+        engine.sent.clear();
+        SendAddFiles(engine, manager, 2, 1, paths);  // a given position is kept
+        QCOMPARE(engine.sent, QList<int32_t>{msg::kSeqAddFiles});
+        QCOMPARE(engine.added.position, 1);
+        engine.sent.clear();
+        SendAddFiles(engine, nullptr, 2, 1, paths);  // no manager: nothing happens
+        SendAddFiles(engine, manager, 2, 1, TPathList({QString()}));
+        QVERIFY(engine.sent.isEmpty());
+    }
+
+    void clipKind_data() {
+        QTest::addColumn<bool>("flv");
+        QTest::addColumn<int>("video");
+        QTest::addColumn<int>("audio");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("flv with both") << true << 2 << 2 << 0 << 1;
+        QTest::newRow("flv video only") << true << 2 << -1 << 0 << 3;
+        QTest::newRow("flv audio only") << true << -1 << 2 << 0 << 4;
+        QTest::newRow("flv with neither") << true << -1 << -1 << 0 << 0;
+        QTest::newRow("still picture") << false << 0 << 0 << 1 << 2;
+        QTest::newRow("animation") << false << 0 << 0 << 12 << 3;
+    }
+    void clipKind() {
+        QFETCH(bool, flv);
+        QFETCH(int, video);
+        QFETCH(int, audio);
+        QFETCH(int, frames);
+        QFETCH(int, kind);
+        MediaFileInfo info{};
+        info.isFlv = flv;
+        info.videoCodec = video;
+        info.audioFormat = audio;
+        info.frameCount = frames;
+        QCOMPARE(ClipKind(info), kind);
     }
 
     void settingsDefaultsAndRoundTrip() {
