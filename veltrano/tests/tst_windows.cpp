@@ -310,6 +310,18 @@ private slots:
         QCOMPARE(engine.deletes, 1);
     }
 
+    void aWindowDestroyedWithoutClosingLetsTheEngineGo() {
+        // As when a signal ends the event loop: no close, yet the engine
+        // must not outlive the wrappers it calls back into.
+        RecordingEngine engine;
+        {
+            TfrmMain main(*holder_, engine, {});
+            main.Start();
+            QVERIFY(main.Handles().project);
+        }
+        QCOMPARE(engine.deletes, 1);
+    }
+
     void hintsFollowTheMouse() {
         TEngineApi engine;
         TfrmMain main(*holder_, engine, {});
