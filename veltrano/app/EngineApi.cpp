@@ -1,7 +1,5 @@
 #include "app/EngineApi.h"
 
-#include "app/ShellMessageIds.h"
-
 namespace {
 CBaseListener* Ask(TEngineApi& engine, CBaseListener* target, int32_t id) {
     CBaseListener* answer = nullptr;  // stays 0 when the engine does not answer
@@ -10,7 +8,8 @@ CBaseListener* Ask(TEngineApi& engine, CBaseListener* target, int32_t id) {
 }
 }  // namespace
 
-void AcquireProjectHandles(TEngineApi& engine, TEngineHandles& handles, CBaseListener* resourceHost) {
+void AcquireProjectHandles(TEngineApi& engine, TEngineHandles& handles, CBaseListener* resourceHost,
+                           CDrawSurface* surface, const Rect& area) {
     handles.ClearProject();
     if (!handles.projectMgr) return;
     handles.project = Ask(engine, handles.projectMgr, msg::kProjectGetListener);
@@ -23,6 +22,13 @@ void AcquireProjectHandles(TEngineApi& engine, TEngineHandles& handles, CBaseLis
     // The conversion manager is asked for when the conversion window opens;
     // asking here as well keeps every handle of the project in one place.
     handles.conversionMgr = Ask(engine, handles.project, msg::kGetConversionManager);
-    if (handles.resourcePlayer && resourceHost)
-        engine.Send(handles.resourcePlayer, shellmsg::kPlayerSetHost, reinterpret_cast<intptr_t>(resourceHost), 0);
+    if (!handles.resourcePlayer) return;
+    if (resourceHost)
+        engine.Send(handles.resourcePlayer, msg::kPlayerAddListener, reinterpret_cast<intptr_t>(resourceHost), 0);
+    if (surface) {
+        Rect rect = area;
+        engine.Send(handles.resourcePlayer, msg::kPlayerSetSurface, reinterpret_cast<intptr_t>(surface), 0);
+        engine.Send(handles.resourcePlayer, msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&rect), sizeof rect);
+        engine.Send(handles.resourcePlayer, msg::kPlayerSetMode, 0, 0);
+    }
 }

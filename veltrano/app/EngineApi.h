@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "projcore/DrawSurface.h"
 #include "projcore/projcore.h"
 
 class TEngineApi {
@@ -39,5 +40,7 @@ struct TEngineHandles {
 };
 
 // Asks the project manager for the current project and the project for its
-// managers; registers `resourceHost` with the resource player.
-void AcquireProjectHandles(TEngineApi& engine, TEngineHandles& handles, CBaseListener* resourceHost);
+// managers; registers `resourceHost` with the resource player and gives it
+// the preview surface and its area.
+void AcquireProjectHandles(TEngineApi& engine, TEngineHandles& handles, CBaseListener* resourceHost,
+                           CDrawSurface* surface, const Rect& area);

@@ -6,8 +6,6 @@
 #include <cstdint>
 
 namespace shellmsg {
-inline constexpr int32_t kPlayerSetHost = 210581516;     // p1: the resource wrapper's listener
-inline constexpr int32_t kNotifyPlayEnded = 110581202;   // raised on the player's watch thread
 inline constexpr int32_t kNotifyTaskState = 110581302;   // raised on the conversion worker
 inline constexpr int32_t kNotifyTaskProgress = 110581303;
 inline constexpr int32_t kNotifyAllTasksEnded = 110581305;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QXmlStreamReader>
@@ -23,6 +24,7 @@
 #include "app/EngineApi.h"
 #include "app/LangKeys.h"
 #include "app/MyLang.h"
+#include "windows/TPreviewSurface.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmLoadFile.h"
 #include "windows/TfrmMain.h"
@@ -320,6 +322,22 @@ private slots:
             QVERIFY(main.Handles().project);
         }
         QCOMPARE(engine.deletes, 1);
+    }
+
+    void resourcePreviewDrawsAndItsEndArrivesOnTheWindowThread() {
+        RecordingEngine engine;
+        TfrmMain main(*holder_, engine, {});
+        main.Start();
+        QVERIFY(main.Handles().resourcePlayer);
+        QSignalSpy ended(&main, &TfrmMain::resourcePreviewEnded);
+        const QByteArray file = VELTRANO_FIXTURES_DIR "/flv1_mp3_160x120.flv";
+        PlayerOpenRequest open{file.constData(), nullptr, 0, 0};
+        engine.Send(main.Handles().resourcePlayer, msg::kPlayerOpen, reinterpret_cast<intptr_t>(&open), sizeof open);
+        engine.Send(main.Handles().resourcePlayer, msg::kPlayerPlay, 0, 0);
+        // The end is raised on the player's own thread and handled here.
+        QVERIFY(ended.wait(20000));
+        QVERIFY(main.ResourcePreview()->FramesPresented() > 0);
+        QVERIFY(main.close());
     }
 
     void hintsFollowTheMouse() {

@@ -16,8 +16,8 @@
 #include "app/FileChecks.h"
 #include "app/MyLang.h"
 #include "app/ProfileRefresh.h"
-#include "app/ShellMessageIds.h"
 #include "windows/TfrmLang.h"
+#include "windows/TPreviewSurface.h"
 #include "windows/TfrmLoadFile.h"
 #include "windows/TfrmPrompt.h"
 
@@ -77,7 +77,8 @@ void TfrmMain::Start() {
     w.AddHandler(msg::kNotifyClosed, BindHandler<&TfrmMain::OnProjectClosed>(this));
     w.AddHandler(msg::kNotifyOpened, BindHandler<&TfrmMain::OnProjectOpened>(this));
     w.AddHandler(msg::kNotifyLoadProgress, BindHandler<&TfrmMain::OnLoadProgress>(this));
-    resourceWrapper_->AddHandler(shellmsg::kNotifyPlayEnded, BindHandler<&TfrmMain::OnResourcePlayEnded>(this));
+    resourceWrapper_->AddHandler(msg::kNotifyPlayerEnded, BindHandler<&TfrmMain::OnResourcePlayEnded>(this));
+    resPreview_->installEventFilter(this);  // its size goes to the player
 
     setAcceptDrops(true);
     Send(handles_.projectMgr, msg::kProjectNew);
@@ -214,8 +215,13 @@ void TfrmMain::OnNewFailed(void*, uint32_t, intptr_t, intptr_t) {
     ShowPrompt(lang_->Text(langkey::kErrCreateProject), 0, kIconError, 2, this);
 }
 
+void TfrmMain::AcquireHandles() {
+    AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr,
+                          resPreview_, resPreview_->Area());
+}
+
 void TfrmMain::OnProjectCreated(void*, uint32_t, intptr_t, intptr_t) {
-    AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr);
+    AcquireHandles();
     SetTitle(kProduct);
 }
 
@@ -228,7 +234,7 @@ void TfrmMain::OnProjectClosed(void*, uint32_t, intptr_t, intptr_t) {
 }
 
 void TfrmMain::OnProjectOpened(void*, uint32_t, intptr_t, intptr_t) {
-    AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr);
+    AcquireHandles();
     TitleFromProjectPath();
 }
 
@@ -274,6 +280,7 @@ void TfrmMain::OnWindowMessage(int message, const QByteArray&) {
         // Back to the stopped state: Play offered, Pause hidden.
         if (auto* play = findChild<QWidget*>(QStringLiteral("btnResPlay"))) play->show();
         if (auto* pause = findChild<QWidget*>(QStringLiteral("btnResPause"))) pause->hide();
+        emit resourcePreviewEnded();
     }
 }
 
@@ -313,6 +320,10 @@ void TfrmMain::dropEvent(QDropEvent* e) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == resPreview_ && e->type() == QEvent::Resize && handles_.resourcePlayer) {
+        Rect area = resPreview_->Area();
+        Send(handles_.resourcePlayer, msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&area), sizeof area);
+    }
     if (e->type() == QEvent::Enter || e->type() == QEvent::Leave) {
         auto it = hints_.constFind(watched);
         if (it != hints_.constEnd())

@@ -21,6 +21,7 @@ class QLabel;
 class QMenu;
 class TfrmLang;
 class TfrmLoadFile;
+class TPreviewSurface;
 class TMyLang;
 
 class TfrmMain : public QMainWindow, public TWindowMessageReceiver {
@@ -36,17 +37,23 @@ public:
     const TEngineHandles& Handles() const { return handles_; }
     TMyLang* Lang() const { return lang_; }
     QMenu* LanguagesMenu() const { return mnuLanguages_; }
+    TPreviewSurface* ResourcePreview() const { return resPreview_; }
 
     // Another start of the program asked us to come forward (and maybe open a project).
     void ActivateFromOtherInstance(const QString& projectPath);
 
     void OnWindowMessage(int message, const QByteArray& data) override;
 
+signals:
+    // The resource preview reached its end (handled on the window thread).
+    void resourcePreviewEnded();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void AcquireHandles();
 
 private:
     // Layout (TfrmMainLayout.cpp).
@@ -103,4 +110,5 @@ private:
     QActionGroup* languageGroup_ = nullptr;
     QLabel* lblLogoCaption_ = nullptr;
     QLabel* lblMainHint_ = nullptr;
+    TPreviewSurface* resPreview_ = nullptr;
 };

@@ -21,6 +21,7 @@
 #include "app/MyLang.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmMain.h"
+#include "windows/TPreviewSurface.h"
 #include "windows/TfrmPreference.h"
 
 namespace {
@@ -233,11 +234,13 @@ void TfrmMain::BuildPanes() {
     auto* lblResDuration = new QLabel(QStringLiteral("00:00:00.000 / 00:00:00.000"), left);
     lblResDuration->setObjectName(QStringLiteral("lblResDuration"));
     MarkUntranslated(lblResDuration);
-    auto* preview = EmptyPane(left, "pnlResPreview", 200, 150);
-    auto* mask = new QLabel(preview);
+    resPreview_ = new TPreviewSurface(left);
+    resPreview_->setObjectName(QStringLiteral("pnlResPreview"));
+    resPreview_->setMinimumSize(200, 150);
+    auto* mask = new QLabel(resPreview_);
     mask->setObjectName(QStringLiteral("imgResPreviewMask"));
     leftLayout->addWidget(lblResName);
-    leftLayout->addWidget(preview);
+    leftLayout->addWidget(resPreview_, 1);
     leftLayout->addWidget(EmptyPane(left, "fmeResPlayer", 200, 16));
     auto* playerButtons = new QHBoxLayout;
     struct Button {

@@ -1,0 +1,64 @@
+#include "windows/TPreviewSurface.h"
+
+#include <QMetaObject>
+#include <QPainter>
+#include <cstring>
+
+namespace {
+QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+}  // namespace
+
+TPreviewSurface::TPreviewSurface(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+void TPreviewSurface::PresentFrame(const uint8_t* bits, int width, int height, bool bottomUp, const Rect& src,
+                                   const Rect& dst) {
+    if (!bits || width <= 0 || height <= 0) return;
+    {
+        std::lock_guard lock(mutex_);
+        if (frame_.width() != width || frame_.height() != height)
+            frame_ = QImage(width, height, QImage::Format_ARGB32);  // BGRA in memory
+        const size_t rowBytes = static_cast<size_t>(width) * 4;
+        for (int y = 0; y < height; ++y) {
+            const int from = bottomUp ? height - 1 - y : y;
+            std::memcpy(frame_.scanLine(y), bits + rowBytes * static_cast<size_t>(from), rowBytes);
+        }
+        src_ = ToQRect(src);
+        dst_ = ToQRect(dst);
+    }
+    ++frames_;
+    ScheduleRepaint();
+}
+
+void TPreviewSurface::FillRect(const Rect& r, uint32_t bgra) {
+    {
+        std::lock_guard lock(mutex_);
+        const QColor colour((bgra >> 16) & 0xff, (bgra >> 8) & 0xff, bgra & 0xff);
+        // Only the latest fills matter: a full clear replaces the earlier ones.
+        if (fills_.size() > 16) fills_.clear();
+        fills_.emplace_back(ToQRect(r), colour);
+    }
+    ScheduleRepaint();
+}
+
+void TPreviewSurface::ScheduleRepaint() {
+    // One pending repaint is enough however fast frames come.
+    if (repaintPending_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            repaintPending_ = false;
+            update();
+        },
+        Qt::QueuedConnection);
+}
+
+void TPreviewSurface::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    std::lock_guard lock(mutex_);
+    if (fills_.empty() && frame_.isNull()) painter.fillRect(rect(), Qt::black);
+    for (const auto& [r, colour] : fills_) painter.fillRect(r, colour);
+    if (!frame_.isNull() && dst_.isValid()) painter.drawImage(dst_, frame_, src_.isValid() ? src_ : frame_.rect());
+}
