@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bus/BaseException.h"
+#include "bus/ProjectMgr.h"
 #include "edit/ClipEditMessageMgr.h"
 #include "model/FLVSequenceManager.h"
 #include "model/ImportedResourceManager.h"
@@ -49,7 +50,9 @@ CPravexProject::~CPravexProject() {
 
 void CPravexProject::BuildSubManagers() {
     sequenceManager_ = std::make_unique<CFLVSequenceManager>();
-    clipEditManager_ = std::make_unique<CClipEditMessageMgr>(host_, sequenceManager_.get());
+    CProjectMgr* manager = CurrentProjectMgr();
+    clipEditManager_ = std::make_unique<CClipEditMessageMgr>(host_, sequenceManager_.get(),
+                                                             manager ? &manager->FlvCache() : nullptr);
     importedResources_ = std::make_unique<CImportedResourceManager>();
     trash_ = std::make_unique<CTrashResourceManager>();
     adaptor_ = std::make_unique<CSeqMgrResAdaptor>(sequenceManager_.get(), trash_.get());

@@ -135,6 +135,40 @@ inline constexpr int32_t kNotifyPlayerSeeked = 110581209;      // p2: ms
 inline constexpr int32_t kNotifyPlayerClosed = 110581210;
 inline constexpr int32_t kNotifyPlayerSnapshotFailed = 110581211;  // p1: the path that could not be written
 
+// Commands of the clip edit manager on the selected clip's effects, trim and
+// crop (the watermark commands are 210581001 - 210581032 below).
+inline constexpr int32_t kEditBrightness = 210581101;      // p2 value
+inline constexpr int32_t kEditContrast = 210581102;        // p2 value
+inline constexpr int32_t kEditVolume = 210581103;          // p2 percent
+inline constexpr int32_t kEditFlip = 210581104;            // p2 0, 1 or 2
+inline constexpr int32_t kEditEffectName = 210581105;      // p1 const char*
+inline constexpr int32_t kEditDeinterlace = 210581106;     // p2 0 or not
+inline constexpr int32_t kEditEffectsToAll = 210581107;
+inline constexpr int32_t kEditEffectsTo = 210581108;       // EditTarget*, p2 sizeof
+inline constexpr int32_t kEditTrimStart = 210581201;       // p2 ms
+inline constexpr int32_t kEditTrimEnd = 210581202;         // p2 ms
+inline constexpr int32_t kEditCropMargins = 210581203;     // Rect*, p2 16 (crop editing only)
+inline constexpr int32_t kEditCropMouseMove = 210581204;   // EditPoint*, p2 sizeof (crop editing only)
+inline constexpr int32_t kEditCropMouseDown = 210581205;   // crop editing only
+inline constexpr int32_t kEditCropMouseUp = 210581206;
+inline constexpr int32_t kEditCropTrimToAll = 210581207;
+inline constexpr int32_t kEditTrimCropTo = 210581208;      // EditTarget*, p2 sizeof
+inline constexpr int32_t kEditTrimStartLater = 210581209;
+inline constexpr int32_t kEditTrimStartEarlier = 210581210;
+inline constexpr int32_t kEditTrimEndLater = 210581211;
+inline constexpr int32_t kEditTrimEndEarlier = 210581212;
+inline constexpr int32_t kEditImageDuration = 210581213;   // p2 ms (picture clips)
+inline constexpr int32_t kEditGetMediaInfo = 210581301;    // MediaFileInfo*, p2 sizeof
+inline constexpr int32_t kEditGetCrop = 210581302;         // Rect*, p2 16
+inline constexpr int32_t kEditGetTrim = 210581303;         // EditTrim*, p2 12
+inline constexpr int32_t kEditGetEffects = 210581304;      // EditEffects*, p2 sizeof
+inline constexpr int32_t kEditGetCroppedSize = 210581305;  // Rect*, p2 16
+
+// Notifications of the clip edit manager.
+inline constexpr int32_t kNotifyEditClip = 110581101;      // TSeqSelection* of the clip now edited
+inline constexpr int32_t kNotifyEditNone = 110581102;      // no clip is edited
+inline constexpr int32_t kNotifyEditChanging = 110581104;  // the editing target is about to change
+
 // Notifications of a clip's trim (p1: uint32_t* of the new value, milliseconds).
 inline constexpr int32_t kNotifyTrimStart = 110020301;
 inline constexpr int32_t kNotifyTrimEnd = 110020302;

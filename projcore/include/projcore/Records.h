@@ -204,6 +204,37 @@ struct ResourceInfo {
     uint32_t index;    // the entry's position in the list
 };
 
+// Apply-to targets of the clip edit manager: one clip (single != 0) or every
+// clip of one sequence.
+struct EditTarget {
+    int32_t single;
+    int32_t sequence;
+    int32_t clip;
+};
+static_assert(sizeof(EditTarget) == 12);
+
+// A point on the preview, window pixels.
+struct EditPoint {
+    int32_t x, y;
+};
+static_assert(sizeof(EditPoint) == 8);
+
+// 210581303: the selected clip's trim, milliseconds.
+struct EditTrim {
+    uint32_t start, end, duration;
+};
+static_assert(sizeof(EditTrim) == 12);
+
+// 210581304: the selected clip's effect settings.
+struct EditEffects {
+    const char* effectName;  // valid until the next command
+    int32_t flipIndex;
+    int32_t deinterlaceIndex;
+    uint32_t volume;
+    uint32_t contrast;
+    uint32_t brightness;
+};
+
 // p1 of 210581501: what the preview opens. kind: 0 an FLV file, 1 a picture
 // file, 2 a clip the engine handed out, 3 a sequence (shows nothing).
 struct PlayerOpenRequest {
