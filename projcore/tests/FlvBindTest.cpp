@@ -233,26 +233,52 @@ TEST(FlvBind, CodecSetupIsWrittenOnceAndTheResultDecodes) {
 TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
     TempDir dir;
     const std::string src = Fixture("flv1_mp3_160x120.flv");
-    const std::vector<TFlvBindClip> clips = {{src, 0, 3000}, {src, 0, 3000}, {src, 0, 3000}};
+    // Long enough that the writing is still under way when the test pauses it.
+    const std::vector<TFlvBindClip> clips(300, TFlvBindClip{src, 0, 3000});
     const Bound full = Bind(dir, clips, true, true, "full.flv");
+    ASSERT_EQ(full.result.code, 0);
 
-    CFlvBindProgress job;
-    job.SetState(CFlvBindProgress::kPaused);
-    TFlvBindResult result{-1, ""};
-    std::thread t([&] { result = CFlvBind::Run(clips, dir.File("out.flv"), true, true, job); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(job.State(), CFlvBindProgress::kPaused) << "still held";
-    EXPECT_EQ(job.total, 9000 * 10000);
-    job.SetState(CFlvBindProgress::kCancel);
-    t.join();
-    EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(job.State(), CFlvBindProgress::kFinished);
-    EXPECT_LT(job.position, job.total);
-    const std::string out = ReadFile(dir.File("out.flv"));
-    EXPECT_LT(out.size(), full.bytes.size());
-    EXPECT_GE(out.size(), 13u);
-    if (HaveTool("flvmeta")) {
-        EXPECT_EQ(FlvmetaErrors(dir.File("out.flv")), "");
+    struct Case { const char* what; bool whileWriting; } cases[] = {
+        {"cancelled before any tag was written", false}, {"cancelled while writing", true}};
+    for (const auto& c : cases) {
+        CFlvBindProgress job;
+        job.SetState(CFlvBindProgress::kPaused);
+        TFlvBindResult result{-1, ""};
+        std::thread t([&] { result = CFlvBind::Run(clips, dir.File("out.flv"), true, true, job); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(job.position, 0) << c.what << ": held at once";
+        EXPECT_EQ(job.total, 300 * 3000 * 10000LL);
+        if (c.whileWriting) {
+            job.SetState(CFlvBindProgress::kRunning);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (job.position == 0 && std::chrono::steady_clock::now() < deadline) {
+            }
+            job.SetState(CFlvBindProgress::kPaused);
+            const int64_t held = job.position;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const int64_t later = job.position;
+            EXPECT_LE(later - held, 3000 * 10000) << "at most one clip further, then held";
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_EQ(job.position, later) << "held";
+        }
+        job.SetState(CFlvBindProgress::kCancel);
+        t.join();
+        EXPECT_EQ(result.code, 0) << c.what;
+        EXPECT_EQ(job.State(), CFlvBindProgress::kFinished);
+        EXPECT_LT(job.position, job.total);
+        const std::string out = ReadFile(dir.File("out.flv"));
+        EXPECT_LT(out.size(), full.bytes.size() / 2) << c.what;
+        size_t av = 0;
+        for (const Tag& tag : Tags(out)) av += tag.type != 18;
+        EXPECT_EQ(av > 0, c.whileWriting) << c.what;
+        if (HaveTool("flvmeta")) {
+            EXPECT_EQ(FlvmetaErrors(dir.File("out.flv")), "") << c.what;
+        }
+        if (c.whileWriting && HaveTool("ffprobe")) {
+            // The metadata tells the length of what was written, not of the plan.
+            const auto& last = Tags(out).back();
+            EXPECT_NEAR(FfprobeDuration(dir.File("out.flv")), last.ts / 1000.0, 0.1);
+        }
     }
 }
 
@@ -271,6 +297,7 @@ TEST(FlvBind, FailuresGiveTheirCodeAndTextAndKeepWhatWasWritten) {
         {{{good, 0, 1000}}, dir.File("no_dir/out.flv"), CFlvBind::kCannotCreateOutput,
          dir.File("no_dir/out.flv"), false},
         {{{missing, 0, 1000}}, dir.File("out.flv"), CFlvBind::kCannotOpenClip, missing, false},
+        {{{good, 0, 1000}}, "/dev/full", CFlvBind::kWriteFailed, "/dev/full", false},
         {{{good, 0, 1000}, {missing, 0, 1000}}, dir.File("out.flv"), CFlvBind::kCannotOpenClip,
          missing, true},
         {{{good, 0, 1000}, {Fixture("bad_signature.flv"), 0, 1000}}, dir.File("out.flv"),
@@ -306,7 +333,7 @@ TEST(FlvBind, ClipTimeStartsAtTheFirstTagWhateverTheFileCounts) {
     size_t av = 0;
     for (const Tag& t : tags) av += t.type != 18;
     EXPECT_GT(av, 30u);
-    EXPECT_EQ(tags.back().ts <= 1100, true);
+    EXPECT_LE(tags.back().ts, 1100u);
 }
 
 }  // namespace
