@@ -63,7 +63,7 @@ private:
     void BuildPanes();
     QAction* MakeAction(const char* name, const QString& caption, const QKeySequence& shortcut = {});
     void SetHint(QWidget* control, const TLangKey& key);
-    void RebuildLanguageMenu();
+    void BuildLanguageMenu();
     void Retranslate();
 
     // Project actions.

@@ -127,16 +127,14 @@ void TfrmMain::BuildMenus() {
     mnuLanguages_ = addMenu(tools, "mnuLanguages", QStringLiteral("Languages"));
     tools->addMenu(mnuLanguages_);
     bar->addMenu(tools);
-    RebuildLanguageMenu();
+    BuildLanguageMenu();
 
     QMenu* help = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     help->addActions({a("actContent"), a("actSupport"), a("actAbout")});
     bar->addMenu(help);
 }
 
-void TfrmMain::RebuildLanguageMenu() {
-    mnuLanguages_->clear();
-    delete languageGroup_;
+void TfrmMain::BuildLanguageMenu() {
     languageGroup_ = new QActionGroup(this);
     TMyLangDispatcher& languages = holder_.Languages();
     const QString current = languages.CurrentLanguageName();
@@ -322,5 +320,8 @@ void TfrmMain::SetHint(QWidget* control, const TLangKey& key) {
 
 void TfrmMain::Retranslate() {
     lang_->TranslateForm(this);
-    RebuildLanguageMenu();  // the check follows the current language
+    // The check follows the current language. The entries stay: the one
+    // that was chosen is still running its triggered signal.
+    const QString current = holder_.Languages().CurrentLanguageName();
+    for (QAction* action : mnuLanguages_->actions()) action->setChecked(action->text() == current);
 }
