@@ -276,7 +276,7 @@ TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
         }
         if (c.whileWriting && HaveTool("ffprobe")) {
             // The metadata tells the length of what was written, not of the plan.
-            const auto& last = Tags(out).back();
+            const Tag last = Tags(out).back();
             EXPECT_NEAR(FfprobeDuration(dir.File("out.flv")), last.ts / 1000.0, 0.1);
         }
     }
