@@ -20,8 +20,11 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
 
+# The engine's demo conversation always runs; with a display the desktop
+# program then opens the project it made.
 run: build
 	$(BUILD_DIR)/tools/veltrano-demo $(BUILD_DIR)/demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/veltrano/veltrano $(BUILD_DIR)/demo/demo.pvxp; fi
 
 bench: build
 	bash bench/run-all.sh $(BUILD_DIR)
