@@ -51,6 +51,7 @@ uint32_t CBaseClip::GetPlayLength() const { return trim_ ? trim_->PlayLength() :
 
 void CBaseClip::SetFilePath(const std::string& path) {
     filePath_ = path;
+    mediaInfo_.path = filePath_.c_str();
     RefreshMedia();
 }
 

@@ -63,8 +63,8 @@ std::unique_ptr<CBaseClip> CFLVClip::Clone() {
 }
 
 const MediaFileInfo& CFLVClip::GetMediaInfo() {
+    // Once known the record is only read: the player's threads read it too.
     if (!mediaKnown_) ExamineMedia();
-    mediaInfo_.path = filePath_.c_str();
     return mediaInfo_;
 }
 

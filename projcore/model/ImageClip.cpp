@@ -55,9 +55,9 @@ std::unique_ptr<CBaseClip> CImageClip::Clone() {
 
 const MediaFileInfo& CImageClip::GetMediaInfo() {
     if (!mediaKnown_) ExamineMedia();
-    mediaInfo_.path = filePath_.c_str();
     // A still picture plays for the clip's own time at the clip's own rate.
-    if (mediaInfo_.frameCount == 1) {
+    // Written only when they differ: the player's threads read the record.
+    if (mediaInfo_.frameCount == 1 && (mediaInfo_.duration != time_ || mediaInfo_.imageFrameRate != frameRate_)) {
         mediaInfo_.duration = time_;
         mediaInfo_.imageFrameRate = frameRate_;
     }

@@ -163,6 +163,13 @@ bool CPlayerMessageMgr::LoadClip(CBaseClip* clip, bool report) {
         return false;
     }
     clip_ = clip;
+    clipFrameRate_ = 25.0;
+    try {
+        const MediaFileInfo& info = clip->GetMediaInfo();
+        const double fps = clip->IsFlv() ? info.frameRate : info.imageFrameRate;
+        if (fps > 0) clipFrameRate_ = fps;
+    } catch (...) {
+    }
     FitDestination();
     ApplyTrim(true, 0);
     clip_->Crop().SetDisplayRect(displayRect_);
@@ -484,13 +491,7 @@ Rect CPlayerMessageMgr::FrameHook(uint8_t* pixels, int width, int height, int64_
     Rect mark{0, 0, 0, 0};
     if (!pixels || !clip_) return mark;
     const int stride = width * 4;
-    double fps = 25.0;
-    try {
-        const MediaFileInfo& info = clip_->GetMediaInfo();
-        fps = clip_->IsFlv() ? info.frameRate : info.imageFrameRate;
-    } catch (...) {
-    }
-    const int frame = static_cast<int>(static_cast<double>(time100ns) * fps / 10000000.0);
+    const int frame = static_cast<int>(static_cast<double>(time100ns) * clipFrameRate_ / 10000000.0);
     // Effects go first, so watermarks are never mirrored or blurred.
     switch (previewMode_) {
         case kCropEditing:

@@ -85,6 +85,7 @@ private:
     CFLVCache* cache_;
     CPlayer player_;
     CBaseClip* clip_ = nullptr;
+    double clipFrameRate_ = 25.0;  // read by the frame hook on the player's thread
     std::unique_ptr<CBaseClip> ownClip_;
     int32_t sourceKind_ = kClip;
     std::atomic<int32_t> previewMode_{kPlain};
