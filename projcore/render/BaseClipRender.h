@@ -28,7 +28,8 @@ public:
     virtual bool Open() = 0;
     virtual void Close() = 0;
     virtual void Play() = 0;
-    virtual void Pause() = 0;
+    // Holds delivery (the worker and any output waiting in WaitWhilePaused).
+    virtual void Pause();
     virtual void Stop() = 0;
     virtual bool StepForward() = 0;
     virtual bool StepBack() = 0;
@@ -60,6 +61,14 @@ public:
     PlayState State() const { return playState_; }
 
 protected:
+    // Play's common start: true when nothing more is to be done (already
+    // playing, or resumed from a pause); false when stopped.
+    bool ResumeIfPaused();
+    // Ends the worker and waits for it (unless called from the worker itself).
+    void StopWorker();
+    // Waits while paused; false when stopped (the caller then drops its output).
+    bool WaitWhilePaused();
+
     VideoCallback videoCallback_ = nullptr;
     void* videoUser_ = nullptr;
     AudioCallback audioCallback_ = nullptr;

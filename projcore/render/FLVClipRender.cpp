@@ -126,15 +126,7 @@ void CFLVClipRender::DropDecoders() {
 
 void CFLVClipRender::Play() {
     if (!opened_) return;
-    {
-        std::lock_guard lock(stateMutex_);
-        if (playState_ == kPlaying) return;
-        if (playState_ == kPaused) {
-            playState_ = kPlaying;
-            stateChanged_.notify_all();
-            return;
-        }
-    }
+    if (ResumeIfPaused()) return;
     StopWorker();
     DropDecoders();
     MakeDecoders();
@@ -143,22 +135,7 @@ void CFLVClipRender::Play() {
     worker_ = std::thread(&CFLVClipRender::Run, this);
 }
 
-void CFLVClipRender::Pause() {
-    std::lock_guard lock(stateMutex_);
-    if (playState_ == kPlaying) playState_ = kPaused;
-}
 
-void CFLVClipRender::StopWorker() {
-    {
-        std::lock_guard lock(stateMutex_);
-        playState_ = kStopped;
-        stateChanged_.notify_all();
-    }
-    if (worker_.joinable()) {
-        if (worker_.get_id() == std::this_thread::get_id()) worker_.detach();
-        else worker_.join();
-    }
-}
 
 void CFLVClipRender::Stop() {
     const bool wasRunning = playState_ != kStopped || worker_.joinable();
@@ -170,11 +147,6 @@ void CFLVClipRender::Stop() {
     }
 }
 
-bool CFLVClipRender::WaitWhilePaused() {
-    std::unique_lock lock(stateMutex_);
-    stateChanged_.wait(lock, [&] { return playState_ != kPaused; });
-    return playState_ == kPlaying;
-}
 
 void CFLVClipRender::EndInput() {
     if (audioDecoder_) FLVStreamDecoder_DeliverEnd(audioDecoder_);

@@ -23,7 +23,6 @@ public:
     bool Open() override;
     void Close() override;
     void Play() override;
-    void Pause() override;
     void Stop() override;
     bool StepForward() override;
     bool StepBack() override;
@@ -35,11 +34,8 @@ public:
 
 private:
     void Run();
-    void StopWorker();
     void MakeDecoders();
     void DropDecoders();
-    // Waits while paused; false when stopped (the output is then dropped).
-    bool WaitWhilePaused();
     void DeliverFrame(int64_t frame, int64_t time100ns);
     void EndInput();
 

@@ -72,11 +72,7 @@ void CImageClipRender::Deliver(int64_t frame) {
 
 void CImageClipRender::Run() {
     for (;;) {
-        {
-            std::unique_lock lock(stateMutex_);
-            stateChanged_.wait(lock, [&] { return playState_ != kPaused; });
-            if (playState_ == kStopped) return;
-        }
+        if (!WaitWhilePaused()) return;
         if (currentFrame_ >= EndFrame()) break;
         Deliver(currentFrame_);
         ++currentFrame_;
@@ -90,15 +86,7 @@ void CImageClipRender::Run() {
 
 void CImageClipRender::Play() {
     if (!opened_) return;
-    {
-        std::lock_guard lock(stateMutex_);
-        if (playState_ == kPlaying) return;
-        if (playState_ == kPaused) {
-            playState_ = kPlaying;
-            stateChanged_.notify_all();
-            return;
-        }
-    }
+    if (ResumeIfPaused()) return;
     StopWorker();
     if (currentFrame_ < FirstFrame() || currentFrame_ >= EndFrame()) currentFrame_ = FirstFrame();
     firstShow_ = true;
@@ -106,22 +94,7 @@ void CImageClipRender::Play() {
     worker_ = std::thread(&CImageClipRender::Run, this);
 }
 
-void CImageClipRender::Pause() {
-    std::lock_guard lock(stateMutex_);
-    if (playState_ == kPlaying) playState_ = kPaused;
-}
 
-void CImageClipRender::StopWorker() {
-    {
-        std::lock_guard lock(stateMutex_);
-        playState_ = kStopped;
-        stateChanged_.notify_all();
-    }
-    if (worker_.joinable()) {
-        if (worker_.get_id() == std::this_thread::get_id()) worker_.detach();  // stopped from its own callback
-        else worker_.join();
-    }
-}
 
 void CImageClipRender::Stop() {
     StopWorker();

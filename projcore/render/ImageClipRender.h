@@ -18,7 +18,6 @@ public:
     bool Open() override;
     void Close() override;
     void Play() override;
-    void Pause() override;
     void Stop() override;
     bool StepForward() override;
     bool StepBack() override;
@@ -31,8 +30,6 @@ public:
 
 private:
     void Run();
-    // Ends the worker and waits for it (unless called from it).
-    void StopWorker();
     void Deliver(int64_t frame);
     int64_t FirstFrame() const { return FrameOfTime(int64_t{rangeStart_} * 10000, frameRate_); }
     int64_t EndFrame() const { return FrameOfTime(int64_t{rangeEnd_} * 10000, frameRate_); }
