@@ -253,6 +253,34 @@ struct PlayerOpenFailure {
     const void* info;
 };
 
+// One output profile as the user adjusted it, from the output settings
+// dialog to the conversion engine (210581602). A fixed 136-byte layout: the
+// record crosses the program/engine boundary. Codec fields hold avkit codec
+// identifiers; -1 means the output has no such stream.
+struct OutputSettings {
+    char fileFormat[32];   // "flvbind", "asf", "bmp", "png", "jpeg" or an avkit writer format; any case
+    char fileExt[32];      // extension of the output files
+    int32_t audioCodec;
+    int32_t sampleRate;    // Hz
+    int32_t audioBitRate;  // bit/s
+    int32_t channels;
+    int32_t videoCodec;
+    int32_t width;         // -1: the source size
+    int32_t height;
+    int32_t videoBitRate;  // bit/s
+    int32_t bitRateTolerance;
+    int32_t reserved1;
+    double frameRate;      // 0: the source rate
+    double aspectRatio;    // 0: none
+    uint32_t fourCC;       // first character in the lowest byte; 0 none
+    int32_t videoParameter;
+    int32_t scaling;       // 0 stretch, 2 letterbox
+    int32_t reserved2;
+};
+static_assert(sizeof(OutputSettings) == 136);
+static_assert(offsetof(OutputSettings, audioCodec) == 64 && offsetof(OutputSettings, frameRate) == 104 &&
+              offsetof(OutputSettings, fourCC) == 120 && offsetof(OutputSettings, scaling) == 128);
+
 // p1 of 110581401 while a project file loads (p2 = sizeof(LoadProgress)).
 struct LoadProgress {
     const char* path;   // the clip's file path (UTF-8); "" in the final message
