@@ -19,12 +19,14 @@ constexpr CodecEntry kCodecs[] = {
     // video
     {5, AV_CODEC_ID_H263, "h263"},
     {8, AV_CODEC_ID_MJPEG, "mjpeg"},
-    {13, AV_CODEC_ID_MPEG4, "mpeg4"},
+    {13, AV_CODEC_ID_MPEG4, "mpeg4"},   // the FourCC "XVID" picks libxvid
+    {14, AV_CODEC_ID_RAWVIDEO, "rawvideo"},
     {15, AV_CODEC_ID_MSMPEG4V1, nullptr},
     {16, AV_CODEC_ID_MSMPEG4V2, "msmpeg4v2"},
     {17, AV_CODEC_ID_MSMPEG4V3, "msmpeg4"},
     {18, AV_CODEC_ID_WMV1, "wmv1"},
     {19, AV_CODEC_ID_WMV2, "wmv2"},
+    {20, AV_CODEC_ID_H263P, "h263p"},
     {22, AV_CODEC_ID_FLV1, "flv"},
     {28, AV_CODEC_ID_H264, "libx264"},
     {64, AV_CODEC_ID_PNG, "png"},
@@ -34,6 +36,8 @@ constexpr CodecEntry kCodecs[] = {
     {95, AV_CODEC_ID_VP6F, nullptr},
     {99, AV_CODEC_ID_TIFF, "tiff"},
     {100, AV_CODEC_ID_GIF, "gif"},
+    // Raw video as profiles name it; the picture format is set apart.
+    {2097152, AV_CODEC_ID_RAWVIDEO, "rawvideo"},
     // audio
     {65536, AV_CODEC_ID_PCM_S16LE, "pcm_s16le"},
     {65537, AV_CODEC_ID_PCM_S16BE, "pcm_s16be"},

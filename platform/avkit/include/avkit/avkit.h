@@ -1,6 +1,6 @@
 // avkit: the codec bridge. Audio decoding, resampling, picture scaling,
-// cropping and a byte FIFO, over FFmpeg. Flat C functions on opaque handles;
-// a null handle means none.
+// cropping, a byte FIFO and the file writer, over FFmpeg. Flat C functions
+// on opaque handles; a null handle means none.
 #pragma once
 
 #include <stdint.h>
@@ -87,6 +87,54 @@ AVKIT_API int DB2_Read(AvkDataBuffer* h, void* dst, int bytes);
 AVKIT_API int DB2_GetDataSize(AvkDataBuffer* h);
 AVKIT_API void DB2_Clear(AvkDataBuffer* h);
 AVKIT_API void DB2_Delete(AvkDataBuffer* h);
+
+// ---- writer: BGRA pictures and 16-bit PCM into a container file.
+// Set up with the setters, then SetOutFile and Open; write; Close; Delete.
+// Setters return nonzero when the value was taken (0 on a null handle or
+// after Open).
+typedef struct AvkWriter AvkWriter;
+AVKIT_API AvkWriter* AVW_Create(int hasVideo, int hasAudio);
+// Four characters, the first in the lowest byte; used where the container
+// knows the tag for the codec (AVI). "XVID" on MPEG-4 also picks the Xvid encoder.
+AVKIT_API int AVW_SetFourCC(AvkWriter* h, uint32_t fourcc);
+// 0 stretches the picture to the output size, 2 letterboxes it.
+AVKIT_API int AVW_SetStretchMode(AvkWriter* h, int mode);
+// Display aspect ratio of the output; 0 for square pixels.
+AVKIT_API int AVW_SetAspectRatio(AvkWriter* h, double aspect);
+AVKIT_API int AVW_SetVideoBitrateTolerance(AvkWriter* h, int bitsPerSecond);
+// Any text may be null or empty; year and track are written when above 0.
+AVKIT_API int AVW_SetOutFileInfo(AvkWriter* h, const char* title, const char* author,
+                                 const char* album, const char* copyright, const char* comment,
+                                 int year, int track);
+// codec: an avkit video identifier. videoParam above 0 is the key frame
+// interval; reserved1 and reserved2 are ignored (callers pass -1).
+AVKIT_API int AVW_SetupVideoParams(AvkWriter* h, int codec, int bitRate, int width, int height,
+                                   double frameRate, int videoParam, int reserved1, int reserved2);
+// Picture format stored by raw video: AVK_IMAGE_BGRA32, else 24-bit BGR.
+AVKIT_API int AVW_SetRawVideoImageFormat(AvkWriter* h, int imageFormat);
+AVKIT_API int AVW_SetupAudioParams(AvkWriter* h, int codec, int bitRate, int sampleRate,
+                                   int channels);
+// FFmpeg muxer name ("avi", "mp4", "3gp", "mov", "flv", "psp", "ipod", "mp3",
+// "wav", "asf"...) or a file extension ("m4a"); the path's extension when unset.
+AVKIT_API int AVW_SetOutputFormat(AvkWriter* h, const char* format);
+AVKIT_API int AVW_SetOutFile(AvkWriter* h, const char* path);
+// Nonzero when the file was created and its header written.
+AVKIT_API int AVW_Open(AvkWriter* h);
+// picture: width x height BGRA, rows top-down, packed. Scaled to the output
+// size. Nonzero on success.
+AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int width, int height);
+// pcm: 16-bit interleaved at rate and channels; converted to the encoder's.
+AVKIT_API int AVW_WriteAudioFrame(AvkWriter* h, const uint8_t* pcm, int bytes, int rate,
+                                  int channels);
+// Flushes the encoders and writes the trailer. Nonzero when the whole file
+// was written; a writer that was never opened closes with 0.
+AVKIT_API int AVW_Close(AvkWriter* h);
+AVKIT_API void AVW_Delete(AvkWriter* h);
+
+// Rewrites an MP4/MOV file with its moov box before the media data, so it
+// plays while it downloads. Writes target only, and only when no file of
+// that name exists. 0 when target was written; otherwise nonzero and no target.
+AVKIT_API int QTFastStart(const char* source, const char* target);
 
 #ifdef __cplusplus
 }

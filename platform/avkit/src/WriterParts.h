@@ -1,0 +1,89 @@
+// The writer's inner parts: one video and one audio stream of an open file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace avkit {
+
+struct VideoSetup {
+    int codec = -1, bitRate = 0, width = 0, height = 0;
+    double frameRate = 0;
+    int keyInterval = 0, tolerance = 0;
+    uint32_t fourcc = 0;
+    int stretchMode = 0;
+    double aspect = 0;
+    int rawImageFormat = 0;
+};
+
+struct AudioSetup {
+    int codec = -1, bitRate = 0, sampleRate = 0, channels = 0;
+};
+
+// Hands every packet the encoder has ready to the muxer. False on a write error.
+bool DrainEncoder(AVFormatContext* fmt, AVCodecContext* enc, AVStream* st, AVPacket* pkt);
+
+class VideoStream {
+public:
+    ~VideoStream();
+    // Opens the encoder and adds the stream. False when the codec, size or
+    // rate cannot be written into this container.
+    bool Open(AVFormatContext* fmt, const VideoSetup& s);
+    bool Write(AVFormatContext* fmt, const uint8_t* bgra, int width, int height);
+    bool Flush(AVFormatContext* fmt);
+
+private:
+    bool Place(int inW, int inH);
+
+    AVCodecContext* enc_ = nullptr;
+    AVStream* st_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* pkt_ = nullptr;
+    SwsContext* sws_ = nullptr;
+    int inW_ = 0, inH_ = 0;
+    int x_ = 0, y_ = 0, w_ = 0, h_ = 0;   // where the picture goes in the frame
+    bool letterbox_ = false;
+    int64_t next_ = 0;
+};
+
+class AmrNbEncoder;
+
+class AudioStream {
+public:
+    ~AudioStream();
+    bool Open(AVFormatContext* fmt, const AudioSetup& s);
+    bool Write(AVFormatContext* fmt, const uint8_t* pcm, int bytes, int rate, int channels);
+    bool Flush(AVFormatContext* fmt);
+
+private:
+    bool Convert(const uint8_t* pcm, int samples, int rate, int channels);
+    bool EncodeReady(AVFormatContext* fmt, bool last);
+    bool EncodeFrame(AVFormatContext* fmt, AVFrame* f);
+
+    AVCodecContext* enc_ = nullptr;   // null for AMR-NB
+    AmrNbEncoder* amr_ = nullptr;
+    AVStream* st_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* pkt_ = nullptr;
+    SwrContext* swr_ = nullptr;
+    AVAudioFifo* fifo_ = nullptr;
+    uint8_t** conv_ = nullptr;        // swr output, convCap_ samples
+    int convCap_ = 0;
+    int inRate_ = 0, inChannels_ = 0;
+    int outRate_ = 0, outChannels_ = 0, frameSize_ = 0;
+    AVSampleFormat outFmt_ = AV_SAMPLE_FMT_S16;
+    int64_t next_ = 0;
+};
+
+// Muxer for a name: FFmpeg's short name first, then as a file extension.
+const AVOutputFormat* FindMuxer(const std::string& name, const std::string& path);
+
+}  // namespace avkit
