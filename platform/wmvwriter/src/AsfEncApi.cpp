@@ -1,0 +1,52 @@
+// AsfEnc_*: the flat C face of the ASF writer.
+#include <new>
+
+#include "AsfEncoder.h"
+#include "wmvwriter/wmvwriter.h"
+
+extern "C" {
+
+WMVWRITER_API AsfEncoder* AsfEnc_Create(void) { return new (std::nothrow) AsfEncoder; }
+
+WMVWRITER_API int AsfEnc_SetComplexity(AsfEncoder* h, int complexity) {
+    if (!h || h->IsOpen() || complexity < 0) return 0;
+    h->complexity = complexity;
+    return 1;
+}
+
+WMVWRITER_API int AsfEnc_SetStretchMode(AsfEncoder* h, int mode) {
+    if (!h || h->IsOpen()) return 0;
+    h->stretchMode = mode;
+    return 1;
+}
+
+WMVWRITER_API int AsfEnc_SetEncodingParams(AsfEncoder* h, int width, int height,
+                                           int videoBitRate, int videoCodec, double frameRate,
+                                           int sampleRate, int channels, int audioBitRate) {
+    return h && h->SetParams(width, height, videoBitRate, videoCodec, frameRate, sampleRate,
+                             channels, audioBitRate);
+}
+
+WMVWRITER_API int AsfEnc_Open(AsfEncoder* h, const char* path) { return h && h->Open(path); }
+
+WMVWRITER_API int AsfEnc_WriteVideo(AsfEncoder* h, const uint8_t* frame, int bytes,
+                                    int64_t time100ns, int64_t) {
+    return h && h->WriteVideo(frame, bytes, time100ns);
+}
+
+WMVWRITER_API int AsfEnc_WriteAudio(AsfEncoder* h, const uint8_t* pcm, int bytes, int64_t,
+                                    int64_t) {
+    return h && h->WriteAudio(pcm, bytes);
+}
+
+WMVWRITER_API int AsfEnc_WriteAudioEnd(AsfEncoder* h) {
+    // The encoder's last frame is written by Close, once: an end reported
+    // for an empty block between clips must not cut the sound short.
+    return h && h->IsOpen();
+}
+
+WMVWRITER_API int AsfEnc_Close(AsfEncoder* h) { return h && h->Close(); }
+
+WMVWRITER_API void AsfEnc_Delete(AsfEncoder* h) { delete h; }
+
+}  // extern "C"
