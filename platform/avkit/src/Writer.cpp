@@ -1,7 +1,9 @@
 // AVW_*: the file writer. Collects the settings, then opens the muxer and one
 // video and/or audio stream; frames go through the stream objects.
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -18,20 +20,23 @@ struct AvkWriter {
     int year = 0, track = 0;
     std::string format, path;
 
-    AVFormatContext* fmt = nullptr;
+    Muxer mux;
     std::unique_ptr<VideoStream> vs;
     std::unique_ptr<AudioStream> as;
-    bool open = false;
-    bool failed = false;   // a write failed: Close reports it
+    // The job writes pictures and sound from two threads: each stream has its
+    // own lock, the muxer its own (Muxer::Write).
+    std::mutex videoLock, audioLock;
+    std::atomic<bool> open{false};
+    std::atomic<bool> failed{false};   // a write failed: Close reports it
 
     ~AvkWriter() { Release(); }
     void Release() {
         vs.reset();
         as.reset();
-        if (fmt) {
-            if (fmt->pb) avio_closep(&fmt->pb);
-            avformat_free_context(fmt);
-            fmt = nullptr;
+        if (mux.fmt) {
+            if (mux.fmt->pb) avio_closep(&mux.fmt->pb);
+            avformat_free_context(mux.fmt);
+            mux.fmt = nullptr;
         }
         open = false;
     }
@@ -59,7 +64,7 @@ void SetText(AVDictionary** d, const char* key, const std::string& v) {
 }
 
 void SetMetadata(AvkWriter* h) {
-    AVDictionary** d = &h->fmt->metadata;
+    AVDictionary** d = &h->mux.fmt->metadata;
     SetText(d, "title", h->title);
     // Containers name the author differently; each muxer picks the key it knows.
     SetText(d, "artist", h->author);
@@ -161,27 +166,28 @@ AVKIT_API int AVW_SetOutFile(AvkWriter* h, const char* path) {
 AVKIT_API int AVW_Open(AvkWriter* h) {
     if (!Settable(h) || h->path.empty() || (!h->hasVideo && !h->hasAudio)) return 0;
     const AVOutputFormat* muxer = FindMuxer(h->format, h->path);
-    if (!muxer || avformat_alloc_output_context2(&h->fmt, muxer, nullptr, h->path.c_str()) < 0) {
+    AVFormatContext*& fmt = h->mux.fmt;
+    if (!muxer || avformat_alloc_output_context2(&fmt, muxer, nullptr, h->path.c_str()) < 0) {
         h->Release();
         return 0;
     }
     bool ok = true;
     if (h->hasVideo) {
         h->vs = std::make_unique<VideoStream>();
-        ok = h->vs->Open(h->fmt, h->video);
+        ok = h->vs->Open(fmt, h->video);
     }
     if (ok && h->hasAudio) {
         h->as = std::make_unique<AudioStream>();
-        ok = h->as->Open(h->fmt, h->audio);
+        ok = h->as->Open(fmt, h->audio);
     }
     if (ok) {
         SetMetadata(h);
         ok = (muxer->flags & AVFMT_NOFILE) ||
-             avio_open(&h->fmt->pb, h->path.c_str(), AVIO_FLAG_WRITE) >= 0;
+             avio_open(&fmt->pb, h->path.c_str(), AVIO_FLAG_WRITE) >= 0;
     }
-    if (ok) ok = avformat_write_header(h->fmt, nullptr) >= 0;
+    if (ok) ok = avformat_write_header(fmt, nullptr) >= 0;
     if (!ok) {
-        const bool created = h->fmt && h->fmt->pb;
+        const bool created = fmt && fmt->pb;
         h->Release();
         if (created) std::remove(h->path.c_str());   // a header-less file is of no use
         return 0;
@@ -193,7 +199,9 @@ AVKIT_API int AVW_Open(AvkWriter* h) {
 
 AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int width, int height) {
     if (!h || !h->open || !h->vs || h->failed) return 0;
-    if (!h->vs->Write(h->fmt, picture, width, height)) {
+    std::lock_guard<std::mutex> hold(h->videoLock);
+    if (!h->open || !h->vs) return 0;   // closed while this call waited
+    if (!h->vs->Write(h->mux, picture, width, height)) {
         // Bad arguments leave the file as it was; a failed encode or write does not.
         if (picture && width > 0 && height > 0) h->failed = true;
         return 0;
@@ -204,7 +212,9 @@ AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int widt
 AVKIT_API int AVW_WriteAudioFrame(AvkWriter* h, const uint8_t* pcm, int bytes, int rate,
                                   int channels) {
     if (!h || !h->open || !h->as || h->failed) return 0;
-    if (!h->as->Write(h->fmt, pcm, bytes, rate, channels)) {
+    std::lock_guard<std::mutex> hold(h->audioLock);
+    if (!h->open || !h->as) return 0;
+    if (!h->as->Write(h->mux, pcm, bytes, rate, channels)) {
         if (pcm && bytes >= 0 && rate > 0 && channels > 0 && channels <= 8) h->failed = true;
         return 0;
     }
@@ -213,16 +223,20 @@ AVKIT_API int AVW_WriteAudioFrame(AvkWriter* h, const uint8_t* pcm, int bytes, i
 
 AVKIT_API int AVW_Close(AvkWriter* h) {
     if (!h || !h->open) return 0;
+    std::scoped_lock hold(h->videoLock, h->audioLock);   // waits for writes under way
+    if (!h->open) return 0;
+    h->open = false;
     bool ok = !h->failed;
-    if (ok && h->vs) ok = h->vs->Flush(h->fmt);
-    if (ok && h->as) ok = h->as->Flush(h->fmt);
+    if (ok && h->vs) ok = h->vs->Flush(h->mux);
+    if (ok && h->as) ok = h->as->Flush(h->mux);
     // The trailer is written even after a failure so the muxer lets go of its
     // buffers; the result still says the file is incomplete.
-    if (av_write_trailer(h->fmt) < 0) ok = false;
-    if (h->fmt->pb) {
-        avio_flush(h->fmt->pb);
-        if (h->fmt->pb->error < 0) ok = false;
-        if (avio_closep(&h->fmt->pb) < 0) ok = false;
+    AVFormatContext* fmt = h->mux.fmt;
+    if (av_write_trailer(fmt) < 0) ok = false;
+    if (fmt->pb) {
+        avio_flush(fmt->pb);
+        if (fmt->pb->error < 0) ok = false;
+        if (avio_closep(&fmt->pb) < 0) ok = false;
     }
     h->Release();
     return ok ? 1 : 0;

@@ -129,16 +129,16 @@ bool AudioStream::Convert(const uint8_t* pcm, int samples, int rate, int channel
     return got == 0 || av_audio_fifo_write(fifo_, reinterpret_cast<void**>(conv_), got) == got;
 }
 
-bool AudioStream::Write(AVFormatContext* fmt, const uint8_t* pcm, int bytes, int rate,
+bool AudioStream::Write(Muxer& mux, const uint8_t* pcm, int bytes, int rate,
                         int channels) {
     if (!pcm || bytes < 0 || rate < 1 || rate > 384000 || channels < 1 || channels > 8)
         return false;
     const int samples = bytes / (2 * channels);
     if (samples == 0) return true;
-    return Convert(pcm, samples, rate, channels) && EncodeReady(fmt, false);
+    return Convert(pcm, samples, rate, channels) && EncodeReady(mux, false);
 }
 
-bool AudioStream::EncodeFrame(AVFormatContext* fmt, AVFrame* f) {
+bool AudioStream::EncodeFrame(Muxer& mux, AVFrame* f) {
     if (amr_) {
         uint8_t out[AmrNbEncoder::kMaxFrameBytes];
         const int n = amr_->Encode(reinterpret_cast<const int16_t*>(f->data[0]), out);
@@ -150,18 +150,18 @@ bool AudioStream::EncodeFrame(AVFormatContext* fmt, AVFrame* f) {
         pkt_->stream_index = st_->index;
         pkt_->flags = AV_PKT_FLAG_KEY;
         av_packet_rescale_ts(pkt_, AVRational{1, 8000}, st_->time_base);
-        const int r = av_interleaved_write_frame(fmt, pkt_);
+        const bool written = mux.Write(pkt_);
         pkt_->data = nullptr;
         pkt_->size = 0;
-        return r >= 0;
+        return written;
     }
     if (avcodec_send_frame(enc_, f) < 0) return false;
-    return DrainEncoder(fmt, enc_, st_, pkt_);
+    return DrainEncoder(mux, enc_, st_, pkt_);
 }
 
 // Encodes every whole frame in the FIFO; with last, also the rest, padded
 // with silence for encoders that need whole frames.
-bool AudioStream::EncodeReady(AVFormatContext* fmt, bool last) {
+bool AudioStream::EncodeReady(Muxer& mux, bool last) {
     while (av_audio_fifo_size(fifo_) >= frameSize_ || (last && av_audio_fifo_size(fifo_) > 0)) {
         if (av_frame_make_writable(frame_) < 0) return false;
         const int n = std::min(frameSize_, av_audio_fifo_size(fifo_));
@@ -173,20 +173,20 @@ bool AudioStream::EncodeReady(AVFormatContext* fmt, bool last) {
         frame_->nb_samples = (n < frameSize_ && variable) ? n : frameSize_;
         frame_->pts = next_;
         next_ += frame_->nb_samples;
-        const bool ok = EncodeFrame(fmt, frame_);
+        const bool ok = EncodeFrame(mux, frame_);
         frame_->nb_samples = frameSize_;
         if (!ok) return false;
     }
     return true;
 }
 
-bool AudioStream::Flush(AVFormatContext* fmt) {
+bool AudioStream::Flush(Muxer& mux) {
     if (!st_ || !fifo_) return true;
     if (swr_ && !Convert(nullptr, 0, inRate_, inChannels_)) return false;
-    if (!EncodeReady(fmt, true)) return false;
+    if (!EncodeReady(mux, true)) return false;
     if (!enc_) return true;
     if (avcodec_send_frame(enc_, nullptr) < 0) return false;
-    return DrainEncoder(fmt, enc_, st_, pkt_);
+    return DrainEncoder(mux, enc_, st_, pkt_);
 }
 
 }  // namespace avkit

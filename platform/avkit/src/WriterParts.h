@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 extern "C" {
@@ -28,8 +29,17 @@ struct AudioSetup {
     int codec = -1, bitRate = 0, sampleRate = 0, channels = 0;
 };
 
+// The open container. Sound and pictures arrive on two threads; each stream
+// encodes on its caller's thread and only the muxer is shared, so only
+// writing a packet takes the lock.
+struct Muxer {
+    AVFormatContext* fmt = nullptr;
+    std::mutex lock;
+    bool Write(AVPacket* pkt);   // false on a write error; unrefs pkt
+};
+
 // Hands every packet the encoder has ready to the muxer. False on a write error.
-bool DrainEncoder(AVFormatContext* fmt, AVCodecContext* enc, AVStream* st, AVPacket* pkt);
+bool DrainEncoder(Muxer& mux, AVCodecContext* enc, AVStream* st, AVPacket* pkt);
 
 class VideoStream {
 public:
@@ -37,8 +47,8 @@ public:
     // Opens the encoder and adds the stream. False when the codec, size or
     // rate cannot be written into this container.
     bool Open(AVFormatContext* fmt, const VideoSetup& s);
-    bool Write(AVFormatContext* fmt, const uint8_t* bgra, int width, int height);
-    bool Flush(AVFormatContext* fmt);
+    bool Write(Muxer& mux, const uint8_t* bgra, int width, int height);
+    bool Flush(Muxer& mux);
 
 private:
     bool Place(int inW, int inH);
@@ -60,13 +70,13 @@ class AudioStream {
 public:
     ~AudioStream();
     bool Open(AVFormatContext* fmt, const AudioSetup& s);
-    bool Write(AVFormatContext* fmt, const uint8_t* pcm, int bytes, int rate, int channels);
-    bool Flush(AVFormatContext* fmt);
+    bool Write(Muxer& mux, const uint8_t* pcm, int bytes, int rate, int channels);
+    bool Flush(Muxer& mux);
 
 private:
     bool Convert(const uint8_t* pcm, int samples, int rate, int channels);
-    bool EncodeReady(AVFormatContext* fmt, bool last);
-    bool EncodeFrame(AVFormatContext* fmt, AVFrame* f);
+    bool EncodeReady(Muxer& mux, bool last);
+    bool EncodeFrame(Muxer& mux, AVFrame* f);
 
     AVCodecContext* enc_ = nullptr;   // null for AMR-NB
     AmrNbEncoder* amr_ = nullptr;

@@ -139,7 +139,7 @@ bool VideoStream::Place(int inW, int inH) {
     return true;
 }
 
-bool VideoStream::Write(AVFormatContext* fmt, const uint8_t* bgra, int width, int height) {
+bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) {
     if (!bgra || width < 1 || height < 1 || width > 16384 || height > 16384) return false;
     if (!Place(width, height)) return false;
     // The encoder may still hold the last frame; then this takes a fresh buffer.
@@ -168,23 +168,28 @@ bool VideoStream::Write(AVFormatContext* fmt, const uint8_t* bgra, int width, in
 
     frame_->pts = next_++;
     if (avcodec_send_frame(enc_, frame_) < 0) return false;
-    return DrainEncoder(fmt, enc_, st_, pkt_);
+    return DrainEncoder(mux, enc_, st_, pkt_);
 }
 
-bool VideoStream::Flush(AVFormatContext* fmt) {
+bool VideoStream::Flush(Muxer& mux) {
     if (!enc_ || !st_) return true;
     if (avcodec_send_frame(enc_, nullptr) < 0) return false;
-    return DrainEncoder(fmt, enc_, st_, pkt_);
+    return DrainEncoder(mux, enc_, st_, pkt_);
 }
 
-bool DrainEncoder(AVFormatContext* fmt, AVCodecContext* enc, AVStream* st, AVPacket* pkt) {
+bool Muxer::Write(AVPacket* pkt) {
+    std::lock_guard<std::mutex> hold(lock);
+    return av_interleaved_write_frame(fmt, pkt) >= 0;
+}
+
+bool DrainEncoder(Muxer& mux, AVCodecContext* enc, AVStream* st, AVPacket* pkt) {
     for (;;) {
         const int r = avcodec_receive_packet(enc, pkt);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
         if (r < 0) return false;
         av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
         pkt->stream_index = st->index;
-        if (av_interleaved_write_frame(fmt, pkt) < 0) return false;   // also unrefs pkt
+        if (!mux.Write(pkt)) return false;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "ProbeTool.h"
 #include "WriterSource.h"
@@ -250,6 +251,30 @@ TEST(Writer, BadFramesAreRefusedWithoutSpoilingTheFile) {
     EXPECT_TRUE(AVW_Close(w));
     AVW_Delete(w);
     EXPECT_EQ(Probe(path).count("error"), 0u);
+    std::remove(path.c_str());
+}
+
+// The job writes pictures and sound from two threads at once.
+TEST(Writer, PicturesAndSoundFromTwoThreads) {
+    const std::string path = TempPath("mp4");
+    Family f{"mp4", "mp4", kH264, kAac, 320, 240, 25, 44100, 2, "mp4", "h264", "aac", kNoTitle};
+    AvkWriter* w = MakeWriter(f, path);
+    ASSERT_TRUE(AVW_Open(w));
+    Source src;
+    src.seconds = 2;
+    bool videoOk = false, audioOk = false;
+    std::thread video([&] { videoOk = src.Feed(w, true, false); });
+    std::thread audio([&] { audioOk = src.Feed(w, false, true); });
+    video.join();
+    audio.join();
+    EXPECT_TRUE(videoOk);
+    EXPECT_TRUE(audioOk);
+    EXPECT_TRUE(AVW_Close(w));
+    AVW_Delete(w);
+    const auto p = Probe(path);
+    ASSERT_EQ(p.count("error"), 0u) << p.at("error");
+    EXPECT_EQ(StreamKey(p, StreamIndex(p, "video"), "nb_read_packets"), "50");
+    EXPECT_NEAR(std::atof(p.at("format.duration").c_str()), 2.0, 0.1);
     std::remove(path.c_str());
 }
 

@@ -9,13 +9,17 @@ extern "C" {
 WMVWRITER_API AsfEncoder* AsfEnc_Create(void) { return new (std::nothrow) AsfEncoder; }
 
 WMVWRITER_API int AsfEnc_SetComplexity(AsfEncoder* h, int complexity) {
-    if (!h || h->IsOpen() || complexity < 0) return 0;
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    if (h->IsOpen() || complexity < 0) return 0;
     h->complexity = complexity;
     return 1;
 }
 
 WMVWRITER_API int AsfEnc_SetStretchMode(AsfEncoder* h, int mode) {
-    if (!h || h->IsOpen()) return 0;
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    if (h->IsOpen()) return 0;
     h->stretchMode = mode;
     return 1;
 }
@@ -23,29 +27,45 @@ WMVWRITER_API int AsfEnc_SetStretchMode(AsfEncoder* h, int mode) {
 WMVWRITER_API int AsfEnc_SetEncodingParams(AsfEncoder* h, int width, int height,
                                            int videoBitRate, int videoCodec, double frameRate,
                                            int sampleRate, int channels, int audioBitRate) {
-    return h && h->SetParams(width, height, videoBitRate, videoCodec, frameRate, sampleRate,
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->SetParams(width, height, videoBitRate, videoCodec, frameRate, sampleRate,
                              channels, audioBitRate);
 }
 
-WMVWRITER_API int AsfEnc_Open(AsfEncoder* h, const char* path) { return h && h->Open(path); }
+WMVWRITER_API int AsfEnc_Open(AsfEncoder* h, const char* path) {
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->Open(path);
+}
 
 WMVWRITER_API int AsfEnc_WriteVideo(AsfEncoder* h, const uint8_t* frame, int bytes,
                                     int64_t time100ns, int64_t) {
-    return h && h->WriteVideo(frame, bytes, time100ns);
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->WriteVideo(frame, bytes, time100ns);
 }
 
 WMVWRITER_API int AsfEnc_WriteAudio(AsfEncoder* h, const uint8_t* pcm, int bytes, int64_t,
                                     int64_t) {
-    return h && h->WriteAudio(pcm, bytes);
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->WriteAudio(pcm, bytes);
 }
 
 WMVWRITER_API int AsfEnc_WriteAudioEnd(AsfEncoder* h) {
     // The encoder's last frame is written by Close, once: an end reported
     // for an empty block between clips must not cut the sound short.
-    return h && h->IsOpen();
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->IsOpen();
 }
 
-WMVWRITER_API int AsfEnc_Close(AsfEncoder* h) { return h && h->Close(); }
+WMVWRITER_API int AsfEnc_Close(AsfEncoder* h) {
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    return h->Close();
+}
 
 WMVWRITER_API void AsfEnc_Delete(AsfEncoder* h) { delete h; }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 extern "C" {
@@ -26,6 +27,9 @@ struct AsfEncoder {
     bool WriteAudio(const uint8_t* pcm, int bytes);
     bool Close();
 
+    // Pictures and sound come from two threads; WMV and WMA are cheap to
+    // encode, so one lock around each call is all the order needed.
+    std::mutex lock;
     int complexity = 0;
     int stretchMode = 0;
     bool IsOpen() const { return fmt_ != nullptr; }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "wmvwriter/wmvwriter.h"
@@ -168,6 +169,28 @@ TEST(AsfEnc, WritesWmvPicturesAndWma2Sound) {
         EXPECT_NEAR(DecodedSeconds(path), 2.0, 0.1);
         std::remove(path.c_str());
     }
+}
+
+// The job hands pictures and sound over from two threads.
+TEST(AsfEnc, PicturesAndSoundFromTwoThreads) {
+    const std::string path = TempPath();
+    AsfEncoder* e = Opened(path, 320, 240, ASFENC_WMV2, 44100, 2);
+    ASSERT_TRUE(e);
+    Feed feed;
+    bool videoOk = false, audioOk = false;
+    std::thread video([&] { videoOk = feed.Pictures(e, 50); });
+    std::thread audio([&] { audioOk = feed.Tone(e, 0, 2); });
+    video.join();
+    audio.join();
+    EXPECT_TRUE(videoOk);
+    EXPECT_TRUE(audioOk);
+    EXPECT_TRUE(AsfEnc_Close(e));
+    AsfEnc_Delete(e);
+    const auto p = Probe(path);
+    ASSERT_EQ(p.count("error"), 0u) << p.at("error");
+    EXPECT_EQ(Stream(p, "video", "nb_read_packets"), "50");
+    EXPECT_NEAR(DecodedSeconds(path), 2.0, 0.1);
+    std::remove(path.c_str());
 }
 
 // An end reported for an empty block between two clips must not end the
