@@ -95,26 +95,10 @@ bool AudioStream::Open(AVFormatContext* fmt, const AudioSetup& s) {
     return fifo_ && av_frame_get_buffer(frame_, 0) >= 0;
 }
 
-// Resamples into the FIFO. The converter is remade only when the input changes.
-bool AudioStream::Convert(const uint8_t* pcm, int samples, int rate, int channels) {
-    if (!swr_ || rate != inRate_ || channels != inChannels_) {
-        if (swr_) {   // keep what the old converter still held
-            inRate_ = inChannels_ = 0;
-            if (!Convert(nullptr, 0, 0, 0)) return false;
-        }
-        swr_free(&swr_);
-        AVChannelLayout inL, outL;
-        av_channel_layout_default(&inL, channels);
-        av_channel_layout_default(&outL, outChannels_);
-        const int r = swr_alloc_set_opts2(&swr_, &outL, outFmt_, outRate_, &inL,
-                                          AV_SAMPLE_FMT_S16, rate, 0, nullptr);
-        av_channel_layout_uninit(&inL);
-        av_channel_layout_uninit(&outL);
-        if (r < 0 || swr_init(swr_) < 0) return false;
-        inRate_ = rate;
-        inChannels_ = channels;
-    }
+// Resamples into the FIFO; pcm null takes what the converter still holds.
+bool AudioStream::Resample(const uint8_t* pcm, int samples) {
     const int need = swr_get_out_samples(swr_, samples);
+    if (need < 0) return false;
     if (need > convCap_) {   // grows a few times at most, then stays
         if (conv_) av_freep(&conv_[0]);
         av_freep(&conv_);
@@ -127,6 +111,25 @@ bool AudioStream::Convert(const uint8_t* pcm, int samples, int rate, int channel
     const int got = swr_convert(swr_, conv_, convCap_, pcm ? in : nullptr, samples);
     if (got < 0) return false;
     return got == 0 || av_audio_fifo_write(fifo_, reinterpret_cast<void**>(conv_), got) == got;
+}
+
+// The converter is remade only when the input's rate or channels change.
+bool AudioStream::Convert(const uint8_t* pcm, int samples, int rate, int channels) {
+    if (!swr_ || rate != inRate_ || channels != inChannels_) {
+        if (swr_ && !Resample(nullptr, 0)) return false;   // keep what the old one held
+        swr_free(&swr_);
+        AVChannelLayout inL, outL;
+        av_channel_layout_default(&inL, channels);
+        av_channel_layout_default(&outL, outChannels_);
+        const int r = swr_alloc_set_opts2(&swr_, &outL, outFmt_, outRate_, &inL,
+                                          AV_SAMPLE_FMT_S16, rate, 0, nullptr);
+        av_channel_layout_uninit(&inL);
+        av_channel_layout_uninit(&outL);
+        if (r < 0 || swr_init(swr_) < 0) return false;
+        inRate_ = rate;
+        inChannels_ = channels;
+    }
+    return Resample(pcm, samples);
 }
 
 bool AudioStream::Write(Muxer& mux, const uint8_t* pcm, int bytes, int rate,
@@ -182,7 +185,7 @@ bool AudioStream::EncodeReady(Muxer& mux, bool last) {
 
 bool AudioStream::Flush(Muxer& mux) {
     if (!st_ || !fifo_) return true;
-    if (swr_ && !Convert(nullptr, 0, inRate_, inChannels_)) return false;
+    if (swr_ && !Resample(nullptr, 0)) return false;
     if (!EncodeReady(mux, true)) return false;
     if (!enc_) return true;
     if (avcodec_send_frame(enc_, nullptr) < 0) return false;

@@ -75,6 +75,7 @@ public:
 
 private:
     bool Convert(const uint8_t* pcm, int samples, int rate, int channels);
+    bool Resample(const uint8_t* pcm, int samples);
     bool EncodeReady(Muxer& mux, bool last);
     bool EncodeFrame(Muxer& mux, AVFrame* f);
 

@@ -1,8 +1,11 @@
 // Fast start: moov moved ahead of mdat with its chunk offsets still right,
 // and no file of the target name ever replaced.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -125,6 +128,23 @@ TEST_F(FastStart, BrokenOrMissingSourceWritesNothing) {
     EXPECT_NE(QTFastStart(nullptr, target_.c_str()), 0);
     std::remove(cut.c_str());
     std::remove(garbage.c_str());
+}
+
+// A target cut short by a full disk is removed, never left looking whole.
+TEST_F(FastStart, FullDiskLeavesNoTarget) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(QTFastStart(source_.c_str(), target_.c_str()) != 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a cut target was reported as written";
+    EXPECT_NE(access(target_.c_str(), F_OK), 0);
 }
 
 }  // namespace

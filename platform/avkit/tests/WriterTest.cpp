@@ -254,6 +254,31 @@ TEST(Writer, BadFramesAreRefusedWithoutSpoilingTheFile) {
     std::remove(path.c_str());
 }
 
+// Clips of different rates and channel counts follow each other in one file;
+// nothing the converter held at the change is lost.
+TEST(Writer, SoundWhoseRateChangesKeepsItsLength) {
+    const std::string path = TempPath("mp3");
+    Family f{"mp3", "mp3", -1, kMp3, 0, 0, 0, 44100, 2, "mp3", "", "mp3", kNoTitle};
+    AvkWriter* w = MakeWriter(f, path);
+    ASSERT_TRUE(AVW_Open(w));
+    Source a;
+    a.seconds = 1;
+    Source b = a;
+    b.rate = 22050;
+    b.channels = 1;
+    Source c = a;
+    c.rate = 8000;
+    EXPECT_TRUE(a.Feed(w, false, true));
+    EXPECT_TRUE(b.Feed(w, false, true));
+    EXPECT_TRUE(c.Feed(w, false, true));
+    EXPECT_TRUE(AVW_Close(w));
+    AVW_Delete(w);
+    const auto p = Probe(path);
+    ASSERT_EQ(p.count("error"), 0u) << p.at("error");
+    EXPECT_NEAR(std::atof(p.at("format.duration").c_str()), 3.0, 0.06);
+    std::remove(path.c_str());
+}
+
 // The job writes pictures and sound from two threads at once.
 TEST(Writer, PicturesAndSoundFromTwoThreads) {
     const std::string path = TempPath("mp4");
