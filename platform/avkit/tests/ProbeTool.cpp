@@ -21,7 +21,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
     std::map<std::string, std::string> out;
     const std::string cmd =
         "ffprobe -v error -count_packets -show_entries format=format_name,duration:format_tags:"
-        "stream=codec_name,codec_tag_string,codec_type,width,height,r_frame_rate,duration,sample_rate,channels,"
+        "stream=codec_name,codec_tag_string,display_aspect_ratio,codec_type,width,height,r_frame_rate,duration,sample_rate,channels,"
         "nb_read_packets -of flat '" + path + "' 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return out;

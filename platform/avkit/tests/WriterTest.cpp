@@ -115,6 +115,11 @@ TEST_P(WriterFamily, WritesWhatFfprobeReadsBack) {
         << f.format;
     if (f.title == kProbedTitle) {
         EXPECT_EQ(p.count("format.tags.title") ? p.at("format.tags.title") : "", "Sea Walk");
+        // Containers name the author "artist" or "author".
+        const std::string author = p.count("format.tags.artist") ? p.at("format.tags.artist")
+                                   : p.count("format.tags.author") ? p.at("format.tags.author")
+                                                                   : "";
+        EXPECT_EQ(author, "Ana Ruiz");
     } else if (f.title == kTitlBox) {
         EXPECT_TRUE(FileHasTitlBox(path, "Sea Walk"));
     }
@@ -199,6 +204,24 @@ TEST(Writer, LetterboxLeavesBlackBars) {
     EXPECT_LT(gray[row + 10], 40);          // left bar (picture is 480 wide, bars of 80)
     EXPECT_LT(gray[row + 629], 40);         // right bar
     EXPECT_GT(gray[row + 320], 60);         // picture
+    std::remove(path.c_str());
+}
+
+// A 4:3 frame shown at 16:9 (a widescreen profile on a 640 x 480 frame).
+TEST(Writer, StoresTheDisplayAspectRatio) {
+    const std::string path = TempPath("mp4");
+    Family f{"mp4", "mp4", kH264, -1, 640, 480, 25, 0, 0, "", "", "", kNoTitle};
+    AvkWriter* w = MakeWriter(f, path);
+    EXPECT_TRUE(AVW_SetAspectRatio(w, 16.0 / 9.0));
+    ASSERT_TRUE(AVW_Open(w));
+    Source src;
+    src.seconds = 0.2;
+    EXPECT_TRUE(src.Feed(w, true, false));
+    EXPECT_TRUE(AVW_Close(w));
+    AVW_Delete(w);
+    const auto p = Probe(path);
+    ASSERT_EQ(p.count("error"), 0u) << p.at("error");
+    EXPECT_EQ(StreamKey(p, StreamIndex(p, "video"), "display_aspect_ratio"), "16:9");
     std::remove(path.c_str());
 }
 
