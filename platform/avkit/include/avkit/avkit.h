@@ -1,5 +1,5 @@
 // avkit: the codec bridge. Audio decoding, resampling, picture scaling,
-// cropping, a byte FIFO and the file writer, over FFmpeg. Flat C functions
+// cropping, a byte FIFO, the file writer and fast start, over FFmpeg. Flat C functions
 // on opaque handles; a null handle means none.
 #pragma once
 
@@ -90,6 +90,7 @@ AVKIT_API void DB2_Delete(AvkDataBuffer* h);
 
 // ---- writer: BGRA pictures and 16-bit PCM into a container file.
 // Set up with the setters, then SetOutFile and Open; write; Close; Delete.
+// Pictures and sound may be written from two threads at once.
 // Setters return nonzero when the value was taken (0 on a null handle or
 // after Open).
 typedef struct AvkWriter AvkWriter;
