@@ -1,6 +1,6 @@
 // avkit: the codec bridge. Audio decoding, resampling, picture scaling,
-// cropping, a byte FIFO, the file writer and fast start, over FFmpeg. Flat C functions
-// on opaque handles; a null handle means none.
+// cropping, a byte FIFO, the file writer and fast start, over FFmpeg.
+// Flat C functions on opaque handles; a null handle means none.
 #pragma once
 
 #include <stdint.h>
