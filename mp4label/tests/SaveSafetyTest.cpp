@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Boxes.h"
@@ -148,7 +150,6 @@ TEST(SaveSafety, ReplacementKeepsPermissionsAndSymbolicLinks) {
 }
 
 TEST(SaveSafety, ReadOnlyFileOpensButIsNotSaved) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write any file, so nothing is read-only here";
     TempDir dir;
     const std::string path = dir.File("a.mp4");
     const Bytes original =
@@ -156,13 +157,33 @@ TEST(SaveSafety, ReadOnlyFileOpensButIsNotSaved) {
     WriteAll(path, original);
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
 
-    Mp4TitleFile* h = Mp4Title_Create();
-    ASSERT_EQ(Mp4Title_Open(h, path.c_str()), 1);
-    EXPECT_EQ(std::u16string(Mp4Title_GetTitle(h)), u"Kept");
-    Mp4Title_SetTitle(h, u"Hi");
-    EXPECT_EQ(Mp4Title_Save(h), 0);
-    EXPECT_STREQ(Mp4Title_GetError(h), "Failed in saving to readonly file");
-    Mp4Title_Destroy(h);
+    // The file is opened read-only and a save is refused with its own text.
+    auto check = [&] {
+        Mp4TitleFile* h = Mp4Title_Create();
+        bool ok = Mp4Title_Open(h, path.c_str()) == 1 && std::u16string(Mp4Title_GetTitle(h)) == u"Kept";
+        Mp4Title_SetTitle(h, u"Hi");
+        ok = ok && Mp4Title_Save(h) == 0 &&
+             std::string(Mp4Title_GetError(h)) == "Failed in saving to readonly file";
+        Mp4Title_Destroy(h);
+        return ok;
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(check());
+    } else {
+        // Root may write any file: the check runs in a child that has given
+        // up root for the unprivileged "nobody".
+        ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+            _exit(check() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not give up root; 1: the check failed";
+    }
     EXPECT_EQ(ReadAll(path), original);
 }
 
