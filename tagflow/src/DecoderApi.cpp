@@ -31,6 +31,9 @@ API int32_t FLVStreamDecoder_GetState(FLVStreamDecoderHandle d) {
 API int32_t FLVStreamDecoder_DeliverFLVPacket(FLVStreamDecoderHandle d, FLVTag* tag) {
     return d ? d->DeliverFLVPacket(tag) : 0;
 }
+API int32_t FLVStreamDecoder_DeliverFLVPacketWait(FLVStreamDecoderHandle d, FLVTag* tag, int32_t timeoutMs) {
+    return d ? d->DeliverFLVPacketWait(tag, timeoutMs) : 0;
+}
 API int32_t FLVStreamDecoder_DeliverEnd(FLVStreamDecoderHandle d) { return d ? d->DeliverEnd() : 0; }
 API int32_t FLVStreamDecoder_FLVTagQueueEmpty(FLVStreamDecoderHandle d) {
     return d ? d->FLVTagQueueEmpty() : 1;

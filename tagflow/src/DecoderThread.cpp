@@ -161,6 +161,19 @@ int CDecoderThread::DeliverFLVPacket(FLVTag* tag) {
     return 1;
 }
 
+int CDecoderThread::DeliverFLVPacketWait(FLVTag* tag, int timeoutMs) {
+    if (!tag) return 0;
+    {
+        std::unique_lock<std::mutex> lock(m_queueLock);
+        ++m_spaceWaiters;
+        m_spaceCv.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0), [&] {
+            return m_state.load() != kRunning || m_queue.Size() <= size_t(m_maxFLVTagQueue);
+        });
+        --m_spaceWaiters;
+    }
+    return DeliverFLVPacket(tag);
+}
+
 int CDecoderThread::DeliverEnd() {
     if (m_state.load() != kRunning) return 0;
     m_endOfInput.store(true);
@@ -183,7 +196,9 @@ bool CDecoderThread::QueueFull() {
 FLVTag* CDecoderThread::TakeTag() {
     std::lock_guard<std::mutex> lock(m_queueLock);
     if (m_queue.Empty()) return nullptr;
-    return m_queue.Pop();
+    FLVTag* tag = m_queue.Pop();
+    if (m_spaceWaiters) m_spaceCv.notify_all();
+    return tag;
 }
 
 void CDecoderThread::ReleaseTag(FLVTag* tag) {
@@ -204,6 +219,7 @@ void CDecoderThread::Wake() {
     std::lock_guard<std::mutex> lock(m_queueLock);
     ++m_wakeSeq;
     m_queueCv.notify_all();
+    if (m_spaceWaiters) m_spaceCv.notify_all();   // a stop ends a deliverer's wait too
 }
 
 // ---- output and the brother

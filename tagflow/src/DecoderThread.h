@@ -46,6 +46,9 @@ public:
 
     int Run();
     int DeliverFLVPacket(FLVTag* tag);
+    // Like DeliverFLVPacket, but waits up to timeoutMs for room in a full
+    // queue; woken as soon as the worker takes a tag or the thread stops.
+    int DeliverFLVPacketWait(FLVTag* tag, int timeoutMs);
     int DeliverEnd();
     int FLVTagQueueEmpty();
     int Stop();
@@ -115,6 +118,8 @@ private:
     CTagQueue m_queue;
     int m_maxFLVTagQueue = 1000;
     uint32_t m_lastDelivered = 0;
+    std::condition_variable m_spaceCv;   // a deliverer waits here for room
+    int m_spaceWaiters = 0;
 
     std::atomic<int64_t> m_clock{0};     // 100 ns: start of the last output
 

@@ -181,6 +181,55 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
     FreeTags(tags);
 }
 
+// The blocking hand-over: a deliverer waiting on a full queue goes on as soon
+// as the worker takes a tag, and a stop ends the wait with a refusal.
+TEST(DecoderThread, DeliverWaitBlocksUntilRoomOrStop) {
+    std::vector<FLVTag*> tags = ReadOwnedTags(Fixture("flv1_mp3_160x120.flv"), 9);
+    ASSERT_FALSE(tags.empty());
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped while waiting" : "room made while waiting");
+        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
+        Sink sink;
+        sink.Attach(d);
+        FLVStreamDecoder_SetOutputSize(d, 160, 120);
+        FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
+        std::atomic<bool> hold{true};
+        struct Gate {
+            std::atomic<bool>* hold;
+            Sink* sink;
+            static void Out(void* u, const uint8_t* p, int32_t s, int64_t t, int64_t du, int32_t o, int32_t f) {
+                auto* g = static_cast<Gate*>(u);
+                while (g->hold->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                Sink::OnOutput(g->sink, p, s, t, du, o, f);
+            }
+        } gate{&hold, &sink};
+        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
+        size_t i = 0;
+        // Fill, let the worker take its first tag and block on it, fill again.
+        while (i < tags.size() && FLVStreamDecoder_DeliverFLVPacket(d, tags[i])) ++i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        while (i < tags.size() && FLVStreamDecoder_DeliverFLVPacket(d, tags[i])) ++i;
+        ASSERT_LT(i, tags.size());
+        EXPECT_EQ(FLVStreamDecoder_DeliverFLVPacketWait(d, tags[i], 30), 0);   // still full after the wait
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            // Terminate waits for the held worker, which the main thread frees.
+            if (stop) FLVStreamDecoder_Terminate(d);
+            else hold = false;
+        });
+        const auto start = Clock::now();
+        EXPECT_EQ(FLVStreamDecoder_DeliverFLVPacketWait(d, tags[i], 5000), stop ? 0 : 1);
+        EXPECT_LT(Seconds(start), 1.0);
+        hold = false;
+        other.join();
+        FLVStreamDecoder_Terminate(d);
+        FLVStreamDecoder_Delete(d);
+        EXPECT_EQ(sink.released.load(), int(i) + (stop ? 0 : 1));
+    }
+    FreeTags(tags);
+}
+
 // A video thread far ahead of its audio brother is paused; Stop (which lets
 // the audio fill the lead with silence) and Terminate both end it promptly.
 TEST(DecoderThread, StopAndTerminateWhilePausedReturnPromptly) {

@@ -197,6 +197,10 @@ TAGFLOW_API int32_t FLVStreamDecoder_Terminate(FLVStreamDecoderHandle d);
 TAGFLOW_API int32_t FLVStreamDecoder_GetState(FLVStreamDecoderHandle d);
 // 1: the thread owns the tag now; 0: not running or the queue is full (the caller keeps it).
 TAGFLOW_API int32_t FLVStreamDecoder_DeliverFLVPacket(FLVStreamDecoderHandle d, FLVTag* tag);
+// The same, but a full queue is waited on for up to timeoutMs (the wait ends
+// as soon as the thread takes a tag or stops), so a producer never polls.
+TAGFLOW_API int32_t FLVStreamDecoder_DeliverFLVPacketWait(FLVStreamDecoderHandle d, FLVTag* tag,
+                                                          int32_t timeoutMs);
 TAGFLOW_API int32_t FLVStreamDecoder_DeliverEnd(FLVStreamDecoderHandle d);
 TAGFLOW_API int32_t FLVStreamDecoder_FLVTagQueueEmpty(FLVStreamDecoderHandle d);
 // Sync mode: decodes one tag on the caller's thread (audio: a null tag flushes).
