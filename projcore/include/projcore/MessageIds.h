@@ -239,4 +239,28 @@ inline constexpr int32_t kNotifyWaterMarkDeselected = 4365;
 inline constexpr int32_t kNotifyWaterMarkMoved = 4366;     // p1 WaterMarkMove*, p2 8
 // ---- end of watermarks ------------------------------------------------------
 
+// ---- conversion manager (the address 210581106 gives) ---------------------
+// Commands marked "idle" are ignored while a batch runs.
+inline constexpr int32_t kConvSetTaskFolder = 210581601;    // PvxTaskFolder*
+inline constexpr int32_t kConvSetSettings = 210581602;      // OutputSettings* (idle)
+inline constexpr int32_t kConvSetMaxParallel = 210581603;   // p2: jobs at once, 1 ... 10 (idle)
+inline constexpr int32_t kConvSetPreviewSurface = 210581604;  // CDrawSurface* or null (idle)
+inline constexpr int32_t kConvSetPreviewRect = 210581605;   // Rect* (idle)
+inline constexpr int32_t kConvSetPreviewTask = 210581606;   // PvxPreviewTask*, p2 sizeof
+inline constexpr int32_t kConvTaskAction = 210581607;       // PvxTaskAction*
+inline constexpr int32_t kConvAddTask = 210581608;          // the sequence (from kSeqGetSequence)
+inline constexpr int32_t kConvGetProgress = 210581609;      // PvxTaskProgress*
+inline constexpr int32_t kConvSetExistingPolicy = 210581610;  // p2: 0 new name, 1 overwrite, 2 skip
+inline constexpr int32_t kConvEstimateSize = 210581611;     // PvxSizeEstimate*
+inline constexpr int32_t kConvStopBatch = 210581612;
+inline constexpr int32_t kConvStartBatch = 210581613;
+
+// Notifications of the conversion manager (raised on its worker thread too).
+inline constexpr int32_t kNotifyConvTaskAdded = 110581301;   // PvxTaskAdded*, p2 sizeof
+inline constexpr int32_t kNotifyConvTaskState = 110581302;   // PvxTaskState*, p2 8
+inline constexpr int32_t kNotifyConvProgress = 110581303;    // PvxProgress*, p2 12
+inline constexpr int32_t kNotifyConvError = 110581304;       // p1: text (may be null), p2: code
+inline constexpr int32_t kNotifyConvBatchEnded = 110581305;
+// ---- end of conversion manager ---------------------------------------------
+
 }  // namespace msg

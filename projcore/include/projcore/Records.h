@@ -389,3 +389,59 @@ struct WaterMarkMove {
 };
 static_assert(sizeof(WaterMarkMove) == 8);
 // ---- end of watermarks ------------------------------------------------------
+
+// ---- conversion manager records ---------------------------------------------
+// Task states in PvxTaskState and the manager's tables.
+enum PvxTaskStateValue : int32_t {
+    kPvxStopped = 0,
+    kPvxPaused = 1,
+    kPvxFinished = 2,
+    kPvxConverting = 3,
+    kPvxFailed = 4,
+    kPvxWaiting = 5,
+};
+// Actions of kConvTaskAction.
+enum PvxAction : int32_t { kPvxStop = 0, kPvxPause = 1, kPvxStopQuietly = 2, kPvxResume = 3 };
+
+struct PvxTaskFolder {
+    int32_t task;
+    const char* folder;   // UTF-8, with or without a trailing "/"
+};
+struct PvxPreviewTask {
+    int32_t task;    // -1: no task shows frames
+    int32_t shown;
+};
+static_assert(sizeof(PvxPreviewTask) == 8);
+struct PvxTaskAction {
+    int32_t task;
+    int32_t action;  // PvxAction
+};
+struct PvxTaskProgress {
+    int32_t task;
+    int32_t* position;  // out, ms
+    int32_t* total;     // out, ms
+};
+struct PvxSizeEstimate {
+    int32_t task;
+    int32_t reserved;
+    int64_t* bytes;     // out
+};
+struct PvxTaskAdded {
+    int32_t task;
+    int32_t newName;
+    int32_t existingFilePolicy;
+    char destinationName[260];  // UTF-8, zero-terminated (cut at a character boundary)
+};
+static_assert(sizeof(PvxTaskAdded) == 272);
+struct PvxTaskState {
+    int32_t task;
+    int32_t state;   // PvxTaskStateValue
+};
+static_assert(sizeof(PvxTaskState) == 8);
+struct PvxProgress {
+    int32_t task;
+    int32_t position;  // ms
+    int32_t total;     // ms
+};
+static_assert(sizeof(PvxProgress) == 12);
+// ---- end of conversion manager records --------------------------------------
