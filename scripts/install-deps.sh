@@ -9,7 +9,7 @@ PACKAGES=(
   ffmpeg libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libswresample-dev libavfilter-dev
   libtinyxml2-dev qt6-base-dev libsdl2-dev libpango1.0-dev libcairo2-dev
-  fonts-dejavu-core libopencore-amrnb-dev
+  fonts-dejavu-core libopencore-amrnb-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
   flvmeta yamdi xvfb
   clang libclang-rt-14-dev

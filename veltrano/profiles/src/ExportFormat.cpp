@@ -1,0 +1,11 @@
+#include "profiles/ExportFormat.h"
+
+namespace profiles {
+
+void TXMLExportFormatType::RemoveAudioLists() {
+    RemoveAll("SupportedSampleRates");
+    RemoveAll("SupportedAudioBitRates");
+    RemoveAll("SupportedChannels");
+}
+
+}  // namespace profiles
