@@ -24,6 +24,17 @@ public:
         }
         changed_.notify_all();
     }
+    // Replaces the state unless it is finished; returns the old state.
+    int32_t ChangeUnlessFinished(int32_t s) {
+        int32_t old;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            old = state_.load();
+            if (old != kFinished) state_ = s;
+        }
+        changed_.notify_all();
+        return old;
+    }
     // Returns at once unless paused; otherwise when the state changes.
     int32_t WaitWhilePaused() {
         std::unique_lock<std::mutex> lock(mutex_);

@@ -1,0 +1,360 @@
+#include "convert/Pvx.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "convert/FlvBind.h"
+#include "convert/OutputSettings.h"
+#include "convert/PvxLayout.h"
+#include "convert/PvxOutput.h"
+#include "convert/PvxPostProcess.h"
+#include "convert/PvxTimeline.h"
+#include "edit/CropMgr.h"
+#include "edit/EffectMgr.h"
+#include "edit/TrimMgr.h"
+#include "edit/WaterMarkMgr.h"
+#include "model/BaseClip.h"
+#include "model/FLVSequence.h"
+
+namespace {
+constexpr int32_t kQueueTags = 1000;
+constexpr int32_t kMaxIntervalMs = 500;
+constexpr int32_t kResizeBicubic = 2;
+constexpr int32_t kSeekVideoKeyFrame = 9, kSeekAudio = 8;
+// How long one wait for room in a decoder's queue lasts before the job looks
+// at its state again (a cancel or pause also wakes the decoders' callbacks).
+constexpr int32_t kDeliverWaitMs = 50;
+}  // namespace
+
+CPvx::CPvx(OutputSettings& settings, CFLVSequence* sequence, std::string outputPath, CDrawSurface* preview,
+           const Rect* previewRect)
+    : settings_(settings), sequence_(sequence), outputPath_(std::move(outputPath)), previewSurface_(preview) {
+    CorrectOutputSettings(settings_);
+    if (previewRect) previewRect_ = *previewRect;
+    int64_t total = 0;
+    if (sequence_) {
+        for (size_t i = 0; i < sequence_->GetClipCount(); ++i) total += sequence_->Clip(i)->GetPlayLength();
+    }
+    progress_.total = total * 10000;
+    progress_.SetState(CFlvBindProgress::kFinished);
+}
+
+CPvx::~CPvx() {
+    progress_.ChangeUnlessFinished(CFlvBindProgress::kCancel);
+    if (thread_.joinable()) thread_.join();
+}
+
+bool CPvx::Start() {
+    if (thread_.joinable()) return false;
+    progress_.SetState(CFlvBindProgress::kRunning);
+    try {
+        thread_ = std::thread(&CPvx::Run, this);
+    } catch (const std::system_error&) {
+        progress_.SetState(CFlvBindProgress::kFinished);
+        return false;
+    }
+    return true;
+}
+
+int32_t CPvx::SetState(int32_t state) { return progress_.ChangeUnlessFinished(state); }
+
+std::string CPvx::ErrorText() const {
+    std::lock_guard lock(errorLock_);
+    return errorText_;
+}
+
+void CPvx::Finish(int32_t code, const std::string& text) {
+    std::lock_guard lock(errorLock_);
+    if (result_ != kDone) return;   // the first failure is the one reported
+    result_ = code;
+    errorText_ = text;
+}
+
+void CPvx::SetPreview(bool on) {
+    previewOn_ = on;
+    ApplyPreview();
+}
+
+void CPvx::SetPreviewRect(const Rect& area) {
+    {
+        std::lock_guard lock(previewLock_);
+        previewRect_ = area;
+    }
+    ApplyPreview();
+}
+
+Rect CPvx::PreviewRect() const {
+    std::lock_guard lock(previewLock_);
+    return previewRect_;
+}
+
+void CPvx::ApplyPreview() {
+    std::lock_guard lock(previewLock_);
+    if (timeline_) timeline_->SetPreview(previewSurface_, previewRect_, previewOn_);
+}
+
+// ---- the thread
+
+void CPvx::Run() {
+    if (IsOutputFormat(settings_, "flvbind")) {
+        RunBind();
+    } else if (settings_.audioCodec == -1 && settings_.videoCodec == -1) {
+        Finish(kNoStreams, "the output has neither sound nor pictures");
+    } else if (sequence_) {
+        RunClips();
+    }
+    progress_.SetState(CFlvBindProgress::kFinished);
+}
+
+void CPvx::RunBind() {
+    std::vector<TFlvBindClip> clips;
+    for (size_t i = 0; sequence_ && i < sequence_->GetClipCount(); ++i) {
+        CBaseClip* clip = sequence_->Clip(i);
+        clips.push_back({clip->FilePath(), clip->Trim().Start(), clip->Trim().End()});
+    }
+    const TFlvBindResult r =
+        CFlvBind::Run(clips, outputPath_, settings_.audioCodec != -1, settings_.videoCodec != -1, progress_);
+    const bool cancelled = Cancelled();
+    if (r.code == CFlvBind::kDone) {
+        if (cancelled) {
+            std::error_code ignored;
+            std::filesystem::remove(outputPath_, ignored);
+        }
+        return;
+    }
+    if (r.code == CFlvBind::kMetadataFailed) {
+        Finish(kFlvMetadata, r.text);   // the joined file itself is whole
+        return;
+    }
+    Finish(r.code >= 1 && r.code <= 4 ? kBindBase + r.code : kBindOther, r.text);
+    std::error_code ignored;
+    if (r.code != CFlvBind::kCannotCreateOutput) std::filesystem::remove(outputPath_, ignored);
+}
+
+void CPvx::RunClips() {
+    int32_t code = 0;
+    output_ = OpenPvxOutput(settings_, outputPath_, *sequence_, code);
+    if (!output_) {
+        Finish(kDone + code, outputPath_);
+        return;
+    }
+    timeline_ = std::make_unique<CPvxTimeline>(settings_, *output_, progress_);
+    ApplyPreview();
+    reader_ = FLVAVTagReader_Create();
+    bool ok = reader_ != nullptr;
+    if (!ok) Finish(kDecoderSetup, "out of memory");
+    if (ok) FLVAVTagReader_SetAutoReleaseMemory(reader_, 0);
+    int64_t startMs = 0;
+    for (size_t i = 0; ok && i < sequence_->GetClipCount() && !Cancelled(); ++i) {
+        CBaseClip& clip = *sequence_->Clip(i);
+        const int64_t length = clip.GetPlayLength();
+        ok = clip.IsFlv() ? ConvertFlvClip(clip, startMs, length) : ConvertImageClip(clip, startMs, length);
+        startMs += length;
+    }
+    if (reader_) FLVAVTagReader_Delete(reader_);
+    reader_ = nullptr;
+    if (timeline_->Failed()) Finish(kWrite, output_->Error());
+    if (Cancelled() || result_ != kDone || timeline_->Failed()) {
+        output_->Discard();
+    } else if (!output_->Close()) {
+        Finish(kWrite, output_->Error());
+        output_->Discard();
+    } else {
+        PostProcess();
+    }
+    {
+        std::lock_guard lock(previewLock_);
+        timeline_.reset();
+    }
+    output_.reset();
+}
+
+void CPvx::PostProcess() {
+    if (IsOutputFormat(settings_, "mov")) {
+        if (!FastStartInPlace(outputPath_))
+            Finish(kFastStart, "could not move the index to the front of " + outputPath_);
+    } else if (IsOutputFormat(settings_, "flv")) {
+        if (!UpdateFlvMetadata(outputPath_)) Finish(kFlvMetadata, "could not update the metadata of " + outputPath_);
+    } else if (IsOutputFormat(settings_, "psp")) {
+        const std::string& title = sequence_->GetProperty(CFLVSequence::kTitle);
+        std::string why;
+        if (!title.empty() && !WritePspTitle(outputPath_, title, why))
+            Finish(kPspTitle, "could not write the title (" + why + ") into " + outputPath_);
+    }
+}
+
+// ---- FLV clips
+
+bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
+    const std::string& path = clip.FilePath();
+    bool opened;
+    {
+        std::lock_guard lock(readerLock_);
+        FLVAVTagReader_Close(reader_);
+        opened = FLVAVTagReader_Open(reader_, path.c_str()) != 0;
+    }
+    if (!opened) {
+        Finish(kClipOpen, path);
+        return false;
+    }
+    FLVInfo info{};
+    FLVAVTagReader_GetFLVInfo(reader_, &info);
+    const bool clipHasVideo = info.videoCodec != -1 && info.width > 0 && info.height > 0;
+    const bool wantVideo = settings_.videoCodec != -1 && clipHasVideo;
+    const bool wantAudio = settings_.audioCodec != -1;
+    const Rect visible = VisiblePart(clip.Crop().GetCropMargins(), info.width, info.height);
+    const Rect picture = FitPicture(visible.Width(), visible.Height(), settings_.width, settings_.height,
+                                    settings_.aspectRatio, settings_.scaling == 2);
+    std::unique_ptr<CWaterMarkMgr> marks;
+    FLVStreamDecoderHandle audio = nullptr, video = nullptr;
+    bool ok = true;
+    try {
+        if (wantVideo) marks = MarksForOutput(clip, settings_.width, settings_.height, picture);
+        if (wantAudio) ok = (audio = FLVStreamDecoder_Create(0)) != nullptr;
+        if (ok && wantVideo) ok = (video = FLVStreamDecoder_Create(1)) != nullptr;
+    } catch (...) {
+        ok = false;
+    }
+    auto setUp = [&](FLVStreamDecoderHandle d, bool isVideo) {
+        FLVStreamDecoder_SetOutputCallBack(d, isVideo ? &CPvx::OnVideo : &CPvx::OnAudio, this);
+        FLVStreamDecoder_SetDeleteFLVTagCallBack(d, &CPvx::OnReleaseTag, this);
+        FLVStreamDecoder_SetMaxFLVTagQueue(d, kQueueTags);
+        if (isVideo) {
+            const FLVCropRect crop{visible.left, visible.top, visible.right, visible.bottom};
+            return FLVStreamDecoder_SetOutputSize(d, picture.Width(), picture.Height()) &&
+                   FLVStreamDecoder_SetOutputFPS(d, settings_.frameRate) &&
+                   FLVStreamDecoder_SetDecodeAlphaChannel(d, 1) &&
+                   (FLVStreamDecoder_SetCropRect(d, &crop), FLVStreamDecoder_SetResizeMode(d, kResizeBicubic), true);
+        }
+        return FLVStreamDecoder_SetSampleRate(d, settings_.sampleRate) &&
+               FLVStreamDecoder_SetNumberOfChannels(d, settings_.channels);
+    };
+    if (ok && audio) ok = setUp(audio, false);
+    if (ok && video) ok = setUp(video, true);
+    if (ok && audio && video) {
+        FLVStreamDecoder_SetBrother(audio, video);
+        FLVStreamDecoder_SetBrother(video, audio);
+        FLVStreamDecoder_SetMaxIntervalTime(audio, kMaxIntervalMs);
+        FLVStreamDecoder_SetMaxIntervalTime(video, kMaxIntervalMs);
+    }
+    if (!ok) {
+        if (audio) FLVStreamDecoder_Delete(audio);
+        if (video) FLVStreamDecoder_Delete(video);
+        Finish(kDecoderSetup, path);
+        return false;
+    }
+    CPvxTimeline::Clip placed;
+    placed.startMs = startMs;
+    placed.lengthMs = lengthMs;
+    placed.trimStartMs = clip.Trim().Start();
+    placed.picture = picture;
+    placed.effects = &clip.Effects();
+    placed.marks = marks.get();
+    timeline_->BeginClip(placed);
+    clipShift_ = 0;
+    frameBytes_ = picture.Width() * picture.Height() * 4;
+    if (audio) FLVStreamDecoder_Run(audio);
+    if (video) FLVStreamDecoder_Run(video);
+    uint32_t baseTime = 0;
+    const bool read = ReadTags(clip, audio, video, clip.Trim().Start(), clip.Trim().End(), baseTime);
+    const bool finishing = read && !Cancelled() && !timeline_->Failed();
+    for (FLVStreamDecoderHandle d : {audio, video}) {
+        if (!d) continue;
+        if (finishing) {
+            FLVStreamDecoder_DeliverEnd(d);
+            FLVStreamDecoder_Stop(d);   // decodes what is queued first
+        } else {
+            FLVStreamDecoder_Terminate(d);
+        }
+    }
+    if (audio) FLVStreamDecoder_Delete(audio);
+    if (video) FLVStreamDecoder_Delete(video);
+    {
+        std::lock_guard lock(readerLock_);
+        FLVAVTagReader_Close(reader_);
+    }
+    if (!finishing) return false;
+    return timeline_->EndClip();
+}
+
+bool CPvx::ReadTags(CBaseClip& clip, FLVStreamDecoderHandle audio, FLVStreamDecoderHandle video,
+                    uint32_t trimStart, uint32_t trimEnd, uint32_t& baseTime) {
+    {
+        std::lock_guard lock(readerLock_);
+        uint32_t at = 0;
+        // A trim between key frames starts at the key frame before it; the
+        // pictures and sound before the trim are dropped after decoding.
+        if (FLVAVTagReader_SeekEx(reader_, video ? kSeekVideoKeyFrame : kSeekAudio, trimStart, &at) != 0)
+            FLVAVTagReader_SeekToBegin(reader_);
+    }
+    auto release = [&](FLVTag* tag) {
+        std::lock_guard lock(readerLock_);
+        FLVAVTagReader_ReleaseMemory(reader_, tag);
+    };
+    bool first = true;
+    for (;;) {
+        if (progress_.WaitWhilePaused() == CFlvBindProgress::kCancel || timeline_->Failed()) return true;
+        FLVTag* tag = nullptr;
+        uint32_t duration = 0;
+        int32_t result;
+        {
+            std::lock_guard lock(readerLock_);
+            result = FLVAVTagReader_ReadTag(reader_, 1, 0, &tag, &duration);
+        }
+        if (result == 1) return true;
+        if (result != 0 || !tag) {
+            Finish(kClipRead, clip.FilePath());
+            return false;
+        }
+        if (tag->type != 8 && tag->type != 9) {
+            release(tag);
+            continue;
+        }
+        if (tag->timestamp >= trimEnd) {
+            release(tag);
+            return true;
+        }
+        if (first) {
+            baseTime = tag->timestamp;
+            clipShift_ = (int64_t{baseTime} - int64_t{trimStart}) * 10000;
+            first = false;
+        }
+        FLVStreamDecoderHandle decoder = tag->type == 8 ? audio : video;
+        if (!decoder || tag->timestamp < baseTime) {
+            release(tag);
+            continue;
+        }
+        tag->timestamp -= baseTime;
+        if (!Deliver(decoder, tag)) release(tag);
+    }
+}
+
+bool CPvx::Deliver(FLVStreamDecoderHandle decoder, FLVTag* tag) {
+    for (;;) {
+        if (FLVStreamDecoder_DeliverFLVPacketWait(decoder, tag, kDeliverWaitMs)) return true;
+        if (FLVStreamDecoder_GetState(decoder) != 0) return false;   // the thread has ended
+        if (progress_.WaitWhilePaused() == CFlvBindProgress::kCancel || timeline_->Failed()) return false;
+    }
+}
+
+void CPvx::OnVideo(void* self, const uint8_t* data, int32_t size, int64_t ts, int64_t, int32_t, int32_t) {
+    auto* job = static_cast<CPvx*>(self);
+    if (!data || size < job->frameBytes_.load()) return;
+    if (job->progress_.WaitWhilePaused() == CFlvBindProgress::kCancel) return;
+    job->timeline_->PutFrame(data, ts + job->clipShift_.load());
+}
+
+void CPvx::OnAudio(void* self, const uint8_t* data, int32_t size, int64_t ts, int64_t, int32_t, int32_t) {
+    auto* job = static_cast<CPvx*>(self);
+    if (!data || size <= 0) return;
+    if (job->progress_.WaitWhilePaused() == CFlvBindProgress::kCancel) return;
+    job->timeline_->PutAudio(data, size, ts + job->clipShift_.load());
+}
+
+void CPvx::OnReleaseTag(void* self, FLVTag* tag) {
+    auto* job = static_cast<CPvx*>(self);
+    std::lock_guard lock(job->readerLock_);
+    FLVAVTagReader_ReleaseMemory(job->reader_, tag);
+}

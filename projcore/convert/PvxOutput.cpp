@@ -1,0 +1,235 @@
+#include "convert/PvxOutput.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include "avkit/FramePicture.h"
+#include "avkit/avkit.h"
+#include "convert/OutputSettings.h"
+#include "model/FLVSequence.h"
+#include "wmvwriter/wmvwriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A number written at the start of a metadata text ("2009", "3/12"); 0 when none.
+int LeadingNumber(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+
+void RemoveFile(const std::string& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+class CAvkitOutput final : public CPvxOutput {
+public:
+    CAvkitOutput(AvkWriter* writer, std::string path) : writer_(writer), path_(std::move(path)) {}
+    ~CAvkitOutput() override {
+        if (writer_) AVW_Delete(writer_);
+    }
+    bool WriteVideo(const uint8_t* frame, int64_t, int64_t) override {
+        if (AVW_WriteVideoFrame(writer_, frame, width_, height_)) return true;
+        error_ = "could not write a picture to " + path_;
+        return false;
+    }
+    bool WriteAudio(const uint8_t* pcm, int bytes, int64_t, int64_t) override {
+        if (AVW_WriteAudioFrame(writer_, pcm, bytes, rate_, channels_)) return true;
+        error_ = "could not write sound to " + path_;
+        return false;
+    }
+    bool Close() override {
+        if (AVW_Close(writer_)) return true;
+        error_ = "could not finish " + path_;
+        return false;
+    }
+    void Discard() override {
+        AVW_Close(writer_);
+        RemoveFile(path_);
+    }
+    void SetFormats(int width, int height, int rate, int channels) {
+        width_ = width, height_ = height, rate_ = rate, channels_ = channels;
+    }
+
+private:
+    AvkWriter* writer_;
+    std::string path_;
+    int width_ = 0, height_ = 0, rate_ = 0, channels_ = 0;
+};
+
+class CAsfOutput final : public CPvxOutput {
+public:
+    CAsfOutput(AsfEncoder* encoder, std::string path, int frameBytes)
+        : encoder_(encoder), path_(std::move(path)), frameBytes_(frameBytes) {}
+    ~CAsfOutput() override {
+        if (encoder_) AsfEnc_Delete(encoder_);
+    }
+    bool WriteVideo(const uint8_t* frame, int64_t time, int64_t duration) override {
+        if (AsfEnc_WriteVideo(encoder_, frame, frameBytes_, time, duration)) return true;
+        error_ = "could not write a picture to " + path_;
+        return false;
+    }
+    bool WriteAudio(const uint8_t* pcm, int bytes, int64_t time, int64_t duration) override {
+        if (AsfEnc_WriteAudio(encoder_, pcm, bytes, time, duration)) return true;
+        error_ = "could not write sound to " + path_;
+        return false;
+    }
+    bool Close() override {
+        // The sound ends once, here, whatever empty blocks came between clips.
+        AsfEnc_WriteAudioEnd(encoder_);
+        if (AsfEnc_Close(encoder_)) return true;
+        error_ = "could not finish " + path_;
+        return false;
+    }
+    void Discard() override {
+        AsfEnc_Close(encoder_);
+        RemoveFile(path_);
+    }
+
+private:
+    AsfEncoder* encoder_;
+    std::string path_;
+    int frameBytes_;
+};
+
+// One picture file per frame, numbered from 0.
+class CPictureSeriesOutput final : public CPvxOutput {
+public:
+    CPictureSeriesOutput(std::string path, int width, int height, bool madeFolder)
+        : path_(std::move(path)), width_(width), height_(height), madeFolder_(madeFolder) {}
+    bool WriteVideo(const uint8_t* frame, int64_t, int64_t) override {
+        name_ = PictureSeriesName(path_, written_);
+        if (!AvkWriteFramePicture(name_.c_str(), frame, width_, height_, width_ * 4)) {
+            error_ = "could not write the picture " + name_;
+            return false;
+        }
+        ++written_;
+        return true;
+    }
+    bool WriteAudio(const uint8_t*, int, int64_t, int64_t) override { return true; }
+    bool Close() override { return true; }
+    void Discard() override {
+        for (int64_t i = 0; i < written_; ++i) RemoveFile(PictureSeriesName(path_, i));
+        if (madeFolder_) {
+            std::error_code ignored;
+            fs::remove(fs::path(path_).parent_path(), ignored);   // only when empty
+        }
+        written_ = 0;
+    }
+
+private:
+    std::string path_, name_;
+    int width_, height_;
+    bool madeFolder_;
+    int64_t written_ = 0;
+};
+
+std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string& path, const CFLVSequence& seq,
+                                      int32_t& code) {
+    const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
+    AvkWriter* w = AVW_Create(video, audio);
+    if (!w) {
+        code = 5;
+        return nullptr;
+    }
+    auto out = std::make_unique<CAvkitOutput>(w, path);
+    out->SetFormats(s.width, s.height, s.sampleRate, s.channels);
+    if (s.fourCC) AVW_SetFourCC(w, s.fourCC);
+    AVW_SetStretchMode(w, s.scaling);
+    if (s.aspectRatio != 0) AVW_SetAspectRatio(w, s.aspectRatio);
+    if (s.bitRateTolerance) AVW_SetVideoBitrateTolerance(w, s.bitRateTolerance);
+    using P = CFLVSequence::Property;
+    AVW_SetOutFileInfo(w, seq.GetProperty(P::kTitle).c_str(), seq.GetProperty(P::kAuthor).c_str(),
+                       seq.GetProperty(P::kAlbum).c_str(), seq.GetProperty(P::kCopyright).c_str(),
+                       seq.GetProperty(P::kComment).c_str(), LeadingNumber(seq.GetProperty(P::kYear)),
+                       LeadingNumber(seq.GetProperty(P::kTrack)));
+    bool ok = true;
+    if (video) {
+        ok = AVW_SetupVideoParams(w, s.videoCodec, s.videoBitRate, s.width, s.height, s.frameRate, s.videoParameter,
+                                  -1, -1) != 0;
+        constexpr int kRawBgra = 6;
+        if (ok && s.videoCodec == 2097152) AVW_SetRawVideoImageFormat(w, kRawBgra);
+    }
+    if (ok && audio) ok = AVW_SetupAudioParams(w, s.audioCodec, s.audioBitRate, s.sampleRate, s.channels) != 0;
+    const std::string format(s.fileFormat, strnlen(s.fileFormat, sizeof s.fileFormat));
+    if (ok && !format.empty()) ok = AVW_SetOutputFormat(w, format.c_str()) != 0;
+    if (ok) ok = AVW_SetOutFile(w, path.c_str()) != 0;
+    if (ok) ok = AVW_Open(w) != 0;
+    if (!ok) {
+        out->Discard();
+        code = 5;
+        return nullptr;
+    }
+    return out;
+}
+
+std::unique_ptr<CPvxOutput> OpenAsf(const OutputSettings& s, const std::string& path, int32_t& code) {
+    AsfEncoder* e = AsfEnc_Create();
+    if (!e) {
+        code = 3;
+        return nullptr;
+    }
+    const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
+    // Without a sound track the writer makes silent 44100 Hz stereo itself.
+    const int rate = audio ? s.sampleRate : 0, channels = audio ? s.channels : 0;
+    int ok;
+    if (video) {
+        AsfEnc_SetComplexity(e, 1);
+        AsfEnc_SetStretchMode(e, s.scaling);
+        ok = AsfEnc_SetEncodingParams(e, s.width, s.height, s.videoBitRate, s.videoCodec, s.frameRate, rate, channels,
+                                      s.audioBitRate);
+    } else {
+        ok = AsfEnc_SetEncodingParams(e, 0, 0, s.videoBitRate, ASFENC_NO_VIDEO, s.frameRate, rate, channels,
+                                      s.audioBitRate);
+    }
+    if (!ok) {
+        AsfEnc_Delete(e);
+        code = 3;
+        return nullptr;
+    }
+    auto out = std::make_unique<CAsfOutput>(e, path, video ? s.width * s.height * 4 : 0);
+    if (!AsfEnc_Open(e, path.c_str())) {
+        out->Discard();
+        code = 4;
+        return nullptr;
+    }
+    return out;
+}
+
+std::unique_ptr<CPvxOutput> OpenPictures(const OutputSettings& s, const std::string& path, int32_t& code) {
+    const fs::path folder = fs::path(path).parent_path();
+    std::error_code error;
+    bool made = false;
+    if (!folder.empty() && !fs::is_directory(folder, error)) {
+        made = fs::create_directories(folder, error);
+        if (!made) {
+            code = 5;
+            return nullptr;
+        }
+    }
+    return std::make_unique<CPictureSeriesOutput>(path, s.width, s.height, made);
+}
+
+}  // namespace
+
+std::string PictureSeriesName(const std::string& path, int64_t index) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    const std::string number = "_" + std::to_string(index);
+    if (dot == std::string::npos || dot < nameStart) return path + number;
+    return path.substr(0, dot) + number + path.substr(dot);
+}
+
+std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& s, const std::string& path,
+                                          const CFLVSequence& sequence, int32_t& code) {
+    code = 0;
+    if (IsOutputFormat(s, "bmp") || IsOutputFormat(s, "png") || IsOutputFormat(s, "jpeg")) {
+        return OpenPictures(s, path, code);
+    }
+    if (IsOutputFormat(s, "asf")) return OpenAsf(s, path, code);
+    return OpenAvkit(s, path, sequence, code);
+}

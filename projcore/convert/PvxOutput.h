@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "projcore/Records.h"
+
+class CFLVSequence;
+
+// Where a conversion job's frames and sound go: the avkit writer, the ASF
+// writer, or one picture file per frame. Pictures are the record's size,
+// BGRA, top row first; sound is 16-bit PCM at the record's rate and channels.
+// Pictures and sound may arrive from two threads at once.
+class CPvxOutput {
+public:
+    virtual ~CPvxOutput() = default;
+    virtual bool WriteVideo(const uint8_t* frame, int64_t time100ns, int64_t duration100ns) = 0;
+    virtual bool WriteAudio(const uint8_t* pcm, int bytes, int64_t time100ns, int64_t duration100ns) = 0;
+    // Finishes the file; false when it could not be written whole.
+    virtual bool Close() = 0;
+    // Closes without finishing and removes what was written, so a failed or
+    // cancelled job leaves nothing that looks like a finished output.
+    virtual void Discard() = 0;
+    // Why the last write or the close failed (names the file).
+    const std::string& Error() const { return error_; }
+
+protected:
+    std::string error_;
+};
+
+// Opens the output the record asks for at path. On failure returns null and
+// sets code to 3 (ASF parameters refused), 4 (ASF file not opened) or
+// 5 (avkit writer not opened). The sequence gives the file's metadata.
+std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& settings, const std::string& path,
+                                          const CFLVSequence& sequence, int32_t& code);
+
+// The name of picture number index of a series written to path: "_" and the
+// number go before the name's last "." (or at its end).
+std::string PictureSeriesName(const std::string& path, int64_t index);
