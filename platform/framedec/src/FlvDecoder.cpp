@@ -9,8 +9,15 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
+
+namespace {
+// Pictures a reordering decoder may hand out in one go (a B-frame stream's
+// delay, or the rest of a stream at its end) wait here, in presentation order.
+constexpr int kHeldPictures = 16;
+}  // namespace
 
 struct FdDecoder {
     AVCodecID codecId = AV_CODEC_ID_NONE;
@@ -23,6 +30,11 @@ struct FdDecoder {
     bool broken = false;            // a VP6 frame failed: start afresh
     std::vector<uint8_t> input;     // padded copy of the caller's bytes
     std::vector<uint8_t> picture;   // converted output
+    // H.264: the sequence header in force (the decoder's extradata), and the
+    // decoded pictures not handed out yet, oldest first.
+    std::vector<uint8_t> setup;
+    AVFrame* held[kHeldPictures] = {};
+    int heldFirst = 0, heldCount = 0;
 };
 
 namespace {
@@ -30,15 +42,50 @@ namespace {
 // Far beyond any FLV picture; keeps sizes inside an int.
 constexpr int kMaxSide = 8192;
 
+bool Reorders(const FdDecoder* d) { return d->codecId == AV_CODEC_ID_H264; }
+
+void DropHeld(FdDecoder* d) {
+    for (int i = 0; i < d->heldCount; ++i) av_frame_unref(d->held[(d->heldFirst + i) % kHeldPictures]);
+    d->heldFirst = d->heldCount = 0;
+}
+
+// Held pictures own their buffers and stay valid without the context.
 void FreeCodec(FdDecoder* d) {
     avcodec_free_context(&d->ctx);
     sws_freeContext(d->sws);
     d->sws = nullptr;
 }
 
-// Converts d->frame into d->picture.
-bool Convert(FdDecoder* d, int* outSize) {
-    const AVFrame* f = d->frame;
+// Makes a decoding context, with the setup as extradata when there is one.
+bool OpenCodec(FdDecoder* d) {
+    FreeCodec(d);
+    const AVCodec* codec = avcodec_find_decoder(d->codecId);
+    d->ctx = avcodec_alloc_context3(codec);
+    if (!d->ctx) return false;
+    d->ctx->width = d->width;
+    d->ctx->height = d->height;
+    // One thread: a frame comes out as soon as the bitstream allows (H.264
+    // still holds back as many pictures as its reordering needs).
+    d->ctx->thread_count = 1;
+    if (!d->setup.empty()) {
+        d->ctx->extradata = static_cast<uint8_t*>(
+            av_mallocz(d->setup.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!d->ctx->extradata) {
+            FreeCodec(d);
+            return false;
+        }
+        std::memcpy(d->ctx->extradata, d->setup.data(), d->setup.size());
+        d->ctx->extradata_size = int(d->setup.size());
+    }
+    if (avcodec_open2(d->ctx, codec, nullptr) < 0) {
+        FreeCodec(d);
+        return false;
+    }
+    return true;
+}
+
+// Converts a frame into d->picture.
+bool Convert(FdDecoder* d, const AVFrame* f, int* outSize) {
     const int w = f->width, h = f->height;
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
     const size_t bytes = size_t(w) * h * (d->imageFormat == FD_IMAGE_BGRA32 ? 4 : 1);
@@ -62,6 +109,105 @@ bool Convert(FdDecoder* d, int* outSize) {
     return true;
 }
 
+// Moves every picture the decoder has ready to the end of the held ones.
+void ReceiveHeld(FdDecoder* d) {
+    for (;;) {
+        if (avcodec_receive_frame(d->ctx, d->frame) < 0) return;
+        if (d->heldCount == kHeldPictures) {   // far beyond any reordering depth: drop the oldest
+            av_frame_unref(d->held[d->heldFirst]);
+            d->heldFirst = (d->heldFirst + 1) % kHeldPictures;
+            --d->heldCount;
+        }
+        av_frame_move_ref(d->held[(d->heldFirst + d->heldCount) % kHeldPictures], d->frame);
+        ++d->heldCount;
+    }
+}
+
+// Everything the decoder still holds comes out; it then takes new data again.
+void DrainToHeld(FdDecoder* d) {
+    if (!d->ctx) return;
+    if (avcodec_send_packet(d->ctx, nullptr) >= 0) ReceiveHeld(d);
+    avcodec_flush_buffers(d->ctx);
+}
+
+// Hands out the oldest held picture.
+bool TakeHeld(FdDecoder* d, const uint8_t** picture, int* pictureSize, int* width, int* height,
+              int64_t* pts) {
+    while (d->heldCount > 0) {
+        AVFrame* f = d->held[d->heldFirst];
+        d->heldFirst = (d->heldFirst + 1) % kHeldPictures;
+        --d->heldCount;
+        const bool ok = Convert(d, f, pictureSize);
+        const int64_t t = f->pts != AV_NOPTS_VALUE ? f->pts : f->best_effort_timestamp;
+        *width = f->width;
+        *height = f->height;
+        av_frame_unref(f);
+        if (!ok) continue;
+        *picture = d->picture.data();
+        if (pts) *pts = t == AV_NOPTS_VALUE ? 0 : t;
+        return true;
+    }
+    return false;
+}
+
+// Copies the caller's bytes with the zeroed padding the bitstream readers may look into.
+bool SetPacket(FdDecoder* d, const uint8_t* data, int size) {
+    const size_t need = size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE;
+    if (d->input.size() < need) d->input.resize(need * 3 / 2);
+    std::memcpy(d->input.data(), data, size_t(size));
+    std::memset(d->input.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    d->packet->data = d->input.data();
+    d->packet->size = size;
+    return true;
+}
+
+void ClearPacket(FdDecoder* d) {
+    d->packet->data = nullptr;
+    d->packet->size = 0;
+    d->packet->pts = d->packet->dts = AV_NOPTS_VALUE;
+    d->packet->flags = 0;
+}
+
+// H.264 tag data: AVCPacketType, CompositionTime, then the record or the NAL units.
+int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, const uint8_t** picture,
+              int* pictureSize, int* width, int* height, int64_t* pts) {
+    if (!data) {   // the end: what the decoder still holds, one at a time
+        if (d->heldCount == 0) DrainToHeld(d);
+        return TakeHeld(d, picture, pictureSize, width, height, pts) ? 1 : 0;
+    }
+    if (size < 4) return 0;   // too short for its own header
+    const uint8_t type = data[0];
+    uint32_t cts = uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+    if (cts & 0x800000) cts |= 0xFF000000u;
+    if (type == 0) {
+        // A setup equal to the one in force changes nothing; another one
+        // starts the decoder afresh once the pictures it holds are out.
+        const bool same = d->setup.size() == size_t(size - 4) &&
+                          std::memcmp(d->setup.data(), data + 4, size_t(size - 4)) == 0;
+        if (same && d->ctx) return 0;
+        DrainToHeld(d);   // the held pictures outlive the old context
+        d->setup.assign(data + 4, data + size);
+        OpenCodec(d);     // a setup the decoder refuses leaves it closed until a good one
+        return 0;
+    }
+    if (type == 2) {   // end of sequence: the held pictures are complete
+        DrainToHeld(d);
+        return 0;
+    }
+    if (type != 1 || !d->ctx || size == 4) return 0;
+    SetPacket(d, data + 4, size - 4);
+    d->packet->dts = dts;
+    d->packet->pts = dts + int32_t(cts);
+    int r = avcodec_send_packet(d->ctx, d->packet);
+    if (r == AVERROR(EAGAIN)) {
+        ReceiveHeld(d);
+        r = avcodec_send_packet(d->ctx, d->packet);
+    }
+    ClearPacket(d);
+    ReceiveHeld(d);   // also after a refused packet: pictures before it are good
+    return TakeHeld(d, picture, pictureSize, width, height, pts) ? 1 : 0;
+}
+
 }  // namespace
 
 extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
@@ -69,8 +215,11 @@ extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
     AVCodecID id;
     switch (codecId) {
         case 2: id = AV_CODEC_ID_FLV1; break;
+        case 3: id = AV_CODEC_ID_FLASHSV; break;
         case 4: id = AV_CODEC_ID_VP6F; break;
         case 5: id = AV_CODEC_ID_VP6A; break;
+        case 6: id = AV_CODEC_ID_FLASHSV2; break;
+        case 7: id = AV_CODEC_ID_H264; break;
         default: return nullptr;
     }
     if (!avcodec_find_decoder(id)) return nullptr;
@@ -79,7 +228,9 @@ extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
     d->codecId = id;
     d->packet = av_packet_alloc();
     d->frame = av_frame_alloc();
-    if (!d->packet || !d->frame) {
+    bool ok = d->packet && d->frame;
+    for (AVFrame*& f : d->held) ok = ok && (f = av_frame_alloc()) != nullptr;
+    if (!ok) {
         FlvDecoder_Free(d);
         return nullptr;
     }
@@ -89,77 +240,93 @@ extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
 extern "C" FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int width, int height) {
     if (!h || (imageFormat != FD_IMAGE_BGRA32 && imageFormat != FD_IMAGE_ALPHA8)) return 0;
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) return 0;
-    FreeCodec(h);
     h->broken = false;
-    const AVCodec* codec = avcodec_find_decoder(h->codecId);
-    h->ctx = avcodec_alloc_context3(codec);
-    if (!h->ctx) return 0;
-    h->ctx->width = width;
-    h->ctx->height = height;
-    h->ctx->thread_count = 1;   // one frame in, one frame out: no reordering delay
-    if (avcodec_open2(h->ctx, codec, nullptr) < 0) {
-        FreeCodec(h);
-        return 0;
-    }
-    h->imageFormat = imageFormat;
     h->width = width;
     h->height = height;
+    DropHeld(h);
+    // H.264 takes its setup from the stream; until then there is no context.
+    if (Reorders(h) && h->setup.empty()) {
+        FreeCodec(h);
+        h->imageFormat = imageFormat;
+        return 1;
+    }
+    if (!OpenCodec(h)) return 0;
+    h->imageFormat = imageFormat;
     return 1;
 }
 
-extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* data, int size,
-                                                   const uint8_t** picture, int* pictureSize,
-                                                   int* width, int* height) {
-    if (!h || !h->ctx || !data || size <= 0 || !picture || !pictureSize || !width || !height)
-        return 0;
+extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t* data, int size,
+                                                     int64_t dts, int keyFrame,
+                                                     const uint8_t** picture,
+                                                     int* pictureSize, int* width, int* height,
+                                                     int64_t* pts) {
+    if (!h || !picture || !pictureSize || !width || !height) return 0;
+    if (!h->imageFormat || (data && size <= 0)) return 0;   // not open, or nothing given
     try {
+        if (Reorders(h)) return DecodeAvc(h, data, size, dts, picture, pictureSize, width, height, pts);
+        if (!data || !h->ctx) return 0;   // nothing is held back by the other codecs
         // A VP6 decoder that dropped a damaged frame refuses every frame after
         // it; a fresh one picks up again at the next key frame.
         if (h->broken && !FlvDecoder_Open(h, h->imageFormat, h->width, h->height)) return 0;
-        // The bitstream readers may look past the end: hand them zeroed padding.
-        const size_t need = size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE;
-        if (h->input.size() < need) h->input.resize(need * 3 / 2);
-        std::memcpy(h->input.data(), data, size_t(size));
-        std::memset(h->input.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-        h->packet->data = h->input.data();
-        h->packet->size = size;
+        SetPacket(h, data, size);
+        if (keyFrame) h->packet->flags |= AV_PKT_FLAG_KEY;
         const int sent = avcodec_send_packet(h->ctx, h->packet);
-        h->packet->data = nullptr;
-        h->packet->size = 0;
+        ClearPacket(h);
+        const bool vp6 = h->codecId == AV_CODEC_ID_VP6F || h->codecId == AV_CODEC_ID_VP6A;
         if (sent < 0) {
-            h->broken = h->codecId != AV_CODEC_ID_FLV1;
+            h->broken = vp6;
             return 0;
         }
         bool got = false;
         for (;;) {   // keep only the newest picture should a packet yield more than one
             const int r = avcodec_receive_frame(h->ctx, h->frame);
             if (r < 0) break;
-            got = Convert(h, pictureSize);
+            got = Convert(h, h->frame, pictureSize);
             *width = h->frame->width;
             *height = h->frame->height;
             av_frame_unref(h->frame);
         }
         if (!got) {
-            h->broken = h->codecId != AV_CODEC_ID_FLV1;
+            h->broken = vp6;
             return 0;
         }
         *picture = h->picture.data();
+        if (pts) *pts = dts;
         return 1;
     } catch (const std::bad_alloc&) {
         return 0;
     }
 }
 
+extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* data, int size,
+                                                   const uint8_t** picture, int* pictureSize,
+                                                   int* width, int* height) {
+    if (!data) return 0;
+    return FlvDecoder_DecodeVideoEx(h, data, size, 0, 0, picture, pictureSize, width, height, nullptr);
+}
+
+extern "C" FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h) {
+    if (!h) return 0;
+    DropHeld(h);
+    if (h->ctx) avcodec_flush_buffers(h->ctx);
+    return 1;
+}
+
 extern "C" FRAMEDEC_API int FlvDecoder_Close(FdDecoder* h) {
     if (!h) return 0;
+    DropHeld(h);
     FreeCodec(h);
+    h->setup.clear();
+    h->imageFormat = 0;
     return 1;
 }
 
 extern "C" FRAMEDEC_API void FlvDecoder_Free(FdDecoder* h) {
     if (!h) return;
+    DropHeld(h);
     FreeCodec(h);
     av_packet_free(&h->packet);
     av_frame_free(&h->frame);
+    for (AVFrame*& f : h->held) av_frame_free(&f);
     delete h;
 }

@@ -1,6 +1,6 @@
-// framedec: decoders for the video codecs FLV carries (Sorenson H.263, VP6
-// and VP6 with an alpha channel). Flat C functions on opaque handles; a null
-// handle means none.
+// framedec: decoders for the video codecs FLV carries (Sorenson H.263,
+// screen video and screen video 2, VP6, VP6 with an alpha channel, and H.264).
+// Flat C functions on opaque handles; a null handle means none.
 #pragma once
 
 #include <stdint.h>
@@ -23,8 +23,9 @@ enum { FD_IMAGE_ALPHA8 = 1, FD_IMAGE_BGRA32 = 6 };
 
 // framing: 1 = the video data of an FLV tag after its codec byte (and, for
 // VP6, after the adjustment byte; VP6 alpha data starts with its 24-bit
-// offset to the alpha part). codecId: the FLV CodecID, 2 Sorenson H.263,
-// 4 VP6, 5 VP6 alpha.
+// offset to the alpha part; H.264 data starts with the AVCPacketType and the
+// 24-bit CompositionTime). codecId: the FLV CodecID, 2 Sorenson H.263,
+// 3 screen video, 4 VP6, 5 VP6 alpha, 6 screen video 2, 7 H.264.
 // Returns 0 for an unknown framing or codec, or when out of memory.
 FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId);
 // Prepares the decoder for pictures of about width x height (the bitstream
@@ -36,6 +37,25 @@ FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int width, int h
 FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* data, int size,
                                         const uint8_t** picture, int* pictureSize, int* width,
                                         int* height);
+// As DecodeVideo, for streams whose pictures are shown in another order than
+// they are stored (H.264 with B-frames). dts: the tag's timestamp (ms);
+// keyFrame: nonzero when the tag's FrameType is 1 (screen video 2 keeps key
+// frames as the base of the frames after them).
+// H.264: an AVC sequence header (packet type 0) becomes the decoder's setup
+// (a different one later restarts the decoder after handing out the pictures
+// it still held) and yields no picture; an end of sequence (type 2) hands out
+// what the decoder held. Pictures come out in presentation order, one per
+// call at most, some calls later than their data went in; *pts is the
+// presentation time of the picture (dts + CompositionTime for H.264, dts for
+// the other codecs). data null: hands out one picture still held (call
+// until it returns 0 at the end of a stream). Returns nonzero when a
+// picture was produced.
+FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t* data, int size, int64_t dts,
+                                          int keyFrame, const uint8_t** picture, int* pictureSize, int* width,
+                                          int* height, int64_t* pts);
+// Forgets the pictures held for reordering and the references, keeping the
+// setup: decoding starts again at the next key frame (after a seek).
+FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h);
 // Releases the codec state; Open may follow again.
 FRAMEDEC_API int FlvDecoder_Close(FdDecoder* h);
 FRAMEDEC_API void FlvDecoder_Free(FdDecoder* h);
