@@ -9,6 +9,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -22,13 +23,15 @@ struct AvkAudioDecoder {
     SwrContext* swr = nullptr;           // planar/float to s16 interleaved
     int swrRate = 0, swrChannels = 0, swrFormat = -1;
     int declaredRate = 0, declaredChannels = 0;   // what the context was opened with
+    std::vector<uint8_t> config;         // the codec setup (extradata), empty when none
     std::vector<uint8_t> pcm;            // output, reused between calls
     size_t pcmUsed = 0;
 };
 
 namespace {
 
-// PCM, ADPCM and Nellymoser carry neither rate nor channels in their data.
+// PCM, ADPCM, Nellymoser and Speex carry neither rate nor channels in their
+// data (AAC has them in its setup, MP3 in every frame).
 bool NeedsDeclaredFormat(AVCodecID id) {
     return id != AV_CODEC_ID_MP3 && id != AV_CODEC_ID_MP2 && id != AV_CODEC_ID_AAC;
 }
@@ -48,6 +51,16 @@ bool OpenContext(AvkAudioDecoder* d, int rate, int channels) {
     if (!d->ctx) return false;
     d->ctx->sample_rate = rate > 0 ? rate : 44100;
     av_channel_layout_default(&d->ctx->ch_layout, channels > 0 ? channels : 1);
+    if (!d->config.empty()) {
+        d->ctx->extradata =
+            static_cast<uint8_t*>(av_mallocz(d->config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!d->ctx->extradata) {
+            FreeContext(d);
+            return false;
+        }
+        std::memcpy(d->ctx->extradata, d->config.data(), d->config.size());
+        d->ctx->extradata_size = static_cast<int>(d->config.size());
+    }
     if (avcodec_open2(d->ctx, codec, nullptr) < 0) {
         FreeContext(d);
         return false;
@@ -134,6 +147,19 @@ extern "C" AVKIT_API int ADD_Open(AvkAudioDecoder* h, int format) {
     return 1;   // the context opens with the first block, once rate and channels are known
 }
 
+extern "C" AVKIT_API int ADD_SetCodecConfig(AvkAudioDecoder* h, const uint8_t* config, int size) {
+    if (!h || size < 0 || (size > 0 && !config)) return 0;
+    const size_t n = config ? static_cast<size_t>(size) : 0;
+    if (n == h->config.size() && (n == 0 || std::memcmp(config, h->config.data(), n) == 0)) return 1;
+    try {
+        h->config.assign(config, config + n);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    FreeContext(h);   // the next block opens the decoder with the new setup
+    return 1;
+}
+
 extern "C" AVKIT_API int ADD_Decode(AvkAudioDecoder* h, const uint8_t* in, int inSize,
                                     const uint8_t** outData, int* outSize, int* outRate,
                                     int* outChannels) {
@@ -195,6 +221,7 @@ extern "C" AVKIT_API int ADD_Close(AvkAudioDecoder* h) {
     h->format = -1;
     h->codecId = AV_CODEC_ID_NONE;
     h->declaredRate = h->declaredChannels = 0;
+    h->config.clear();
     return 1;
 }
 

@@ -57,6 +57,7 @@ constexpr CodecEntry kCodecs[] = {
     {86023, AV_CODEC_ID_WMAV1, "wmav1"},
     {86024, AV_CODEC_ID_WMAV2, "wmav2"},
     {86030, AV_CODEC_ID_FLAC, "flac"},
+    {86054, AV_CODEC_ID_SPEEX, nullptr},
 };
 
 const CodecEntry* Find(int id) {

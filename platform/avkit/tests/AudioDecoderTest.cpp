@@ -60,8 +60,18 @@ TEST_P(DecodeFixture, DecodesWholeTrackToPcmOfTheStreamFormat) {
     double energy = 0;
     for (const auto& b : blocks) {
         const uint8_t* pcm = nullptr;
-        int size = 0, rate = c.declaredRate, channels = b.stereo + 1;
-        ASSERT_NE(ADD_Decode(d, b.bytes.data(), (int)b.bytes.size(), &pcm, &size, &rate, &channels), 0);
+        int size = 0, rate = c.declaredRate, channels = c.format == 86054 ? 1 : b.stereo + 1;
+        const uint8_t* in = b.bytes.data();
+        int inSize = (int)b.bytes.size();
+        if (b.soundFormat == 10) {   // AAC: a packet type, then the setup or a raw frame
+            ++in;
+            --inSize;
+            if (b.bytes[0] == 0) {
+                ASSERT_NE(ADD_SetCodecConfig(d, in, inSize), 0);
+                continue;
+            }
+        }
+        ASSERT_NE(ADD_Decode(d, in, inSize, &pcm, &size, &rate, &channels), 0);
         if (size == 0) continue;
         EXPECT_EQ(rate, c.rate);
         EXPECT_EQ(channels, c.channels);
@@ -86,7 +96,38 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodeCase{"flv1_nelly_160x120.flv", 71680, 22050, 22050, 1, 3.0},
                     DecodeCase{"flv1_nelly8k_160x120.flv", 71680, 8000, 8000, 1, 2.0},
                     DecodeCase{"flv1_pcm16_160x120.flv", 65536, 11025, 11025, 1, 2.0},
-                    DecodeCase{"mp3_audio_only.flv", 86017, 44100, 44100, 1, 3.0}));
+                    DecodeCase{"mp3_audio_only.flv", 86017, 44100, 44100, 1, 3.0},
+                    // AAC from its setup (the FLV fields always claim 44100 Hz
+                    // stereo), so the 22050 Hz stream decodes at 22050 Hz.
+                    DecodeCase{"h264_aac_bf2_160x120.flv", 86018, 44100, 44100, 2, 3.0},
+                    DecodeCase{"h264_aac22k_bf2_160x120.flv", 86018, 44100, 22050, 2, 2.0},
+                    DecodeCase{"flashsv_speex_160x120.flv", 86054, 16000, 16000, 1, 2.0}));
+
+// AAC decodes with the setup its stream sends; a damaged setup makes every
+// frame an error, never a crash, and the right one afterwards decodes again.
+TEST(AudioDecoder, AacDecodesWithItsSetupAndRefusesDamagedOnes) {
+    const auto blocks = AudioBlocks("h264_aac_bf2_160x120.flv");
+    ASSERT_GE(blocks.size(), 3u);
+    ASSERT_EQ(blocks[0].bytes[0], 0) << "the first audio tag is the setup";
+    const std::vector<uint8_t> setup(blocks[0].bytes.begin() + 1, blocks[0].bytes.end());
+    const std::vector<uint8_t> frame(blocks[2].bytes.begin() + 1, blocks[2].bytes.end());
+    AvkAudioDecoder* d = ADD_Create();
+    ASSERT_EQ(ADD_Open(d, 86018), 1);
+    const uint8_t* pcm = nullptr;
+    int size = 0, rate = 44100, channels = 2;
+    const uint8_t bad[][2] = {{0x00, 0x00}, {0xF8, 0x00}, {0x17, 0x80}};   // no object type, cut, bad rate index
+    for (const auto& b : bad) {
+        ASSERT_NE(ADD_SetCodecConfig(d, b, 2), 0);
+        EXPECT_EQ(ADD_Decode(d, frame.data(), int(frame.size()), &pcm, &size, &rate, &channels), 0);
+    }
+    EXPECT_EQ(ADD_SetCodecConfig(d, nullptr, 3), 0);
+    ASSERT_NE(ADD_SetCodecConfig(d, setup.data(), int(setup.size())), 0);
+    for (int i = 0; i < 3; ++i)   // the first frames may only fill the decoder's delay
+        ASSERT_NE(ADD_Decode(d, frame.data(), int(frame.size()), &pcm, &size, &rate, &channels), 0);
+    EXPECT_EQ(size, 1024 * 2 * 2);
+    EXPECT_EQ(rate, 44100);
+    ADD_Delete(d);
+}
 
 TEST(AudioDecoder, RefusesUnknownFormatsAndSurvivesGarbage) {
     AvkAudioDecoder* d = ADD_Create();
@@ -136,7 +177,8 @@ TEST(CodecTable, MapsTheClassicNumbersBothWays) {
     struct Row { int id; AVCodecID ff; } rows[] = {
         {22, AV_CODEC_ID_FLV1}, {94, AV_CODEC_ID_VP6}, {28, AV_CODEC_ID_H264},
         {65536, AV_CODEC_ID_PCM_S16LE}, {69645, AV_CODEC_ID_ADPCM_SWF},
-        {86017, AV_CODEC_ID_MP3}, {71680, AV_CODEC_ID_NELLYMOSER}, {86018, AV_CODEC_ID_AAC}};
+        {86017, AV_CODEC_ID_MP3}, {71680, AV_CODEC_ID_NELLYMOSER}, {86018, AV_CODEC_ID_AAC},
+        {86054, AV_CODEC_ID_SPEEX}};
     for (const auto& r : rows) {
         EXPECT_EQ(AvkCodec_ToFFmpeg(r.id), (int)r.ff) << r.id;
         EXPECT_EQ(AvkCodec_FromFFmpeg((int)r.ff), r.id) << r.id;
