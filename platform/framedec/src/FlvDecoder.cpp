@@ -305,6 +305,17 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* 
     return FlvDecoder_DecodeVideoEx(h, data, size, 0, 0, picture, pictureSize, width, height, nullptr);
 }
 
+extern "C" FRAMEDEC_API int FlvDecoder_TakePicture(FdDecoder* h, const uint8_t** picture,
+                                                  int* pictureSize, int* width, int* height,
+                                                  int64_t* pts) {
+    if (!h || !picture || !pictureSize || !width || !height) return 0;
+    try {
+        return TakeHeld(h, picture, pictureSize, width, height, pts) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
 extern "C" FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h) {
     if (!h) return 0;
     DropHeld(h);

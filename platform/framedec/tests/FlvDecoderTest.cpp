@@ -139,6 +139,38 @@ TEST(FlvDecoder, H264PicturesComeOutInPresentationOrderWithTheirTimes) {
     }
 }
 
+// An end of sequence in the middle of a stream (two joined streams) completes
+// the pictures held back; they are taken without draining the decoder, which
+// goes on with the stream after it.
+TEST(FlvDecoder, H264EndOfSequenceCompletesTheHeldPictures) {
+    const auto tags = VideoTags("h264_aac_bf2_160x120.flv");
+    FdDecoder* d = FlvDecoder_Create(1, 7);
+    ASSERT_NE(d, nullptr);
+    ASSERT_NE(FlvDecoder_Open(d, FD_IMAGE_BGRA32, 160, 120), 0);
+    const uint8_t* pic = nullptr;
+    int size = 0, w = 0, h = 0;
+    int64_t pts = 0;
+    std::vector<int64_t> got;
+    size_t fed = 0;
+    for (const VideoTag& t : tags) {
+        if (t.data[0] != 1 && fed > 0) break;   // the setup, then the pictures
+        if (FlvDecoder_DecodeVideoEx(d, t.data.data(), int(t.data.size()), t.timestamp, t.key, &pic,
+                                     &size, &w, &h, &pts))
+            got.push_back(pts);
+        fed += t.data[0] == 1;
+    }
+    ASSERT_LT(got.size(), fed) << "some pictures are still held back";
+    const uint8_t eos[4] = {2, 0, 0, 0};
+    EXPECT_EQ(FlvDecoder_DecodeVideoEx(d, eos, 4, 0, 1, &pic, &size, &w, &h, &pts), 0);
+    while (FlvDecoder_TakePicture(d, &pic, &size, &w, &h, &pts)) got.push_back(pts);
+    EXPECT_EQ(got.size(), fed);
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
+    // The same stream once more, as a join would continue it.
+    const auto again = DecodeAll(d, tags);
+    EXPECT_EQ(again.size(), fed);
+    FlvDecoder_Free(d);
+}
+
 // After a flush (a seek) nothing of the old position comes out, and decoding
 // goes on from the next key frame with the setup it already has.
 TEST(FlvDecoder, H264FlushForgetsHeldPicturesAndKeepsTheSetup) {

@@ -53,6 +53,11 @@ FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* data, int s
 FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t* data, int size, int64_t dts,
                                           int keyFrame, const uint8_t** picture, int* pictureSize, int* width,
                                           int* height, int64_t* pts);
+// Hands out a picture that is already decoded but was not handed out yet
+// (one call of DecodeVideoEx may complete several, after an end of sequence
+// or a new setup), without feeding or draining the decoder. 0 when none.
+FRAMEDEC_API int FlvDecoder_TakePicture(FdDecoder* h, const uint8_t** picture, int* pictureSize,
+                                        int* width, int* height, int64_t* pts);
 // Forgets the pictures held for reordering and the references, keeping the
 // setup: decoding starts again at the next key frame (after a seek).
 FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h);
