@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "avkit/avkit.h"
 #include "bus/BaseException.h"
 #include "bus/ProjectMgr.h"
 #include "projcore/projcore.h"
@@ -24,6 +25,7 @@ PROJCORE_API CBaseListener* GetProjectMgr(CBaseListener* host) {
     if (!host) return nullptr;
     std::lock_guard lock(g_managerMutex);
     if (!g_manager) {
+        avkit_init();
         try {
             g_manager = std::make_unique<CProjectMgr>(host);
         } catch (...) {

@@ -40,6 +40,7 @@ JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string&
 
 // Frame n of a video file as BGRA pixels (ffmpeg decodes it).
 std::vector<uint8_t> DecodeFrame(const std::string& path, int n, int width, int height);
+// Of the pictures' luma.
 double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 }  // namespace pvxtest

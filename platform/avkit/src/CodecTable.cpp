@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 }
 
 namespace {
@@ -84,4 +85,7 @@ extern "C" AVKIT_API const char* AvkCodec_EncoderName(int avkitId) {
     return e ? e->encoder : nullptr;
 }
 
-extern "C" AVKIT_API int avkit_init(void) { return 1; }
+extern "C" AVKIT_API int avkit_init(void) {
+    av_log_set_level(AV_LOG_ERROR);
+    return 1;
+}

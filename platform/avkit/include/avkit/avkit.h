@@ -28,7 +28,8 @@ typedef struct AvkRect {
 // Image formats understood by the scaler.
 enum { AVK_IMAGE_ALPHA8 = 1, AVK_IMAGE_BGRA32 = 6 };
 
-// Nothing to set up with today's FFmpeg; kept so start-up has one place to call.
+// Once at start-up: FFmpeg keeps its messages to errors (its progress chatter
+// is not for our users).
 AVKIT_API int avkit_init(void);
 
 // ---- codec identifiers (one numbering for decoders, encoders and profiles)
