@@ -106,6 +106,7 @@ void CPvx::Run() {
         RunClips();
     }
     progress_.SetState(CFlvBindProgress::kFinished);
+    if (finished_) finished_(finishedUser_);
 }
 
 void CPvx::RunBind() {

@@ -60,6 +60,11 @@ public:
     CPvx(const CPvx&) = delete;
     CPvx& operator=(const CPvx&) = delete;
 
+    // Called on the job's thread once it has finished (state 2); set before Start.
+    void SetFinishedCallback(void (*callback)(void* user), void* user) {
+        finished_ = callback;
+        finishedUser_ = user;
+    }
     // Starts the thread (state 0). False when the thread cannot be made.
     bool Start();
     // Waits until the started thread has ended.
@@ -119,6 +124,8 @@ private:
     mutable std::mutex errorLock_;
     std::string errorText_;
     std::thread thread_;
+    void (*finished_)(void*) = nullptr;
+    void* finishedUser_ = nullptr;
 
     std::unique_ptr<CPvxOutput> output_;
     std::unique_ptr<CPvxTimeline> timeline_;
