@@ -1,0 +1,39 @@
+#pragma once
+
+// How a batch shows itself: bars redrawn in place on a terminal, a line per
+// change otherwise, or JSON events (one object per line) with --json.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TaskView {
+    int32_t index = -1;
+    std::string name;      // the destination name
+    std::string folder;
+    int32_t state = 5;     // PvxTaskStateValue
+    int32_t position = 0, total = 0;   // ms
+    int32_t code = 0;      // the engine's error code, 0 for none
+    std::string error;
+    std::string output;    // the file or folder written, once known
+    bool removed = false;  // its unfinished output was removed
+};
+
+class BatchView {
+public:
+    virtual ~BatchView() = default;
+    virtual void Begin(const std::string& profile, int tasks, int jobs) = 0;
+    virtual void Added(const TaskView& task) = 0;
+    virtual void Progress(const TaskView& task) = 0;
+    virtual void State(const TaskView& task) = 0;
+    virtual void Error(const TaskView* task, int32_t code, const std::string& text) = 0;
+    virtual void Interrupted() = 0;
+    virtual void End(const std::vector<TaskView>& tasks, bool interrupted, int exitCode) = 0;
+};
+
+// JSON when asked; bars when standard output is a terminal; lines otherwise.
+std::unique_ptr<BatchView> MakeBatchView(bool json);
+
+// "waiting", "converting" ... for a task state.
+const char* StateName(int32_t state);

@@ -1,0 +1,162 @@
+#include "ConversionBatch.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <optional>
+
+#include "InterruptWatch.h"
+#include "OutputFiles.h"
+
+namespace {
+
+bool IsPictureFormat(const OutputSettings& s) {
+    for (const char* f : {"bmp", "png", "jpg", "jpeg"})
+        if (strcasecmp(s.fileExt, f) == 0) return true;
+    return false;
+}
+
+bool Ended(int32_t state) { return state == kPvxFinished || state == kPvxFailed || state == kPvxStopped; }
+
+}  // namespace
+
+int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
+    EngineHost& host = engine.Host();
+    CBaseListener* conv = engine.ConversionManager();
+    std::vector<TaskView> tasks;
+    tasks.reserve(plan.tasks.size());   // rows are referred to by pointer below
+    auto find = [&](int32_t index) -> TaskView* {
+        for (TaskView& t : tasks)
+            if (t.index == index) return &t;
+        return nullptr;
+    };
+
+    view.Begin(plan.profileCaption, static_cast<int>(plan.tasks.size()), plan.jobs);
+    OutputSettings settings = plan.settings;
+    engine.Send(conv, msg::kConvSetMaxParallel, 0, plan.jobs);
+    engine.Send(conv, msg::kConvSetSettings, reinterpret_cast<intptr_t>(&settings), sizeof settings);
+    engine.Send(conv, msg::kConvSetExistingPolicy, 0, plan.existingPolicy);
+
+    OutputFiles outputs;
+    TaskView* settingUp = nullptr;   // errors while a folder is set belong to that task
+    auto handle = [&](const ConvEvent& e) {
+        TaskView* t = find(e.task);
+        switch (e.kind) {
+            case ConvEvent::kTaskAdded:
+                break;   // the row is made where the task is queued
+            case ConvEvent::kState:
+                if (t) {
+                    t->state = e.state;
+                    view.State(*t);
+                }
+                break;
+            case ConvEvent::kProgress:
+                if (t) {
+                    t->position = e.position;
+                    t->total = e.total;
+                    view.Progress(*t);
+                }
+                break;
+            case ConvEvent::kError: {
+                // A job's error follows its task's change to "failed".
+                TaskView* owner = settingUp;
+                for (TaskView& x : tasks)
+                    if (!owner && x.state == kPvxFailed && x.code == 0) owner = &x;
+                if (owner) {
+                    owner->code = e.code;
+                    owner->error = e.text;
+                    if (owner == settingUp) owner->state = kPvxFailed;
+                }
+                view.Error(owner, e.code, e.text);
+                break;
+            }
+            default:
+                break;
+        }
+    };
+
+    for (const BatchTaskPlan& p : plan.tasks) {
+        outputs.Remember(p.folder);
+        host.lastTaskAdded = -1;
+        engine.Send(conv, msg::kConvAddTask, reinterpret_cast<intptr_t>(p.sequence));
+        if (host.lastTaskAdded < 0) {
+            view.Error(nullptr, 0, "the engine's conversion manager did not take the task for " + p.destinationName);
+            view.End(tasks, false, 1);
+            return 1;
+        }
+        TaskView t;
+        t.index = host.lastTaskAdded;
+        t.name = p.destinationName;
+        t.folder = p.folder;
+        tasks.push_back(t);
+        view.Added(tasks.back());
+        settingUp = &tasks.back();
+        PvxTaskFolder folder{t.index, p.folder.c_str()};
+        engine.Send(conv, msg::kConvSetTaskFolder, reinterpret_cast<intptr_t>(&folder), sizeof folder);
+        // The notifications so far came on this thread; take them now.
+        for (std::optional<ConvEvent> e; (e = host.TryTake());) handle(*e);
+        settingUp = nullptr;
+    }
+
+    std::atomic<int> signals{0};
+    InterruptWatch::Start([&host, &signals] {
+        // A third request while stopping gives up at once.
+        if (++signals >= 3) {
+            static const char kMsg[] = "\nveltrano-cli: stopped without cleaning up\n";
+            (void)!::write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+            ::_exit(1);
+        }
+        host.Push(ConvEvent(ConvEvent::kInterrupt));
+    });
+
+    bool interrupted = false, heard = false;
+    engine.Send(conv, msg::kConvStartBatch);
+    const auto started = std::chrono::steady_clock::now();
+    for (bool running = true; running;) {
+        // The manager reports a batch's end; the wait is bounded only so that
+        // a batch in which nothing could start does not keep us forever.
+        std::optional<ConvEvent> e = host.WaitFor(std::chrono::seconds(1));
+        if (!e) {
+            bool allEnded = true;
+            for (const TaskView& t : tasks) allEnded = allEnded && Ended(t.state);
+            if (allEnded) break;
+            if (!heard && std::chrono::steady_clock::now() - started > std::chrono::seconds(10)) {
+                view.Error(nullptr, 0, "the conversion did not start");
+                break;
+            }
+            continue;
+        }
+        heard = true;
+        if (e->kind == ConvEvent::kBatchEnded) break;
+        if (e->kind == ConvEvent::kInterrupt) {
+            if (interrupted) continue;
+            interrupted = true;
+            view.Interrupted();
+            // Returns once every job has stopped.
+            engine.Send(conv, msg::kConvStopBatch);
+            running = false;
+        }
+        handle(*e);
+    }
+    for (std::optional<ConvEvent> e; (e = host.TryTake());)
+        if (e->kind != ConvEvent::kInterrupt) handle(*e);
+
+    int exitCode = 0;
+    const bool pictures = IsPictureFormat(plan.settings);
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        TaskView& t = tasks[i];
+        t.output = outputs.Claim(t.folder, OutputStem(t.name), plan.settings.fileExt, pictures);
+        if (t.state != kPvxFinished && interrupted && !t.output.empty()) {
+            t.removed = outputs.Remove(t.output);
+            if (t.removed) t.output.clear();
+        }
+        // A task skipped because its output existed ends "stopped" without a stop from us.
+        if (t.state != kPvxFinished && !(t.state == kPvxStopped && !interrupted && plan.existingPolicy == 2))
+            exitCode = 1;
+    }
+    view.End(tasks, interrupted, exitCode);
+    return exitCode;
+}

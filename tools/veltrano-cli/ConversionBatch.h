@@ -1,0 +1,29 @@
+#pragma once
+
+// One batch on the engine's conversion manager, sent exactly as the
+// desktop program's conversion window sends it, and followed to its end.
+
+#include <string>
+#include <vector>
+
+#include "BatchView.h"
+#include "EngineSession.h"
+
+struct BatchTaskPlan {
+    void* sequence;            // from the sequence manager
+    std::string folder;        // absolute, existing
+    std::string destinationName;
+};
+
+struct BatchPlan {
+    OutputSettings settings;
+    std::string profileCaption;
+    int jobs = 2;
+    int existingPolicy = 0;
+    std::vector<BatchTaskPlan> tasks;
+};
+
+// Returns the exit status: 0 when every task finished (or was skipped as
+// asked), 1 otherwise. Ctrl-C stops the batch and removes what the stopped
+// tasks had begun to write.
+int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view);

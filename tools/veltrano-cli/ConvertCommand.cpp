@@ -1,0 +1,168 @@
+// "convert" and "join": sequences of a project, or files as sequences of
+// their own, through one output profile; the join through the profile that
+// copies FLV tags without re-encoding.
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "Commands.h"
+#include "ConversionBatch.h"
+#include "InputCheck.h"
+#include "InterruptWatch.h"
+#include "OutputFiles.h"
+#include "ProfileCatalog.h"
+#include "profiles/OutputRecord.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool EndsWith(const std::string& s, const char* suffix) {
+    const size_t n = std::strlen(suffix);
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
+}
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    const fs::path p = fs::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+// The folder as the conversion manager takes it: absolute, made when
+// missing, with a trailing "/".
+bool OutputFolder(const std::string& wanted, std::string& folder, std::string* error) {
+    folder = Absolute(wanted.empty() ? "." : wanted);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder)) {
+        *error = "cannot make the output folder " + folder + (ec ? ": " + ec.message() : "");
+        return false;
+    }
+    if (folder.back() != '/') folder += '/';
+    return true;
+}
+
+std::string CloseNamesText(const ProfileCatalog& catalog, const std::string& wanted) {
+    const auto names = catalog.CloseNames(wanted);
+    std::string text = "no output profile \"" + wanted + "\"";
+    if (names.empty()) return text + " (\"veltrano-cli profiles\" lists them all)";
+    text += "; close names:";
+    for (const std::string& n : names) text += "\n  " + n;
+    return text;
+}
+
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+}  // namespace
+
+int RunConvert(const Options& o) {
+    if (o.inputs.empty()) return Refuse(o.json, "convert needs a project file (.pvxp) or FLV files");
+    const bool project = EndsWith(o.inputs.front(), ".pvxp");
+    if (project && o.inputs.size() > 1) return Refuse(o.json, "convert takes one project file, or FLV files, not both");
+    for (const std::string& path : o.inputs) {
+        if (!project && EndsWith(path, ".pvxp")) return Refuse(o.json, "convert takes one project file, or FLV files, not both");
+        if (const std::string why = WhyUnreadable(path); !why.empty())
+            return Refuse(o.json, std::string(project ? "cannot read the project file " : "cannot read ") + path + ": " + why);
+    }
+
+    ProfileCatalog catalog;
+    std::string error;
+    if (!catalog.Load(o.profilesFile, &error)) return Refuse(o.json, "cannot read the profiles: " + error);
+    const ProfileEntry* profile = o.profile ? catalog.Find(*o.profile) : catalog.Default();
+    if (!profile) return Refuse(o.json, o.profile ? CloseNamesText(catalog, *o.profile) : "the profile file has no profiles");
+    BatchPlan plan;
+    if (!MakeOutputSettings(profile->format, o.stream, plan.settings, &error))
+        return Refuse(o.json, "profile \"" + profile->format.Caption() + "\": " + error);
+    plan.profileCaption = profile->format.Caption();
+    plan.jobs = o.jobs;
+    plan.existingPolicy = o.existing;
+    std::string folder;
+    if (!OutputFolder(o.outDir, folder, &error)) return Refuse(o.json, error);
+
+    InterruptWatch::Block();   // before the engine starts any thread
+    EngineSession engine;
+    if (!engine.Start(&error)) return Refuse(o.json, error);
+    if (project) {
+        if (!engine.OpenProject(Absolute(o.inputs.front()), &error)) return Refuse(o.json, error);
+    } else {
+        if (!engine.NewProject(&error)) return Refuse(o.json, error);
+        int n = 0;
+        for (const std::string& path : o.inputs) {
+            const std::string stem = fs::path(path).stem().string();
+            if (!engine.ImportSequence({Absolute(path)}, "Sequence " + TwoDigits(++n), stem, &error))
+                return Refuse(o.json, error);
+        }
+    }
+
+    const int count = engine.SequenceCount();
+    if (count == 0) return Refuse(o.json, "the project has no sequences to convert");
+    std::vector<int> chosen;
+    if (o.sequences) {
+        std::vector<std::vector<std::string>> names;
+        for (int i = 0; i < count; ++i) names.push_back({engine.SequenceProperty(i, 8), engine.SequenceProperty(i, 0)});
+        if (!ParseSequenceList(*o.sequences, count, names, chosen, &error)) return Refuse(o.json, error);
+    } else {
+        for (int i = 0; i < count; ++i) chosen.push_back(i);
+    }
+    for (int i : chosen) {
+        std::string dest = engine.SequenceProperty(i, 0);
+        if (OutputStem(dest).empty()) {
+            // Without a destination name the output would be a bare ".ext":
+            // name it after the sequence, in this run only (nothing is saved).
+            dest = engine.SequenceProperty(i, 8);
+            if (OutputStem(dest).empty()) dest = "sequence-" + TwoDigits(i + 1);
+            TSeqProperty set{i, 0, dest.c_str()};
+            engine.SetSequenceProperty(set);
+        }
+        void* sequence = engine.Sequence(i);
+        if (!sequence) return Refuse(o.json, "the engine did not hand out sequence " + std::to_string(i + 1));
+        plan.tasks.push_back({sequence, folder, dest});
+    }
+    auto view = MakeBatchView(o.json);
+    return RunBatch(engine, plan, *view);
+}
+
+int RunJoin(const Options& o) {
+    if (o.inputs.size() < 2) return Refuse(o.json, "join needs the output file and at least one FLV file to join");
+    const std::string out = o.inputs.front();
+    const std::vector<std::string> parts(o.inputs.begin() + 1, o.inputs.end());
+    for (const std::string& path : parts)
+        if (const std::string why = WhyUnreadable(path); !why.empty())
+            return Refuse(o.json, "cannot read " + path + ": " + why);
+
+    ProfileCatalog catalog;
+    std::string error;
+    if (!catalog.Load(o.profilesFile, &error)) return Refuse(o.json, "cannot read the profiles: " + error);
+    const ProfileEntry* bind = nullptr;
+    for (const ProfileEntry& e : catalog.All())
+        if (!bind && profiles::IsBindProfile(e.format)) bind = &e;
+    if (!bind) return Refuse(o.json, "the profile file " + catalog.Sources().front() + " has no FLV join profile");
+    BatchPlan plan;
+    if (!MakeOutputSettings(bind->format, StreamOptions{}, plan.settings, &error)) return Refuse(o.json, error);
+    plan.profileCaption = bind->format.Caption();
+    plan.jobs = 1;
+    plan.existingPolicy = o.existing;
+
+    // The engine adds the profile's extension to the destination name.
+    const fs::path target(Absolute(out));
+    std::string name = target.filename().string();
+    const std::string ext = "." + std::string(plan.settings.fileExt);
+    if (EndsWith(name, ext.c_str())) name.resize(name.size() - ext.size());
+    if (name.empty()) return Refuse(o.json, "the output needs a file name: " + out);
+    std::string folder;
+    if (!OutputFolder(target.parent_path().string(), folder, &error)) return Refuse(o.json, error);
+
+    InterruptWatch::Block();
+    EngineSession engine;
+    if (!engine.Start(&error) || !engine.NewProject(&error)) return Refuse(o.json, error);
+    std::vector<std::string> absolute;
+    for (const std::string& p : parts) absolute.push_back(Absolute(p));
+    if (!engine.ImportSequence(absolute, "Sequence 01", name, &error)) return Refuse(o.json, error);
+    void* sequence = engine.Sequence(engine.SequenceCount() - 1);
+    if (!sequence) return Refuse(o.json, "the engine did not hand out the sequence");
+    plan.tasks.push_back({sequence, folder, name});
+    auto view = MakeBatchView(o.json);
+    return RunBatch(engine, plan, *view);
+}

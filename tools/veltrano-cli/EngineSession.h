@@ -1,0 +1,50 @@
+#pragma once
+
+// The engine as the desktop program drives it: the project manager from
+// GetProjectMgr, a project made or opened by its commands, the sequence and
+// conversion managers from the project, everything by DirectSendMessage.
+
+#include <string>
+#include <vector>
+
+#include "EngineHost.h"
+
+class EngineSession {
+public:
+    EngineSession() = default;
+    ~EngineSession();   // closes the project without saving and frees the engine
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+
+    // Each returns false with a message for the user.
+    bool Start(std::string* error);
+    bool OpenProject(const std::string& path, std::string* error);
+    bool NewProject(std::string* error);
+    // One new sequence holding the files, in order. Every file must be taken.
+    bool ImportSequence(const std::vector<std::string>& paths, const std::string& seqName, const std::string& destName,
+                        std::string* error);
+
+    // False when the engine could not read the file (the record stays zero).
+    bool Examine(const std::string& path, MediaFileInfo& info);
+
+    int SequenceCount();
+    std::string SequenceProperty(int sequence, int property);   // 0 destination name, 8 sequence name
+    void SetSequenceProperty(TSeqProperty& property);
+    void* Sequence(int sequence);   // the engine's object, for the conversion manager
+    CBaseListener* ConversionManager();
+
+    EngineHost& Host() { return host_; }
+    void Send(CBaseListener* to, int32_t id, intptr_t p1 = 0, intptr_t p2 = 0) { DirectSendMessage(to, id, p1, p2); }
+
+private:
+    bool AcquireManagers(std::string* error);
+
+    EngineHost host_;
+    CBaseListener* manager_ = nullptr;
+    CBaseListener* project_ = nullptr;
+    CBaseListener* sequences_ = nullptr;
+    CBaseListener* conversion_ = nullptr;
+};
+
+// A reader cache or examination code as words for the user.
+std::string DescribeOpenCode(int32_t code);

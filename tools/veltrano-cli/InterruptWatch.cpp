@@ -1,0 +1,39 @@
+#include "InterruptWatch.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <thread>
+
+namespace {
+
+sigset_t Signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+}  // namespace
+
+namespace InterruptWatch {
+
+void Block() {
+    const sigset_t set = Signals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void Start(std::function<void()> onSignal) {
+    // The thread waits for the process's whole life; exit ends it.
+    std::thread([onSignal = std::move(onSignal)] {
+        const sigset_t set = Signals();
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&set, &signal) == 0) onSignal();
+        }
+    }).detach();
+}
+
+}  // namespace InterruptWatch

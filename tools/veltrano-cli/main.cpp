@@ -1,0 +1,31 @@
+// veltrano-cli: the headless converter. It drives the engine only through
+// its three entry points and its messages, as the desktop program does.
+#include <cstdio>
+#include <cstring>
+
+#include "Commands.h"
+#include "Json.h"
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, &error)) {
+        bool json = false;   // honoured even when the mistake came before it
+        for (int i = 1; i < argc; ++i) json = json || std::strcmp(argv[i], "--json") == 0;
+        return Refuse(json, error + " (see veltrano-cli --help)");
+    }
+    switch (options.command) {
+        case Command::kHelp:
+            if (options.json)
+                std::printf("%s\n", JsonObject().Add("help", UsageText()).Text().c_str());
+            else
+                std::fputs(UsageText(), stdout);
+            return 0;
+        case Command::kProfiles: return RunProfiles(options);
+        case Command::kInfo: return RunInfo(options);
+        case Command::kConvert: return RunConvert(options);
+        case Command::kJoin: return RunJoin(options);
+        case Command::kNone: break;
+    }
+    return Refuse(options.json, "no command given");
+}
