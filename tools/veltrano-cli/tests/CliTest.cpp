@@ -10,7 +10,7 @@
 #include <fstream>
 #include <set>
 
-#include "CliRun.h"
+#include "CliFixture.h"
 #include "Options.h"
 #include "ProfileCatalog.h"
 #include "RecordOptions.h"
@@ -18,41 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Fixture(const std::string& name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
-
-QJsonObject Parse(const std::string& line) {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << "not JSON: " << line;
-    EXPECT_TRUE(doc.isObject()) << "not a JSON object: " << line;
-    return doc.object();
-}
-
-std::vector<QJsonObject> JsonLines(const CliResult& r) {
-    std::vector<QJsonObject> objects;
-    for (const std::string& line : r.Lines()) objects.push_back(Parse(line));
-    return objects;
-}
-
-// Each test gets a folder of its own and no user profile file.
-class Cli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("veltrano-cli-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "config");
-        env = {{"XDG_CONFIG_HOME", (dir / "config").string()}, {"SDL_AUDIODRIVER", "dummy"}};
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    CliResult Run(const std::vector<std::string>& args,
-                  const std::function<void(const std::string&, int)>& onLine = nullptr) {
-        return RunCli(args, env, onLine);
-    }
-    fs::path dir;
-    std::map<std::string, std::string> env;
-};
 
 TEST_F(Cli, HelpAndRefusedArguments) {
     const std::string flv = Fixture("flv1_mp3_160x120.flv");
