@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "CodecSetup.h"
+
 namespace {
 
 constexpr int32_t kSilenceBlock = 5120;   // bytes of silence per output call
@@ -17,23 +19,10 @@ int DecoderFormat(const FLVTag& t) {
         case 2: return 86017;                                // MP3
         case 5:
         case 6: return 71680;                                // Nellymoser
+        case 10: return 86018;                               // AAC
+        case 11: return 86054;                               // Speex
         default: return -1;
     }
-}
-
-void DeclaredFormat(const FLVTag& t, int& rate, int& channels) {
-    static const int kRates[4] = {5512, 11025, 22050, 44100};
-    if (t.codecField1 == 5) {
-        rate = 8000;
-        channels = 1;
-        return;
-    }
-    rate = kRates[t.codecField2 & 3];
-    channels = t.codecField4 ? 2 : 1;
-}
-
-bool HasSound(const FLVTag& t) {
-    return t.data && t.dataSize != 0 && t.audioPayload && t.audioPayloadSize != 0;
 }
 
 }  // namespace
@@ -68,7 +57,32 @@ int CAudioDecoderThread::DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t
     if (!data || !size || Running()) return 0;
     *data = nullptr;
     *size = 0;
+    if (tag && IsCodecSetup(*tag)) {   // taken as the decoder's setup: no sound of its own
+        ApplySetup(*tag);
+        return 0;
+    }
     return Decode(tag, data, size) == kDecoded ? 1 : 0;
+}
+
+bool CAudioDecoderThread::UseFormat(int format) {
+    if (format == m_format) return true;
+    if (!m_decoder && !(m_decoder = ADD_Create())) return false;
+    ADD_Close(m_decoder);
+    if (!ADD_Open(m_decoder, format)) {
+        m_format = -1;
+        return false;
+    }
+    m_format = format;
+    return true;
+}
+
+bool CAudioDecoderThread::ApplySetup(const FLVTag& tag) {
+    // A damaged setup is passed over: the one in force stays.
+    FLVCodecSetup setup;
+    if (!tag.data || !ReadCodecSetup(8, tag.data, tag.dataSize, &setup)) return false;
+    const int format = DecoderFormat(tag);
+    if (format < 0 || !UseFormat(format)) return false;
+    return ADD_SetCodecConfig(m_decoder, tag.audioPayload + 1, int(tag.audioPayloadSize) - 1) != 0;
 }
 
 CAudioDecoderThread::DecodeResult CAudioDecoderThread::Decode(const FLVTag* tag,
@@ -82,19 +96,15 @@ CAudioDecoderThread::DecodeResult CAudioDecoderThread::Decode(const FLVTag* tag,
     if (tag) {
         const int format = DecoderFormat(*tag);
         if (format < 0) return kUnsupported;
-        if (!HasSound(*tag)) return kFailed;
-        if (format != m_format) {
-            if (!m_decoder && !(m_decoder = ADD_Create())) return kFailed;
-            ADD_Close(m_decoder);
-            if (!ADD_Open(m_decoder, format)) {
-                m_format = -1;
-                return kFailed;
-            }
-            m_format = format;
-        }
-        DeclaredFormat(*tag, rate, channels);
+        if (!HasSoundData(*tag)) return kFailed;
+        if (!UseFormat(format)) return kFailed;
+        DeclaredSoundFormat(*tag, rate, channels);
         in = tag->audioPayload;
         inSize = int(tag->audioPayloadSize);
+        if (tag->codecField1 == 10) {   // after the AACPacketType
+            ++in;
+            --inSize;
+        }
     } else if (!m_decoder) {
         return kFailed;
     }
@@ -154,7 +164,8 @@ void CAudioDecoderThread::Body() {
                 ReleaseTag(tag);
                 break;
             }
-            if (tag->data && HasSound(*tag)) {
+            if (IsCodecSetup(*tag)) ApplySetup(*tag);
+            if (HasSoundData(*tag)) {
                 if (gapOpen) {
                     if (tag->timestamp > gapStart) EmitSilence(tag->timestamp - gapStart);
                     gapOpen = false;

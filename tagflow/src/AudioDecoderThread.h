@@ -27,6 +27,9 @@ private:
     enum DecodeResult { kDecoded, kUnsupported, kFailed };
     // Decodes one tag (null flushes) to PCM at the output format.
     DecodeResult Decode(const FLVTag* tag, const uint8_t** data, int32_t* size);
+    bool UseFormat(int format);          // opens the decoder for an avkit format
+    // An AAC setup tag becomes the decoder's setup for the sound after it.
+    bool ApplySetup(const FLVTag& tag);
     void Emit(const uint8_t* data, int32_t size);   // one block at the running position
     void EmitSilence(int64_t ms);
     int64_t PositionTime() const { return m_position * 10000000 / m_sampleRate; }

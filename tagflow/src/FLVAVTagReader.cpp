@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 
+#include "CodecSetup.h"
 #include "ReadAble.h"
 
 namespace {
@@ -26,18 +27,6 @@ constexpr int kParserInterleaveSeconds = 5;
 int32_t ClampToInt32(double v) {
     if (!(v >= 0)) return 0;
     return v >= double(INT32_MAX) ? INT32_MAX : int32_t(v);
-}
-
-void FillAudioInfo(FLVInfo& info, const FLVTag& t) {
-    static const int kRates[4] = {5512, 11025, 22050, 44100};
-    info.audioFormat = int32_t(t.codecField1);
-    info.channels = t.codecField4 ? 2 : 1;
-    info.sampleRate = kRates[t.codecField2 & 3];
-    if (t.codecField1 == 5) {
-        info.sampleRate = 8000;
-        info.channels = 1;
-    }
-    info.bitsPerSample = t.codecField3 ? 16 : 8;
 }
 
 }  // namespace
@@ -81,6 +70,13 @@ void CFLVAVTagReader::Reset() {
     m_prevVideoEntry = m_prevAudioEntry = 0;
     m_minVideoInterval = 0;
     m_lastAudioEntry = m_lastVideoEntry = -1;
+    for (auto& v : m_setups) std::vector<uint32_t>().swap(v);
+    m_setupDue[0] = m_setupDue[1] = false;
+    m_avcPictures = 0;
+    m_minPts = 0;
+    m_maxPts = -1;
+    m_presentationEnd = 0;
+    m_aacRate = 0;
 }
 
 // ---- building the index
@@ -107,23 +103,45 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     TagIndexEntry e{};
     e.type = uint8_t(tag.type);
     e.keyFrame = tag.type == 9 && tag.data ? uint8_t(tag.codecField1) : 0;
+    // AVC setups and ends of sequence come as key frames, but no picture
+    // starts there; an AAC setup plays nothing.
+    const bool setup = tag.data && IsCodecSetup(tag);
+    const bool noPicture = tag.type == 9 && tag.data && tag.codecField2 == 7 && !IsPictureTag(tag);
+    if (setup) e.keyFrame |= kSetupMark;
+    else if (noPicture) e.keyFrame |= kNoPictureMark;
     e.offsetHigh = uint16_t(offset >> 32);
     e.offsetLow = uint32_t(offset);
     e.timestamp = tag.timestamp;
     e.size = tag.tagSize;
+    std::vector<uint32_t>& setups = m_setups[tag.type == 9 ? 1 : 0];
+    if (setup && setups.size() == setups.capacity()) setups.reserve(std::max<size_t>(8, setups.size() * 2));
     m_index.push_back(e);   // after this nothing may fail
+    if (setup) setups.push_back(uint32_t(i));
 
     const bool hasData = tag.dataSize != 0;
     if (tag.type == 9) {
-        m_lastVideoEntry = int64_t(i);
         if (hasData) {
-            ++m_videoTagsWithData;
             m_videoBytes += tag.dataSize;
-            m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
             if (m_infoEx.videoCodec == -1 && tag.data && tag.codecField1 == 1) {
                 m_infoEx.videoCodec = int32_t(tag.codecField2);
                 m_infoEx.width = int32_t(tag.codecField3);
                 m_infoEx.height = int32_t(tag.codecField4);
+            }
+        }
+        // Setups and ends of sequence are no frames: they take no part in
+        // the frame count, the intervals or the last frame's length.
+        if (noPicture) return;
+        m_lastVideoEntry = int64_t(i);
+        if (hasData) {
+            ++m_videoTagsWithData;
+            m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
+            if (tag.data && tag.codecField2 == 7) {   // shown at decode time + composition time
+                const int64_t pts = std::max<int64_t>(int64_t(tag.timestamp) + tag.compositionTime, 0);
+                m_minPts = m_avcPictures == 0 ? pts : std::min(m_minPts, pts);
+                m_maxPts = std::max(m_maxPts, pts);
+                ++m_avcPictures;
+                m_highestTimestamp = std::max<uint32_t>(
+                    m_highestTimestamp, uint32_t(std::min<int64_t>(pts, UINT32_MAX)));
             }
         }
         if (!m_firstVideo) {
@@ -142,6 +160,9 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
             m_audioBytes += tag.dataSize;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
             if (m_infoEx.audioFormat == -1 && tag.data) FillAudioInfo(m_infoEx, tag);
+            FLVCodecSetup s;
+            if (setup && m_aacRate == 0 && ReadCodecSetup(8, tag.data, tag.dataSize, &s))
+                m_aacRate = s.sampleRate;
         }
         if (!m_firstAudio) {
             const int64_t d = int64_t(tag.timestamp) - m_prevAudioTime;
@@ -195,6 +216,10 @@ void CFLVAVTagReader::FinishStatistics() {
     m_infoEx.audioDataRate = ClampToInt32(double(m_audioBytes) * 8 / duration);
     // Without two frames there is no rate: 0, never negative.
     m_infoEx.frameRate = m_videoTagsWithData >= 2 ? (m_videoTagsWithData - 1) / duration : 0.0;
+    // AVC pictures are shown in another order than they are stored (B-frames):
+    // their rate comes from the span of their presentation times.
+    if (m_avcPictures >= 2 && m_maxPts > m_minPts)
+        m_infoEx.frameRate = double(m_avcPictures - 1) * 1000.0 / double(m_maxPts - m_minPts);
 }
 
 int CFLVAVTagReader::Open(const char* path) {
@@ -214,18 +239,19 @@ int CFLVAVTagReader::Open(const char* path) {
         if (m_lastAudioEntry >= 0) {   // the last audio block lasts as long as its samples
             FLVTag* tag = nullptr;
             uint32_t ignored = 0;
-            if (PositionAt(size_t(m_lastAudioEntry)) != 0 || ReadTag(1, 8, &tag, &ignored) != 0) {
+            if (PositionAt(size_t(m_lastAudioEntry), false) != 0 ||
+                ReadTag(1, 8, &tag, &ignored) != 0) {
                 Reset();
                 return 0;
             }
             int64_t units = -1;
             if (tag->data && tag->audioPayloadSize) {
-                static const int kRates[4] = {5512, 11025, 22050, 44100};
-                const int rate = tag->codecField1 == 5 ? 8000 : kRates[tag->codecField2 & 3];
+                int rate = 0, channels = 0;
+                DeclaredSoundFormat(*tag, rate, channels);
+                if (tag->codecField1 == 10 && m_aacRate > 0) rate = m_aacRate;
                 units = CalcFLVAudioBlockDuration(tag->audioPayload, tag->audioPayloadSize,
                                                   int(tag->codecField1), rate,
-                                                  int(tag->codecField3) + 1,
-                                                  int(tag->codecField4) + 1);
+                                                  int(tag->codecField3) + 1, channels);
             }
             m_index[size_t(m_lastAudioEntry)].duration = units > 0 ? uint32_t(units / 10000) : 0;
             if (!m_autoRelease) FreeTag(tag);
@@ -235,6 +261,10 @@ int CFLVAVTagReader::Open(const char* path) {
             // default) then gives it a length instead of a division by zero.
             const double fps = m_infoEx.frameRate > 0 ? m_infoEx.frameRate : m_info.frameRate;
             m_index[size_t(m_lastVideoEntry)].duration = fps > 0 ? uint32_t(1000 / fps) : 0;
+            // With B-frames a picture stored earlier may be shown last.
+            if (m_avcPictures > 0)
+                m_presentationEnd = uint32_t(std::min<int64_t>(
+                    m_maxPts + (fps > 0 ? int64_t(1000 / fps) : 0), UINT32_MAX));
         }
         if (PositionAt(0) != 0) {
             Reset();
@@ -274,10 +304,20 @@ int CFLVAVTagReader::Assign(const CFLVAVTagReader& source) {
     m_minVideoInterval = source.m_minVideoInterval;
     m_lastAudioEntry = source.m_lastAudioEntry;
     m_lastVideoEntry = source.m_lastVideoEntry;
+    m_setups[0] = source.m_setups[0];
+    m_setups[1] = source.m_setups[1];
+    m_setupDue[0] = source.m_setupDue[0];
+    m_setupDue[1] = source.m_setupDue[1];
+    m_avcPictures = source.m_avcPictures;
+    m_minPts = source.m_minPts;
+    m_maxPts = source.m_maxPts;
+    m_presentationEnd = source.m_presentationEnd;
+    m_aacRate = source.m_aacRate;
     m_path = source.m_path;
     if (source.m_opened && !m_path.empty()) {
         m_file = CreateFileReadAble(m_path.c_str());
-        if (!m_file || (m_current < m_index.size() && PositionAt(m_current) != 0)) m_opened = 0;
+        if (!m_file || (m_current < m_index.size() && PositionAt(m_current, false) != 0))
+            m_opened = 0;
     }
     return m_opened;
 }
@@ -308,7 +348,7 @@ void CFLVAVTagReader::GetDuration(uint32_t* audioEnd, uint32_t* videoEnd) const 
         return m_index[size_t(i)].timestamp + m_index[size_t(i)].duration;
     };
     if (audioEnd) *audioEnd = end(m_lastAudioEntry);
-    if (videoEnd) *videoEnd = end(m_lastVideoEntry);
+    if (videoEnd) *videoEnd = std::max(end(m_lastVideoEntry), m_presentationEnd);
 }
 
 bool CFLVAVTagReader::Matches(const TagIndexEntry& e, int type) const {
@@ -364,26 +404,53 @@ int CFLVAVTagReader::GetPreTimeStamp(int type, uint32_t t, uint32_t* ts, int32_t
     return 0;
 }
 
-int CFLVAVTagReader::PositionAt(size_t entry) {
+int CFLVAVTagReader::PositionAt(size_t entry, bool fresh) {
     if (entry >= m_index.size() || !m_file) return 4;
     // Reads go by absolute offsets, so positioning is choosing the entry; the
     // synthetic entry (offset 0) reads nothing from the file.
     m_current = entry;
+    m_setupDue[0] = fresh && !m_setups[0].empty();
+    m_setupDue[1] = fresh && !m_setups[1].empty();
     return 0;
+}
+
+int64_t CFLVAVTagReader::SetupBefore(int type, size_t entry) const {
+    const std::vector<uint32_t>& v = m_setups[type == 9 ? 1 : 0];
+    auto it = std::lower_bound(v.begin(), v.end(), uint32_t(entry));
+    return it == v.begin() ? -1 : int64_t(*(it - 1));
 }
 
 int CFLVAVTagReader::SeekEx(int type, uint32_t t, uint32_t* ts) {
     if (!m_opened) return 3;
     const size_t after = Search(m_index, t, false);
     if (after == m_index.size()) return 6;
-    // From the entry after t backwards: a key frame right after t wins.
+    // From the entry after t backwards: a key frame right after t wins. An
+    // H.264 key frame is shown later than it is stored: one shown after t
+    // would stand in for pictures of the part before it, so the key frame
+    // before it serves, when there is one.
+    int64_t found = -1;
     for (size_t i = after + 1; i-- > 0;) {
         if (!Matches(m_index[i], type)) continue;
-        if (PositionAt(i) != 0) return 6;
-        if (ts) *ts = m_index[i].timestamp;
-        return 0;
+        if (found < 0) found = int64_t(i);
+        if (type != 9 || m_avcPictures == 0 || PresentationTime(i) <= t) {
+            found = int64_t(i);
+            break;
+        }
     }
-    return 7;
+    if (found < 0) return 7;
+    if (PositionAt(size_t(found)) != 0) return 6;
+    if (ts) *ts = m_index[size_t(found)].timestamp;
+    return 0;
+}
+
+int64_t CFLVAVTagReader::PresentationTime(size_t entry) const {
+    const TagIndexEntry& e = m_index[entry];
+    uint8_t d[5];
+    if (e.type != 9 || e.size < kTagHeaderSize + sizeof d ||
+        FileReadAble_ReadAt(m_file, e.Offset() + kTagHeaderSize, d, sizeof d) != int64_t(sizeof d) ||
+        (d[0] & 0x0F) != 7 || d[1] != kPacketMedia)
+        return e.timestamp;
+    return int64_t(e.timestamp) + ReadCompositionTime(d + 2);
 }
 
 int CFLVAVTagReader::SeekWithPos(int32_t entry) {
@@ -394,6 +461,40 @@ int CFLVAVTagReader::SeekWithPos(int32_t entry) {
 int CFLVAVTagReader::SeekToBegin() {
     if (!m_opened) return 4;
     return PositionAt(0);
+}
+
+int CFLVAVTagReader::LoadEntry(FLVTag* rec, const TagIndexEntry& e, int load) {
+    ResetTagKeepBuffer(*rec);
+    if (e.size == 0) {
+        Unload(*rec);
+        rec->type = e.type;
+        return 0;
+    }
+    // Without data only the header is needed.
+    const uint32_t bytes = load ? e.size : kTagHeaderSize;
+    if (bytes > m_readBuffer.size()) {
+        try {
+            m_readBuffer.resize(size_t(bytes) * 3 / 2);
+        } catch (const std::bad_alloc&) {
+            return 5;
+        }
+    }
+    if (FileReadAble_ReadAt(m_file, e.Offset(), m_readBuffer.data(), bytes) != bytes) return 4;
+    CBufferReadAble src(m_readBuffer.data(), bytes);
+    // The file must still hold the tag the index describes.
+    if (!DecodeTagHeader(src, *rec) || rec->tagSize != e.size || rec->type != e.type) return 4;
+    if (load) {
+        if (rec == &m_work && !rec->buffer && m_parkedBlock) {
+            rec->buffer = m_parkedBlock;
+            rec->bufferCapacity = m_parkedCapacity;
+            m_parkedBlock = nullptr;
+        }
+        if (!LoadTagBuffer(*rec, m_readBuffer.data(), rec->dataSize)) return 5;
+        DecodeTagBody(*rec, m_readBuffer.data() + kTagHeaderSize, rec->dataSize);
+    } else {
+        Unload(*rec);
+    }
+    return 0;
 }
 
 int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* duration) {
@@ -408,43 +509,29 @@ int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* d
     for (;;) {
         if (m_current >= m_index.size()) return fail(1);
         const TagIndexEntry& e = m_index[m_current];
-        ResetTagKeepBuffer(*rec);
-        if (e.size != 0) {
-            // Without data only the header is needed.
-            const uint32_t bytes = load ? e.size : kTagHeaderSize;
-            if (bytes > m_readBuffer.size()) {
-                try {
-                    m_readBuffer.resize(size_t(bytes) * 3 / 2);
-                } catch (const std::bad_alloc&) {
-                    return fail(5);
-                }
+        const bool wanted = typeFilter == 0 || uint32_t(typeFilter) == e.type;
+        const int stream = e.type == 8 ? 0 : e.type == 9 ? 1 : -1;
+        if (wanted && stream >= 0 && m_setupDue[stream]) {
+            m_setupDue[stream] = false;
+            const int64_t setup = (e.keyFrame & kSetupMark) ? -1 : SetupBefore(e.type, m_current);
+            if (setup >= 0) {
+                // The setup in force here, timed at this entry; the entry
+                // itself stays for the next read.
+                if (const int r = LoadEntry(rec, m_index[size_t(setup)], 1)) return fail(r);
+                rec->filePosition = m_index[size_t(setup)].Offset();
+                StoreTimestamp(*rec, e.timestamp);
+                *tag = rec;
+                if (duration) *duration = 0;
+                return 0;
             }
-            if (FileReadAble_ReadAt(m_file, e.Offset(), m_readBuffer.data(), bytes) != bytes)
-                return fail(4);
-            CBufferReadAble src(m_readBuffer.data(), bytes);
-            // The file must still hold the tag the index describes.
-            if (!DecodeTagHeader(src, *rec) || rec->tagSize != e.size || rec->type != e.type)
-                return fail(4);
-            if (load) {
-                if (rec == &m_work && !rec->buffer && m_parkedBlock) {
-                    rec->buffer = m_parkedBlock;
-                    rec->bufferCapacity = m_parkedCapacity;
-                    m_parkedBlock = nullptr;
-                }
-                if (!LoadTagBuffer(*rec, m_readBuffer.data(), rec->dataSize)) return fail(5);
-                DecodeTagBody(*rec, m_readBuffer.data() + kTagHeaderSize, rec->dataSize);
-            } else {
-                Unload(*rec);
-            }
-        } else {
-            Unload(*rec);
-            rec->type = e.type;
         }
+        if (const int r = LoadEntry(rec, e, load)) return fail(r);
         rec->filePosition = e.Offset();
         StoreTimestamp(*rec, e.timestamp);
         const uint32_t d = e.duration;
         ++m_current;
-        if (typeFilter == 0 || uint32_t(typeFilter) == rec->type) {
+        if (wanted) {
+            if (stream >= 0) m_setupDue[stream] = false;
             *tag = rec;
             if (duration) *duration = d;
             return 0;
@@ -476,5 +563,6 @@ void CFLVAVTagReader::Unload(FLVTag& tag) {
 }
 
 int64_t CFLVAVTagReader::GetOccupyMemory() const {
-    return int64_t(m_readBuffer.capacity() + m_index.capacity() * sizeof(TagIndexEntry));
+    return int64_t(m_readBuffer.capacity() + m_index.capacity() * sizeof(TagIndexEntry) +
+                   (m_setups[0].capacity() + m_setups[1].capacity()) * sizeof(uint32_t));
 }

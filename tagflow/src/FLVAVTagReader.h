@@ -17,7 +17,10 @@
 // 4 GiB and more index right without widening the entry.
 struct TagIndexEntry {
     uint8_t type;
-    uint8_t keyFrame;       // video: FrameType (1 = key frame); 0 otherwise
+    // Video: FrameType (1 = key frame); 0 otherwise. Tags that code no
+    // picture or sound carry a mark on top, so no seek takes them for a key
+    // frame: kSetupMark for codec setups, kNoPictureMark for AVC ends of sequence.
+    uint8_t keyFrame;
     uint16_t offsetHigh;    // bits 32..47 of the file offset
     uint32_t timestamp;     // ms, as the parser delivered it
     uint32_t offsetLow;     // 0 (with offsetHigh 0) for the synthetic leading audio entry
@@ -27,6 +30,7 @@ struct TagIndexEntry {
     int64_t Offset() const { return int64_t(offsetHigh) << 32 | offsetLow; }
 };
 static_assert(sizeof(TagIndexEntry) == 20, "the index costs 20 bytes per tag");
+constexpr uint8_t kSetupMark = 0x80, kNoPictureMark = 0x40;
 
 class CFLVAVTagReader {
 public:
@@ -52,7 +56,8 @@ public:
     int SeekToBegin();
     int ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* duration);
     // Positions at the entry read last, so that it is read again. 0 or 4.
-    int StepBack() { return m_current > 0 ? PositionAt(m_current - 1) : 4; }
+    // The decoder has seen what went before, so no setup is handed out again.
+    int StepBack() { return m_current > 0 ? PositionAt(m_current - 1, false) : 4; }
     // Timestamp of the next entry of a type after the read position; false when none.
     bool PeekNextTimeStamp(int type, uint32_t* ts) const;
     int SetAutoReleaseMemory(int flag) { return m_autoRelease = flag; }
@@ -71,7 +76,16 @@ private:
     static int32_t OnTag(void* user, FLVTag* tag);
     void AddEntry(const FLVTag& tag);
     bool ParseWholeFile();
-    int PositionAt(size_t entry);   // 0 or 4
+    // 0 or 4. fresh: the reader jumped, so the first read of an AVC or AAC
+    // stream hands out the codec setup in force there.
+    int PositionAt(size_t entry, bool fresh = true);
+    // Reads entry e into rec (data only when load). 0, 4 or 5.
+    int LoadEntry(FLVTag* rec, const TagIndexEntry& e, int load);
+    // When a video entry is shown: an H.264 picture's decode time plus its
+    // composition time, read from the file; other entries' timestamp.
+    int64_t PresentationTime(size_t entry) const;
+    // The last codec setup of a stream before an entry, -1 when none.
+    int64_t SetupBefore(int type, size_t entry) const;
     void FinishStatistics();
     void Reset();
     bool Matches(const TagIndexEntry& e, int type) const;
@@ -101,4 +115,13 @@ private:
     int32_t m_minVideoInterval = 0;   // 0: no positive interval seen
     int64_t m_lastAudioEntry = -1, m_lastVideoEntry = -1;
     int m_autoRelease = 1;
+    // AVC and AAC: where the codec setups lie, and which stream still needs
+    // one handed out after a jump (0 audio, 1 video).
+    std::vector<uint32_t> m_setups[2];
+    bool m_setupDue[2] = {false, false};
+    // AVC: presentation times (decode time + composition time) of the pictures.
+    int64_t m_avcPictures = 0;
+    int64_t m_minPts = 0, m_maxPts = -1;
+    uint32_t m_presentationEnd = 0;   // ms: after the last picture shown
+    int m_aacRate = 0;                // the first AAC setup's sampling frequency
 };

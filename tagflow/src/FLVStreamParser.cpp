@@ -4,6 +4,7 @@
 #include <chrono>
 #include <new>
 
+#include "CodecSetup.h"
 #include "ReadAble.h"
 #include "tagio/tagio.h"
 
@@ -11,19 +12,14 @@ namespace {
 
 constexpr size_t kMaxSpareTags = 32;
 constexpr int64_t kUnitsPerMs = 10000;   // the audio clock counts 100 ns
+// Codec setups are a few dozen bytes; a larger one is not read whole.
+constexpr uint32_t kMaxSetupBytes = 64 * 1024;
 
 int64_t NowSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-int SampleRate(const FLVTag& t) {
-    static const int kRates[4] = {5512, 11025, 22050, 44100};
-    return t.codecField1 == 5 ? 8000 : kRates[t.codecField2 & 3];
-}
-
-int Channels(const FLVTag& t) { return t.codecField1 == 5 ? 1 : int(t.codecField4) + 1; }
 
 }  // namespace
 
@@ -110,6 +106,7 @@ void CFLVStreamParser::Reset() {
     m_audioClock = 0;
     m_drift = 0;
     m_clockFollowsFile = false;
+    m_aacRate = 0;
     m_infoReady = m_audioFound = m_frameRateFound = m_videoFound = false;
     m_startTaken = false;
     m_startTime = 0;
@@ -209,7 +206,8 @@ int CFLVStreamParser::Consume(const uint8_t* bytes, uint64_t count) {
                 std::copy(bytes, bytes + take, m_unit + m_have);
                 break;
             case kTagData:
-                std::copy(bytes, bytes + take, m_current->buffer + kTagHeaderSize + m_have);
+                std::copy(bytes, bytes + take,
+                          m_current->buffer + kTagHeaderSize + m_dataDone + m_have);
                 break;
             default:   // skipping: the bytes are not needed
                 break;
@@ -227,11 +225,7 @@ int CFLVStreamParser::Consume(const uint8_t* bytes, uint64_t count) {
                     m_need = kTagHeaderSize;
                     break;
                 case kTagHeader: OnTagHeader(); break;
-                case kTagData:
-                    DecodeTagBody(*m_current, m_current->buffer + kTagHeaderSize, m_loadBytes);
-                    m_state = kTagSkip;
-                    m_need = uint64_t(m_current->dataSize) + kPreviousTagSizeBytes - m_loadBytes;
-                    break;
+                case kTagData: OnTagData(); break;
                 case kTagSkip: OnTagComplete(); break;
             }
         } catch (const std::bad_alloc&) {   // the queue could not grow: that tag is lost
@@ -288,6 +282,7 @@ void CFLVStreamParser::OnTagHeader() {
         UnloadTag(*tag);
     }
     m_current = tag;
+    m_dataDone = 0;
     if (m_loadBytes > 0) {
         m_state = kTagData;
         m_need = m_loadBytes;
@@ -296,6 +291,25 @@ void CFLVStreamParser::OnTagHeader() {
         m_state = kTagSkip;
         m_need = uint64_t(tag->dataSize) + kPreviousTagSizeBytes;
     }
+}
+
+void CFLVStreamParser::OnTagData() {
+    FLVTag& tag = *m_current;
+    const uint8_t* d = tag.buffer + kTagHeaderSize;
+    // A load limited to the first bytes of video tags cut an AVC sequence
+    // header: it is small and describes the stream, so it is read whole.
+    if (tag.type == 9 && m_loadBytes >= 2 && m_loadBytes < tag.dataSize &&
+        tag.dataSize <= kMaxSetupBytes && (d[0] & 0x0F) == 7 && d[1] == kPacketSetup &&
+        GrowTagBuffer(tag, tag.dataSize)) {
+        m_dataDone = m_loadBytes;
+        m_need = tag.dataSize - m_loadBytes;
+        m_loadBytes = tag.dataSize;
+        return;   // still collecting data
+    }
+    DecodeTagBody(tag, d, m_loadBytes);
+    m_dataDone = 0;
+    m_state = kTagSkip;
+    m_need = uint64_t(tag.dataSize) + kPreviousTagSizeBytes - m_loadBytes;
 }
 
 void CFLVStreamParser::OnTagComplete() {
@@ -346,7 +360,12 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
     uint32_t t = tag.timestamp >= m_baseTime ? tag.timestamp - m_baseTime : 0;
 
     if (!video) {
-        const bool sound = tag.dataSize != 0 && tag.audioPayloadSize != 0;
+        // An AAC setup plays nothing: like an empty tag it neither starts the
+        // clock nor ends a gap, so the sound that follows keeps its own time.
+        FLVCodecSetup setup;
+        if (IsCodecSetup(tag) && ReadCodecSetup(8, tag.data, tag.dataSize, &setup))
+            m_aacRate = setup.sampleRate;
+        const bool sound = HasSoundData(tag);
         if (sound) {
             if (m_gapOpen) {
                 m_gapOpen = false;
@@ -363,9 +382,12 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
         m_drift = m_audioClock - int64_t(t) * kUnitsPerMs;
         t = uint32_t(std::min<int64_t>(m_audioClock / kUnitsPerMs, UINT32_MAX));
         if (sound) {
-            const int64_t d = CalcFLVAudioBlockDuration(
-                tag.audioPayload, tag.audioPayloadSize, int(tag.codecField1), SampleRate(tag),
-                int(tag.codecField3) + 1, Channels(tag));
+            int rate = 0, channels = 0;
+            DeclaredSoundFormat(tag, rate, channels);
+            if (tag.codecField1 == 10 && m_aacRate > 0) rate = m_aacRate;   // the setup's, not the fixed field
+            const int64_t d = CalcFLVAudioBlockDuration(tag.audioPayload, tag.audioPayloadSize,
+                                                        int(tag.codecField1), rate,
+                                                        int(tag.codecField3) + 1, channels);
             // An unknown length (-1) must not pull the clock back; the next
             // block then takes its time from the file instead.
             if (d >= 0) m_audioClock += d;
@@ -393,14 +415,13 @@ bool CFLVStreamParser::CheckReady(bool force) {
         if (!t.data || t.dataSize == 0) continue;
         if (t.type == 8 && !m_audioFound) {
             m_audioFound = true;
-            m_info.audioFormat = int32_t(t.codecField1);
-            m_info.channels = t.codecField4 ? 2 : 1;
-            m_info.sampleRate = SampleRate(t);
-            if (t.codecField1 == 5) m_info.channels = 1;
-            m_info.bitsPerSample = t.codecField3 ? 16 : 8;
+            FillAudioInfo(m_info, t);
         } else if (t.type == 9) {
-            if (m_videoWithData++ == 0) m_firstVideoTime = t.timestamp;
-            m_lastVideoTime = t.timestamp;
+            // Codec setups and ends of sequence are no frames of the rate.
+            if (IsPictureTag(t)) {
+                if (m_videoWithData++ == 0) m_firstVideoTime = t.timestamp;
+                m_lastVideoTime = t.timestamp;
+            }
             if (!m_videoFound && t.codecField1 == 1) {
                 m_videoFound = true;
                 m_info.videoCodec = int32_t(t.codecField2);

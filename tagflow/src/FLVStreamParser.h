@@ -54,6 +54,7 @@ private:
     int Consume(const uint8_t* bytes, uint64_t count);   // bytes null: skip only
     void OnFileHeader();
     void OnTagHeader();
+    void OnTagData();
     void OnTagComplete();
     void ApplyTiming(FLVTag& tag);
     bool CheckReady(bool force);
@@ -86,6 +87,7 @@ private:
     uint8_t m_unit[kTagHeaderSize] = {};   // file header or tag header being collected
     FLVTag* m_current = nullptr;  // tag whose data is awaited
     uint32_t m_loadBytes = 0;     // data bytes of m_current being collected
+    uint32_t m_dataDone = 0;      // of them, collected before the current unit
     FLVFileHeader m_header;
     CTagQueue m_queue;
     std::vector<FLVTag*> m_spare;   // recycled records
@@ -98,6 +100,7 @@ private:
     int64_t m_audioClock = 0;     // 100 ns
     int64_t m_drift = 0;          // audio clock minus the last audio timestamp, 100 ns
     bool m_clockFollowsFile = false;   // the last block's duration was unknown
+    int m_aacRate = 0;            // sampling frequency of the last AAC setup, 0 before one
 
     // stream information
     bool m_infoReady = false, m_audioFound = false, m_frameRateFound = false,

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "CodecSetup.h"
 #include "ReadAble.h"
 
 static_assert(sizeof(FLVInfo) == 64, "FLVInfo is a fixed 64-byte record");
@@ -92,6 +93,15 @@ void DecodeVideoFields(FLVTag& t, const uint8_t* d, uint32_t n) {
             if (key && t.vp6Payload)
                 Vp6Size(t.vp6Payload, n - head, t.vp6HAdjust, t.vp6VAdjust, width, height);
         }
+    } else if (codec == 7) {
+        // AVCPacketType, CompositionTime (SI24), then the record or the NAL units.
+        if (n >= 2) t.packetType = d[1];
+        if (n >= 5) t.compositionTime = ReadCompositionTime(d + 2);
+        FLVCodecSetup setup;
+        if (key && t.packetType == kPacketSetup && ReadCodecSetup(9, d, n, &setup)) {
+            width = uint32_t(setup.width);
+            height = uint32_t(setup.height);
+        }
     } else if (key && codec == 2) {
         H263Size(d + 1, n - 1, width, height);
     } else if (key && (codec == 3 || codec == 6) && n >= 5) {
@@ -146,6 +156,19 @@ bool LoadTagBuffer(FLVTag& tag, const uint8_t header[kTagHeaderSize], uint32_t l
     return true;
 }
 
+bool GrowTagBuffer(FLVTag& tag, uint32_t loadBytes) {
+    const uint32_t need = kTagHeaderSize + loadBytes + kTagPadding;
+    if (!tag.buffer) return false;
+    if (tag.bufferCapacity < need) {
+        auto* grown = static_cast<uint8_t*>(std::realloc(tag.buffer, need));
+        if (!grown) return false;
+        tag.buffer = grown;
+        tag.bufferCapacity = need;
+    }
+    std::memset(tag.buffer + kTagHeaderSize + loadBytes, 0, kTagPadding);
+    return true;
+}
+
 void DecodeTagBody(FLVTag& t, const uint8_t* data, uint32_t loaded) {
     if (!t.buffer) {   // not loaded: the bytes are skipped
         t.data = nullptr;
@@ -163,6 +186,7 @@ void DecodeTagBody(FLVTag& t, const uint8_t* data, uint32_t loaded) {
         t.codecField4 = b & 1;          // SoundType
         t.audioPayload = t.data + 1;
         t.audioPayloadSize = loaded - 1;
+        if (t.codecField1 == 10 && loaded >= 2) t.packetType = t.data[1];   // AACPacketType
     } else if (t.type == 9) {
         DecodeVideoFields(t, t.data, loaded);
     }

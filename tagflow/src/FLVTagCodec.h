@@ -33,6 +33,10 @@ bool DecodeTagHeader(CReadAble& source, FLVTag& tag);
 // large enough) and copies the header bytes into it. False when out of memory.
 bool LoadTagBuffer(FLVTag& tag, const uint8_t header[kTagHeaderSize], uint32_t loadBytes);
 
+// Makes room for loadBytes of data, keeping the header and the data already
+// in the buffer. False when out of memory (the buffer is then unchanged).
+bool GrowTagBuffer(FLVTag& tag, uint32_t loadBytes);
+
 // Copies loaded data into the buffer and decodes the codec fields from it.
 // loaded: the data bytes present (dataSize, or fewer for an index-only read).
 void DecodeTagBody(FLVTag& tag, const uint8_t* data, uint32_t loaded);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CodecSetup.h"
 #include "FLVTagCodec.h"
 
 namespace {
@@ -96,8 +97,12 @@ int AudioFrameReader::ReadFrame(uint8_t* buffer, int32_t bytes) {
                 DB2_Read(m_buffer, buffer, bytes);
                 return 1;
             }
-            const bool sound = tag->data && tag->dataSize != 0 && tag->audioPayloadSize != 0;
-            if (sound) {
+            if (IsCodecSetup(*tag)) {   // the setup of the sound after it: no sound itself
+                const uint8_t* none = nullptr;
+                int32_t size = 0;
+                m_decoder.DecodeFLVTag(tag, &none, &size);
+            }
+            if (HasSoundData(*tag)) {
                 const uint8_t* pcm = nullptr;
                 int32_t size = 0;
                 if (m_decoder.DecodeFLVTag(tag, &pcm, &size) && size > 0)
@@ -139,9 +144,55 @@ VideoFrameReader::VideoFrameReader(CFLVAVTagReader* reader, double fps, int deco
     reader->GetDuration(&audioEnd, &videoEnd);
     m_videoEnd = videoEnd;
     m_frameDuration = int64_t(1000 / m_fps);
+    m_reordered = info.videoCodec == 7;
+    m_pictureDuration = info.frameRate > 0 ? std::max<int64_t>(int64_t(1000 / info.frameRate), 1)
+                                           : std::max<int64_t>(m_frameDuration, 1);
+}
+
+void VideoFrameReader::Show(const uint8_t* picture, int64_t timestamp, int64_t duration) {
+    if (m_flip) {
+        // The decoder's picture is ours until its next call.
+        VideoEncoder_SwapImageRowOrderInPlace(const_cast<uint8_t*>(picture), m_width * 4, m_height);
+    }
+    m_picture = picture;
+    m_timestamp = m_coversFrom = timestamp;
+    m_duration = duration;
+}
+
+void VideoFrameReader::AdvanceReordered(int64_t t) {
+    for (;;) {
+        const uint8_t* picture = m_decoder.HeldPicture();
+        while (!picture) {
+            FLVTag* tag = nullptr;
+            uint32_t duration = 0;
+            if (m_reader->ReadTag(1, 9, &tag, &duration) != 0) {
+                picture = m_decoder.DrainPicture();
+                if (!picture) return;   // the stream is over: its last picture stays
+                break;
+            }
+            // Decode times step by the frame interval, as presentation times do.
+            if (IsPictureTag(*tag) && duration > 0 && int64_t(duration) <= 4 * m_pictureDuration)
+                m_pictureDuration = duration;
+            int32_t size = 0;
+            m_decoder.DecodeFLVTag(tag, &picture, &size);
+            m_reader->ReleaseIfOwned(tag);
+            if (!picture) picture = m_decoder.HeldPicture();
+        }
+        Show(picture, m_decoder.LastPictureTime(), m_pictureDuration);
+        if (t < m_timestamp + m_duration) {
+            // The first picture after a seek may come later than t; it then
+            // stands in from t on, as playback shows it.
+            m_coversFrom = std::min(m_timestamp, t);
+            return;
+        }
+    }
 }
 
 void VideoFrameReader::Advance(int64_t t) {
+    if (m_reordered) {
+        AdvanceReordered(t);
+        return;
+    }
     for (;;) {
         FLVTag* tag = nullptr;
         uint32_t duration = 0;
@@ -175,12 +226,13 @@ void VideoFrameReader::Advance(int64_t t) {
 
 void VideoFrameReader::Seek(int64_t t) {
     m_picture = m_blank.data();
-    m_timestamp = 0;   // blank until a picture is read
+    m_timestamp = m_coversFrom = 0;   // blank until a picture is read
     m_duration = 0;
     if (m_videoEnd < t + m_frameDuration) {   // past the end
-        m_timestamp = t;
+        m_timestamp = m_coversFrom = t;
         return;
     }
+    m_decoder.Forget();   // pictures held back belong to the old position
     const int r = m_reader->SeekEx(9, uint32_t(t), nullptr);
     if (r == 7) {
         // Before the first key frame: nothing to show yet, and the pictures
@@ -190,7 +242,7 @@ void VideoFrameReader::Seek(int64_t t) {
         m_timestamp = 0;
         m_duration = m_reader->GetNextTimeStamp(9, uint32_t(t), &next, nullptr) ? next : t + 1;
     } else if (r != 0) {
-        m_timestamp = t;
+        m_timestamp = m_coversFrom = t;
         m_duration = 1;
     } else {
         Advance(t);
@@ -202,9 +254,9 @@ const uint8_t* VideoFrameReader::ReadFrame(int32_t frame, uint32_t* timestamp, u
     if (t < 0 || m_videoEnd < t + m_frameDuration) {
         // Past the end, whichever way it is reached.
         m_picture = m_blank.data();
-        m_timestamp = t;
+        m_timestamp = m_coversFrom = t;
         m_duration = 0;
-    } else if (m_picture && m_timestamp <= t && t < m_timestamp + m_duration) {
+    } else if (m_picture && SpanStart() <= t && t < m_timestamp + m_duration) {
         // Past the middle of its span the next frame is the closer picture.
         if (t >= m_timestamp + m_duration / 2) Advance(m_timestamp + m_duration);
     } else {
@@ -218,7 +270,8 @@ const uint8_t* VideoFrameReader::ReadFrame(int32_t frame, uint32_t* timestamp, u
             t >= m_timestamp + m_duration / 2)
             Advance(m_timestamp + m_duration);
     }
-    if (timestamp) *timestamp = uint32_t(m_timestamp);
-    if (duration) *duration = uint32_t(m_duration);
+    // The span the picture stands for, including where it stands in early.
+    if (timestamp) *timestamp = uint32_t(SpanStart());
+    if (duration) *duration = uint32_t(m_timestamp + m_duration - SpanStart());
     return m_picture;
 }

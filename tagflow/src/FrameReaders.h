@@ -5,6 +5,7 @@
 // of any output frame number.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -47,7 +48,9 @@ public:
 
 private:
     void Advance(int64_t t);
+    void AdvanceReordered(int64_t t);
     void Seek(int64_t t);
+    void Show(const uint8_t* picture, int64_t timestamp, int64_t duration);
 
     CFLVAVTagReader* m_reader;
     double m_fps;
@@ -57,6 +60,14 @@ private:
     int64_t m_videoEnd = 0;        // ms
     int64_t m_frameDuration = 0;   // ms
     bool m_flip;
+    // H.264 with B-frames: pictures come out after their tags, each at its
+    // own presentation time, lasting one source frame interval.
+    bool m_reordered = false;
+    int64_t m_pictureDuration = 40;   // ms
     const uint8_t* m_picture = nullptr;
     int64_t m_timestamp = 0, m_duration = 0;   // ms, of the current picture
+    // Reordered streams: the first picture after a seek may stand in before
+    // its own time, from here on (ms; otherwise m_timestamp).
+    int64_t m_coversFrom = 0;
+    int64_t SpanStart() const { return m_reordered ? std::min(m_coversFrom, m_timestamp) : m_timestamp; }
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <new>
 
+#include "CodecSetup.h"
+
 namespace {
 
 constexpr int kMaxSide = 8192;
@@ -70,7 +72,8 @@ bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int he
     if (d) {
         FlvDecoder_Close(d);
     } else {
-        d = FlvDecoder_Create(1, slot == kH263 ? 2 : slot == kVp6 ? 4 : 5);
+        static const int kCodecOfSlot[kSlots] = {2, 3, 4, 5, 6, 7};
+        d = FlvDecoder_Create(1, kCodecOfSlot[slot]);
         if (!d) return false;
     }
     if (FlvDecoder_Open(d, imageFormat, width, height)) return true;
@@ -96,15 +99,20 @@ bool CVideoDecoderThread::SetUpDecoders(const FLVTag& tag) {
     bool ok = true;
     switch (codec) {
         case 2: ok = OpenSlot(kH263, FD_IMAGE_BGRA32, width, height); break;
+        case 3: ok = OpenSlot(kScreen, FD_IMAGE_BGRA32, width, height); break;
         case 4: ok = OpenSlot(kVp6, FD_IMAGE_BGRA32, width, height); break;
         case 5: ok = OpenSlot(kVp6Alpha, FD_IMAGE_BGRA32, width, height); break;
+        case 6: ok = OpenSlot(kScreen2, FD_IMAGE_BGRA32, width, height); break;
+        case 7: ok = OpenSlot(kAvc, FD_IMAGE_BGRA32, width, height); break;
         default: break;   // nothing we decode: the last picture stands in
     }
     if (!ok) return false;
     m_codec = codec;
     m_width = width;
     m_height = height;
-    m_visible = {0, 0, width, height};
+    // H.264 pictures are already cut to what their setup shows.
+    m_visible = codec == 7 ? FLVCropRect{-1, -1, -1, -1} : FLVCropRect{0, 0, width, height};
+    m_lastPictureTime = 0;
     return true;
 }
 
@@ -113,9 +121,16 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     if (!tag.data || tag.dataSize == 0) return nullptr;
     const int codec = int(tag.codecField2);
     const bool key = tag.codecField1 == 1;
-    if (codec != m_codec ||
-        (key && (int(tag.codecField3) != m_width || int(tag.codecField4) != m_height))) {
-        // Only a key frame can start a stream.
+    // A damaged H.264 setup is passed over: the one in force stays.
+    FLVCodecSetup setup;
+    if (codec == 7 && IsCodecSetup(tag) && !ReadCodecSetup(9, tag.data, tag.dataSize, &setup))
+        return nullptr;
+    // Only a key frame (or an H.264 sequence header, sent as one) can start a
+    // stream. H.264 key frames declare no size: a new setup brings a new one,
+    // and the decoder takes it in stride.
+    const bool newSize = codec != 7 && key &&
+                         (int(tag.codecField3) != m_width || int(tag.codecField4) != m_height);
+    if (codec != m_codec || newSize) {
         if (!key || !SetUpDecoders(tag)) {
             *skipped = true;
             return nullptr;
@@ -126,7 +141,10 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     FdDecoder* colour = nullptr;
     switch (codec) {
         case 2:
-            colour = m_decoders[kH263];
+        case 3:
+        case 6:
+        case 7:   // H.264: the packet type and composition time come along
+            colour = m_decoders[codec == 2 ? kH263 : codec == 3 ? kScreen : codec == 6 ? kScreen2 : kAvc];
             in = tag.videoPayload;
             inSize = int(tag.videoPayloadSize);
             break;
@@ -151,8 +169,11 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     if (!colour || !in || inSize <= 0) return nullptr;
     const uint8_t* picture = nullptr;
     int pictureSize = 0, width = 0, height = 0;
-    if (!FlvDecoder_DecodeVideo(colour, in, inSize, &picture, &pictureSize, &width, &height))
+    int64_t pts = tag.timestamp;
+    if (!FlvDecoder_DecodeVideoEx(colour, in, inSize, tag.timestamp, key, &picture, &pictureSize,
+                                  &width, &height, &pts))
         return nullptr;
+    m_lastPictureTime = pts;
     if (codec == 5 && !m_decodeAlpha) {
         // Opaque when the caller does not want the mask; the decoder's
         // picture is ours until its next call.
@@ -161,6 +182,43 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
         for (size_t i = 0; i < n; ++i) bgra[i * 4 + 3] = 255;
     }
     return CropAndResize(picture, width, height);
+}
+
+const uint8_t* CVideoDecoderThread::TakeReordered(bool drain) {
+    FdDecoder* d = m_codec == 7 ? m_decoders[kAvc] : nullptr;
+    if (!d) return nullptr;
+    const uint8_t* picture = nullptr;
+    int pictureSize = 0, width = 0, height = 0;
+    int64_t pts = 0;
+    const int got = drain ? FlvDecoder_DecodeVideoEx(d, nullptr, 0, 0, 0, &picture, &pictureSize,
+                                                     &width, &height, &pts)
+                          : FlvDecoder_TakePicture(d, &picture, &pictureSize, &width, &height, &pts);
+    if (!got) return nullptr;
+    m_lastPictureTime = pts;
+    return CropAndResize(picture, width, height);
+}
+
+const uint8_t* CVideoDecoderThread::HeldPicture() {
+    if (Running()) return nullptr;
+    try {
+        return TakeReordered(false);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+const uint8_t* CVideoDecoderThread::DrainPicture() {
+    if (Running()) return nullptr;
+    try {
+        return TakeReordered(true);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void CVideoDecoderThread::Forget() {
+    if (Running()) return;
+    if (m_codec == 7 && m_decoders[kAvc]) FlvDecoder_Flush(m_decoders[kAvc]);
 }
 
 const uint8_t* CVideoDecoderThread::CropAndResize(const uint8_t* picture, int width, int height) {
@@ -232,6 +290,7 @@ void CVideoDecoderThread::OnStart() {
     m_emitted = 0;
     m_outputTime = 0;
     m_frameDuration = int64_t(10000000 / m_fps);
+    m_pictureDuration = 0;
 }
 
 void CVideoDecoderThread::OnEnd() {
@@ -269,12 +328,44 @@ void CVideoDecoderThread::DecodeAndPace(const FLVTag& tag, int64_t durationMs) {
         skipped = true;
     }
     if (skipped) return;
+    if (Reorders()) {
+        // Pictures come out later than their tags, in presentation order:
+        // each one is shown from its own time for one frame interval (the
+        // decode times of a stream step by its frame interval too).
+        if (IsPictureTag(tag) && durationMs > 0) m_pictureDuration = durationMs;
+        // An end of sequence or a new setup completes several at once.
+        try {
+            if (!picture) picture = TakeReordered(false);
+            for (; picture && !Terminating(); picture = TakeReordered(false)) PaceReordered(picture);
+        } catch (const std::bad_alloc&) {
+        }
+        return;
+    }
     if (picture) {
         m_current = picture;
         m_havePicture = true;
     }
     // A tag that brings no picture keeps the last one on screen for its time.
     if (m_havePicture) Pace(m_current, int64_t(tag.timestamp) + durationMs, 0);
+}
+
+void CVideoDecoderThread::PaceReordered(const uint8_t* picture) {
+    m_current = picture;
+    m_havePicture = true;
+    const int64_t interval = m_pictureDuration > 0 ? m_pictureDuration : m_frameDuration / 10000;
+    Pace(picture, m_lastPictureTime + interval, 0);
+}
+
+void CVideoDecoderThread::DrainAndPace() {
+    if (!Reorders()) return;
+    try {
+        while (!Terminating()) {
+            const uint8_t* picture = TakeReordered(true);
+            if (!picture) break;
+            PaceReordered(picture);
+        }
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void CVideoDecoderThread::Body() {
@@ -332,4 +423,6 @@ void CVideoDecoderThread::Body() {
         if (drain && !Terminating()) DecodeAndPace(*held, m_frameDuration / 10000);
         ReleaseTag(held);
     }
+    // What a B-frame stream held back is shown too, as the last tag would be.
+    if (drain && !Terminating()) DrainAndPace();
 }

@@ -22,22 +22,39 @@ public:
     void SetResizeMode(int mode) override;
     int DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t* size) override;
 
+    // Streams whose pictures are stored out of presentation order (H.264):
+    // a picture from DecodeFLVTag belongs to an earlier tag, its presentation
+    // time (ms) is LastPictureTime(). HeldPicture hands out a picture the last
+    // tag completed beyond the one it returned; DrainPicture, at the end of
+    // the stream, the pictures still held back; Forget drops them (a seek).
+    int64_t LastPictureTime() const { return m_lastPictureTime; }
+    const uint8_t* HeldPicture();
+    const uint8_t* DrainPicture();
+    void Forget();
+    bool Reorders() const { return m_codec == 7; }
+
 protected:
     void OnStart() override;
     void OnEnd() override;
     void Body() override;
 
 private:
-    enum Slot { kH263, kVp6, kVp6Alpha, kSlots };
+    enum Slot { kH263, kScreen, kVp6, kVp6Alpha, kScreen2, kAvc, kSlots };
     // Decodes a tag into a picture of the output size. Null when the tag
     // brought no new picture; *skipped when it could not be used at all.
     const uint8_t* DecodePicture(const FLVTag& tag, bool* skipped);
+    // A picture of a reordering stream taken from its decoder (held: without
+    // feeding it; else draining it), of the output size; null when none.
+    const uint8_t* TakeReordered(bool drain);
     bool SetUpDecoders(const FLVTag& tag);
     bool OpenSlot(Slot slot, int imageFormat, int width, int height);
     void FreeDecoders();
     const uint8_t* CropAndResize(const uint8_t* picture, int width, int height);
     // Thread mode: decodes the tag and paces it to end at its timestamp + durationMs.
     void DecodeAndPace(const FLVTag& tag, int64_t durationMs);
+    // Thread mode: paces the pictures a reordering stream still holds at its end.
+    void DrainAndPace();
+    void PaceReordered(const uint8_t* picture);
     int Pace(const uint8_t* picture, int64_t timeMs, int32_t filler);   // frames emitted
 
     int m_outputWidth = 320, m_outputHeight = 240;
@@ -49,6 +66,8 @@ private:
     FdDecoder* m_decoders[kSlots] = {};
     int m_codec = -1, m_width = -1, m_height = -1;
     FLVCropRect m_visible{-1, -1, -1, -1};
+    int64_t m_lastPictureTime = 0;     // ms: presentation time of the last picture
+    int64_t m_pictureDuration = 0;     // ms: a reordering stream's frame interval
 
     std::vector<uint8_t> m_crop;
     FLVCropRect m_cropMadeFor{0, 0, 0, 0};

@@ -37,6 +37,35 @@ inline std::vector<uint8_t> FfmpegFrames(const std::string& path) {
                          "' -an -fps_mode passthrough -f rawvideo -pix_fmt bgra -");
 }
 
+// Presentation times (ms) of the pictures ffmpeg decodes, in its order.
+inline std::vector<int64_t> FfprobePictureTimes(const std::string& path) {
+    const std::vector<uint8_t> out = CommandOutput(
+        "ffprobe -v error -select_streams v -show_entries frame=pts -of csv=p=0 '" + path + "'");
+    std::vector<int64_t> times;
+    int64_t v = 0;
+    bool in = false;
+    for (uint8_t c : out) {
+        if (c >= '0' && c <= '9') {
+            v = v * 10 + (c - '0');
+            in = true;
+        } else {
+            if (in) times.push_back(v);
+            v = 0;
+            in = false;
+        }
+    }
+    if (in) times.push_back(v);
+    return times;
+}
+
+// Index of the picture on screen at t: the last one shown at or before t (the
+// first one before it is shown).
+inline size_t PictureAt(const std::vector<int64_t>& times, int64_t t) {
+    size_t i = 0;
+    while (i + 1 < times.size() && times[i + 1] <= t) ++i;
+    return i;
+}
+
 inline std::vector<uint8_t> FfmpegPcm(const std::string& path, int rate, int channels) {
     return CommandOutput("ffmpeg -nostdin -v error -i '" + path + "' -vn -f s16le -ar " +
                          std::to_string(rate) + " -ac " + std::to_string(channels) + " -");

@@ -314,9 +314,9 @@ TEST(DecoderThread, ClockMovesPastSoundThatDoesNotDecode) {
     sink.Attach(d);
     ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
     OwnedTag bad = OwnedTag::Audio(2000, 0x2F, std::vector<uint8_t>(200, 0x5A));   // MP3, garbage
-    OwnedTag aac = OwnedTag::Audio(2500, 0xAF, {1, 2, 3, 4});                      // AAC: no decoder here
+    OwnedTag alaw = OwnedTag::Audio(2500, 0x7E, {1, 2, 3, 4});                     // G.711: no decoder here
     ASSERT_EQ(FLVStreamDecoder_DeliverFLVPacket(d, &bad.tag), 1);
-    ASSERT_EQ(FLVStreamDecoder_DeliverFLVPacket(d, &aac.tag), 1);
+    ASSERT_EQ(FLVStreamDecoder_DeliverFLVPacket(d, &alaw.tag), 1);
     ASSERT_EQ(FLVStreamDecoder_DeliverEnd(d), 1);
     WaitFor(sink.ends, 1);
     FLVStreamDecoder_Stop(d);

@@ -76,6 +76,38 @@ TEST(VideoFrameReader, FramesInAnyOrderMatchTheSequentialDecode) {
     EXPECT_EQ(VideoFrameReader_ReadFrame(nullptr, 0), nullptr);
 }
 
+// H.264 with B-frames by frame number: the picture shown at each frame's
+// time, as ffmpeg times its pictures, read in order, backwards and by jumps
+// (each jump starts again at a key frame, whose setup comes along).
+TEST(VideoFrameReader, H264FramesByNumberMatchPresentationOrder) {
+    if (!HaveFfmpeg()) GTEST_FAIL() << "ffmpeg is needed";
+    const std::string path = Fixture("h264_aac_bf2_160x120.flv");
+    OpenedReader reader(path);
+    ASSERT_TRUE(reader.opened);
+    const size_t frameBytes = 160 * 120 * 4;
+    const std::vector<uint8_t> ref = FfmpegFrames(path);
+    const std::vector<int64_t> times = FfprobePictureTimes(path);
+    ASSERT_EQ(ref.size(), times.size() * frameBytes);
+    VideoFrameReaderHandle v = VideoFrameReader_CreateEx(reader.r, 25.0, 1, 0);
+    ASSERT_NE(v, nullptr);
+    auto expectFrame = [&](int k) {
+        uint32_t ts = 0, dur = 0;
+        const uint8_t* p = VideoFrameReader_ReadFrameEx(v, k, &ts, &dur);
+        ASSERT_NE(p, nullptr);
+        const size_t j = PictureAt(times, int64_t(k) * 40);
+        EXPECT_GE(Psnr(p, ref.data() + j * frameBytes, frameBytes), 45.0) << "frame " << k;
+        EXPECT_LE(ts, uint32_t(k * 40)) << "frame " << k;
+        EXPECT_GT(ts + dur, uint32_t(k * 40)) << "frame " << k;
+    };
+    for (int k = 0; k < 77; ++k) expectFrame(k);
+    for (int k : {70, 3, 40, 39, 26, 25, 24, 74, 0, 12, 60, 13, 2, 76, 1}) expectFrame(k);
+    uint32_t ts = 0, dur = 0;
+    const uint8_t* past = VideoFrameReader_ReadFrameEx(v, 77, &ts, &dur);   // 3080 ms: the end
+    ASSERT_NE(past, nullptr);
+    EXPECT_TRUE(AllZero(std::vector<uint8_t>(past, past + frameBytes), 0, frameBytes));
+    VideoFrameReader_Delete(v);
+}
+
 // The whole sound, as ffmpeg decodes it, then zero bytes to the end of the block.
 TEST(AudioFrameReader, DeliversTheWholeSound) {
     if (!HaveFfmpeg()) GTEST_FAIL() << "ffmpeg is needed";

@@ -103,7 +103,8 @@ TEST(TagFields, PictureSizesOfKeyFramesByCodec) {
         {"VP6 with skipped field", {0x14, 0x00, 0x01, 0x00, 0, 0, 0x05, 0x07}, 7 * 16, 5 * 16},
         {"VP6 cut short", {0x14, 0x00, 0x00, 0x06}, 0, 0},
         {"VP6 alpha", {0x15, 0x00, 0, 0, 4, 0x00, 0x06, 0x02, 0x03, 0xAA}, 3 * 16, 2 * 16},
-        {"H.264 carries no size here", {0x17, 0x00, 0, 0, 0}, 0, 0},
+        {"H.264 setup without its record", {0x17, 0x00, 0, 0, 0}, 0, 0},
+        {"H.264 key picture: the size is in the setup only", {0x17, 0x01, 0, 0, 0, 0, 0, 0, 1, 0x65}, 0, 0},
     };
     for (const auto& c : cases) {
         FLVTag t = Decode(9, c.data);
@@ -132,3 +133,92 @@ TEST(TagFields, Vp6AlphaOffsetIsCheckedAgainstTheData) {
 }
 
 }  // namespace
+
+// AVC and AAC tags: the packet type after the codec byte, and for AVC the
+// signed 24-bit composition time; fields a short tag lacks stay 0.
+TEST(TagFields, PacketTypeAndCompositionTime) {
+    struct Case {
+        const char* what;
+        uint8_t type;
+        std::vector<uint8_t> data;
+        uint32_t packetType;
+        int32_t compositionTime;
+    } cases[] = {
+        {"AVC picture", 9, {0x27, 0x01, 0x00, 0x00, 0x50, 0, 0, 0, 1, 0x41}, 1, 80},
+        {"AVC picture shown earlier", 9, {0x27, 0x01, 0xFF, 0xFF, 0xD8, 0, 0}, 1, -40},
+        {"AVC end of sequence", 9, {0x17, 0x02, 0, 0, 0}, 2, 0},
+        {"AVC codec byte only", 9, {0x27}, 0, 0},
+        {"AVC composition time cut", 9, {0x27, 0x01, 0x00, 0x50}, 1, 0},
+        {"not AVC", 9, {0x22, 0x01, 0x00, 0x00, 0x50}, 0, 0},
+        {"AAC setup", 8, {0xAF, 0x00, 0x12, 0x10}, 0, 0},
+        {"AAC frame", 8, {0xAF, 0x01, 0x21}, 1, 0},
+        {"AAC format byte only", 8, {0xAF}, 0, 0},
+        {"MP3", 8, {0x2F, 0x01, 0x02}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        FLVTag t = Decode(c.type, c.data);
+        EXPECT_EQ(t.packetType, c.packetType) << c.what;
+        EXPECT_EQ(t.compositionTime, c.compositionTime) << c.what;
+        UnloadTag(t);
+    }
+}
+
+namespace {
+
+// The data of the first tag of a type in a fixture.
+std::vector<uint8_t> FirstTagData(const std::string& name, uint8_t type) {
+    const std::vector<uint8_t> f = ReadFixture(name);
+    for (size_t pos = 13; pos + 11 <= f.size();) {
+        const size_t size = size_t(f[pos + 1]) << 16 | size_t(f[pos + 2]) << 8 | f[pos + 3];
+        if (f[pos] == type) return {f.begin() + long(pos) + 11, f.begin() + long(pos + 11 + size)};
+        pos += 15 + size;
+    }
+    return {};
+}
+
+}  // namespace
+
+// The setups of the H.264 + AAC fixtures, as ffprobe describes the streams;
+// an AVC record cut anywhere, or an AudioSpecificConfig cut before its
+// channels, is refused rather than read past its end.
+TEST(CodecSetup, ReadsWhatTheSetupsDeclareAndRefusesCutOnes) {
+    const std::vector<uint8_t> avc = FirstTagData("h264_aac_bf2_160x120.flv", 9);
+    FLVCodecSetup s{};
+    ASSERT_EQ(FLVCodecSetup_Read(9, avc.data(), uint32_t(avc.size()), &s), 1);
+    EXPECT_EQ(s.codec, 7);
+    EXPECT_EQ(s.width, 160);
+    EXPECT_EQ(s.height, 120);
+    EXPECT_EQ(s.profile, 100);   // High
+    EXPECT_EQ(s.level, 11);
+    EXPECT_EQ(s.chromaFormat, 1);
+    EXPECT_EQ(s.bitDepth, 8);
+    // Up to the end of its picture parameter set; the four bytes after it
+    // (High profile's chroma and depth fields) repeat what the SPS says.
+    ASSERT_EQ(avc.size(), 50u);
+    for (uint32_t n = 0; n < 46; ++n) {
+        std::vector<uint8_t> cut(avc.begin(), avc.begin() + n);   // exactly n bytes: overreads show
+        EXPECT_EQ(FLVCodecSetup_Read(9, cut.data(), n, &s), 0) << n;
+        EXPECT_EQ(s.codec, 0);
+    }
+    EXPECT_EQ(FLVCodecSetup_Read(8, avc.data(), uint32_t(avc.size()), &s), 0) << "not an audio tag";
+
+    struct AacCase { const char* file; int rate; } aac[] = {
+        {"h264_aac_bf2_160x120.flv", 44100}, {"h264_aac22k_bf2_160x120.flv", 22050}};
+    for (const auto& c : aac) {
+        const std::vector<uint8_t> d = FirstTagData(c.file, 8);
+        ASSERT_EQ(FLVCodecSetup_Read(8, d.data(), uint32_t(d.size()), &s), 1) << c.file;
+        EXPECT_EQ(s.codec, 10);
+        EXPECT_EQ(s.profile, 2);   // AAC LC
+        EXPECT_EQ(s.sampleRate, c.rate);
+        EXPECT_EQ(s.channels, 2);
+        for (uint32_t n = 0; n < 4; ++n) {
+            std::vector<uint8_t> cut(d.begin(), d.begin() + n);
+            EXPECT_EQ(FLVCodecSetup_Read(8, cut.data(), n, &s), 0) << n;
+        }
+    }
+    const uint8_t aacFrame[] = {0xAF, 0x01, 0x12, 0x10};
+    EXPECT_EQ(FLVCodecSetup_Read(8, aacFrame, 4, &s), 0) << "a frame is no setup";
+    const uint8_t badRate[] = {0xAF, 0x00, 0x17, 0x90};   // rate index 14 is reserved
+    EXPECT_EQ(FLVCodecSetup_Read(8, badRate, 4, &s), 0);
+    EXPECT_EQ(FLVCodecSetup_Read(9, nullptr, 10, &s), 0);
+}

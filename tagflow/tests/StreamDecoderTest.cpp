@@ -11,6 +11,10 @@ namespace {
 struct DecodeCase {
     const char* file;
     double fps;
+    // Where the sound starts on the stream's time line (ffprobe's start_time
+    // of the audio, less the earliest tag's): silence comes out before it,
+    // while ffmpeg's decode starts with the first block.
+    int audioStartMs = 0;
 };
 
 class StreamDecodeMatchesFfmpeg : public ::testing::TestWithParam<DecodeCase> {};
@@ -50,6 +54,11 @@ TEST_P(StreamDecodeMatchesFfmpeg, PicturesAndSound) {
     if (run.info.audioFormat >= 0) {
         const std::vector<uint8_t> pcm = FfmpegPcm(path, run.info.sampleRate, run.info.channels);
         ASSERT_FALSE(pcm.empty());
+        const size_t lead = size_t(int64_t(run.info.sampleRate) * c.audioStartMs / 1000) * 2 *
+                            size_t(run.info.channels);
+        ASSERT_GT(run.pcm.size(), lead);
+        EXPECT_TRUE(std::all_of(run.pcm.begin(), run.pcm.begin() + long(lead), [](uint8_t b) { return b == 0; }));
+        run.pcm.erase(run.pcm.begin(), run.pcm.begin() + long(lead));
         // The same sound; ffmpeg may end a block earlier or later.
         const size_t blockSlack = 4608 * 2 * size_t(run.info.channels);
         EXPECT_LE(std::max(pcm.size(), run.pcm.size()) - std::min(pcm.size(), run.pcm.size()), blockSlack);
@@ -71,12 +80,47 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"flv1_nelly_160x120.flv", 25},
                       DecodeCase{"flv1_nelly8k_160x120.flv", 15},
                       DecodeCase{"flv1_pcm16_160x120.flv", 25},
-                      DecodeCase{"flv1_video_only_160x120.flv", 15}),
+                      DecodeCase{"flv1_video_only_160x120.flv", 15},
+                      // B-frames: pictures in presentation order; AAC from its
+                      // setup, at its own rate, starting where its first block is.
+                      DecodeCase{"h264_aac_160x120.flv", 25, 57},
+                      DecodeCase{"h264_aac_bf2_160x120.flv", 25, 57},
+                      DecodeCase{"h264_aac22k_bf2_160x120.flv", 25, 34},
+                      DecodeCase{"flashsv_speex_160x120.flv", 15},
+                      DecodeCase{"flashsv2_160x120.flv", 15}),
     [](const auto& info) {
         std::string n = info.param.file;
         n = n.substr(0, n.find('.'));
         return n;
     });
+
+// H.264 with B-frames, played: every output frame shows the picture whose
+// presentation time it has reached, the first one standing in before its
+// time, as ffmpeg orders and times them.
+TEST(StreamDecoder, H264PicturesShowAtTheirPresentationTimes) {
+    if (!HaveFfmpeg()) GTEST_FAIL() << "ffmpeg is needed";
+    for (const char* name : {"h264_aac_bf2_160x120.flv", "h264_aac22k_bf2_160x120.flv"}) {
+        SCOPED_TRACE(name);
+        const std::string path = Fixture(name);
+        StreamRun run;
+        run.Decode(ReadFixture(name), 25.0);
+        const size_t frameBytes = 160 * 120 * 4;
+        const std::vector<uint8_t> ref = FfmpegFrames(path);
+        const std::vector<int64_t> times = FfprobePictureTimes(path);
+        ASSERT_EQ(ref.size(), times.size() * frameBytes);
+        ASSERT_EQ(times.front(), 80) << "shown two frames after the first decode time";
+        // Up to the last picture's end, one output frame every 40 ms.
+        ASSERT_EQ(int64_t(run.video.size()), (times.back() + 40) / 40);
+        double worst = 99;
+        for (size_t k = 0; k < run.video.size(); ++k) {
+            const VideoOut& v = run.video[k];
+            ASSERT_EQ(v.timestamp, int64_t(double(k) / 25.0 * 1e7));
+            const size_t j = PictureAt(times, (v.timestamp + 5000) / 10000);   // 1639.9999 ms is 1640
+            worst = std::min(worst, Psnr(v.picture.data(), ref.data() + j * frameBytes, frameBytes));
+        }
+        EXPECT_GE(worst, 45.0);
+    }
+}
 
 // 75 frames of 40 ms from 50 ms on, at 30 frames a second: 91 frames for
 // the 3050 ms. Every fifth source frame is shown twice and the first one
@@ -280,4 +324,82 @@ TEST(StreamDecoder, DamagedFilesEndCleanly) {
         for (int k : {0, 10, 5, 200, 1, 60}) EXPECT_NE(VideoFrameReader_ReadFrame(v, k), nullptr);
         VideoFrameReader_Delete(v);
     }
+}
+
+// Malformed AVC and AAC packets, mixed into a real H.264 + AAC stream: tags
+// shorter than their own headers, setups cut short, composition times cut
+// off, NAL lengths past the end. The parser, the index, the stream decoder
+// and both frame readers take them in stride (the sanitizer build watches
+// every read), and the good pictures and sound around them still decode.
+TEST(StreamDecoder, MalformedAvcAndAacPacketsAreHarmless) {
+    std::vector<FLVTag*> tags = ReadOwnedTags(Fixture("h264_aac_bf2_160x120.flv"), 0);
+    ASSERT_GT(tags.size(), 100u);
+    const std::vector<uint8_t> setup(tags[2]->data, tags[2]->data + tags[2]->dataSize);
+    ASSERT_EQ(setup.size(), 50u) << "the AVC setup (after the script and synthetic audio)";
+    const std::vector<std::vector<uint8_t>> badVideo = {
+        {0x17},                                                   // codec byte only
+        {0x17, 0x00},                                             // setup without composition time
+        {0x17, 0x00, 0x00, 0x00},                                 // setup, composition time cut
+        std::vector<uint8_t>(setup.begin(), setup.begin() + 9),   // setup cut in its record
+        std::vector<uint8_t>(setup.begin(), setup.begin() + 20),  // setup cut in the SPS
+        {0x17, 0x00, 0, 0, 0, 1, 0x64, 0, 0x0B, 0xFF, 0xE1, 0xFF, 0xFF, 0x67},   // SPS length past the end
+        {0x27, 0x01},                                             // picture without composition time
+        {0x27, 0x01, 0xFF, 0xFF},                                 // composition time cut
+        {0x27, 0x01, 0x7F, 0xFF, 0xFF, 0, 0, 0, 9, 0x41},         // huge composition time, NAL cut
+        {0x17, 0x01, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF},   // most negative time, NAL length huge
+        {0x17, 0x02},                                             // end of sequence, cut
+    };
+    const std::vector<std::vector<uint8_t>> badAudio = {
+        {0xAF}, {0xAF, 0x00}, {0xAF, 0x00, 0x12}, {0xAF, 0x00, 0xFF, 0xFF}, {0xAF, 0x01},
+        {0xAF, 0x01, 0xFF, 0xFF, 0xFF}, {0xBF}, {0xB6, 0x00},   // Speex with nothing to decode
+    };
+    FlvBuilder b;
+    size_t pictures = 0;
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const FLVTag& t = *tags[i];
+        if ((t.type != 8 && t.type != 9) || !t.data) continue;
+        pictures += t.type == 9 && t.packetType == 1;
+        b.Tag(uint8_t(t.type), t.timestamp, std::vector<uint8_t>(t.data, t.data + t.dataSize));
+        if (i == 40 || i == 150) {   // in the middle of a stream, and in its second second
+            for (const auto& v : badVideo) b.Tag(9, t.timestamp, v);
+            for (const auto& a : badAudio) b.Tag(8, t.timestamp, a);
+        }
+    }
+    FreeTags(tags);
+
+    ParserRun parsed;
+    parsed.Run(b.bytes, 1);   // one byte at a time
+    EXPECT_EQ(parsed.info.videoCodec, 7);
+    EXPECT_EQ(parsed.info.width, 160);
+
+    StreamRun run;
+    run.Decode(b.bytes, 25.0);
+    // A picture after damage may be lost until the next key frame, never more.
+    EXPECT_GE(run.video.size(), 70u);
+    EXPECT_GT(run.pcm.size(), size_t(44100 * 4 * 2));
+
+    TempFile file(b.bytes);
+    OpenedReader reader(file.path);
+    ASSERT_TRUE(reader.opened);
+    FLVInfo ex{};
+    FLVAVTagReader_GetFLVInfoEx(reader.r, &ex);
+    EXPECT_EQ(ex.width, 160);
+    EXPECT_EQ(ex.sampleRate, 44100);
+    // Tags too short to hold a picture are no frames of the rate (the four
+    // that hold undecodable data count); nothing throws the rate far off.
+    EXPECT_GT(ex.frameRate, 25.0);
+    EXPECT_LT(ex.frameRate, 27.0);
+    uint32_t audioEnd = 0, videoEnd = 0;
+    FLVAVTagReader_GetDuration(reader.r, &audioEnd, &videoEnd);
+    EXPECT_NEAR(videoEnd, 3080, 50) << "no composition time takes the end hours away";
+    std::vector<uint8_t> block(4096);
+    AudioFrameReaderHandle a = AudioFrameReader_Create(reader.r);
+    int blocks = 0;
+    while (AudioFrameReader_ReadFrame(a, block.data(), 4096) && blocks < 100000) ++blocks;
+    AudioFrameReader_Delete(a);
+    EXPECT_GT(blocks, 100);
+    VideoFrameReaderHandle v = VideoFrameReader_Create(reader.r, 25.0, 1);
+    for (int k : {0, 10, 11, 40, 5, 60, 39, 74, 1}) EXPECT_NE(VideoFrameReader_ReadFrame(v, k), nullptr);
+    VideoFrameReader_Delete(v);
+    EXPECT_GT(pictures, 70u);
 }

@@ -42,8 +42,16 @@ const InfoCase kInfoCases[] = {
     {"flv1_pcm16_160x120.flv", 2, 160, 120, 25, 0.01, 3, 11025, 1, 16, 1999, 2000},
     {"flv1_video_only_160x120.flv", 2, 160, 120, 15, 0.01, -1, 0, 0, 0, 0, 2999},
     {"mp3_audio_only.flv", -1, 0, 0, 0, 0, 2, 44100, 1, 16, 3030, 0},
-    // H.264: the tag carries no picture size; its first decode times bunch up.
-    {"h264_aac_160x120.flv", 7, 0, 0, 25, 1.5, 10, 44100, 2, 16, 0, 0},
+    // H.264: the size from the sequence header, the video end from the last
+    // picture shown (B-frames: not the last one stored); the AAC rate from
+    // its setup, not from the FLV field (which always says 44100 Hz).
+    {"h264_aac_160x120.flv", 7, 160, 120, 25, 1.5, 10, 44100, 2, 16, 3098, 3080},
+    {"h264_aac_bf2_160x120.flv", 7, 160, 120, 25, 1.5, 10, 44100, 2, 16, 3098, 3080},
+    {"h264_aac22k_bf2_160x120.flv", 7, 160, 120, 25, 1.5, 10, 22050, 2, 16, 2123, 2080},
+    // Speex: 16 kHz mono whatever the FLV fields say; the length of its last
+    // block (at 1980 ms) cannot be told from its bytes, so the audio ends there.
+    {"flashsv_speex_160x120.flv", 3, 160, 120, 15, 0.01, 11, 16000, 1, 16, 1980, 2009},
+    {"flashsv2_160x120.flv", 6, 160, 120, 15, 0.01, -1, 0, 0, 0, 0, 2000},
 };
 
 TEST(TagReader, StreamFactsAgreeWithFfprobe) {
@@ -371,3 +379,105 @@ TEST(TagReader, IndexesAndReadsTagsBeyondFourGibibytes) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ReadTagFacts {
+    uint32_t type, timestamp, packetType, frameType;
+    int64_t filePosition;
+};
+
+ReadTagFacts Next(CFLVAVTagReader* r, int filter = 0) {
+    FLVTag* tag = nullptr;
+    uint32_t duration = 0;
+    EXPECT_EQ(FLVAVTagReader_ReadTag(r, 1, filter, &tag, &duration), 0);
+    if (!tag) return {};
+    return {tag->type, tag->timestamp, tag->packetType, tag->codecField1, tag->filePosition};
+}
+
+}  // namespace
+
+// H.264 + AAC: after a seek, the setups from the start of the file come
+// first (timed at the new position), so the decoders can start there; read
+// straight through, each setup comes once. Key frame queries and seeks never
+// land on a setup or on the end of sequence, and a seek takes the key frame
+// shown at or before the time (shown later than it is stored).
+TEST(TagReader, SeeksHandOutTheCodecSetupsInForce) {
+    Reader r = OpenFixture("h264_aac_bf2_160x120.flv");
+    ReadTagFacts f = Next(r.get());
+    ASSERT_EQ(f.type, 18u);
+    ASSERT_EQ(Next(r.get()).filePosition, 0) << "the synthetic audio entry before the first video";
+    const ReadTagFacts videoSetup = Next(r.get());
+    ASSERT_EQ(videoSetup.type, 9u);
+    ASSERT_EQ(videoSetup.packetType, 0u);
+    const ReadTagFacts audioSetup = Next(r.get());
+    ASSERT_EQ(audioSetup.type, 8u);
+    ASSERT_EQ(audioSetup.packetType, 0u);
+    int setups = 2, tags = 4;
+    FLVTag* tag = nullptr;
+    while (FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr) == 0) {
+        ++tags;
+        setups += tag->dataSize >= 2 && tag->packetType == 0 && (tag->type == 8 || tag->codecField2 == 7);
+    }
+    EXPECT_EQ(setups, 2) << "read in order, no setup is repeated";
+
+    // The key frame stored at 1000 ms is shown at 1080: 1040 needs the one
+    // before. Whichever key frame, the setups lie before it.
+    struct SeekCase { uint32_t t, key; } seeks[] = {{1500, 1000}, {1080, 1000}, {1040, 0}, {2100, 2000}};
+    for (const auto& c : seeks) {
+        SCOPED_TRACE(c.t);
+        uint32_t ts = 0;
+        ASSERT_EQ(FLVAVTagReader_SeekEx(r.get(), 9, c.t, &ts), 0);
+        EXPECT_EQ(ts, c.key);
+        f = Next(r.get());
+        EXPECT_EQ(f.type, 9u);
+        EXPECT_EQ(f.packetType, 0u) << "the AVC setup first";
+        EXPECT_EQ(f.filePosition, videoSetup.filePosition);
+        EXPECT_EQ(f.timestamp, c.key) << "timed where the reading goes on";
+        f = Next(r.get());
+        EXPECT_EQ(f.type, 9u);
+        EXPECT_EQ(f.packetType, 1u);
+        EXPECT_EQ(f.frameType, 1u) << "then the key frame";
+        EXPECT_EQ(f.timestamp, c.key);
+        do f = Next(r.get());
+        while (f.type == 9);
+        EXPECT_EQ(f.type, 8u);
+        EXPECT_EQ(f.packetType, 0u) << "the AAC setup before the first sound";
+        EXPECT_EQ(f.filePosition, audioSetup.filePosition);
+        EXPECT_EQ(Next(r.get()).packetType, 1u);
+    }
+    // A read filtered to video takes only the video setup; going one back
+    // (the frame reader rereads a tag) hands out nothing again.
+    ASSERT_EQ(FLVAVTagReader_Seek(r.get(), 9, 1500), 0);
+    EXPECT_EQ(Next(r.get(), 9).packetType, 0u);
+    EXPECT_EQ(Next(r.get(), 9).frameType, 1u);
+    ASSERT_EQ(r->StepBack(), 0);
+    EXPECT_EQ(Next(r.get(), 9).frameType, 1u);
+
+    for (uint32_t t : {0u, 500u, 1000u, 2000u, 2959u}) {
+        uint32_t ts = 0;
+        int32_t entry = -1;
+        // Positioning at an entry is a jump too: the setup comes first.
+        if (FLVAVTagReader_GetNextKeyFrameTimeStampEx(r.get(), t, &ts, &entry)) {
+            ASSERT_EQ(FLVAVTagReader_SeekWithPos(r.get(), entry), 0);
+            EXPECT_EQ(Next(r.get(), 9).packetType, 0u) << t;
+            f = Next(r.get(), 9);
+            EXPECT_EQ(f.packetType, 1u) << t;
+            EXPECT_EQ(f.frameType, 1u) << t;
+        }
+        if (FLVAVTagReader_GetPreKeyFrameTimeStampEx(r.get(), t, &ts, &entry)) {
+            ASSERT_EQ(FLVAVTagReader_SeekWithPos(r.get(), entry), 0);
+            EXPECT_EQ(Next(r.get(), 9).packetType, 0u) << t;
+            f = Next(r.get(), 9);
+            EXPECT_EQ(f.packetType, 1u) << t;
+            EXPECT_EQ(f.frameType, 1u) << t;
+        }
+    }
+    // The rate counts pictures only, over the times they are shown.
+    FLVInfo ex{};
+    FLVAVTagReader_GetFLVInfoEx(r.get(), &ex);
+    EXPECT_DOUBLE_EQ(ex.frameRate, 25.0);
+    int32_t interval = 0;
+    FLVAVTagReader_GetMinIntervaledFrameTime(r.get(), &interval);
+    EXPECT_EQ(interval, 40);
+}

@@ -48,7 +48,12 @@ typedef struct FLVTag {
     uint32_t tagSize;               // dataSize + 15
     int64_t filePosition;           // file offset of the tag header
     uint32_t bufferCapacity;        // bytes allocated at buffer (library use)
-    uint32_t reserved;
+    // AVC video and AAC audio: the data byte after the codec byte (0 codec
+    // setup, 1 picture or sound, 2 end of sequence). 0 for other codecs.
+    uint32_t packetType;
+    // AVC pictures: CompositionTime, ms to add to the timestamp (the decode
+    // time) for the presentation time. 0 otherwise.
+    int32_t compositionTime;
 } FLVTag;
 
 // Stream description; 64 bytes.
@@ -67,6 +72,18 @@ typedef struct FLVInfo {
     double frameRate;
     uint8_t reserved[8];
 } FLVInfo;
+
+// What an AVC sequence header or an AAC AudioSpecificConfig declares.
+typedef struct FLVCodecSetup {
+    int32_t codec;          // 7 AVC (the video CodecID), 10 AAC (the SoundFormat)
+    int32_t width, height;  // AVC: the visible picture
+    int32_t profile;        // AVC: profile_idc; AAC: the audio object type
+    int32_t level;          // AVC: level_idc
+    int32_t chromaFormat;   // AVC: 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
+    int32_t bitDepth;       // AVC: luma bits per sample
+    int32_t sampleRate;     // AAC: the coded sampling frequency
+    int32_t channels;       // AAC: 0 when a program configuration gives them
+} FLVCodecSetup;
 
 #ifdef __cplusplus
 class CFLVAVTagReader;
@@ -149,11 +166,22 @@ TAGFLOW_API int32_t FLVAVTagReader_SeekEx(FLVAVTagReaderHandle r, int32_t type, 
 TAGFLOW_API int32_t FLVAVTagReader_SeekWithPos(FLVAVTagReaderHandle r, int32_t entry);
 TAGFLOW_API int32_t FLVAVTagReader_SeekToBegin(FLVAVTagReaderHandle r);
 // Results: 0 a tag was read, 1 end of the index, 3 not open, 4 read or parse error, 5 out of memory.
+// After a seek, pictures and sound that need a codec setup (AVC, AAC) read
+// from before it would not decode: the first read of such a stream then hands
+// out the setup in force at the new position (a copy timed at that
+// position), and the tag at the position comes with the next read.
 TAGFLOW_API int32_t FLVAVTagReader_ReadTag(FLVAVTagReaderHandle r, int32_t load, int32_t typeFilter,
                                            FLVTag** tag, uint32_t* duration);
 TAGFLOW_API int32_t FLVAVTagReader_SetAutoReleaseMemory(FLVAVTagReaderHandle r, int32_t flag);
 TAGFLOW_API void FLVAVTagReader_ReleaseMemory(FLVAVTagReaderHandle r, FLVTag* tag);
 TAGFLOW_API int64_t FLVAVTagReader_GetOccupyMemory(FLVAVTagReaderHandle r);
+
+// ---- codec setups
+// data, size: a tag's data, its codec byte first. 1 when the tag is a
+// complete, well-formed AVC sequence header or AAC AudioSpecificConfig and
+// *setup describes it; 0 otherwise, with *setup cleared.
+TAGFLOW_API int32_t FLVCodecSetup_Read(uint32_t type, const uint8_t* data, uint32_t size,
+                                       FLVCodecSetup* setup);
 
 // ---- push parser
 TAGFLOW_API FLVStreamParserHandle FLVStreamParser_Create(void);
