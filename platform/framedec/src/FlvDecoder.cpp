@@ -17,6 +17,7 @@ namespace {
 // Pictures a reordering decoder may hand out in one go (a B-frame stream's
 // delay, or the rest of a stream at its end) wait here, in presentation order.
 constexpr int kHeldPictures = 16;
+constexpr int32_t kMaxCompositionMs = 4000;
 }  // namespace
 
 struct FdDecoder {
@@ -179,15 +180,32 @@ int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, const ui
     const uint8_t type = data[0];
     uint32_t cts = uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
     if (cts & 0x800000) cts |= 0xFF000000u;
+    // Pictures are shown at most a few frames after they are stored: an
+    // offset beyond 4 s is damage, and the picture keeps its decode time.
+    if (int32_t(cts) > kMaxCompositionMs || int32_t(cts) < -kMaxCompositionMs) cts = 0;
     if (type == 0) {
         // A setup equal to the one in force changes nothing; another one
         // starts the decoder afresh once the pictures it holds are out.
         const bool same = d->setup.size() == size_t(size - 4) &&
                           std::memcmp(d->setup.data(), data + 4, size_t(size - 4)) == 0;
         if (same && d->ctx) return 0;
-        DrainToHeld(d);   // the held pictures outlive the old context
+        // A setup the decoder refuses is passed over: the one in force stays.
+        std::vector<uint8_t> old;
+        old.swap(d->setup);
+        AVCodecContext* previous = d->ctx;
+        d->ctx = nullptr;
         d->setup.assign(data + 4, data + size);
-        OpenCodec(d);     // a setup the decoder refuses leaves it closed until a good one
+        if (!OpenCodec(d)) {
+            d->setup.swap(old);
+            d->ctx = previous;
+            return 0;
+        }
+        // The pictures the old context still holds come out before the new ones.
+        AVCodecContext* fresh = d->ctx;
+        d->ctx = previous;
+        DrainToHeld(d);
+        avcodec_free_context(&d->ctx);
+        d->ctx = fresh;
         return 0;
     }
     if (type == 2) {   // end of sequence: the held pictures are complete
