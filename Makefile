@@ -20,11 +20,17 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure -j $(JOBS)
 
-# The engine's demo conversation always runs; with a display the desktop
-# program then opens the project it made.
+# The main job: make the demo project from the fixtures (with this checkout's
+# paths), convert it with the default MP4 profile into out/ with the headless
+# converter, and, with a display, open it in the desktop program.
+DEMO_PROJECT := $(CURDIR)/samples/demo.pvxp
+DEMO_OUT     := $(CURDIR)/out
 run: build
-	$(BUILD_DIR)/tools/veltrano-demo $(BUILD_DIR)/demo
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/veltrano/veltrano $(BUILD_DIR)/demo/demo.pvxp; fi
+	$(BUILD_DIR)/tools/veltrano-demo $(DEMO_PROJECT)
+	$(BUILD_DIR)/tools/veltrano-cli/veltrano-cli convert $(DEMO_PROJECT) \
+	  --profile "MP4 video (H.264 + AAC)" --out $(DEMO_OUT) --existing overwrite
+	@echo "The converted files are in $(DEMO_OUT)/"
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/veltrano/veltrano $(DEMO_PROJECT); fi
 
 bench: build
 	bash bench/run-all.sh $(BUILD_DIR)

@@ -1,12 +1,15 @@
 // veltrano-cli: the headless converter. It drives the engine only through
 // its three entry points and its messages, as the desktop program does.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Commands.h"
 #include "Json.h"
 
 int main(int argc, char** argv) {
+    // Nothing here plays sound: the engine's preview players need no device.
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, options, &error)) {

@@ -85,6 +85,27 @@ TEST_F(Cli, ConvertsEachFileAndJoins) {
     EXPECT_EQ(Shell("flvmeta --check '" + joined + "'", &check), 0) << check;
 }
 
+// The demo project's second sequence, chosen by its destination name: two
+// trimmed clips make one output with the sequence's title.
+TEST_F(Cli, ConvertsTheChosenSequencesOfAProject) {
+    const fs::path project = dir / "demo.pvxp";
+    std::string made;
+    ASSERT_EQ(Shell(std::string("'") + VELTRANO_DEMO + "' '" + project.string() + "'", &made), 0) << made;
+    const CliResult r = Run({"convert", "--json", project.string(), "--sequences", "demo-second", "--out",
+                             (dir / "out").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto results = Events(JsonLines(r), "result");
+    ASSERT_EQ(results.size(), 1u);
+    const std::string output = results[0]["output"].toString().toStdString();
+    EXPECT_EQ(output, (dir / "out" / "demo-second.mp4").string());
+    const auto probe = Probe(output);
+    ASSERT_EQ(probe.count("error"), 0u) << probe.at("error");
+    EXPECT_EQ(probe.at("streams.stream.0.width"), "320");
+    EXPECT_NEAR(Seconds(probe, "format.duration"), 3.5, 0.3);   // 2000 + 1500 ms of trims
+    EXPECT_EQ(probe.at("format.tags.title"), "Veltrano demo, part two");
+    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"demo-second.mp4"});
+}
+
 // One picture file per output frame, in a folder named after the sequence.
 TEST_F(Cli, PictureSeriesGoIntoAFolderOfTheirOwn) {
     const fs::path out = dir / "out";
