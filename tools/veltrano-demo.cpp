@@ -57,9 +57,10 @@ struct Sequence {
 };
 
 const std::vector<Sequence> kDemo = {
+    // One kind of stream throughout, so that the FLV join can take it too.
     {"Sequence 01", "demo-first", "Veltrano demo, part one", "1",
      {{"flv1_mp3_160x120.flv", 500, 2500, nullptr, "Veltrano demo", nullptr},
-      {"flv1_adpcm_160x120.flv", 0, 2000, "Emboss", nullptr, nullptr}}},
+      {"flv1_mp3_160x120.flv", 0, 2000, "Emboss", nullptr, nullptr}}},
     {"Sequence 02", "demo-second", "Veltrano demo, part two", "2",
      {{"flv1_mp3_320x240.flv", 1000, 3000, nullptr, nullptr, "still_64x48.bmp"},
       {"flv1_nelly_160x120.flv", 0, 1500, "Purple", nullptr, nullptr}}},
