@@ -35,6 +35,7 @@ CClipEditMessageMgr::CClipEditMessageMgr(CBaseListener* host, CFLVSequenceManage
         Register(this, id, &CClipEditMessageMgr::OnWaterMark);
     for (int32_t id = msg::kEditBrightness; id <= msg::kEditEffectsTo; ++id)
         Register(this, id, &CClipEditMessageMgr::OnEffect);
+    Register(this, msg::kEditRenderEffect, &CClipEditMessageMgr::OnRenderEffect);
     for (int32_t id = msg::kEditTrimStart; id <= msg::kEditImageDuration; ++id)
         Register(this, id, &CClipEditMessageMgr::OnTrimCrop);
     for (int32_t id = msg::kEditGetMediaInfo; id <= msg::kEditGetCroppedSize; ++id)
@@ -333,6 +334,16 @@ void CClipEditMessageMgr::OnEffect(void*, int32_t id, intptr_t p1, intptr_t p2) 
         default: return;
     }
     Refresh();
+}
+
+// The effect list shows every effect on the picture the panel hands in; the
+// shell cannot run the effects itself, and no clip setting changes.
+void CClipEditMessageMgr::OnRenderEffect(void*, int32_t, intptr_t p1, intptr_t p2) {
+    if (!p1 || p2 != static_cast<intptr_t>(sizeof(EditEffectPicture))) return;
+    auto& r = *reinterpret_cast<EditEffectPicture*>(p1);
+    constexpr int32_t kMaxSide = 4096;  // thumbnails; keeps width * height * 4 far from overflow
+    const bool sized = r.width > 0 && r.height > 0 && r.width <= kMaxSide && r.height <= kMaxSide;
+    r.done = sized && r.effectName && CEffectMgr::ApplyNamedEffect(r.effectName, r.pixels, r.width, r.height) ? 1 : 0;
 }
 
 // ---- trim and crop

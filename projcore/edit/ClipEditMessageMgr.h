@@ -31,6 +31,7 @@ private:
     void OnWaterMarkSelected(void*, int32_t id, intptr_t, intptr_t p2);
     void OnWaterMark(void*, int32_t id, intptr_t p1, intptr_t p2);
     void OnEffect(void*, int32_t id, intptr_t p1, intptr_t p2);
+    void OnRenderEffect(void*, int32_t id, intptr_t p1, intptr_t p2);
     void OnTrimCrop(void*, int32_t id, intptr_t p1, intptr_t p2);
     void OnQuery(void*, int32_t id, intptr_t p1, intptr_t p2);
     void OnPlayerCommand(void*, int32_t id, intptr_t p1, intptr_t p2);

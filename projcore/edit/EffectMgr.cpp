@@ -175,6 +175,17 @@ void CEffectMgr::ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes) {
     }
 }
 
+bool CEffectMgr::ApplyNamedEffect(const std::string& name, uint8_t* pixels, int width, int height) {
+    if (name.empty() || !pixels || width <= 0 || height <= 0) return false;
+    eil_effect* effect = eil_create_image_effect(name.c_str());
+    if (!effect) return false;
+    const bool done = eil_begin_process_image(effect, 1, width * 4, width, height, false) &&
+                      eil_process_image(effect, pixels);
+    eil_end_process_image(effect);
+    eil_close_effect(effect);
+    return done;
+}
+
 void CEffectMgr::ApplyVolume(int16_t* samples, size_t bytes) {
     std::lock_guard guard(lock_);
     ApplyVolume(volume_, samples, bytes);

@@ -47,6 +47,10 @@ public:
     // Scales 16-bit signed samples by the volume, saturating.
     void ApplyVolume(int16_t* samples, size_t bytes);
     static void ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes);
+    // Runs one named effect on a packed picture (width * 4 bytes per row) in
+    // place, outside any clip's settings; false when the name is unknown or
+    // the effect cannot work at that size.
+    static bool ApplyNamedEffect(const std::string& name, uint8_t* pixels, int width, int height);
 
     std::string EffectName();
     int32_t FlipIndex();

@@ -155,6 +155,33 @@ TEST_F(ClipEditTest, EffectsAndApplyToOthers) {
     EXPECT_EQ(seq->Sequence(0)->Clip(1)->Effects().Brightness(), 200u);
 }
 
+// The effect list's thumbnails: a named effect on a picture the shell hands
+// in, with no clip selected.
+TEST_F(ClipEditTest, RendersANamedEffectOnAPictureHandedIn) {
+    std::vector<uint8_t> pixels = {10, 20, 30, 255, 200, 100, 0, 128, 1, 2, 3, 4, 250, 251, 252, 253};
+    const std::vector<uint8_t> before = pixels;
+    EditEffectPicture r{"InvertColor", pixels.data(), 2, 2, 0};
+    Edit(msg::kEditRenderEffect, reinterpret_cast<intptr_t>(&r), sizeof r);
+    EXPECT_EQ(r.done, 1);
+    for (size_t i = 0; i < pixels.size(); ++i)  // colours negated, alpha kept
+        EXPECT_EQ(pixels[i], i % 4 == 3 ? before[i] : 255 - before[i]) << i;
+
+    struct Case {
+        const char* name;
+        int32_t width, height;
+        intptr_t size;
+    };
+    const Case refused[] = {{"NoSuchEffect", 2, 2, sizeof r}, {"", 2, 2, sizeof r}, {"InvertColor", 0, 2, sizeof r},
+                            {"InvertColor", 2, 5000, sizeof r}, {"InvertColor", 2, 2, sizeof r - 4}};
+    for (const Case& c : refused) {
+        pixels = before;
+        EditEffectPicture q{c.name, pixels.data(), c.width, c.height, 7};
+        Edit(msg::kEditRenderEffect, reinterpret_cast<intptr_t>(&q), c.size);
+        EXPECT_EQ(pixels, before) << c.name << " " << c.width << "x" << c.height;
+        EXPECT_EQ(q.done, c.size == sizeof r ? 0 : 7) << c.name;  // a record of another size is not touched
+    }
+}
+
 TEST_F(ClipEditTest, WatermarksByMessage) {
     Select(1, 0, 0);
     CWaterMarkMgr& w = seq->Sequence(0)->Clip(0)->WaterMarks();

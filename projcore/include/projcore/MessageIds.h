@@ -145,6 +145,7 @@ inline constexpr int32_t kEditEffectName = 210581105;      // p1 const char*
 inline constexpr int32_t kEditDeinterlace = 210581106;     // p2 0 or not
 inline constexpr int32_t kEditEffectsToAll = 210581107;
 inline constexpr int32_t kEditEffectsTo = 210581108;       // EditTarget*, p2 sizeof
+inline constexpr int32_t kEditRenderEffect = 210581109;    // EditEffectPicture*, p2 sizeof (needs no clip)
 inline constexpr int32_t kEditTrimStart = 210581201;       // p2 ms
 inline constexpr int32_t kEditTrimEnd = 210581202;         // p2 ms
 inline constexpr int32_t kEditCropMargins = 210581203;     // Rect*, p2 16 (crop editing only)

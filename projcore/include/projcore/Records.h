@@ -213,6 +213,18 @@ struct EditTarget {
 };
 static_assert(sizeof(EditTarget) == 12);
 
+// 210581109: a picture shown with one named effect (the effect list's
+// thumbnails). pixels: width x height BGRA, top row first, width * 4 bytes per
+// row, changed in place. done: 1 when the effect ran, 0 for an unknown name or
+// a size out of range (the pixels are then left as they were).
+struct EditEffectPicture {
+    const char* effectName;
+    uint8_t* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t done;
+};
+
 // A point on the preview, window pixels.
 struct EditPoint {
     int32_t x, y;
