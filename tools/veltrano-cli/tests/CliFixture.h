@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -43,8 +44,9 @@ int Shell(const std::string& command, std::string* output = nullptr);
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("veltrano-cli-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');   // parameterised tests
+        dir = fs::temp_directory_path() / ("veltrano-cli-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(dir);
         fs::create_directories(dir / "config");
         env = {{"XDG_CONFIG_HOME", (dir / "config").string()}, {"SDL_AUDIODRIVER", "dummy"}};

@@ -48,6 +48,8 @@ TEST_F(Cli, HelpAndRefusedArguments) {
         {{"convert", "--profile", "301", "--size", "100x100", flv}, 2, "does not offer the size 100x100"},
         {{"convert", "--profile", "MP3 audio", "--no-audio", flv}, 2, "neither picture nor sound"},
         {{"convert", "--profile", "--sequences", flv}, 2, "no output profile \"--sequences\""},
+        {{"convert", "--out", "/proc/no-such-folder", flv}, 2, "cannot make the output folder /proc/no-such-folder"},
+        {{"join", (dir / "missing-folder/").string(), flv}, 2, "the output needs a file name"},
         {{"join", (dir / "out.flv").string()}, 2, "at least one FLV file"},
         {{"info"}, 2, "needs a file name"},
         {{"info", dir.string()}, 2, "not a file"},
