@@ -42,6 +42,7 @@ CPvx::CPvx(OutputSettings& settings, CFLVSequence* sequence, std::string outputP
 }
 
 CPvx::~CPvx() {
+    cancelAsked_ = true;
     progress_.ChangeUnlessFinished(CFlvBindProgress::kCancel);
     if (thread_.joinable()) thread_.join();
 }
@@ -58,7 +59,10 @@ bool CPvx::Start() {
     return true;
 }
 
-int32_t CPvx::SetState(int32_t state) { return progress_.ChangeUnlessFinished(state); }
+int32_t CPvx::SetState(int32_t state) {
+    if (state == CFlvBindProgress::kCancel) cancelAsked_ = true;
+    return progress_.ChangeUnlessFinished(state);
+}
 
 std::string CPvx::ErrorText() const {
     std::lock_guard lock(errorLock_);
@@ -98,12 +102,28 @@ void CPvx::ApplyPreview() {
 // ---- the thread
 
 void CPvx::Run() {
-    if (IsOutputFormat(settings_, "flvbind")) {
-        RunBind();
-    } else if (settings_.audioCodec == -1 && settings_.videoCodec == -1) {
-        Finish(kNoStreams, "the output has neither sound nor pictures");
-    } else if (sequence_) {
-        RunClips();
+    constexpr int kLargestSide = 8192;
+    constexpr double kFastestRate = 1000;
+    const bool video = settings_.videoCodec != -1;
+    try {
+        if (IsOutputFormat(settings_, "flvbind")) {
+            RunBind();
+        } else if (settings_.audioCodec == -1 && !video) {
+            Finish(kNoStreams, "the output has neither sound nor pictures");
+        } else if (video && (settings_.width > kLargestSide || settings_.height > kLargestSide ||
+                             !(settings_.frameRate <= kFastestRate))) {
+            Finish(kWriterOpen, "the picture size or frame rate cannot be written: " + outputPath_);
+        } else if (settings_.audioCodec != -1 && (settings_.sampleRate > 384000 || settings_.channels > 8)) {
+            Finish(kWriterOpen, "the sound format cannot be written: " + outputPath_);
+        } else if (sequence_) {
+            RunClips();
+        }
+    } catch (const std::bad_alloc&) {
+        Finish(kWriterOpen, "out of memory converting to " + outputPath_);
+        if (output_) output_->Discard();
+        std::lock_guard lock(previewLock_);
+        timeline_.reset();
+        output_.reset();
     }
     progress_.SetState(CFlvBindProgress::kFinished);
     if (finished_) finished_(finishedUser_);
@@ -117,7 +137,8 @@ void CPvx::RunBind() {
     }
     const TFlvBindResult r =
         CFlvBind::Run(clips, outputPath_, settings_.audioCodec != -1, settings_.videoCodec != -1, progress_);
-    const bool cancelled = Cancelled();
+    // The join marks itself finished, so a cancel is told by the request.
+    const bool cancelled = cancelAsked_.load();
     if (r.code == CFlvBind::kDone) {
         if (cancelled) {
             std::error_code ignored;
@@ -141,7 +162,11 @@ void CPvx::RunClips() {
         Finish(kDone + code, outputPath_);
         return;
     }
-    timeline_ = std::make_unique<CPvxTimeline>(settings_, *output_, progress_);
+    {
+        auto timeline = std::make_unique<CPvxTimeline>(settings_, *output_, progress_);
+        std::lock_guard lock(previewLock_);
+        timeline_ = std::move(timeline);
+    }
     ApplyPreview();
     reader_ = FLVAVTagReader_Create();
     bool ok = reader_ != nullptr;
@@ -255,7 +280,7 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
     placed.marks = marks.get();
     timeline_->BeginClip(placed);
     clipShift_ = 0;
-    frameBytes_ = picture.Width() * picture.Height() * 4;
+    frameBytes_ = picture.Width() * picture.Height() * 4;   // sides are at most 8192
     if (audio) FLVStreamDecoder_Run(audio);
     if (video) FLVStreamDecoder_Run(video);
     uint32_t baseTime = 0;

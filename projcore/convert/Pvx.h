@@ -118,6 +118,7 @@ private:
     mutable std::mutex previewLock_;
     Rect previewRect_{0, 0, 0, 0};
     std::atomic<bool> previewOn_{false};
+    std::atomic<bool> cancelAsked_{false};   // also seen after the join has finished itself
 
     CFlvBindProgress progress_;
     int32_t result_ = kDone;

@@ -37,7 +37,7 @@ struct ImageFeed {
 
     static void OnFrame(void* user, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool, bool) {
         auto* f = static_cast<ImageFeed*>(user);
-        if (!pixels || size < f->sourceWidth * f->sourceHeight * 4) return;
+        if (!pixels || int64_t{size} < int64_t{f->sourceWidth} * f->sourceHeight * 4) return;
         if (f->progress->WaitWhilePaused() == CFlvBindProgress::kCancel) return;
         const uint8_t* picture = pixels;
         if (f->cropping) {

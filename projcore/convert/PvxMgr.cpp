@@ -73,23 +73,39 @@ CPvxMgr::~CPvxMgr() {
 
 // ---- notifications
 
-void CPvxMgr::StateNote(std::vector<Note>& notes, int index, int32_t state) const {
-    notes.push_back({msg::kNotifyConvTaskState, Bytes(PvxTaskState{index, state}), {}, false, 0});
+void CPvxMgr::StateNote(int index, int32_t state) {
+    outbox_.push_back({msg::kNotifyConvTaskState, Bytes(PvxTaskState{index, state}), {}, false, 0});
 }
 
-void CPvxMgr::ErrorNote(std::vector<Note>& notes, const std::string* text, int32_t code) const {
-    notes.push_back({msg::kNotifyConvError, {}, text ? *text : std::string(), text == nullptr, code});
+void CPvxMgr::ErrorNote(const std::string* text, int32_t code) {
+    outbox_.push_back({msg::kNotifyConvError, {}, text ? *text : std::string(), text == nullptr, code});
 }
 
-void CPvxMgr::Send(std::vector<Note>& notes) {
-    for (const Note& n : notes) {
+void CPvxMgr::Send() {
+    {
+        std::lock_guard g(lock_);
+        if (draining_) return;   // the thread sending now sends these too
+        draining_ = true;
+    }
+    for (;;) {
+        Note n;
+        {
+            std::lock_guard g(lock_);
+            if (outbox_.empty()) {
+                draining_ = false;
+                return;
+            }
+            n = std::move(outbox_.front());
+            outbox_.pop_front();
+        }
         if (n.id == msg::kNotifyConvError) {
             Notify(n.id, n.nullText ? 0 : reinterpret_cast<intptr_t>(n.text.c_str()), n.code);
+        } else if (n.data.empty()) {
+            Notify(n.id, 0, 0);
         } else {
             Notify(n.id, reinterpret_cast<intptr_t>(n.data.data()), static_cast<intptr_t>(n.data.size()));
         }
     }
-    notes.clear();
 }
 
 void CPvxMgr::PaintBlack(const Rect& r) {
@@ -111,18 +127,19 @@ void CPvxMgr::OnJobFinished(void* self) { static_cast<CPvxMgr*>(self)->Wake(); }
 void CPvxMgr::OnAddTask(void*, int32_t, intptr_t p1, intptr_t) {
     auto* sequence = reinterpret_cast<CFLVSequence*>(p1);
     if (!sequence) return;
-    PvxTaskAdded added{};
     {
         std::lock_guard g(lock_);
         auto task = std::make_unique<Task>();
         task->sequence = sequence;
         task->settings.audioCodec = task->settings.videoCodec = -1;
         tasks_.push_back(std::move(task));
+        PvxTaskAdded added{};
         added.task = static_cast<int32_t>(tasks_.size() - 1);
         added.existingFilePolicy = existingFilePolicy_;
         CopyBounded(added.destinationName, sizeof added.destinationName, sequence->DestinationName());
+        outbox_.push_back({msg::kNotifyConvTaskAdded, Bytes(added), {}, false, 0});
     }
-    Notify(msg::kNotifyConvTaskAdded, reinterpret_cast<intptr_t>(&added), sizeof added);
+    Send();
 }
 
 std::string CPvxMgr::CleanName(const CFLVSequence& sequence) const {
@@ -147,15 +164,15 @@ bool CPvxMgr::PathTaken(const std::string& path, int except) const {
 void CPvxMgr::OnSetFolder(void*, int32_t, intptr_t p1, intptr_t) {
     const auto* r = reinterpret_cast<const PvxTaskFolder*>(p1);
     if (!r || !r->folder) return;
-    std::vector<Note> notes;
     {
         std::lock_guard g(lock_);
         if (r->task < 0 || static_cast<size_t>(r->task) >= tasks_.size()) return;
         Task& t = *tasks_[r->task];
+        if (t.claimed) return;   // its output is being written (or was) where it was set
         std::string folder = r->folder;
         std::error_code error;
         if (folder.empty() || !fs::is_directory(folder, error)) {
-            ErrorNote(notes, &folder, kFolderMissing);
+            ErrorNote(&folder, kFolderMissing);
             t.folder.clear();
             t.outputPath.clear();
         } else {
@@ -174,7 +191,7 @@ void CPvxMgr::OnSetFolder(void*, int32_t, intptr_t p1, intptr_t) {
             }
         }
     }
-    Send(notes);
+    Send();
 }
 
 void CPvxMgr::OnSetSettings(void*, int32_t, intptr_t p1, intptr_t) {
@@ -216,19 +233,18 @@ void CPvxMgr::OnSetPreviewTask(void*, int32_t, intptr_t p1, intptr_t p2) {
 void CPvxMgr::OnTaskAction(void*, int32_t, intptr_t p1, intptr_t) {
     const auto* r = reinterpret_cast<const PvxTaskAction*>(p1);
     if (!r) return;
-    std::vector<Note> notes;
     {
         std::lock_guard g(lock_);
         if (r->task < 0 || static_cast<size_t>(r->task) >= tasks_.size()) return;
         switch (r->action) {
-            case kPvxStop: Stop(r->task, true, notes); break;
-            case kPvxPause: Pause(r->task, notes); break;
-            case kPvxStopQuietly: Stop(r->task, false, notes); break;
-            case kPvxResume: Resume(r->task, notes); break;
+            case kPvxStop: Stop(r->task, true); break;
+            case kPvxPause: Pause(r->task); break;
+            case kPvxStopQuietly: Stop(r->task, false); break;
+            case kPvxResume: Resume(r->task); break;
             default: break;
         }
     }
-    Send(notes);
+    Send();
     Wake();
 }
 
@@ -266,18 +282,24 @@ void CPvxMgr::OnEstimateSize(void*, int32_t, intptr_t p1, intptr_t) {
 void CPvxMgr::OnStopBatch(void*, int32_t, intptr_t, intptr_t) { StopBatch(); }
 
 void CPvxMgr::OnStartBatch(void*, int32_t, intptr_t, intptr_t) {
-    std::vector<Note> notes;
+    std::thread last;
+    {
+        std::lock_guard g(lock_);
+        if (active_) return;
+        last = std::move(worker_);
+    }
+    // The last batch's worker may still be sending its end; it is waited for
+    // without the lock, which its listeners may need. It may be the caller.
+    if (last.joinable()) {
+        if (last.get_id() == std::this_thread::get_id()) last.detach();
+        else last.join();
+    }
     bool ended = false;
     {
         std::lock_guard g(lock_);
         if (active_) return;
-        if (worker_.joinable()) {
-            // The last batch's worker is ending (it may be the caller itself).
-            if (worker_.get_id() == std::this_thread::get_id()) worker_.detach();
-            else worker_.join();
-        }
         stopping_ = false;
-        if (NextTask() < 0) {
+        if (NextTask() < 0 && !AnyHeld()) {
             // Nothing can run: the batch ends at once, as it would after its last task.
             ended = true;
         } else {
@@ -287,18 +309,25 @@ void CPvxMgr::OnStartBatch(void*, int32_t, intptr_t, intptr_t) {
             } catch (const std::system_error&) {
                 active_ = false;
                 const std::string empty;
-                ErrorNote(notes, &empty, kWorkerNotStarted);
+                ErrorNote(&empty, kWorkerNotStarted);
             }
         }
     }
-    Send(notes);
     if (ended) {
         Reset();
-        Notify(msg::kNotifyConvBatchEnded, 0, 0);
+        std::lock_guard g(lock_);
+        outbox_.push_back({msg::kNotifyConvBatchEnded, {}, {}, false, 0});
     }
+    Send();
 }
 
 // ---- task actions (under the lock)
+
+bool CPvxMgr::AnyHeld() const {
+    for (const auto& t : tasks_)
+        if (!t->done && t->state == kPvxPaused && !t->job) return true;
+    return false;
+}
 
 int CPvxMgr::NextTask() const {
     if (runningCount_ >= maxParallel_ || stopping_) return -1;
@@ -335,15 +364,15 @@ void CPvxMgr::CompleteSettings(Task& t) const {
     if (needRate) t.settings.frameRate = rate;
 }
 
-bool CPvxMgr::StartTask(int i, std::vector<Note>& notes) {
+bool CPvxMgr::StartTask(int i) {
     Task& t = *tasks_[i];
     if (t.outputPath.empty()) {
         // No folder (or one that did not exist): nothing is written anywhere else.
         t.done = true;
         t.state = kPvxFailed;
-        StateNote(notes, i, kPvxFailed);
+        StateNote(i, kPvxFailed);
         const std::string folder = t.folder;
-        ErrorNote(notes, &folder, kFolderMissing);
+        ErrorNote(&folder, kFolderMissing);
         return false;
     }
     // Another task of this batch writing the same file always means a new
@@ -353,7 +382,7 @@ bool CPvxMgr::StartTask(int i, std::vector<Note>& notes) {
         if (existingFilePolicy_ == 2 && !clash) {
             t.done = true;
             t.state = kPvxStopped;
-            StateNote(notes, i, kPvxStopped);
+            StateNote(i, kPvxStopped);
             return false;
         }
         if (existingFilePolicy_ == 0 || clash) {
@@ -379,20 +408,20 @@ bool CPvxMgr::StartTask(int i, std::vector<Note>& notes) {
         t.job.reset();
         t.done = true;
         t.state = kPvxFailed;
-        StateNote(notes, i, kPvxFailed);
+        StateNote(i, kPvxFailed);
         const std::string empty;
-        ErrorNote(notes, &empty, kWorkerNotStarted);
+        ErrorNote(&empty, kWorkerNotStarted);
         return false;
     }
     ++runningCount_;
     t.state = kPvxConverting;
     t.done = false;
-    StateNote(notes, i, kPvxConverting);
+    StateNote(i, kPvxConverting);
     lastPreviewTask_ = -2;   // the new job learns whether it shows frames
     return true;
 }
 
-void CPvxMgr::Pause(int i, std::vector<Note>& notes) {
+void CPvxMgr::Pause(int i) {
     Task& t = *tasks_[i];
     if (t.state == kPvxConverting && t.job) {
         t.job->SetState(CFlvBindProgress::kPaused);
@@ -401,10 +430,10 @@ void CPvxMgr::Pause(int i, std::vector<Note>& notes) {
         return;   // only a task still to come or under way can be held
     }
     t.state = kPvxPaused;
-    StateNote(notes, i, kPvxPaused);
+    StateNote(i, kPvxPaused);
 }
 
-void CPvxMgr::Resume(int i, std::vector<Note>& notes) {
+void CPvxMgr::Resume(int i) {
     Task& t = *tasks_[i];
     if (t.state != kPvxPaused) return;
     if (t.job) {
@@ -413,21 +442,21 @@ void CPvxMgr::Resume(int i, std::vector<Note>& notes) {
     } else {
         t.state = kPvxWaiting;
     }
-    StateNote(notes, i, t.state);
+    StateNote(i, t.state);
 }
 
-void CPvxMgr::Stop(int i, bool notify, std::vector<Note>& notes) {
+void CPvxMgr::Stop(int i, bool notify) {
     Task& t = *tasks_[i];
     if (t.state == kPvxFinished || t.state == kPvxFailed || (t.done && t.state == kPvxStopped)) return;
     t.done = true;
     t.state = kPvxStopped;
     if (t.job) t.job->SetState(CFlvBindProgress::kCancel);
-    if (notify) StateNote(notes, i, kPvxStopped);
+    if (notify) StateNote(i, kPvxStopped);
 }
 
 // ---- the worker
 
-void CPvxMgr::CheckJobs(bool reportProgress, std::vector<Note>& notes) {
+void CPvxMgr::CheckJobs(bool reportProgress) {
     for (size_t i = 0; i < tasks_.size(); ++i) {
         Task& t = *tasks_[i];
         if (!t.job) continue;
@@ -437,7 +466,7 @@ void CPvxMgr::CheckJobs(bool reportProgress, std::vector<Note>& notes) {
         const auto total = static_cast<int32_t>(job.Total() / 10000);
         if (reportProgress && jobState != CFlvBindProgress::kPaused && total != 0 && position < total &&
             (t.reported == 0 || position - t.reported > total / 1000)) {
-            notes.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), position, total}), {}, false, 0});
+            outbox_.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), position, total}), {}, false, 0});
             t.reported = position;
             t.total = total;
         }
@@ -448,17 +477,17 @@ void CPvxMgr::CheckJobs(bool reportProgress, std::vector<Note>& notes) {
             // Stopped by the user: what the job wrote goes (it removes its own
             // partial output; a job that finished just before the stop is removed here).
             std::error_code ignored;
-            if (code == CPvx::kDone) fs::remove(t.outputPath, ignored);
+            if (code == CPvx::kDone) fs::remove(job.OutputPath(), ignored);
         } else if (code != CPvx::kDone) {
             t.state = kPvxFailed;
-            StateNote(notes, int(i), kPvxFailed);
+            StateNote(int(i), kPvxFailed);
             const std::string text = job.ErrorText();
-            ErrorNote(notes, &text, code);
+            ErrorNote(&text, code);
         } else {
-            notes.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), total, total}), {}, false, 0});
+            outbox_.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), total, total}), {}, false, 0});
             t.reported = t.total = total;
             t.state = kPvxFinished;
-            if (!stopping_) StateNote(notes, int(i), kPvxFinished);
+            if (!stopping_) StateNote(int(i), kPvxFinished);
         }
         t.done = true;
         t.job.reset();
@@ -511,34 +540,37 @@ void CPvxMgr::Work() {
         }
         const bool progressDue = Clock::now() >= nextProgress;
         if (progressDue) nextProgress = Clock::now() + kProgressEvery;
-        std::vector<Note> notes;
-        bool end = false;
+            bool end = false;
         {
             std::lock_guard g(lock_);
-            CheckJobs(progressDue, notes);
+            CheckJobs(progressDue);
             ApplyPreview();
-            for (int i = NextTask(); i >= 0; i = NextTask()) StartTask(i, notes);
+            for (int i = NextTask(); i >= 0; i = NextTask()) StartTask(i);
             if (!stopping_) ApplyPreview();
-            end = runningCount_ == 0 && NextTask() < 0;
+            // Tasks held before they started keep the batch open until resumed or stopped.
+            end = runningCount_ == 0 && (stopping_ || (NextTask() < 0 && !AnyHeld()));
         }
-        Send(notes);
+        Send();
         if (end) break;
     }
     // Stopped or run to its end, the batch ends the same way.
     Reset();
-    Notify(msg::kNotifyConvBatchEnded, 0, 0);
+    {
+        std::lock_guard g(lock_);
+        outbox_.push_back({msg::kNotifyConvBatchEnded, {}, {}, false, 0});
+    }
+    Send();
 }
 
 void CPvxMgr::StopBatch() {
-    std::vector<Note> notes;
     {
         std::lock_guard g(lock_);
         if (!active_) return;
         stopping_ = true;
         for (size_t i = 0; i < tasks_.size(); ++i)
-            if (tasks_[i]->job) Stop(int(i), true, notes);
+            if (tasks_[i]->job) Stop(int(i), true);
     }
-    Send(notes);
+    Send();
     Wake();
     // The worker sees every job end, then resets and ends the batch with
     // 110581305. A stop sent from one of its own notifications returns at once.

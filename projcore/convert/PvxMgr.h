@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -83,20 +84,23 @@ private:
 
     // Under the lock.
     int NextTask() const;
-    bool StartTask(int index, std::vector<Note>& notes);
-    void Stop(int index, bool notify, std::vector<Note>& notes);
-    void Pause(int index, std::vector<Note>& notes);
-    void Resume(int index, std::vector<Note>& notes);
-    void CheckJobs(bool reportProgress, std::vector<Note>& notes);
+    bool StartTask(int index);
+    void Stop(int index, bool notify);
+    void Pause(int index);
+    void Resume(int index);
+    void CheckJobs(bool reportProgress);
     void ApplyPreview();
     bool PathTaken(const std::string& path, int except) const;
     bool ClaimedByOtherTask(const std::string& path, int except) const;
     void CompleteSettings(Task& task) const;
     std::string CleanName(const CFLVSequence& sequence) const;
 
-    void StateNote(std::vector<Note>& notes, int index, int32_t state) const;
-    void ErrorNote(std::vector<Note>& notes, const std::string* text, int32_t code) const;
-    void Send(std::vector<Note>& notes);
+    bool AnyHeld() const;   // a task paused before it started, waiting for a resume
+    // Notifications are queued under the lock in the order things happened
+    // and sent by one thread at a time, outside the lock, in that order.
+    void StateNote(int index, int32_t state);
+    void ErrorNote(const std::string* text, int32_t code);
+    void Send();
     void PaintBlack(const Rect& r);
 
     std::vector<std::unique_ptr<Task>> tasks_;
@@ -115,6 +119,9 @@ private:
     bool lastPreviewShown_ = false;
     std::thread worker_;
     CXMutex lock_;
+
+    std::deque<Note> outbox_;
+    bool draining_ = false;
 
     std::mutex wakeLock_;
     std::condition_variable wake_;

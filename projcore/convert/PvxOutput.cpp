@@ -50,6 +50,7 @@ public:
         AVW_Close(writer_);
         RemoveFile(path_);
     }
+    void CloseQuietly() override { AVW_Close(writer_); }
     void SetFormats(int width, int height, int rate, int channels) {
         width_ = width, height_ = height, rate_ = rate, channels_ = channels;
     }
@@ -88,6 +89,7 @@ public:
         AsfEnc_Close(encoder_);
         RemoveFile(path_);
     }
+    void CloseQuietly() override { AsfEnc_Close(encoder_); }
 
 private:
     AsfEncoder* encoder_;
@@ -127,6 +129,16 @@ private:
     int64_t written_ = 0;
 };
 
+// Closes a writer that did not open; its file goes only when the open made it
+// (a file that was there and could not be opened is left alone).
+void DropFailedOpen(CPvxOutput& out, bool existed) {
+    if (existed) {
+        out.CloseQuietly();
+    } else {
+        out.Discard();
+    }
+}
+
 std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string& path, const CFLVSequence& seq,
                                       int32_t& code) {
     const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
@@ -157,21 +169,29 @@ std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string
     const std::string format(s.fileFormat, strnlen(s.fileFormat, sizeof s.fileFormat));
     if (ok && !format.empty()) ok = AVW_SetOutputFormat(w, format.c_str()) != 0;
     if (ok) ok = AVW_SetOutFile(w, path.c_str()) != 0;
+    std::error_code error;
+    const bool existed = fs::exists(path, error);
     if (ok) ok = AVW_Open(w) != 0;
     if (!ok) {
-        out->Discard();
+        DropFailedOpen(*out, existed);
         code = 5;
         return nullptr;
     }
     return out;
 }
 
-std::unique_ptr<CPvxOutput> OpenAsf(const OutputSettings& s, const std::string& path, int32_t& code) {
+std::unique_ptr<CPvxOutput> OpenAsf(const OutputSettings& s, const std::string& path, const CFLVSequence& seq,
+                                    int32_t& code) {
     AsfEncoder* e = AsfEnc_Create();
     if (!e) {
         code = 3;
         return nullptr;
     }
+    using P = CFLVSequence::Property;
+    AsfEnc_SetOutFileInfo(e, seq.GetProperty(P::kTitle).c_str(), seq.GetProperty(P::kAuthor).c_str(),
+                          seq.GetProperty(P::kAlbum).c_str(), seq.GetProperty(P::kCopyright).c_str(),
+                          seq.GetProperty(P::kComment).c_str(), LeadingNumber(seq.GetProperty(P::kYear)),
+                          LeadingNumber(seq.GetProperty(P::kTrack)));
     const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
     // Without a sound track the writer makes silent 44100 Hz stereo itself.
     const int rate = audio ? s.sampleRate : 0, channels = audio ? s.channels : 0;
@@ -191,8 +211,10 @@ std::unique_ptr<CPvxOutput> OpenAsf(const OutputSettings& s, const std::string& 
         return nullptr;
     }
     auto out = std::make_unique<CAsfOutput>(e, path, video ? s.width * s.height * 4 : 0);
+    std::error_code error;
+    const bool existed = fs::exists(path, error);
     if (!AsfEnc_Open(e, path.c_str())) {
-        out->Discard();
+        DropFailedOpen(*out, existed);
         code = 4;
         return nullptr;
     }
@@ -230,6 +252,6 @@ std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& s, const std::st
     if (IsOutputFormat(s, "bmp") || IsOutputFormat(s, "png") || IsOutputFormat(s, "jpeg")) {
         return OpenPictures(s, path, code);
     }
-    if (IsOutputFormat(s, "asf")) return OpenAsf(s, path, code);
+    if (IsOutputFormat(s, "asf")) return OpenAsf(s, path, sequence, code);
     return OpenAvkit(s, path, sequence, code);
 }

@@ -22,6 +22,8 @@ public:
     // Closes without finishing and removes what was written, so a failed or
     // cancelled job leaves nothing that looks like a finished output.
     virtual void Discard() = 0;
+    // Closes without finishing and without removing anything.
+    virtual void CloseQuietly() {}
     // Why the last write or the close failed (names the file).
     const std::string& Error() const { return error_; }
 

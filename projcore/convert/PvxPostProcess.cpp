@@ -12,12 +12,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// path + "~", or path + "~1", "~2" ... when that name is taken.
+// path + "~", or path + "~1", "~2" ... when that name is taken; empty when
+// no free name can be told (a name too long for the folder, an unreadable
+// folder): the rewrite is then not tried.
 std::string FreeTemporaryName(const std::string& path) {
-    std::error_code error;
+    constexpr int kTries = 100;
     std::string name = path + "~";
-    for (int n = 1; fs::exists(name, error) || error; ++n) name = path + "~" + std::to_string(n);
-    return name;
+    for (int n = 1; n <= kTries; ++n) {
+        std::error_code error;
+        const fs::file_status status = fs::symlink_status(name, error);
+        if (status.type() == fs::file_type::not_found) return name;
+        if (error && status.type() != fs::file_type::not_found) return {};
+        name = path + "~" + std::to_string(n);
+    }
+    return {};
 }
 
 // UTF-8 to UTF-16 code units; bad bytes become U+FFFD.
@@ -56,6 +64,7 @@ std::u16string Utf16(const std::string& text) {
 
 bool FastStartInPlace(const std::string& path) {
     const std::string temporary = FreeTemporaryName(path);
+    if (temporary.empty()) return false;
     if (QTFastStart(path.c_str(), temporary.c_str()) != 0) {
         std::error_code ignored;
         fs::remove(temporary, ignored);

@@ -33,7 +33,7 @@ const Family kFamilies[] = {
     {"mp4", "mp4", "mp4", 28, 86018, 320, 240, 44100, 2, "mp4", "h264", "aac", true},
     {"threegp", "3gp", "3gp", 5, 73728, 176, 144, 8000, 1, "3gp", "h263", "amr_nb", false},
     {"mov", "mov", "mov", 28, 86018, 320, 240, 44100, 2, "mov", "h264", "aac", true},
-    {"asf", "asf", "wmv", 19, 86024, 320, 240, 44100, 2, "asf", "wmv2", "wmav2", false},
+    {"asf", "asf", "wmv", 19, 86024, 320, 240, 44100, 2, "asf", "wmv2", "wmav2", true},
     {"flv", "flv", "flv", 22, 86017, 320, 240, 44100, 2, "flv", "flv1", "mp3", false},
     {"psp", "psp", "mp4", 13, 86018, 320, 240, 24000, 2, "mp4", "mpeg4", "aac", false},
     {"mp3", "mp3", "mp3", -1, 86017, 0, 0, 44100, 2, "mp3", "", "mp3", true},

@@ -232,6 +232,19 @@ TEST(Pvx, FlvBindIsHandedToTheJoinAndItsCodesMapped) {
     const std::string out = dir.File("joined.flv");
     ASSERT_EQ(Convert(Settings("FLVBIND", "flv", 0, 0), seq, out).code, CPvx::kDone);
     EXPECT_NEAR(ProbeDuration(out, ""), 2.0, 0.1);
+    // A join cancelled under way leaves nothing behind.
+    {
+        CFLVSequence many;
+        for (int i = 0; i < 200; ++i) Append(many, FlvClip("flv1_mp3_160x120.flv", 0, 3000));
+        OutputSettings s = Settings("flvbind", "flv", 0, 0);
+        const std::string cut = dir.File("cut.flv");
+        CPvx job(s, &many, cut, nullptr, nullptr);
+        ASSERT_TRUE(job.Start());
+        while (job.Position() == 0 && job.GetState() != 2) std::this_thread::yield();
+        job.SetState(3);
+        job.Wait();
+        EXPECT_FALSE(fs::exists(cut));
+    }
     CFLVSequence mixed;
     Append(mixed, FlvClip("flv1_mp3_160x120.flv", 0, 1000));
     Append(mixed, FlvClip("flv1_mp3_320x240.flv", 0, 1000));

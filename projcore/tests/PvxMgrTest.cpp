@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "PvxTestSupport.h"
 #include "TempDir.h"
@@ -227,6 +228,23 @@ TEST(PvxMgr, FoldersNamesAndSeriesSubfolders) {
     bool told = false;
     for (const Event& e : b.host.Snapshot()) told |= e.id == msg::kNotifyConvError && e.value == 10580023;
     EXPECT_TRUE(told) << "a missing folder is reported";
+}
+
+// A task held before it started keeps the batch open; resumed, it runs.
+TEST(PvxMgr, ATaskPausedBeforeItStartsIsNotLost) {
+    TempDir dir;
+    Batch b(Mp4(), 1);
+    b.Add("first", dir.Path());
+    const int held = b.Add("held", dir.Path());
+    b.Action(held, kPvxPause);
+    b.Start();
+    ASSERT_TRUE(b.host.WaitFor([&] { return b.host.HasState(0, kPvxFinished); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));   // past a worker cycle
+    EXPECT_EQ(b.host.Count(msg::kNotifyConvBatchEnded), 0);
+    b.Action(held, kPvxResume);
+    ASSERT_TRUE(b.host.Ended());
+    EXPECT_TRUE(b.host.HasState(held, kPvxFinished));
+    EXPECT_TRUE(fs::exists(dir.File("held.mp4")));
 }
 
 TEST(PvxMgr, ZeroParallelJobsStillRunsTheBatch) {

@@ -24,6 +24,21 @@ WMVWRITER_API int AsfEnc_SetStretchMode(AsfEncoder* h, int mode) {
     return 1;
 }
 
+WMVWRITER_API int AsfEnc_SetOutFileInfo(AsfEncoder* h, const char* title, const char* author, const char* album,
+                                        const char* copyright, const char* comment, int year, int track) {
+    if (!h) return 0;
+    std::lock_guard<std::mutex> hold(h->lock);
+    if (h->IsOpen()) return 0;
+    h->tags.clear();
+    const std::pair<const char*, const char*> texts[] = {
+        {"title", title}, {"author", author}, {"album", album}, {"copyright", copyright}, {"comment", comment}};
+    for (const auto& [key, value] : texts)
+        if (value && *value) h->tags.emplace_back(key, value);
+    if (year > 0) h->tags.emplace_back("year", std::to_string(year));
+    if (track > 0) h->tags.emplace_back("track", std::to_string(track));
+    return 1;
+}
+
 WMVWRITER_API int AsfEnc_SetEncodingParams(AsfEncoder* h, int width, int height,
                                            int videoBitRate, int videoCodec, double frameRate,
                                            int sampleRate, int channels, int audioBitRate) {

@@ -132,6 +132,8 @@ bool AsfEncoder::Open(const char* path) {
     if (!paramsSet_ || IsOpen() || !path || !*path) return false;
     path_ = path;
     bool ok = avformat_alloc_output_context2(&fmt_, nullptr, "asf", path) >= 0 && fmt_;
+    for (size_t i = 0; ok && i < tags.size(); ++i)
+        ok = av_dict_set(&fmt_->metadata, tags[i].first.c_str(), tags[i].second.c_str(), 0) >= 0;
     if (ok && hasVideo_) ok = OpenVideo();
     if (ok) ok = OpenAudio();
     if (ok) ok = (pkt_ = av_packet_alloc()) != nullptr;

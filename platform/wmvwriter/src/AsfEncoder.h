@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -32,6 +34,8 @@ struct AsfEncoder {
     std::mutex lock;
     int complexity = 0;
     int stretchMode = 0;
+    // Title, author ... as the container's tags, written with the header.
+    std::vector<std::pair<std::string, std::string>> tags;
     bool IsOpen() const { return fmt_ != nullptr; }
 
 private:

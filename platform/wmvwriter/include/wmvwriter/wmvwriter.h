@@ -35,6 +35,12 @@ WMVWRITER_API int AsfEnc_SetStretchMode(AsfEncoder* h, int mode);
 WMVWRITER_API int AsfEnc_SetEncodingParams(AsfEncoder* h, int width, int height,
                                            int videoBitRate, int videoCodec, double frameRate,
                                            int sampleRate, int channels, int audioBitRate);
+// The file's title, author, album, copyright and comment (UTF-8; null or
+// empty texts are left out) and year and track (written when above 0).
+// Before Open; nonzero when taken.
+WMVWRITER_API int AsfEnc_SetOutFileInfo(AsfEncoder* h, const char* title, const char* author,
+                                        const char* album, const char* copyright,
+                                        const char* comment, int year, int track);
 // Creates the file and writes its header. Nonzero on success.
 WMVWRITER_API int AsfEnc_Open(AsfEncoder* h, const char* path);
 // frame: width x height BGRA (the size given to SetEncodingParams, odd
