@@ -72,6 +72,7 @@ void CFLVAVTagReader::Reset() {
     m_lastAudioEntry = m_lastVideoEntry = -1;
     for (auto& v : m_setups) std::vector<uint32_t>().swap(v);
     m_setupDue[0] = m_setupDue[1] = false;
+    m_jumpTime = 0;
     m_avcPictures = 0;
     m_minPts = 0;
     m_maxPts = -1;
@@ -308,6 +309,7 @@ int CFLVAVTagReader::Assign(const CFLVAVTagReader& source) {
     m_setups[1] = source.m_setups[1];
     m_setupDue[0] = source.m_setupDue[0];
     m_setupDue[1] = source.m_setupDue[1];
+    m_jumpTime = source.m_jumpTime;
     m_avcPictures = source.m_avcPictures;
     m_minPts = source.m_minPts;
     m_maxPts = source.m_maxPts;
@@ -411,6 +413,7 @@ int CFLVAVTagReader::PositionAt(size_t entry, bool fresh) {
     m_current = entry;
     m_setupDue[0] = fresh && !m_setups[0].empty();
     m_setupDue[1] = fresh && !m_setups[1].empty();
+    if (fresh) m_jumpTime = m_index[entry].timestamp;
     return 0;
 }
 
@@ -515,11 +518,12 @@ int CFLVAVTagReader::ReadTag(int load, int typeFilter, FLVTag** tag, uint32_t* d
             m_setupDue[stream] = false;
             const int64_t setup = (e.keyFrame & kSetupMark) ? -1 : SetupBefore(e.type, m_current);
             if (setup >= 0) {
-                // The setup in force here, timed at this entry; the entry
-                // itself stays for the next read.
+                // The setup in force here, timed where the reading went on
+                // (a decoder then knows the sound after it starts later);
+                // the entry itself stays for the next read.
                 if (const int r = LoadEntry(rec, m_index[size_t(setup)], 1)) return fail(r);
                 rec->filePosition = m_index[size_t(setup)].Offset();
-                StoreTimestamp(*rec, e.timestamp);
+                StoreTimestamp(*rec, std::min(m_jumpTime, e.timestamp));
                 *tag = rec;
                 if (duration) *duration = 0;
                 return 0;

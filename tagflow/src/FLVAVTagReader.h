@@ -119,6 +119,7 @@ private:
     // one handed out after a jump (0 audio, 1 video).
     std::vector<uint32_t> m_setups[2];
     bool m_setupDue[2] = {false, false};
+    uint32_t m_jumpTime = 0;          // ms: the entry the last jump went to
     // AVC: presentation times (decode time + composition time) of the pictures.
     int64_t m_avcPictures = 0;
     int64_t m_minPts = 0, m_maxPts = -1;

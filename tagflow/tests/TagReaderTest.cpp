@@ -444,6 +444,7 @@ TEST(TagReader, SeeksHandOutTheCodecSetupsInForce) {
         EXPECT_EQ(f.type, 8u);
         EXPECT_EQ(f.packetType, 0u) << "the AAC setup before the first sound";
         EXPECT_EQ(f.filePosition, audioSetup.filePosition);
+        EXPECT_EQ(f.timestamp, c.key) << "timed where the reading went on, before that sound";
         EXPECT_EQ(Next(r.get()).packetType, 1u);
     }
     // A read filtered to video takes only the video setup; going one back

@@ -169,7 +169,7 @@ TAGFLOW_API int32_t FLVAVTagReader_SeekToBegin(FLVAVTagReaderHandle r);
 // After a seek, pictures and sound that need a codec setup (AVC, AAC) read
 // from before it would not decode: the first read of such a stream then hands
 // out the setup in force at the new position (a copy timed at that
-// position), and the tag at the position comes with the next read.
+// position), and the tag of the stream comes with the next read.
 TAGFLOW_API int32_t FLVAVTagReader_ReadTag(FLVAVTagReaderHandle r, int32_t load, int32_t typeFilter,
                                            FLVTag** tag, uint32_t* duration);
 TAGFLOW_API int32_t FLVAVTagReader_SetAutoReleaseMemory(FLVAVTagReaderHandle r, int32_t flag);
