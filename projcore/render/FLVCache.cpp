@@ -24,10 +24,11 @@ CFLVCache::~CFLVCache() {
 }
 
 bool CFLVCache::IsSupported(const FLVInfo& info) {
-    // Sorenson H.263, On2 VP6 and VP6 with alpha; linear PCM (both byte
-    // orders), ADPCM, MP3 and Nellymoser.
-    static constexpr int32_t kVideo[] = {-1, 2, 4, 5};
-    static constexpr int32_t kAudio[] = {-1, 0, 1, 2, 3, 5, 6};
+    // Sorenson H.263, screen video, On2 VP6, VP6 with alpha, screen video 2
+    // and H.264; linear PCM (both byte orders), ADPCM, MP3, Nellymoser, AAC
+    // and Speex.
+    static constexpr int32_t kVideo[] = {-1, 2, 3, 4, 5, 6, 7};
+    static constexpr int32_t kAudio[] = {-1, 0, 1, 2, 3, 5, 6, 10, 11};
     return std::find(std::begin(kVideo), std::end(kVideo), info.videoCodec) != std::end(kVideo) &&
            std::find(std::begin(kAudio), std::end(kAudio), info.audioFormat) != std::end(kAudio);
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -84,6 +87,159 @@ TEST(FLVClipRender, DeliversTheTrimmedRangeAndEnds) {
     EXPECT_GE(out.sounds.front(), 1100);
     EXPECT_LT(out.sounds.back(), 2200);
     EXPECT_GT(out.soundBytes, 0);
+}
+
+// ffmpeg's decode of a file, with the times ffprobe gives its pictures and sound.
+struct Reference {
+    std::vector<uint8_t> frames;   // BGRA pictures in presentation order
+    std::vector<int64_t> times;    // ms, of each picture
+    std::vector<uint8_t> pcm;      // 16-bit at the stream's rate and channels
+    int64_t soundStart = 0;        // ms, of the first sample
+
+    static std::string Run(const std::string& command) {
+        std::string out;
+        FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+        if (!p) return out;
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+        return out;
+    }
+    static std::vector<int64_t> Numbers(const std::string& text) {
+        std::vector<int64_t> v;
+        for (size_t i = 0; i < text.size();) {
+            if (!isdigit(static_cast<unsigned char>(text[i]))) {
+                ++i;
+                continue;
+            }
+            size_t used = 0;
+            v.push_back(std::stoll(text.substr(i), &used));
+            i += used;
+        }
+        return v;
+    }
+    Reference(const std::string& path, int rate, int channels) {
+        const std::string f = Run("ffmpeg -nostdin -v error -i '" + path +
+                                  "' -an -fps_mode passthrough -f rawvideo -pix_fmt bgra -");
+        frames.assign(f.begin(), f.end());
+        times = Numbers(Run("ffprobe -v error -select_streams v -show_entries frame=pts -of csv=p=0 '" + path + "'"));
+        const std::string a = Run("ffmpeg -nostdin -v error -i '" + path + "' -vn -f s16le -ar " +
+                                  std::to_string(rate) + " -ac " + std::to_string(channels) + " -");
+        pcm.assign(a.begin(), a.end());
+        const auto start = Numbers(Run("ffprobe -v error -select_streams a -show_entries packet=pts -of csv=p=0 '" +
+                                       path + "' | head -1"));
+        soundStart = start.empty() ? 0 : start[0];
+    }
+    // The picture on screen at t: the last one shown at or before it.
+    const uint8_t* PictureAt(int64_t t, size_t bytes) const {
+        size_t i = 0;
+        while (i + 1 < times.size() && times[i + 1] <= t) ++i;
+        return frames.data() + i * bytes;
+    }
+};
+
+double Psnr(const uint8_t* a, const uint8_t* b, size_t bytes) {
+    double sum = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        if (i % 4 != 3) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+    return sum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / (sum / (bytes * 3 / 4)));
+}
+
+// H.264 with B-frames and AAC, trimmed to start between key frames: the
+// pictures and the sound start at the trim, each picture is the one ffmpeg
+// shows at its time (presentation order), and the sound at each time is
+// ffmpeg's sound at that time, sample for sample.
+TEST(FLVClipRender, H264AndAacPlayInPresentationOrderFromANonKeyTrim) {
+    struct Case { const char* file; uint32_t start, end; int rate; } cases[] = {
+        {"h264_aac_bf2_160x120.flv", 1300, 2500, 44100},   // key frames at 0, 1000, 2000
+        {"h264_aac22k_bf2_160x120.flv", 700, 1900, 22050}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = Fixture(c.file);
+        const Reference ref(path, c.rate, 2);
+        const size_t frameBytes = 160 * 120 * 4;
+        ASSERT_EQ(ref.frames.size(), ref.times.size() * frameBytes) << "ffmpeg and ffprobe are needed";
+        CFLVCache cache;
+        CFLVClip clip;
+        clip.SetFilePath(path);
+        clip.Trim().SetEnd(c.end);
+        clip.Trim().SetStart(c.start);
+        struct Capture {
+            std::mutex mutex;
+            std::condition_variable ended;
+            int ends = 0;
+            std::vector<std::pair<int64_t, std::vector<uint8_t>>> pictures, sound;
+        } cap;
+        auto base = clip.CreateRender(&cache);
+        ASSERT_NE(base, nullptr);
+        std::unique_ptr<CFLVClipRender> r(static_cast<CFLVClipRender*>(base.release()));
+        r->SetVideoCallback([](void* u, CBaseClip*, const uint8_t* d, int n, int64_t t, int64_t, bool, bool) {
+            auto* k = static_cast<Capture*>(u);
+            std::lock_guard lock(k->mutex);
+            k->pictures.emplace_back(t, std::vector<uint8_t>(d, d + n));
+        }, &cap);
+        r->SetAudioCallback([](void* u, CBaseClip*, const uint8_t* d, int n, int64_t t, int64_t, bool, bool) {
+            auto* k = static_cast<Capture*>(u);
+            std::lock_guard lock(k->mutex);
+            if (d && n > 0) k->sound.emplace_back(t, std::vector<uint8_t>(d, d + n));
+        }, &cap);
+        auto end = [](void* u, CBaseClip*) {
+            auto* k = static_cast<Capture*>(u);
+            std::lock_guard lock(k->mutex);
+            ++k->ends;
+            k->ended.notify_all();
+        };
+        r->SetVideoEndCallback(end, &cap);
+        r->SetAudioEndCallback(end, &cap);
+        ASSERT_TRUE(r->Open());
+        EXPECT_DOUBLE_EQ(r->FrameRate(), 25.0);
+        r->Play();
+        {
+            std::unique_lock lock(cap.mutex);
+            ASSERT_TRUE(cap.ended.wait_for(lock, seconds(10), [&] { return cap.ends >= 2; }));
+        }
+        r->Close();
+        std::lock_guard lock(cap.mutex);
+        ASSERT_FALSE(cap.pictures.empty());
+        EXPECT_GE(cap.pictures.front().first, int64_t(c.start) * 10000) << "nothing before the trim";
+        EXPECT_LT(cap.pictures.front().first, int64_t(c.start + 40) * 10000) << "from the trim on";
+        EXPECT_EQ(cap.pictures.size(), (c.end - c.start) / 40);
+        double worst = 99;
+        for (const auto& [t, pixels] : cap.pictures) {
+            ASSERT_EQ(pixels.size(), frameBytes);
+            worst = std::min(worst, Psnr(pixels.data(), ref.PictureAt((t + 5000) / 10000, frameBytes), frameBytes));
+        }
+        EXPECT_GE(worst, 45.0);
+
+        ASSERT_FALSE(cap.sound.empty());
+        const int64_t first = cap.sound.front().first;
+        EXPECT_GE(first, int64_t(c.start) * 10000);
+        EXPECT_LT(first, int64_t(c.start + 50) * 10000);
+        // Each block against ffmpeg's sound at the block's time: FLV times are
+        // whole milliseconds, so the two may place it a few samples apart.
+        int worstDiff = 0;
+        size_t compared = 0;
+        for (const auto& [t, bytes] : cap.sound) {
+            const int64_t at = (t - ref.soundStart * 10000) * c.rate / 10000000;
+            int best = INT32_MAX;
+            for (int64_t off = -3; off <= 3; ++off) {
+                int diff = 0;
+                for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+                    const int64_t p = (at + off) * 4 + int64_t(i);
+                    if (p < 0 || size_t(p) + 1 >= ref.pcm.size()) break;
+                    const int16_t a = int16_t(bytes[i] | bytes[i + 1] << 8);
+                    const int16_t b = int16_t(ref.pcm[size_t(p)] | ref.pcm[size_t(p) + 1] << 8);
+                    diff = std::max(diff, std::abs(a - b));
+                }
+                best = std::min(best, diff);
+            }
+            worstDiff = std::max(worstDiff, best);
+            compared += bytes.size() / 4;
+        }
+        EXPECT_GT(compared, size_t(c.rate));   // about a second of sound
+        EXPECT_LE(worstDiff, 1);
+    }
 }
 
 TEST(FLVClipRender, StepsAndShowAt) {

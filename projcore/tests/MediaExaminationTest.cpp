@@ -43,6 +43,14 @@ TEST(MediaExamination, FlvFactsAgreeWithFfprobe) {
         {"flv1_pcm16_160x120.flv", 2, 3, 160, 120, 25, 11025, 1, 2000},
         {"flv1_video_only_160x120.flv", 2, -1, 160, 120, 15, 0, 0, 3000},
         {"mp3_audio_only.flv", -1, 2, 0, 0, 0, 44100, 1, 3025},
+        // H.264 (the size from its setup) + AAC (rate and channels from its
+        // setup, not from the FLV fields, which always claim 44100 Hz stereo).
+        {"h264_aac_160x120.flv", 7, 10, 160, 120, 25, 44100, 2, 3080},
+        {"h264_aac_bf2_160x120.flv", 7, 10, 160, 120, 25, 44100, 2, 3080},
+        // The sound ends after the pictures (ffprobe's last packet: 2123 ms).
+        {"h264_aac22k_bf2_160x120.flv", 7, 10, 160, 120, 25, 22050, 2, 2123},
+        {"flashsv_speex_160x120.flv", 3, 11, 160, 120, 15, 16000, 1, 2009},
+        {"flashsv2_160x120.flv", 6, -1, 160, 120, 15, 0, 0, 2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -109,7 +117,7 @@ TEST(MediaExamination, TheNameDecidesAndFailuresCarryTheirCodes) {
     const Case cases[] = {
         {"a.fl", 10580022},
         {"", 10580022},
-        {Fixture("h264_aac_160x120.flv"), 10070001},
+        {Fixture("flv1_alaw_160x120.flv"), 10070001},   // G.711 sound: still refused
         {Fixture("bad_signature.flv"), 10070002},
         {Fixture("bad_empty.flv"), 10070002},
         {dir.File("missing.flv"), 10070002},
@@ -172,9 +180,10 @@ TEST(FlvCache, RefusalsSayWhy) {
     CFLVCache cache;
     FLVAVTagReaderHandle r = reinterpret_cast<FLVAVTagReaderHandle>(1);
     FLVInfo info{};
-    EXPECT_EQ(cache.GetReader(Fixture("h264_aac_160x120.flv"), &r, &info), CFLVCache::kUnsupportedCodec);
+    EXPECT_EQ(cache.GetReader(Fixture("flv1_alaw_160x120.flv"), &r, &info), CFLVCache::kUnsupportedCodec);
     EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(info.videoCodec, 7);
+    EXPECT_EQ(info.videoCodec, 2);
+    EXPECT_EQ(info.audioFormat, 7);
     EXPECT_EQ(cache.GetReader(Fixture("still_160x120.png"), &r, &info), CFLVCache::kCannotOpen);
     EXPECT_EQ(info.videoCodec, -1);
     EXPECT_EQ(info.audioFormat, -1);

@@ -96,7 +96,7 @@ TEST_F(SequenceTest, ImportTakesFlvFilesWithProgressAndReportsRefusals) {
     EXPECT_EQ(seq->SequenceCount(), 2u);
     host.log.clear();
 
-    Import({Fixture("bad_signature.flv"), Fixture("bad_empty.flv"), Fixture("h264_aac_160x120.flv")});
+    Import({Fixture("bad_signature.flv"), Fixture("bad_empty.flv"), Fixture("flv1_alaw_160x120.flv")});
     EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 3);
     EXPECT_EQ(Count(msg::kNotifySeqImported), 0);
     EXPECT_EQ(seq->SequenceCount(), 2u);
