@@ -144,7 +144,7 @@ RecordResult BuildOutputSettings(const TXMLExportFormatType& p, const ProfileCho
         if (s.videoCodec >= 0 && (!ValidPosition(c.size, sizes ? sizes.Count() : 0) ||
                                   !ValidPosition(c.frameRate, fps ? fps.Count() : 0)))
             return RecordResult::kBadChoice;
-        if (s.audioCodec > 0) {
+        if (s.audioCodec >= 0) {
             const auto inList = [](int choice, int count) { return count == 0 || (choice >= 0 && choice < count); };
             const TXMLSupportedAudioBitRatesType bitRates = p.SupportedAudioBitRates();
             const TXMLSupportedChannelsType channels = p.SupportedChannels();
@@ -160,7 +160,9 @@ RecordResult BuildOutputSettings(const TXMLExportFormatType& p, const ProfileCho
     r.audioCodec = s.audioCodec;
     if (s.bind) return RecordResult::kOk;
     if (s.videoCodec >= 0) FillVideo(p, c, r);
-    if (s.audioCodec > 0) FillAudio(p, c, r);
+    // Every codec the output names, 0 included, gets its sound fields: a
+    // codec without a sample rate would be opened with nonsense.
+    if (s.audioCodec >= 0) FillAudio(p, c, r);
     return RecordResult::kOk;
 }
 

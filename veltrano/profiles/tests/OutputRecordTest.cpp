@@ -37,6 +37,12 @@ constexpr const char* kProfiles = R"(<NewDataSet><ExportFormats><ExportCategory 
     <SupportedFPSS AllowOrg="0" AllowCustom="1"><SupportedFPS>15</SupportedFPS></SupportedFPSS>
     <SupportedSampleRates><SupportedSample>44100</SupportedSample></SupportedSampleRates>
   </ExportFormat>
+  <ExportFormat FormatID="6" Caption="Codec 0" FileFormat="wav" FileExt="wav" AudioCodec="0" DefSampleRate="22050"
+                DefABtr="64000" DefChannel="1" AudioOnly="1">
+    <SupportedSampleRates><SupportedSample>22050</SupportedSample></SupportedSampleRates>
+    <SupportedAudioBitRates><SupportedAudioBitRate>64000</SupportedAudioBitRate></SupportedAudioBitRates>
+    <SupportedChannels><SupportedChannel Caption="mono"/></SupportedChannels>
+  </ExportFormat>
 </ExportCategory></ExportFormats></NewDataSet>)";
 
 class OutputRecordTest : public ::testing::Test {
@@ -182,6 +188,15 @@ TEST_F(OutputRecordTest, BuildsTheRecordFromProfileAndChoices) {
          }},
         {"audio only without audio", 3, [](ProfileChoices& c) { c.includeAudio = false; }, RecordResult::kNoStream,
          nullptr},
+        {"audio codec 0 still gets its sound fields", 6, [](ProfileChoices&) {}, RecordResult::kOk,
+         [](const OutputSettings& r) {
+             EXPECT_EQ(r.audioCodec, 0);
+             EXPECT_EQ(r.sampleRate, 22050);
+             EXPECT_EQ(r.audioBitRate, 64000);
+             EXPECT_EQ(r.channels, 1);
+         }},
+        {"audio codec 0 with a sample rate past the list", 6, [](ProfileChoices& c) { c.sampleRate = 1; },
+         RecordResult::kBadChoice, nullptr},
         {"pictures: no sound, no listed rate", 4, [](ProfileChoices&) {}, RecordResult::kOk,
          [](const OutputSettings& r) {
              EXPECT_EQ(r.audioCodec, -1);
