@@ -59,14 +59,23 @@ QString ShownText(QObject* obj) {
     return {};
 }
 
+// Whether obj lies in a frame of the form that translates itself with a
+// language unit of its own.
+bool InOwnFrame(QObject* obj, QWidget* form) {
+    for (QObject* p = obj; p && p != form; p = p->parent())
+        for (QObject* child : p->children())
+            if (qobject_cast<TMyLang*>(child)) return true;
+    return false;
+}
+
 // Every named control with a design text, under its window, leaving out the
-// texts marked as not translated.
+// texts marked as not translated and the frames that translate themselves.
 QStringList TranslatableNames(QWidget* form) {
     QStringList names;
     QList<QObject*> all = form->findChildren<QObject*>();
     all.prepend(form);
     for (QObject* obj : all) {
-        if (obj->objectName().isEmpty() || obj->property("langSkip").toBool()) continue;
+        if (obj->objectName().isEmpty() || obj->property("langSkip").toBool() || InOwnFrame(obj, form)) continue;
         if (!ShownText(obj).isEmpty()) names << obj->objectName();
     }
     return names;
