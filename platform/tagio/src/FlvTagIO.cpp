@@ -96,6 +96,14 @@ bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t
     peekLength = n;
     DecodeCodecFields(*tag, peek, n);
     tag->packetType = n >= 2 ? peek[1] : 0;
+    // An H.264 sequence header holds the picture size further in; it is
+    // small, so it is read whole.
+    if (tag->type == 9 && tag->codecField2 == 7 && tag->codecField1 == 1 && tag->packetType == 0 &&
+        tag->dataSize > n && tag->dataSize <= kSetupBytes) {
+        uint8_t setup[kSetupBytes];
+        if (ReadFullyAt(h->fd, start + 11, setup, tag->dataSize) == tag->dataSize)
+            DecodeCodecFields(*tag, setup, tag->dataSize);
+    }
     h->position = start + tag->tagSize;
     return true;
 }

@@ -9,28 +9,30 @@ void MetaFacts::AddTag(const TagioFlvTag& tag, uint64_t keptOffset) {
     lastTs_ = std::max(lastTs_, tag.timestamp);
     if (tag.dataSize == 0) return;
     if (tag.type == 9) {
-        lastIsKey_ = false;
         const int codec = int(tag.codecField2);
+        // Every video tag counts in the sizes, as players and checkers count them.
+        videoBytes_ += tag.dataSize;
+        videoTagBytes_ += tag.dataSize + 11;
+        ++videoTags_;
+        // A key frame tag is a place to start reading: for H.264 the sequence
+        // header before its key picture (or an end of sequence) is one too,
+        // and the first of them at a time stands for that time.
+        lastIsKey_ = tag.codecField1 == 1;
+        if (lastIsKey_ && (keys_.empty() || keys_.back().timestamp != tag.timestamp))
+            keys_.push_back({tag.timestamp, keptOffset});
+        if (lastIsKey_ && width_ == 0 && tag.codecField3 && tag.codecField4) {
+            width_ = tag.codecField3;
+            height_ = tag.codecField4;
+        }
         // AVC and HEVC-style packets: only packet type 1 is a picture.
         const bool config = (codec == 7 || codec == 12) && (tag.dataSize < 2 || tag.packetType != 1);
         if (config) return;
-        videoBytes_ += tag.dataSize;
-        videoTagBytes_ += tag.dataSize + 11;
         if (videoFrames_ == 0) {
             videoCodec_ = codec;
             firstVideoTs_ = tag.timestamp;
         }
         ++videoFrames_;
-        ++videoTags_;
         lastVideoTs_ = std::max(lastVideoTs_, tag.timestamp);
-        if (tag.codecField1 == 1) {
-            if (width_ == 0 && tag.codecField3 && tag.codecField4) {
-                width_ = tag.codecField3;
-                height_ = tag.codecField4;
-            }
-            keys_.push_back({tag.timestamp, keptOffset});
-            lastIsKey_ = true;
-        }
         return;
     }
     lastIsKey_ = false;

@@ -1,5 +1,6 @@
 // Frame sizes come only from key frames, and only for the codecs whose
-// picture header carries them: Sorenson H.263, screen video and VP6.
+// picture header carries them: Sorenson H.263, screen video and VP6, and
+// from the H.264 sequence header (its first sequence parameter set).
 #include "TagCodecFields.h"
 
 namespace tagio {
@@ -93,6 +94,14 @@ void DecodeCodecFields(TagioFlvTag& tag, const uint8_t* d, uint32_t n) {
         case 5:
             if (left >= 4) Vp6Size(p + 4, left - 4, p[0] >> 4, p[0] & 0x0F, w, h);
             break;
+        case 7: {
+            TagioCodecSetup setup;
+            if (Flv_ReadCodecSetup(9, d, n, &setup)) {
+                w = uint32_t(setup.width);
+                h = uint32_t(setup.height);
+            }
+            break;
+        }
         default: break;
     }
     tag.codecField3 = w;

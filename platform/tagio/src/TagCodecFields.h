@@ -9,6 +9,8 @@ namespace tagio {
 
 // Bytes of a tag's data that hold every field DecodeCodecFields reads.
 inline constexpr uint32_t kCodecFieldBytes = 16;
+// An H.264 sequence header up to this size is read whole for its picture size.
+inline constexpr uint32_t kSetupBytes = 4096;
 
 // Fills the codec fields of an audio (8) or video (9) tag from the first
 // `available` bytes of its data (all of them when the tag is loaded, at least

@@ -120,4 +120,61 @@ TEST(AudioBlockDuration, TellsWhatItCannotKnow) {
     }
 }
 
+// The data of the first tag of a type in a fixture.
+std::vector<uint8_t> FirstTagData(const char* name, uint8_t type) {
+    std::ifstream in(Fixture(name), std::ios::binary);
+    const std::vector<uint8_t> f{std::istreambuf_iterator<char>(in), {}};
+    for (size_t pos = 13; pos + 11 <= f.size();) {
+        const size_t size = size_t(f[pos + 1]) << 16 | size_t(f[pos + 2]) << 8 | f[pos + 3];
+        if (f[pos] == type) return {f.begin() + long(pos) + 11, f.begin() + long(pos + 11 + size)};
+        pos += 15 + size;
+    }
+    return {};
+}
+
+// The setups of the H.264 + AAC fixtures, as ffprobe describes the streams;
+// an AVC record cut anywhere, or an AudioSpecificConfig cut before its
+// channels, is refused rather than read past its end.
+TEST(CodecSetup, ReadsWhatTheSetupsDeclareAndRefusesCutOnes) {
+    const std::vector<uint8_t> avc = FirstTagData("h264_aac_bf2_160x120.flv", 9);
+    TagioCodecSetup s{};
+    ASSERT_EQ(Flv_ReadCodecSetup(9, avc.data(), uint32_t(avc.size()), &s), 1);
+    EXPECT_EQ(s.codec, 7);
+    EXPECT_EQ(s.width, 160);
+    EXPECT_EQ(s.height, 120);
+    EXPECT_EQ(s.profile, 100);   // High
+    EXPECT_EQ(s.level, 11);
+    EXPECT_EQ(s.chromaFormat, 1);
+    EXPECT_EQ(s.bitDepth, 8);
+    // Up to the end of its picture parameter set; the four bytes after it
+    // (High profile's chroma and depth fields) repeat what the SPS says.
+    ASSERT_EQ(avc.size(), 50u);
+    for (uint32_t n = 0; n < 46; ++n) {
+        std::vector<uint8_t> cut(avc.begin(), avc.begin() + n);   // exactly n bytes: overreads show
+        EXPECT_EQ(Flv_ReadCodecSetup(9, cut.data(), n, &s), 0) << n;
+        EXPECT_EQ(s.codec, 0);
+    }
+    EXPECT_EQ(Flv_ReadCodecSetup(8, avc.data(), uint32_t(avc.size()), &s), 0) << "not an audio tag";
+
+    struct AacCase { const char* file; int rate; } aac[] = {
+        {"h264_aac_bf2_160x120.flv", 44100}, {"h264_aac22k_bf2_160x120.flv", 22050}};
+    for (const auto& c : aac) {
+        const std::vector<uint8_t> d = FirstTagData(c.file, 8);
+        ASSERT_EQ(Flv_ReadCodecSetup(8, d.data(), uint32_t(d.size()), &s), 1) << c.file;
+        EXPECT_EQ(s.codec, 10);
+        EXPECT_EQ(s.profile, 2);   // AAC LC
+        EXPECT_EQ(s.sampleRate, c.rate);
+        EXPECT_EQ(s.channels, 2);
+        for (uint32_t n = 0; n < 4; ++n) {
+            std::vector<uint8_t> cut(d.begin(), d.begin() + n);
+            EXPECT_EQ(Flv_ReadCodecSetup(8, cut.data(), n, &s), 0) << n;
+        }
+    }
+    const uint8_t aacFrame[] = {0xAF, 0x01, 0x12, 0x10};
+    EXPECT_EQ(Flv_ReadCodecSetup(8, aacFrame, 4, &s), 0) << "a frame is no setup";
+    const uint8_t badRate[] = {0xAF, 0x00, 0x17, 0x90};   // rate index 14 is reserved
+    EXPECT_EQ(Flv_ReadCodecSetup(8, badRate, 4, &s), 0);
+    EXPECT_EQ(Flv_ReadCodecSetup(9, nullptr, 10, &s), 0);
+}
+
 }  // namespace

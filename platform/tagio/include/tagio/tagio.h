@@ -87,6 +87,25 @@ typedef struct TagioFlvTag {
     uint32_t packetType;
 } TagioFlvTag;
 
+// What an AVC sequence header or an AAC AudioSpecificConfig declares.
+typedef struct TagioCodecSetup {
+    int32_t codec;          // 7 AVC (the video CodecID), 10 AAC (the SoundFormat)
+    int32_t width, height;  // AVC: the visible picture
+    int32_t profile;        // AVC: profile_idc; AAC: the audio object type
+    int32_t level;          // AVC: level_idc
+    int32_t chromaFormat;   // AVC: 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
+    int32_t bitDepth;       // AVC: luma bits per sample
+    int32_t sampleRate;     // AAC: the coded sampling frequency
+    int32_t channels;       // AAC: 0 when a program configuration gives them
+} TagioCodecSetup;
+
+// Reads a codec setup from a tag's data (data, size: its codec byte first).
+// Nonzero when it is a complete, well-formed AVC sequence header (type 9) or
+// AAC AudioSpecificConfig (type 8) and *setup describes it; 0 otherwise,
+// with *setup cleared. Never reads past size.
+TAGIO_API int Flv_ReadCodecSetup(uint32_t type, const uint8_t* data, uint32_t size,
+                                 TagioCodecSetup* setup);
+
 typedef struct TagioFileWriteAble TagioFileWriteAble;
 
 // Creates (or empties) a file for writing; null when it cannot be created.
