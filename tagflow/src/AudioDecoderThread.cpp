@@ -78,7 +78,7 @@ bool CAudioDecoderThread::UseFormat(int format) {
 
 bool CAudioDecoderThread::ApplySetup(const FLVTag& tag) {
     // A damaged setup is passed over: the one in force stays.
-    FLVCodecSetup setup;
+    TagioCodecSetup setup;
     if (!tag.data || !ReadCodecSetup(8, tag.data, tag.dataSize, &setup)) return false;
     const int format = DecoderFormat(tag);
     if (format < 0 || !UseFormat(format)) return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "tagflow/tagflow.h"
+#include "tagio/tagio.h"
 
 // AVCPacketType / AACPacketType, the data byte after the codec byte.
 enum : uint32_t { kPacketSetup = 0, kPacketMedia = 1, kPacketEndOfSequence = 2 };
@@ -35,4 +36,4 @@ void FillAudioInfo(FLVInfo& info, const FLVTag& tag);
 
 // Reads a setup from a tag's data (codec byte first). False, with *setup
 // cleared, for anything but a complete, well-formed AVC or AAC setup.
-bool ReadCodecSetup(uint32_t type, const uint8_t* data, uint32_t size, FLVCodecSetup* setup);
+bool ReadCodecSetup(uint32_t type, const uint8_t* data, uint32_t size, TagioCodecSetup* setup);

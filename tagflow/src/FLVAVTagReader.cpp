@@ -161,7 +161,7 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
             m_audioBytes += tag.dataSize;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
             if (m_infoEx.audioFormat == -1 && tag.data) FillAudioInfo(m_infoEx, tag);
-            FLVCodecSetup s;
+            TagioCodecSetup s;
             if (setup && m_aacRate == 0 && ReadCodecSetup(8, tag.data, tag.dataSize, &s))
                 m_aacRate = s.sampleRate;
         }

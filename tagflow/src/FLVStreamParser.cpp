@@ -362,7 +362,7 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
     if (!video) {
         // An AAC setup plays nothing: like an empty tag it neither starts the
         // clock nor ends a gap, so the sound that follows keeps its own time.
-        FLVCodecSetup setup;
+        TagioCodecSetup setup;
         if (IsCodecSetup(tag) && ReadCodecSetup(8, tag.data, tag.dataSize, &setup))
             m_aacRate = setup.sampleRate;
         const bool sound = HasSoundData(tag);

@@ -1,7 +1,6 @@
 // C exports of the push parser. A null parser answers like a stopped one.
 #include "ExportGuard.h"
 #include "FLVStreamParser.h"
-#include "CodecSetup.h"
 #include "FLVTagCodec.h"
 
 #define API extern "C" TAGFLOW_API
@@ -78,8 +77,3 @@ API int32_t FLVStreamParser_HasCalledFLVInfoCallBack(FLVStreamParserHandle p) {
 }
 
 API void FLVStreamParser_DeleteFLVTag(FLVStreamParserHandle, FLVTag* tag) { FreeTag(tag); }
-
-API int32_t FLVCodecSetup_Read(uint32_t type, const uint8_t* data, uint32_t size,
-                               FLVCodecSetup* setup) {
-    return ReadCodecSetup(type, data, size, setup) ? 1 : 0;
-}

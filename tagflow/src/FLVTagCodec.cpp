@@ -97,7 +97,7 @@ void DecodeVideoFields(FLVTag& t, const uint8_t* d, uint32_t n) {
         // AVCPacketType, CompositionTime (SI24), then the record or the NAL units.
         if (n >= 2) t.packetType = d[1];
         if (n >= 5) t.compositionTime = ReadCompositionTime(d + 2);
-        FLVCodecSetup setup;
+        TagioCodecSetup setup;
         if (key && t.packetType == kPacketSetup && ReadCodecSetup(9, d, n, &setup)) {
             width = uint32_t(setup.width);
             height = uint32_t(setup.height);

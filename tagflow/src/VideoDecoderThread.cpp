@@ -122,7 +122,7 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     const int codec = int(tag.codecField2);
     const bool key = tag.codecField1 == 1;
     // A damaged H.264 setup is passed over: the one in force stays.
-    FLVCodecSetup setup;
+    TagioCodecSetup setup;
     if (codec == 7 && IsCodecSetup(tag) && !ReadCodecSetup(9, tag.data, tag.dataSize, &setup))
         return nullptr;
     // Only a key frame (or an H.264 sequence header, sent as one) can start a

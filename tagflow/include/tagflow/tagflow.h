@@ -73,18 +73,6 @@ typedef struct FLVInfo {
     uint8_t reserved[8];
 } FLVInfo;
 
-// What an AVC sequence header or an AAC AudioSpecificConfig declares.
-typedef struct FLVCodecSetup {
-    int32_t codec;          // 7 AVC (the video CodecID), 10 AAC (the SoundFormat)
-    int32_t width, height;  // AVC: the visible picture
-    int32_t profile;        // AVC: profile_idc; AAC: the audio object type
-    int32_t level;          // AVC: level_idc
-    int32_t chromaFormat;   // AVC: 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
-    int32_t bitDepth;       // AVC: luma bits per sample
-    int32_t sampleRate;     // AAC: the coded sampling frequency
-    int32_t channels;       // AAC: 0 when a program configuration gives them
-} FLVCodecSetup;
-
 #ifdef __cplusplus
 class CFLVAVTagReader;
 class CFLVStreamParser;
@@ -175,13 +163,6 @@ TAGFLOW_API int32_t FLVAVTagReader_ReadTag(FLVAVTagReaderHandle r, int32_t load,
 TAGFLOW_API int32_t FLVAVTagReader_SetAutoReleaseMemory(FLVAVTagReaderHandle r, int32_t flag);
 TAGFLOW_API void FLVAVTagReader_ReleaseMemory(FLVAVTagReaderHandle r, FLVTag* tag);
 TAGFLOW_API int64_t FLVAVTagReader_GetOccupyMemory(FLVAVTagReaderHandle r);
-
-// ---- codec setups
-// data, size: a tag's data, its codec byte first. 1 when the tag is a
-// complete, well-formed AVC sequence header or AAC AudioSpecificConfig and
-// *setup describes it; 0 otherwise, with *setup cleared.
-TAGFLOW_API int32_t FLVCodecSetup_Read(uint32_t type, const uint8_t* data, uint32_t size,
-                                       FLVCodecSetup* setup);
 
 // ---- push parser
 TAGFLOW_API FLVStreamParserHandle FLVStreamParser_Create(void);
