@@ -1,7 +1,9 @@
 #include "convert/FlvBind.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "convert/FlvBindProbe.h"
 #include "tagio/tagio.h"
@@ -51,13 +53,22 @@ public:
 
     // One clip's span, tag headers only: planned or copied. file: positioned
     // at its first tag. A result code, or -1 when cancelled.
-    int32_t Copy(TagioFileReadAble* file, const TFlvBindClip& clip, const CFlvBindProbe& probe) {
+    int32_t Copy(TagioFileReadAble* file, const TFlvBindClip& clip, const CFlvBindProbe& probe,
+                 bool lastClip) {
         const uint32_t startTime = probe.HasKeyFrameStart() && video_ ? probe.KeyFrameTime()
                                                                        : clip.trimStart;
+        // H.264 pictures are shown after they are stored: this clip's first
+        // one must not be shown before the last one of the clip before.
+        if (presentedUntil_ > 0 && video_) {
+            const int64_t shown = FirstPictureShown(file, probe, startTime, clip.trimEnd);
+            if (shown >= 0) elapsed_ = std::max<int64_t>(elapsed_, presentedUntil_ - shown);
+        }
+        audioRate_ = probe.AudioSetup().codec == 10 ? probe.AudioSetup().sampleRate : 0;
         bool haveFirst = false, keyWritten = false;
+        bool setupChecked[2] = {false, false};   // audio, video
         uint32_t first = 0;
         span_ = 0;
-        int64_t lastVideo = -1, videoStep = 0, lastAudio = -1;
+        int64_t lastVideo = -1, videoStep = 0, lastAudio = -1, lastShown = -1;
         TagioFlvTag lastAudioTag{};
         TagioFlvTag tag{};
         for (int count = 1;; ++count) {
@@ -75,27 +86,47 @@ public:
             const uint32_t when = uint32_t(elapsed_ + span_);
             const bool isAudio = tag.type == 8;
             if (!(isAudio ? audio_ : video_)) continue;
-            bool& configWritten = isAudio ? audioConfigWritten_ : videoConfigWritten_;
-            if (IsConfig(tag)) {   // the clips' setups are equal: the first one serves all
-                if (!configWritten && !Emit(file, tag, when)) return CFlvBind::kWriteFailed;
-                configWritten = true;
+            const int stream = isAudio ? 0 : 1;
+            if (IsConfig(tag)) {   // a setup inside the span governs from here
+                setupChecked[stream] = true;
+                if (!LoadData(file, tag)) return CFlvBind::kCannotOpenClip;
+                if (!SameAsWritten(stream, block_.data(), tag.dataSize)) {
+                    if (!Emit(file, tag, when)) return CFlvBind::kWriteFailed;
+                    NewSetup(stream, block_.data(), tag.dataSize);
+                }
                 continue;
             }
+            // An end of sequence belongs only at the end of the whole file.
+            if (!isAudio && tag.codecField2 == 7 && tag.packetType == 2 && !lastClip) continue;
             // A part never starts on a frame that needs an earlier one.
             if (!isAudio && !keyWritten && tag.codecField1 != 1) continue;
-            const TagioFlvTag& setup = isAudio ? probe.AudioConfig() : probe.VideoConfig();
-            if (!configWritten && setup.type) {   // a setup that lay before the trim start
-                if (!EmitLoaded(setup, when)) return CFlvBind::kWriteFailed;
-                configWritten = true;
+            if (!setupChecked[stream]) {
+                // The setup in force at the start (it may lie before the trim
+                // start), written again only when it differs from the last one.
+                setupChecked[stream] = true;
+                const TagioFlvTag& setup = isAudio ? probe.AudioConfig() : probe.VideoConfig();
+                if (setup.type && !SameAsWritten(stream, setup.data, setup.dataSize)) {
+                    if (!EmitLoaded(setup, when)) return CFlvBind::kWriteFailed;
+                    NewSetup(stream, setup.data, setup.dataSize);
+                }
             }
-            if (!Emit(file, tag, when)) return CFlvBind::kWriteFailed;
+            const bool keyPicture = !isAudio && tag.codecField2 == 7 && tag.packetType == 1 &&
+                                    tag.codecField1 == 1;
+            if (keyPicture && !inband_.empty()) {
+                if (!EmitWithParameterSets(file, tag, when)) return CFlvBind::kWriteFailed;
+            } else if (!Emit(file, tag, when)) {
+                return CFlvBind::kWriteFailed;
+            }
             if (isAudio) {
                 lastAudio = span_;
                 lastAudioTag = tag;
             } else {
                 keyWritten = true;
+                if (tag.codecField2 == 7 && tag.packetType != 1) continue;   // no picture
                 if (lastVideo >= 0 && span_ > lastVideo) videoStep = span_ - lastVideo;
                 lastVideo = span_;
+                lastShown = std::max<int64_t>(lastShown, int64_t(span_) +
+                                                             CFlvBindProbe::CompositionTime(file, tag));
             }
         }
         // The next clip begins where the last tag written ends (its own length
@@ -107,7 +138,29 @@ public:
             end = std::max(end, lastAudio + (lastAudioUnits_ > 0 ? lastAudioUnits_ / kUnitsPerMs : 0));
         }
         elapsedAfter_ = haveFirst ? elapsed_ + end : elapsed_;
+        if (haveFirst && lastShown >= 0) presentedUntil_ = elapsed_ + lastShown + videoStep;
         return 0;
+    }
+
+    // Clip time from the first tag of the span to when its first picture is
+    // shown (its decode time and composition time); -1 when it has none.
+    // Reads tag headers from the file's position and goes back there.
+    int64_t FirstPictureShown(TagioFileReadAble* file, const CFlvBindProbe& probe, uint32_t startTime,
+                              uint32_t trimEnd) {
+        const int64_t at = FileReadAble_GetPosition(file);
+        TagioFlvTag tag{};
+        int64_t first = -1, shown = -1;
+        while (shown < 0 && Flv_ReadTag(file, 0, &tag)) {
+            if (tag.type != 8 && tag.type != 9) continue;
+            const uint32_t t = tag.timestamp >= probe.Base() ? tag.timestamp - probe.Base() : 0;
+            if (t < startTime) continue;
+            if (t > trimEnd) break;
+            if (first < 0) first = t;
+            if (tag.type == 9 && tag.codecField1 == 1 && (tag.codecField2 != 7 || tag.packetType == 1))
+                shown = int64_t(t) - first + CFlvBindProbe::CompositionTime(file, tag);
+        }
+        FileReadAble_Seek(file, at, 0);
+        return shown;
     }
 
     // After a clip: the time line moves on.
@@ -135,6 +188,66 @@ private:
         return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 
+    // A setup was written. A change of H.264 setup inside the file is also
+    // given in band, with the next key picture: stream parsers (which know
+    // only the first setup) then read the pictures after it right.
+    void NewSetup(int stream, const uint8_t* data, uint32_t size) {
+        const bool change = !written_[stream].empty();
+        written_[stream].assign(data, data + size);
+        if (stream != 1) return;
+        inband_.clear();
+        if (!change || size < 11 || (data[0] & 0x0F) != 7) return;
+        // The record after the codec byte, packet type and composition time:
+        // version, profile, compatibility, level, NAL length size, then the
+        // sequence parameter sets and the picture parameter sets.
+        const uint8_t* p = data + 5;
+        const uint32_t n = size - 5;
+        const uint32_t lengthSize = (p[4] & 3) + 1;
+        uint32_t pos = 5;
+        for (int list = 0; list < 2; ++list) {
+            if (pos >= n) return inband_.clear();
+            const uint32_t count = list == 0 ? p[pos] & 0x1F : p[pos];
+            ++pos;
+            for (uint32_t i = 0; i < count; ++i) {
+                if (pos + 2 > n) return inband_.clear();
+                const uint32_t len = uint32_t(p[pos]) << 8 | p[pos + 1];
+                pos += 2;
+                if (len > n - pos || (lengthSize < 4 && len >> (8 * lengthSize))) return inband_.clear();
+                for (uint32_t k = lengthSize; k-- > 0;) inband_.push_back(uint8_t(len >> (8 * k)));
+                inband_.insert(inband_.end(), p + pos, p + pos + len);
+                pos += len;
+            }
+        }
+    }
+
+    // A key picture with the parameter sets of the setup before it in front
+    // of its own NAL units; otherwise as the source has it.
+    bool EmitWithParameterSets(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
+        if (tag.dataSize < 5 || !LoadData(file, tag)) return false;
+        const uint32_t dataSize = tag.dataSize + uint32_t(inband_.size());
+        composed_.assign(11, 0);
+        composed_[0] = 9;
+        composed_[1] = uint8_t(dataSize >> 16);
+        composed_[2] = uint8_t(dataSize >> 8);
+        composed_[3] = uint8_t(dataSize);
+        composed_[4] = uint8_t(when >> 16);
+        composed_[5] = uint8_t(when >> 8);
+        composed_[6] = uint8_t(when);
+        composed_[7] = uint8_t(when >> 24);
+        composed_.insert(composed_.end(), block_.begin(), block_.begin() + 5);
+        composed_.insert(composed_.end(), inband_.begin(), inband_.end());
+        composed_.insert(composed_.end(), block_.begin() + 5, block_.begin() + tag.dataSize);
+        inband_.clear();
+        TagioFlvTag copy = tag;
+        copy.buffer = composed_.data();
+        copy.data = composed_.data() + 11;
+        copy.dataSize = dataSize;
+        copy.tagSize = dataSize + 15;
+        copy.bufferCapacity = uint32_t(composed_.size());
+        FlvMetaPlanTag(plan_, &copy, when);
+        return pass_ == Pass::kPlan || Flv_WriteTag(out_, &copy) != 0;
+    }
+
     bool EmitLoaded(const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
         if (pass_ == Pass::kPlan) return true;
@@ -149,15 +262,24 @@ private:
     // Length of an audio tag's block in 100 ns, read from its data; -1 when
     // it cannot be told.
     int64_t AudioBlockUnits(TagioFileReadAble* file, const TagioFlvTag& t) {
-        if (t.dataSize < 2) return -1;
-        if (block_.size() < t.dataSize) block_.resize(t.dataSize);
-        if (FileReadAble_ReadAt(file, t.filePosition + 11, block_.data(), t.dataSize) != t.dataSize)
-            return -1;
+        if (t.dataSize < 2 || !LoadData(file, t)) return -1;
         static const int kRates[4] = {5512, 11025, 22050, 44100};
         const int format = int(t.codecField1);
-        const int rate = format == 5 ? 8000 : format == 4 ? 16000 : kRates[t.codecField2 & 3];
+        int rate = format == 5 ? 8000 : format == 4 || format == 11 ? 16000 : kRates[t.codecField2 & 3];
+        if (format == 10 && audioRate_ > 0) rate = audioRate_;   // AAC: its setup's rate
         return CalcFLVAudioBlockDuration(block_.data() + 1, t.dataSize - 1, format, rate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
+    }
+
+    // A tag's data into block_.
+    bool LoadData(TagioFileReadAble* file, const TagioFlvTag& t) {
+        if (block_.size() < t.dataSize) block_.resize(t.dataSize);
+        return FileReadAble_ReadAt(file, t.filePosition + 11, block_.data(), t.dataSize) == t.dataSize;
+    }
+
+    bool SameAsWritten(int stream, const uint8_t* data, uint32_t size) const {
+        const std::vector<uint8_t>& w = written_[stream];
+        return w.size() == size && (size == 0 || std::memcmp(w.data(), data, size) == 0);
     }
 
     Pass pass_;
@@ -169,7 +291,11 @@ private:
     int64_t elapsed_ = 0, elapsedAfter_ = 0;
     uint32_t span_ = 0;
     int64_t lastAudioUnits_ = -1;
-    bool audioConfigWritten_ = false, videoConfigWritten_ = false;
+    int64_t presentedUntil_ = 0;      // ms: after the last H.264 picture shown so far
+    int audioRate_ = 0;               // the clip's AAC sampling frequency, 0 when not AAC
+    std::vector<uint8_t> written_[2];   // the last setup written, audio and video
+    std::vector<uint8_t> inband_;       // parameter sets for the next key picture, length-prefixed
+    std::vector<uint8_t> composed_;     // a key picture with them, header first
     std::vector<uint8_t> block_;
 };
 
@@ -195,12 +321,12 @@ TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size
                 return {CFlvBind::kClipMismatch, clips[i].path + ": " + difference};
         }
         FileReadAble_Seek(file.get(), firstTag, 0);
-        const int32_t r = binder.Copy(file.get(), clips[i], probe);
+        const int32_t r = binder.Copy(file.get(), clips[i], probe, i + 1 == limit);
         if (r < 0) {
             *cancelled = true;
             return {};
         }
-        if (r > 0) return {r, output};
+        if (r > 0) return {r, r == CFlvBind::kCannotOpenClip ? clips[i].path : output};
         *done = i + 1;
     }
     return {};

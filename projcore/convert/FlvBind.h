@@ -25,10 +25,14 @@ struct TFlvBindResult {
 //
 // A clip starts at the video key frame at or before its trim start, so no
 // joined part begins on a frame that cannot be decoded alone; the next clip
-// continues one tag's length after the last tag written, so the joins do not
-// repeat a timestamp. A clip whose streams differ from the first clip's
-// (codec, sample rate, sample size, channels, frame size, codec setup) is
-// refused: players cannot switch them inside one file.
+// continues one tag's length after the last tag written (and, for H.264,
+// after the last picture shown), so the joins do not repeat a timestamp.
+// A clip whose streams differ from the first clip's (codec, sample rate,
+// sample size, channels, frame size; for AAC and H.264 what their setups
+// declare) is refused: players cannot switch them inside one file. The AAC
+// and H.264 setups are written once, and again only where a clip's setup
+// differs in what a decoder takes in its stride (another H.264 profile, say);
+// an H.264 setup written again also goes in band with the next key picture.
 class CFlvBind {
 public:
     enum Code : int32_t {

@@ -1,6 +1,8 @@
 #include "convert/FlvBindProbe.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -9,23 +11,36 @@ namespace {
 // frame at or before the trim start is still to come.
 constexpr uint32_t kInterleaveMs = 1000;
 
-bool IsConfigCodec(const TagioFlvTag& tag) {
-    return (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7);
+bool IsConfig(const TagioFlvTag& tag) {
+    const bool codec = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7);
+    return codec && tag.dataSize >= 2 && tag.packetType == 0;
 }
 
-std::string Size(uint32_t w, uint32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
+std::string Size(int64_t w, int64_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 }  // namespace
+
+int32_t CFlvBindProbe::CompositionTime(TagioFileReadAble* file, const TagioFlvTag& tag) {
+    uint8_t d[5];
+    if (tag.type != 9 || tag.codecField2 != 7 || tag.dataSize < sizeof d ||
+        FileReadAble_ReadAt(file, tag.filePosition + 11, d, sizeof d) != int64_t(sizeof d) || d[1] != 1)
+        return 0;
+    uint32_t v = uint32_t(d[2]) << 16 | uint32_t(d[3]) << 8 | d[4];
+    if (v & 0x800000) v |= 0xFF000000u;
+    const auto cts = int32_t(v);
+    return cts > 4000 || cts < -4000 ? 0 : cts;   // beyond a few frames: damage
+}
 
 CFlvBindProbe::~CFlvBindProbe() {
     Flv_FreeTag(&audioConfig_);
     Flv_FreeTag(&videoConfig_);
 }
 
-bool CFlvBindProbe::LoadConfig(TagioFileReadAble* file, int64_t position, TagioFlvTag& out) {
+bool CFlvBindProbe::LoadConfig(TagioFileReadAble* file, int64_t position, TagioFlvTag& out,
+                               TagioCodecSetup& setup) {
     if (FileReadAble_Seek(file, position, 0) != position || !Flv_ReadTag(file, 1, &out)) return false;
-    // Only a sequence header (packet type 0) is a codec setup.
-    if (out.dataSize < 2 || out.data[1] != 0) Flv_FreeTag(&out);
+    // A setup that cannot be read still travels as it is; its facts stay unknown.
+    Flv_ReadCodecSetup(out.type, out.data, out.dataSize, &setup);
     return true;
 }
 
@@ -33,7 +48,7 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
     const bool expectAudio = header.flags & 4, expectVideo = header.flags & 1;
     TagioFlvTag tag{};
     bool haveBase = false;
-    int64_t firstAudio = -1, firstVideo = -1;
+    std::vector<std::pair<uint32_t, int64_t>> setups[2];   // audio, video: clip time and position
     while (Flv_ReadTag(file, 0, &tag)) {
         if (tag.type != 8 && tag.type != 9) continue;
         if (!haveBase) {
@@ -42,20 +57,21 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
         }
         const uint32_t t = tag.timestamp >= base_ ? tag.timestamp - base_ : 0;
         if (tag.dataSize) {
+            if (IsConfig(tag) && t <= trimStart) setups[tag.type == 9].push_back({t, tag.filePosition});
             if (tag.type == 8 && !hasAudio_) {
                 hasAudio_ = true;
                 soundFormat_ = tag.codecField1;
                 soundRate_ = tag.codecField2;
                 soundSize_ = tag.codecField3;
                 soundType_ = tag.codecField4;
-                firstAudio = IsConfigCodec(tag) ? tag.filePosition : -1;
             } else if (tag.type == 9) {
                 if (!hasVideo_) {
                     hasVideo_ = true;
                     videoCodec_ = tag.codecField2;
-                    firstVideo = IsConfigCodec(tag) ? tag.filePosition : -1;
                 }
-                if (tag.codecField1 == 1) {
+                // An H.264 setup or end of sequence comes as a key frame, but no picture starts there.
+                const bool picture = tag.codecField2 != 7 || tag.packetType == 1;
+                if (tag.codecField1 == 1 && picture) {
                     if (!width_) {
                         width_ = tag.codecField3;
                         height_ = tag.codecField4;
@@ -71,36 +87,63 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
             (hasVideo_ || !expectVideo))
             break;
     }
+    // The setups in force where the binding starts (a key frame's setup is
+    // stored at its time, before or after it).
+    const uint32_t start = keyFound_ ? keyTime_ : trimStart;
+    int64_t at[2] = {-1, -1};
+    for (int s = 0; s < 2; ++s)
+        for (const auto& [t, position] : setups[s])
+            if (t <= start) at[s] = position;
     bool ok = true;
-    if (firstAudio >= 0) ok = LoadConfig(file, firstAudio, audioConfig_) && ok;
-    if (firstVideo >= 0) ok = LoadConfig(file, firstVideo, videoConfig_) && ok;
+    if (at[0] >= 0) ok = LoadConfig(file, at[0], audioConfig_, audioSetup_) && ok;
+    if (at[1] >= 0) ok = LoadConfig(file, at[1], videoConfig_, videoSetup_) && ok;
     return ok;
 }
 
 std::string CFlvBindProbe::Difference(const CFlvBindProbe& first) const {
-    const auto differ = [](const TagioFlvTag& a, const TagioFlvTag& b) {
-        return a.dataSize != b.dataSize ||
-               (a.dataSize && std::memcmp(a.data, b.data, a.dataSize) != 0);
-    };
     if (hasAudio_ && first.hasAudio_) {
         if (soundFormat_ != first.soundFormat_)
             return "sound format " + std::to_string(soundFormat_) + " differs from the first clip's " +
                    std::to_string(first.soundFormat_);
-        if (soundRate_ != first.soundRate_ || soundSize_ != first.soundSize_ ||
-            soundType_ != first.soundType_)
+        if (soundFormat_ == 10) {
+            // AAC's FLV fields are fixed; what counts is in its setup.
+            const TagioCodecSetup &a = audioSetup_, &b = first.audioSetup_;
+            if (!a.codec || !b.codec)
+                return std::string("AAC sound without a readable setup (AudioSpecificConfig)") +
+                       (a.codec ? " in the first clip" : "");
+            if (a.sampleRate != b.sampleRate)
+                return "AAC sample rate " + std::to_string(a.sampleRate) + " Hz differs from the first clip's " +
+                       std::to_string(b.sampleRate) + " Hz; the sound would have to be encoded again";
+            if (a.channels != b.channels)
+                return "AAC channel count " + std::to_string(a.channels) + " differs from the first clip's " +
+                       std::to_string(b.channels) + "; the sound would have to be encoded again";
+            if (a.profile != b.profile)
+                return "AAC object type " + std::to_string(a.profile) + " differs from the first clip's " +
+                       std::to_string(b.profile) + "; the sound would have to be encoded again";
+        } else if (soundRate_ != first.soundRate_ || soundSize_ != first.soundSize_ ||
+                   soundType_ != first.soundType_) {
             return "sample rate, sample size or channels differ from the first clip's";
-        if (differ(audioConfig_, first.audioConfig_))
-            return "audio codec setup differs from the first clip's";
+        }
     }
     if (hasVideo_ && first.hasVideo_) {
         if (videoCodec_ != first.videoCodec_)
             return "video codec " + std::to_string(videoCodec_) + " differs from the first clip's " +
                    std::to_string(first.videoCodec_);
-        if (width_ && first.width_ && (width_ != first.width_ || height_ != first.height_))
+        if (videoCodec_ == 7) {
+            const TagioCodecSetup &a = videoSetup_, &b = first.videoSetup_;
+            if (!a.codec || !b.codec)
+                return std::string("H.264 pictures without a readable sequence header") +
+                       (a.codec ? " in the first clip" : "");
+            if (a.width != b.width || a.height != b.height)
+                return "H.264 frame size " + Size(a.width, a.height) + " differs from the first clip's " +
+                       Size(b.width, b.height) + "; the pictures would have to be encoded again";
+            if (a.chromaFormat != b.chromaFormat || a.bitDepth != b.bitDepth)
+                return "H.264 chroma format or bit depth differs from the first clip's; the pictures "
+                       "would have to be encoded again";
+        } else if (width_ && first.width_ && (width_ != first.width_ || height_ != first.height_)) {
             return "frame size " + Size(width_, height_) + " differs from the first clip's " +
                    Size(first.width_, first.height_);
-        if (differ(videoConfig_, first.videoConfig_))
-            return "video codec setup (frame size or profile) differs from the first clip's";
+        }
     }
     return {};
 }

@@ -27,16 +27,27 @@ public:
 
     bool HasAudio() const { return hasAudio_; }
     bool HasVideo() const { return hasVideo_; }
-    // Codec setup tags (AAC and AVC sequence headers), loaded; type 0 when none.
+    // The codec setups (AAC and AVC sequence headers) in force where the
+    // binding starts, loaded; type 0 when none.
     const TagioFlvTag& AudioConfig() const { return audioConfig_; }
     const TagioFlvTag& VideoConfig() const { return videoConfig_; }
+    // What they declare; codec 0 when there is none or it cannot be read.
+    const TagioCodecSetup& AudioSetup() const { return audioSetup_; }
+    const TagioCodecSetup& VideoSetup() const { return videoSetup_; }
 
     // Empty when both clips' streams can share one file; otherwise what
     // differs, in words. Streams one of the clips lacks are not compared.
+    // Codec setups may differ in what a decoder takes in its stride (an H.264
+    // profile, AAC extensions): the later clip's setup is then written again.
     std::string Difference(const CFlvBindProbe& first) const;
 
+    // How much later than stored an H.264 picture tag is shown (ms), read
+    // from the file; 0 for other tags.
+    static int32_t CompositionTime(TagioFileReadAble* file, const TagioFlvTag& tag);
+
 private:
-    bool LoadConfig(TagioFileReadAble* file, int64_t position, TagioFlvTag& out);
+    bool LoadConfig(TagioFileReadAble* file, int64_t position, TagioFlvTag& out,
+                    TagioCodecSetup& setup);
 
     uint32_t base_ = 0;
     bool keyFound_ = false;
@@ -45,4 +56,5 @@ private:
     uint32_t soundFormat_ = 0, soundRate_ = 0, soundSize_ = 0, soundType_ = 0;
     uint32_t videoCodec_ = 0, width_ = 0, height_ = 0;
     TagioFlvTag audioConfig_{}, videoConfig_{};
+    TagioCodecSetup audioSetup_{}, videoSetup_{};
 };

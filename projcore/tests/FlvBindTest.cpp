@@ -230,6 +230,106 @@ TEST(FlvBind, CodecSetupIsWrittenOnceAndTheResultDecodes) {
     EXPECT_EQ(decoded("a"), std::to_string(blocks) + "\n");
 }
 
+// H.264 with B-frames joined losslessly: whole files, a clip trimmed between
+// key frames (it starts at the key frame before the trim), and a clip whose
+// sequence header differs (Baseline among High) but not its frame size. The
+// AVC setup is written at the start and again only where it changes (its
+// parameter sets then also go in band with the next key picture, so that
+// stream parsers knowing only the first setup read on right); every picture
+// and block is the source's, byte for byte; flvmeta finds no error, ffprobe
+// decodes every frame without a word, and the pictures are shown in one
+// rising order across the joins.
+TEST(FlvBind, H264WithBFramesJoinsLosslessly) {
+    ASSERT_TRUE(HaveTool("flvmeta") && HaveTool("ffprobe")) << "flvmeta and ffprobe are needed";
+    TempDir dir;
+    const std::string high = Fixture("h264_aac_bf2_160x120.flv"), base = Fixture("h264base_aac_160x120.flv");
+    const std::vector<TFlvBindClip> clips = {
+        {high, 0, 3100}, {high, 1300, 2600}, {base, 0, 1000}, {high, 0, 1500}};
+    const Bound b = Bind(dir, clips);
+    ASSERT_EQ(b.result.code, 0) << b.result.text;
+    const std::string out = dir.File("out.flv");
+    EXPECT_EQ(FlvmetaErrors(out), "");
+
+    // Pictures and blocks (setups and ends of sequence aside) from `from` on;
+    // parameter sets given in band in front of a picture are left out.
+    size_t inband = 0;
+    const auto media = [&](const std::string& d, uint32_t from, uint32_t to) {
+        std::string bytes;
+        size_t n = 0;
+        for (const Tag& t : Tags(d)) {
+            const bool avc = t.type == 9 && (t.first & 15) == 7, aac = t.type == 8 && (t.first >> 4) == 10;
+            if (!(avc || aac) || t.second != 1 || t.ts < from || t.ts > to) continue;
+            std::string data = d.substr(t.pos + 11, t.size);
+            if (avc) {
+                size_t at = 5;   // 4-byte NAL lengths in these files
+                while (at + 5 <= data.size() && ((uint8_t(data[at + 4]) & 0x1F) == 7 || (uint8_t(data[at + 4]) & 0x1F) == 8))
+                    at += 4 + (size_t(uint8_t(data[at])) << 24 | size_t(uint8_t(data[at + 1])) << 16 |
+                               size_t(uint8_t(data[at + 2])) << 8 | uint8_t(data[at + 3]));
+                if (at > 5) {
+                    ++inband;
+                    data.erase(5, at - 5);
+                }
+            }
+            bytes += data;
+            ++n;
+        }
+        return std::make_pair(bytes, n);
+    };
+    const std::string h = ReadFile(high), l = ReadFile(base);
+    const auto parts = {media(h, 0, 3100), media(h, 1000, 2600), media(l, 0, 1000), media(h, 0, 1500)};
+    std::string expected;
+    size_t expectedTags = 0;
+    for (const auto& [bytes, n] : parts) {
+        expected += bytes;
+        expectedTags += n;
+    }
+    ASSERT_EQ(inband, 0u) << "the sources carry their parameter sets in their setups only";
+    const auto [written, writtenTags] = media(b.bytes, 0, UINT32_MAX);
+    EXPECT_EQ(writtenTags, expectedTags);
+    EXPECT_TRUE(written == expected) << "the media data are copied unchanged, in order";
+    EXPECT_EQ(inband, 2u) << "in band where the setup changed: Baseline, then High again";
+
+    size_t avcSetups = 0, aacSetups = 0, pictures = 0, blocks = 0, ends = 0;
+    uint32_t lastVideo = 0, lastAudio = 0;
+    for (const Tag& t : Tags(b.bytes)) {
+        if (t.type == 9) {
+            avcSetups += t.second == 0;
+            pictures += t.second == 1;
+            ends += t.second == 2;
+            EXPECT_GE(t.ts, lastVideo);
+            lastVideo = t.ts;
+        } else if (t.type == 8) {
+            aacSetups += t.second == 0;
+            blocks += t.second == 1;
+            EXPECT_GE(t.ts, lastAudio);
+            lastAudio = t.ts;
+        }
+    }
+    EXPECT_EQ(avcSetups, 3u) << "High, Baseline, High again";
+    EXPECT_EQ(aacSetups, 1u) << "the same AAC setup throughout";
+    EXPECT_EQ(ends, 0u) << "no end of sequence inside the join (the last clip ends before its own)";
+
+    // ffprobe decodes every frame and has nothing to say.
+    const std::string counts = Shell("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames "
+                                     "-of csv=p=0 '" + out + "'");
+    EXPECT_EQ(counts, "video," + std::to_string(pictures) + "\naudio," + std::to_string(blocks) + "\n");
+    // Presentation times rise across every join.
+    const std::string shown = Shell("(ffprobe -v error -select_streams v -show_entries frame=pts -of csv=p=0 '" +
+                                    out + "' 2>/dev/null)");
+    std::vector<long> times;
+    for (size_t i = 0; i < shown.size();) {
+        size_t used = 0;
+        if (!isdigit(static_cast<unsigned char>(shown[i]))) {
+            ++i;
+            continue;
+        }
+        times.push_back(std::stol(shown.substr(i), &used));
+        i += used;
+    }
+    ASSERT_EQ(times.size(), pictures);
+    for (size_t i = 1; i < times.size(); ++i) EXPECT_GT(times[i], times[i - 1]) << i;
+}
+
 TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
     TempDir dir;
     const std::string src = Fixture("flv1_mp3_160x120.flv");
@@ -306,6 +406,13 @@ TEST(FlvBind, FailuresGiveTheirCodeAndTextAndKeepWhatWasWritten) {
          CFlvBind::kClipMismatch, Fixture("flv1_mp3_320x240.flv") + ": frame size 320x240", true},
         {{{good, 0, 1000}, {Fixture("flv1_adpcm_160x120.flv"), 0, 1000}}, dir.File("out.flv"),
          CFlvBind::kClipMismatch, Fixture("flv1_adpcm_160x120.flv") + ": sound format 1", true},
+        // The AAC setups differ in their sample rate: no join without encoding again.
+        {{{Fixture("h264_aac_bf2_160x120.flv"), 0, 1000}, {Fixture("h264_aac22k_bf2_160x120.flv"), 0, 1000}},
+         dir.File("out.flv"), CFlvBind::kClipMismatch,
+         Fixture("h264_aac22k_bf2_160x120.flv") + ": AAC sample rate 22050 Hz differs from the first clip's 44100 Hz",
+         true},
+        {{{good, 0, 1000}, {Fixture("h264_aac_bf2_160x120.flv"), 0, 1000}}, dir.File("out.flv"),
+         CFlvBind::kClipMismatch, Fixture("h264_aac_bf2_160x120.flv") + ": sound format 10", true},
     };
     for (const auto& c : cases) {
         CFlvBindProgress job;
