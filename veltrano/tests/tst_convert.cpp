@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProcess>
+#include <QStandardItemModel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -20,6 +22,7 @@
 #include "app/EngineApi.h"
 #include "app/IniInfo.h"
 #include "windows/SystemShutdown.h"
+#include "windows/TDrawLVProgress.h"
 #include "windows/TExportRunner.h"
 #include "windows/TPreviewSurface.h"
 #include "windows/TfrmConvert.h"
@@ -629,6 +632,35 @@ private slots:
         QCOMPARE(QString::fromLatin1(fake.settings.fileFormat), QStringLiteral("mp4"));
         QCOMPARE(fake.Count(msg::kConvAddTask), 2);
         QCOMPARE(answer.prompts, QStringList{QStringLiteral("The conversion was interrupted.")});
+    }
+
+    void theProgressBarFillsItsShare() {
+        struct Case {
+            const char* text;
+            int value;
+            int done;  // of 100 pixels
+        };
+        const Case cases[] = {{"0", 0, 1},     {"500", 500, 50},    {"999", 999, 99}, {"1000", 1000, 99},
+                              {"1500", 1000, 99}, {"-3", 0, 1},     {"abc", 0, 1},    {"249.6", 250, 25}};
+        for (const Case& c : cases) {
+            QCOMPARE(TDrawLVProgress::Value(QLatin1String(c.text)), c.value);
+            QCOMPARE(TDrawLVProgress::DoneWidth(100, c.value), c.done);
+        }
+        // Drawn inside the cell's insets: light blue up to the share, white after it.
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), QStringLiteral("500"));
+        QImage image(103, 60, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.rect = image.rect();
+        TDrawLVProgress().paint(&painter, option, model.index(0, 0));
+        painter.end();
+        QCOMPARE(image.pixelColor(0, 30), QColor(Qt::red));         // the left inset
+        QCOMPARE(image.pixelColor(2, 30), QColor(Qt::black));       // the outline
+        QCOMPARE(image.pixelColor(10, 4), QColor(174, 213, 246));   // done
+        QCOMPARE(image.pixelColor(90, 4), QColor(Qt::white));       // still to do
+        QCOMPARE(image.pixelColor(50, 59), QColor(Qt::red));        // the bottom inset
     }
 
     void everyTextIsInEveryLanguage() {
