@@ -42,6 +42,7 @@ TfrmFormat::TfrmFormat(QWidget* parent) : QWidget(parent, Qt::Popup | Qt::Framel
     tvFormat_->setUniformRowHeights(true);
     tvFormat_->setStyleSheet(QStringLiteral("QTreeView::item { height: %1px; }").arg(kItemHeight));
     tvFormat_->setMouseTracking(true);
+    tvFormat_->viewport()->setMouseTracking(true);
     tvFormat_->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
