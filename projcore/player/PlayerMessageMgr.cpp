@@ -22,6 +22,7 @@ using std::chrono::milliseconds;
 constexpr int64_t kThrottleMs = 200;
 constexpr int kThrottleSkips = 5;
 constexpr auto kWatchPeriod = milliseconds(500);
+constexpr auto kEndLockRetry = milliseconds(20);
 
 int64_t NowMs() {
     return std::chrono::duration_cast<milliseconds>(Clock::now().time_since_epoch()).count();
@@ -519,18 +520,29 @@ Rect CPlayerMessageMgr::FrameHook(uint8_t* pixels, int width, int height, int64_
 // ---- the watch thread
 
 void CPlayerMessageMgr::StartWatch() {
-    if (watch_.joinable()) return;
+    if (watch_.joinable()) {
+        if (watchRunning_) return;
+        watch_.join();  // it reported an end and finished: the new playing needs a new one
+    }
+    watchRunning_ = true;
     watch_ = std::thread(&CPlayerMessageMgr::Watch, this);
 }
 
 void CPlayerMessageMgr::EndWatch() {
+    watchEnding_ = true;
     watchWake_.notify_all();
-    if (!watch_.joinable()) return;
-    if (watch_.get_id() == std::this_thread::get_id()) watch_.detach();  // a listener closed us from it
-    else watch_.join();
+    if (watch_.joinable()) {
+        if (watch_.get_id() == std::this_thread::get_id()) watch_.detach();  // a listener closed us from it
+        else watch_.join();
+    }
+    watchEnding_ = false;
 }
 
 void CPlayerMessageMgr::Watch() {
+    struct Finished {
+        std::atomic<bool>& running;
+        ~Finished() { running = false; }
+    } finished{watchRunning_};
     std::unique_lock lock(watchMutex_);
     for (;;) {
         const PlayState state = playState_;
@@ -539,7 +551,13 @@ void CPlayerMessageMgr::Watch() {
             audioEnded_ = videoEnded_ = false;
             lock.unlock();
             {
-                std::lock_guard guard(commandMutex_);
+                // Stopping ends both streams too, and a stop holds the command
+                // lock while it waits for this thread: then the stop decides
+                // what is shown, and the end is not announced.
+                std::unique_lock guard(commandMutex_, std::defer_lock);
+                while (!guard.try_lock_for(kEndLockRetry))
+                    if (watchEnding_) return;
+                if (watchEnding_ || playState_ == kStopped || playState_ == kClosed) return;
                 player_.Seek(0);
                 playState_ = kStopped;
             }

@@ -102,7 +102,7 @@ private:
 
     // Commands come on the window thread; the deferred seek below runs on a
     // thread of its own, so both take this lock.
-    std::recursive_mutex commandMutex_;
+    std::recursive_timed_mutex commandMutex_;
     int64_t lastSeekTick_ = 0;
     int seekSkips_ = 0;
     // The last request a throttle dropped is carried out once requests stop
@@ -120,4 +120,8 @@ private:
     std::thread watch_;
     std::mutex watchMutex_;
     std::condition_variable watchWake_;
+    // Set while a stop or close waits for the watch thread, holding the
+    // command lock the thread may be trying to take.
+    std::atomic<bool> watchEnding_{false};
+    std::atomic<bool> watchRunning_{false};  // the watch thread has not finished yet
 };

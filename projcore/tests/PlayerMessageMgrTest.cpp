@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -91,6 +93,10 @@ TEST_F(PreviewTest, OpenPlayToTheEndAndClose) {
     EXPECT_EQ(preview.State(), CPlayerMessageMgr::kStopped);
     EXPECT_GE(surface.PresentedFrames().size(), 40u);
     host.Take();
+    // Played again, its end is announced again.
+    Send(msg::kPlayerPlay);
+    ASSERT_TRUE(host.WaitFor(msg::kNotifyPlayerEnded));
+    host.Take();
     Send(msg::kPlayerClose);
     EXPECT_EQ(host.Take(), std::vector<int32_t>{msg::kNotifyPlayerClosed});
 }
@@ -130,6 +136,35 @@ TEST_F(PreviewTest, PauseSeekStepAndSnapshot) {
     const std::string nowhere = dir.File("no/such/folder/shot.png");
     Send(msg::kPlayerSnapshot, reinterpret_cast<intptr_t>(nowhere.c_str()));
     EXPECT_EQ(host.Take(), std::vector<int32_t>{msg::kNotifyPlayerSnapshotFailed});
+}
+
+// Stopping ends the sound and the pictures (and a source without one of
+// them has ended it at once), so a watch thread just started by play may see
+// the playback end while a stop holds the command lock and waits for that
+// thread: neither may wait for the other.
+TEST_F(PreviewTest, AStopRightAfterPlayNeverHangs) {
+    const std::pair<const char*, int32_t> sources[] = {{"flv1_mp3_160x120.flv", 0},
+                                                       {"flv1_video_only_160x120.flv", 0},
+                                                       {"mp3_audio_only.flv", 0},
+                                                       {"still_160x120.png", 1}};
+    for (const auto& [name, kind] : sources) {
+        Open(Fixture(name), kind);
+        auto rounds = std::async(std::launch::async, [this] {
+            CPlayer::Hooks& hooks = preview.Player().hooks;
+            for (int i = 0; i < 20; ++i) {
+                Send(msg::kPlayerPlay);
+                Send(msg::kPlayerSetMode, 0, i % 4);  // pauses the playing player and plays again
+                // The end of both streams arrives as the user stops.
+                hooks.audioEnded(hooks.audioEndedUser);
+                hooks.videoEnded(hooks.videoEndedUser);
+                Send(msg::kPlayerStop);
+            }
+        });
+        if (rounds.wait_for(seconds(60)) != std::future_status::ready) {
+            std::fprintf(stderr, "play and stop wait for each other on %s\n", name);
+            std::_Exit(1);  // the stuck threads would keep the test from ending
+        }
+    }
 }
 
 TEST_F(PreviewTest, FailuresToOpenSayWhy) {
