@@ -276,16 +276,24 @@ void CPlayer::Baseline(int64_t ms) {
     baseTick_ = Clock::now();
 }
 
-void CPlayer::OnFrame(void* self, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool, bool) {
+void CPlayer::OnFrame(void* self, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool once,
+                      bool) {
     if (!pixels || size <= 0) return;
-    static_cast<CPlayer*>(self)->Frame(pixels, size, t);
+    static_cast<CPlayer*>(self)->Frame(pixels, size, t, once);
 }
 
-void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
+void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t, bool once) {
     const int64_t f = t / 10000;
     std::unique_lock lock(mutex_);
     for (;;) {
         if (state_ == kPaused) {
+            if (once) {
+                // The picture a pause stands on, asked for again (a redraw on
+                // the caller's thread): shown now; only the stream waits.
+                lock.unlock();
+                Draw(pixels, size, t);
+                return;
+            }
             changed_.wait(lock, [&] { return state_ != kPaused; });
             continue;
         }

@@ -95,7 +95,8 @@ private:
     static void OnAudioEnd(void* self, CBaseClip*);
     static void OnFill(void* self, uint8_t* buffer, int bytes);
     void Fill(uint8_t* buffer, int bytes);
-    void Frame(const uint8_t* pixels, int size, int64_t t);
+    // once: a single picture asked for (a redraw, a step, a seek), not one of the stream.
+    void Frame(const uint8_t* pixels, int size, int64_t t, bool once);
     void Draw(const uint8_t* pixels, int size, int64_t t);
     void UpdateAudioClock();  // holds mutex_
     void Baseline(int64_t ms);

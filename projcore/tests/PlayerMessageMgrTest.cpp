@@ -167,6 +167,29 @@ TEST_F(PreviewTest, AStopRightAfterPlayNeverHangs) {
     }
 }
 
+// The panel redraws the paused picture and tells the player a new preview
+// area while paused: the picture is drawn at once, the caller never waits.
+TEST_F(PreviewTest, APausedPictureIsRedrawnAtOnce) {
+    Open(Fixture("flv1_mp3_160x120.flv"), 0);
+    Send(msg::kPlayerPlay);
+    for (auto until = steady_clock::now() + seconds(5);
+         surface.PresentedFrames().size() < 5 && steady_clock::now() < until;)
+        std::this_thread::sleep_for(milliseconds(10));
+    Send(msg::kPlayerPause);
+    const size_t before = surface.PresentedFrames().size();
+    auto redraws = std::async(std::launch::async, [this] {
+        Send(msg::kPlayerRedraw);
+        Rect area{0, 0, 200, 150};
+        Send(msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&area));
+    });
+    if (redraws.wait_for(seconds(20)) != std::future_status::ready) {
+        std::fprintf(stderr, "a redraw while paused waits for the pause to end\n");
+        std::_Exit(1);
+    }
+    EXPECT_GE(surface.PresentedFrames().size(), before + 2);
+    EXPECT_EQ(preview.State(), CPlayerMessageMgr::kPaused);
+}
+
 TEST_F(PreviewTest, FailuresToOpenSayWhy) {
     Open(Fixture("still_160x120.png"), 0);
     ASSERT_EQ(host.Count(msg::kNotifyPlayerOpenFailed), 1);
