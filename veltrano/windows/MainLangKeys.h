@@ -20,7 +20,6 @@ inline constexpr TLangKey kFlvFilter{"frmMain", "str_flv_filter"};
 inline constexpr TLangKey kErrHelp{"frmMain", "err_help"};
 inline constexpr TLangKey kAboutTitle{"frmMain", "str_about_title"};
 inline constexpr TLangKey kAboutText{"frmMain", "str_about_text"};
-inline constexpr TLangKey kExportWaiting{"frmMain", "hint_export_waiting"};
 
 // The sequence list's column texts.
 inline constexpr TLangKey kColSequence{"fmeTreeList", "str_col_sequence"};
@@ -49,7 +48,7 @@ inline constexpr TLangKey kHintDrag{"fmeLocalResource", "hint_drag"};
 
 inline constexpr TLangKey kAll[] = {
     kSequence, kMerge, kLoadFile, kInvalidFlv, kNotSupportedFlv, kOpenFile, kNoCodec, kImportTitle, kFlvFilter,
-    kErrHelp, kAboutTitle, kAboutText, kExportWaiting, kColSequence, kColMovie, kColStillImage, kColVideo,
+    kErrHelp, kAboutTitle, kAboutText, kColSequence, kColMovie, kColStillImage, kColVideo,
     kColAudio, kGroupPc, kGroupDownloads, kGroupCache, kGroupImported, kGroupTrash, kHintGroupPc,
     kHintGroupDownloads, kHintGroupCache, kHintGroupImported, kHintGroupTrash, kDesktop, kDocuments, kHome,
     kReading, kSearching, kHintDrag,

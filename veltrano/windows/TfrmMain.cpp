@@ -16,8 +16,12 @@
 #include "app/FileChecks.h"
 #include "app/MyLang.h"
 #include "app/ProfileRefresh.h"
+#include "windows/TfmeLocalResource.h"
+#include "windows/TfmeResourceList.h"
+#include "windows/TfmeTreeList.h"
 #include "windows/TfrmLang.h"
 #include "windows/TPreviewSurface.h"
+#include "windows/TExportRunner.h"
 #include "windows/TfrmLoadFile.h"
 #include "windows/TfrmPrompt.h"
 
@@ -68,7 +72,7 @@ void TfrmMain::Start() {
     w.AddHandler(msg::kAskOpenPath, BindHandler<&TfrmMain::OnAskOpenPath>(this));
     w.AddHandler(msg::kAskSaveAsPath, BindHandler<&TfrmMain::OnAskSavePath>(this));
     w.AddHandler(msg::kAskSaveChanges, BindHandler<&TfrmMain::OnAskSaveChanges>(this));
-    w.AddHandler(msg::kNotifyNothingToSave, BindHandler<&TfrmMain::OnNothingToSave>(this));
+    w.AddHandler(msg::kNotifyNothingToSave, BindHandler<&TfrmMain::OnNothing>(this));
     w.AddHandler(msg::kNotifySaveFailed, BindHandler<&TfrmMain::OnSaveFailed>(this));
     w.AddHandler(msg::kNotifyOpenFailed, BindHandler<&TfrmMain::OnOpenFailed>(this));
     w.AddHandler(msg::kNotifyNewFailed, BindHandler<&TfrmMain::OnNewFailed>(this));
@@ -77,7 +81,32 @@ void TfrmMain::Start() {
     w.AddHandler(msg::kNotifyClosed, BindHandler<&TfrmMain::OnProjectClosed>(this));
     w.AddHandler(msg::kNotifyOpened, BindHandler<&TfrmMain::OnProjectOpened>(this));
     w.AddHandler(msg::kNotifyLoadProgress, BindHandler<&TfrmMain::OnLoadProgress>(this));
-    resourceWrapper_->AddHandler(msg::kNotifyPlayerEnded, BindHandler<&TfrmMain::OnResourcePlayEnded>(this));
+    // The sequence list follows the sequence manager.
+    w.AddHandler(msg::kNotifySeqSelected, BindHandler<&TfrmMain::OnSeqSelected>(this));
+    w.AddHandler(msg::kNotifySeqDeselected, BindHandler<&TfrmMain::OnSeqDeselected>(this));
+    for (int32_t id : {msg::kNotifySeqImported, msg::kNotifySeqInserted, msg::kNotifySeqTrashed,
+                       msg::kNotifySeqAllRemoved, msg::kNotifySeqSorted, msg::kNotifySeqRemoved,
+                       msg::kNotifySeqExchanged, msg::kNotifySeqMerged, msg::kNotifySeqFilesAdded})
+        w.AddHandler(static_cast<uint32_t>(id), BindHandler<&TfrmMain::OnSeqStructure>(this));
+    w.AddHandler(msg::kNotifySeqAddFailed, BindHandler<&TfrmMain::OnSeqAddFailed>(this));
+    w.AddHandler(msg::kNotifySeqImportProgress, BindHandler<&TfrmMain::OnImportProgress>(this));
+    for (int32_t id : {msg::kNotifySeqPropertySet, msg::kNotifySeqPropertyRead, msg::kNotifySeqRemovedAll})
+        w.AddHandler(static_cast<uint32_t>(id), BindHandler<&TfrmMain::OnNothing>(this));
+    // A trimmed clip changes the lengths the list shows.
+    w.AddHandler(msg::kNotifyTrimDuration, BindHandler<&TfrmMain::OnTrimDuration>(this));
+    // The imported list and the trash.
+    w.AddHandler(msg::kNotifyResListStart, BindHandler<&TfrmMain::OnResListStart>(this));
+    w.AddHandler(msg::kNotifyResEntry, BindHandler<&TfrmMain::OnResEntry>(this));
+    w.AddHandler(msg::kNotifyResAdded, BindHandler<&TfrmMain::OnResEntry>(this));
+    w.AddHandler(msg::kNotifyResListEnd, BindHandler<&TfrmMain::OnResListEnd>(this));
+    w.AddHandler(msg::kNotifyResRemoving, BindHandler<&TfrmMain::OnResRemoving>(this));
+    w.AddHandler(msg::kNotifyResRestoring, BindHandler<&TfrmMain::OnResRestoring>(this));
+    w.AddHandler(msg::kNotifyResClearing, BindHandler<&TfrmMain::OnResClearing>(this));
+    // The resource preview's player.
+    for (int32_t id : {msg::kNotifyPlayerOpenFailed, msg::kNotifyPlayerEnded, msg::kNotifyPlayerPlaying,
+                       msg::kNotifyPlayerPaused, msg::kNotifyPlayerStopped, msg::kNotifyPlayerOpened,
+                       msg::kNotifyPlayerSeeked, msg::kNotifyPlayerClosed})
+        resourceWrapper_->AddHandler(static_cast<uint32_t>(id), BindHandler<&TfrmMain::OnResourcePlayerNote>(this));
     resPreview_->installEventFilter(this);  // its size goes to the player
 
     setAcceptDrops(true);
@@ -92,6 +121,13 @@ void TfrmMain::Send(CBaseListener* target, int32_t id, intptr_t p1, intptr_t p2)
 }
 
 void TfrmMain::OnStartTimer() {
+    // The computer's group is filled and opened first.
+    if (TfmeLocalResource* computer = fmeResList_->GroupOfType(resgroup::kComputer)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        computer->FillComputer();
+        QApplication::restoreOverrideCursor();
+        fmeResList_->Expand(0);
+    }
     // Exactly one argument naming an existing project file opens it.
     if (arguments_.size() == 1 && IsProjectFile(arguments_[0]) && QFileInfo(arguments_[0]).isFile())
         OpenPendingProject(QFileInfo(arguments_[0]).absoluteFilePath());
@@ -220,8 +256,21 @@ void TfrmMain::AcquireHandles() {
                           resPreview_, resPreview_->Area());
 }
 
+void TfrmMain::ForgetProject() {
+    // Nothing on screen may name an object of a project that is gone.
+    ResetResourcePreview();
+    engineSelection_ = {0, -1, -1};
+    listChanged_ = false;
+    fmeLoadedList_->Clear();
+    ClearMetadata();
+    for (int list : {0, 1})
+        if (TfmeLocalResource* group = GroupForList(list)) group->ClearNodes();
+    UpdateEmptyListActions();
+}
+
 void TfrmMain::OnProjectCreated(void*, uint32_t, intptr_t, intptr_t) {
     AcquireHandles();
+    ForgetProject();
     SetTitle(kProduct);
 }
 
@@ -231,12 +280,30 @@ void TfrmMain::OnProjectClosed(void*, uint32_t, intptr_t, intptr_t) {
     // Every handle of the closed project goes, so no window sends to a manager
     // that no longer exists.
     handles_.ClearProject();
+    ForgetProject();
+    SetTitle(kProduct);
 }
 
 void TfrmMain::OnProjectOpened(void*, uint32_t, intptr_t, intptr_t) {
+    // Loading has ended, whatever kinds of clip the progress counted.
+    if (loadWindow_) loadWindow_->close();
+    setEnabled(true);
     AcquireHandles();
+    ForgetProject();
+    RebuildList();
+    RefreshEngineLists();
     TitleFromProjectPath();
 }
+
+void TfrmMain::CloseProject() {
+    int32_t result = 0;
+    Send(handles_.projectMgr, msg::kProjectClose, reinterpret_cast<intptr_t>(&result), sizeof result);
+    // A cancelled close keeps everything; a done one was announced by
+    // 110581007, which let the project's handles go. The project manager
+    // stays either way, so New and Open still work.
+}
+
+void TfrmMain::ShowError(const QString& text, int icon) { ShowPrompt(text, 0, icon, 2, this); }
 
 void TfrmMain::OnLoadProgress(void*, uint32_t, intptr_t p1, intptr_t p2) {
     if (!p1 || p2 != static_cast<intptr_t>(sizeof(LoadProgress))) return;
@@ -270,17 +337,12 @@ void TfrmMain::OnLoadProgress(void*, uint32_t, intptr_t p1, intptr_t p2) {
     }
 }
 
-void TfrmMain::OnResourcePlayEnded(void*, uint32_t, intptr_t, intptr_t) {
-    // The player's watch thread: only post, never touch the window here.
-    PostWindowMessage(this, wm::kResourcePreviewEnded, nullptr, 0);
-}
-
-void TfrmMain::OnWindowMessage(int message, const QByteArray&) {
+void TfrmMain::OnWindowMessage(int message, const QByteArray& data) {
     if (message == wm::kResourcePreviewEnded) {
-        // Back to the stopped state: Play offered, Pause hidden.
-        if (auto* play = findChild<QWidget*>(QStringLiteral("btnResPlay"))) play->show();
-        if (auto* pause = findChild<QWidget*>(QStringLiteral("btnResPause"))) pause->hide();
+        OnResourceNote(msg::kNotifyPlayerEnded, data);
         emit resourcePreviewEnded();
+    } else if (message == kResourcePreviewNote) {
+        OnResourceNote(0, data);
     }
 }
 
@@ -290,6 +352,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         return;
     }
     if (handles_.projectMgr) {
+        StopResourcePreview();
         int32_t result = 0;
         Send(handles_.projectMgr, msg::kProjectClose, reinterpret_cast<intptr_t>(&result), 0);
         if (result == -1) {  // the user kept the project open
@@ -300,6 +363,8 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         engine_.DeleteProjectMgr();
         handles_ = TEngineHandles{};
     }
+    // The scans end before their trees go.
+    for (int i = 0; i < fmeResList_->GroupCount(); ++i) fmeResList_->Group(i)->StopScan();
     mainWrapper_.reset();
     resourceWrapper_.reset();
     closing_ = true;
@@ -311,15 +376,27 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void TfrmMain::dropEvent(QDropEvent* e) {
-    const QList<QUrl> urls = e->mimeData()->urls();
-    // A single project file opens it; media files are imported by the sequence list.
-    if (urls.size() == 1 && urls[0].isLocalFile() && IsProjectFile(urls[0].toLocalFile())) {
-        e->acceptProposedAction();
-        OpenPendingProject(urls[0].toLocalFile());
-    }
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    if (paths.isEmpty()) return;
+    e->acceptProposedAction();
+    DropFiles(paths);
+}
+
+void TfrmMain::changeEvent(QEvent* e) {
+    // "LastMaxWindow" follows the window manager's maximise and restore.
+    if (e->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
+        holder_.Ini().lastMaxWindow = isMaximized();
+    QMainWindow::changeEvent(e);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonDblClick && watched->objectName() == QLatin1String("imgMainLogo")) {
+        close();
+        return true;
+    }
+    if (watched == resPreview_ && e->type() == QEvent::Resize) imgResPreviewMask_->resize(resPreview_->size());
     if (watched == resPreview_ && e->type() == QEvent::Resize && handles_.resourcePlayer) {
         Rect area = resPreview_->Area();
         Send(handles_.resourcePlayer, msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&area), sizeof area);

@@ -1,0 +1,17 @@
+// Export: the chosen sequences go through the output settings dialog to the
+// conversion window.
+
+#include "app/EngineApi.h"
+#include "windows/TExportRunner.h"
+#include "windows/TfmeTreeList.h"
+#include "windows/TfrmMain.h"
+
+void TfrmMain::ExportSequences(bool selectedOnly) {
+    if (!handles_.sequenceMgr || !mainWrapper_) return;
+    const std::optional<QList<int>> sequences = fmeLoadedList_->AllSequences(selectedOnly);
+    if (!sequences || sequences->isEmpty()) return;
+    // Nothing else plays while the sequences convert.
+    StopResourcePreview();
+    if (!exportRunner_) exportRunner_ = std::make_unique<TExportRunner>(this, engine_, holder_);
+    exportRunner_->Run(handles_, *mainWrapper_, *sequences);
+}
