@@ -32,6 +32,11 @@ void TPreviewSurface::PresentFrame(const uint8_t* bits, int width, int height, b
     ScheduleRepaint();
 }
 
+QImage TPreviewSurface::CurrentFrame() {
+    std::lock_guard lock(mutex_);
+    return frame_.copy();
+}
+
 void TPreviewSurface::FillRect(const Rect& r, uint32_t bgra) {
     {
         std::lock_guard lock(mutex_);

@@ -25,6 +25,9 @@ public:
     // The preview area in the engine's terms: {0, 0, width, height}.
     Rect Area() const { return Rect{0, 0, width(), height()}; }
     int FramesPresented() const { return frames_.load(); }
+    // A copy of the last frame presented, upright and at the frame's own
+    // size; a null image before the first.
+    QImage CurrentFrame();
 
 protected:
     void paintEvent(QPaintEvent* e) override;
