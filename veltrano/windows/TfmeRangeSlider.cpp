@@ -213,29 +213,27 @@ TfmeRangeSlider::MarkId TfmeRangeSlider::MarkOf(QObject* o) const {
 }
 
 // Moves a held mark so that the point where it was grabbed stays under the
-// mouse, within the limits of its kind.
+// mouse, within the limits of its kind. A mark pushed against a limit takes
+// the limit's value exactly.
 void TfmeRangeSlider::Drag(MarkId mark, int mouseX) {
     const int centre = mouseX - grabOffset_;
-    const int left = BgLeft(), right = BgLeft() + BgWidth();
-    const auto within = [](int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); };
+    const auto between = [&](int lo, int hi) {
+        if (centre <= CentreOf(lo)) return lo;
+        if (centre >= CentreOf(hi)) return hi;
+        return std::max(lo, std::min(ValueAt(centre), hi));
+    };
     switch (mark) {
-        case kPos:
-            position_ = within(ValueAt(within(centre, CentreOf(trimStart_), CentreOf(trimEnd_))), trimStart_, trimEnd_);
-            break;
+        case kPos: position_ = between(trimStart_, trimEnd_); break;
         case kTrimStartMark:
-            trimStart_ = within(ValueAt(within(centre, left, CentreOf(trimEnd_))), min_, trimEnd_);
+            trimStart_ = between(min_, trimEnd_);
             position_ = trimStart_;  // the position follows a dragged trim mark
             break;
         case kTrimEndMark:
-            trimEnd_ = within(ValueAt(within(centre, CentreOf(trimStart_), right)), trimStart_, max_);
+            trimEnd_ = between(trimStart_, max_);
             position_ = trimEnd_;
             break;
-        case kWaterStartMark:
-            waterStart_ = std::min(ValueAt(within(centre, left, CentreOf(waterEnd_))), waterEnd_);
-            break;
-        case kWaterEndMark:
-            waterEnd_ = std::max(ValueAt(within(centre, CentreOf(waterStart_), right)), waterStart_);
-            break;
+        case kWaterStartMark: waterStart_ = between(std::min(min_, waterEnd_), waterEnd_); break;
+        case kWaterEndMark: waterEnd_ = between(waterStart_, std::max(max_, waterStart_)); break;
         default: return;
     }
     Place();
