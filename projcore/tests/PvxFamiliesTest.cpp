@@ -1,9 +1,11 @@
 // One edited sequence (two trimmed clips, a crop, a flip, an image and a text
-// watermark) converted to every output family, each checked with ffprobe.
+// watermark) converted to every output family, each checked with ffprobe;
+// once from Sorenson H.263 + MP3 input, once from H.264 (B-frames) + AAC.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "PvxTestSupport.h"
 #include "TempDir.h"
@@ -41,16 +43,21 @@ const Family kFamilies[] = {
     {"m4a", "ipod", "m4a", -1, 86018, 0, 0, 44100, 2, "mp4", "", "aac", true},
 };
 
-class PvxFamily : public testing::TestWithParam<Family> {};
+enum Input { kSorensonMp3, kH264Aac };
+class PvxFamily : public testing::TestWithParam<std::tuple<Family, Input>> {};
 
 }  // namespace
 
 TEST_P(PvxFamily, WritesTheContainerCodecsSizeAndLength) {
     ASSERT_TRUE(HaveTool("ffprobe")) << "ffprobe is needed";
-    const Family& f = GetParam();
+    const Family& f = std::get<0>(GetParam());
     TempDir dir;
     CFLVSequence seq;
-    MakeEditedSequence(seq);
+    if (std::get<1>(GetParam()) == kH264Aac) {
+        MakeEditedH264Sequence(seq);
+    } else {
+        MakeEditedSequence(seq);
+    }
     const std::string out = dir.File(std::string("out.") + f.ext);
     const JobResult r = Convert(Settings(f.format, f.ext, f.video, f.audio, f.width, f.height, 25, f.rate, f.channels),
                                 seq, out);
@@ -78,8 +85,11 @@ TEST_P(PvxFamily, WritesTheContainerCodecsSizeAndLength) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pvx, PvxFamily, testing::ValuesIn(kFamilies),
-                         [](const testing::TestParamInfo<Family>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pvx, PvxFamily, testing::Combine(testing::ValuesIn(kFamilies), testing::Values(kSorensonMp3, kH264Aac)),
+                         [](const testing::TestParamInfo<std::tuple<Family, Input>>& i) {
+                             return std::string(std::get<0>(i.param).name) +
+                                    (std::get<1>(i.param) == kH264Aac ? "_from_h264" : "_from_flv1");
+                         });
 
 TEST(Pvx, PictureSeriesNamesEveryFrameInItsFolder) {
     for (const char* format : {"png", "jpeg", "bmp"}) {

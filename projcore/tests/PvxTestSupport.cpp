@@ -78,6 +78,18 @@ void MakeEditedSequence(CFLVSequence& seq, bool edits) {
     seq.SetProperty(CFLVSequence::kAuthor, "Ann Author");
 }
 
+void MakeEditedH264Sequence(CFLVSequence& seq) {
+    auto first = FlvClip("h264_aac_bf2_160x120.flv", 300, 2100);
+    first->Crop().SetCropMargins(Rect{8, 4, 8, 4});
+    first->Effects().SetFlip(CEffectMgr::kLeftRight);
+    first->WaterMarks().AddImageWatermark(0, Fixture("still_64x48.bmp").c_str());
+    first->WaterMarks().AddTextWatermark(1, "Veltrano");
+    Append(seq, std::move(first));
+    Append(seq, FlvClip("h264_aac_160x120.flv", 1300, 2500));
+    seq.SetProperty(CFLVSequence::kTitle, "A Test Title");
+    seq.SetProperty(CFLVSequence::kAuthor, "Ann Author");
+}
+
 OutputSettings Settings(const char* format, const char* ext, int32_t video, int32_t audio, int width, int height,
                         double fps, int rate, int channels) {
     OutputSettings s{};

@@ -28,6 +28,9 @@ void Append(CFLVSequence& seq, std::unique_ptr<CBaseClip> clip);
 // Two clips with trims (1.8 s + 1.2 s), a crop, a left-right flip, an image
 // and a text watermark on the first, and a title and author.
 void MakeEditedSequence(CFLVSequence& seq, bool edits = true);
+// The same two spans of H.264 + AAC input (one with B-frames), trimmed
+// between key frames, with the same edits.
+void MakeEditedH264Sequence(CFLVSequence& seq);
 
 OutputSettings Settings(const char* format, const char* ext, int32_t video, int32_t audio, int width = 320,
                         int height = 240, double fps = 25, int rate = 44100, int channels = 2);
