@@ -331,6 +331,17 @@ private slots:
         QVERIFY(dest->text().isEmpty());
     }
 
+    void trimmingAClipUpdatesTheListLengths() {
+        const QString a = Fixture("flv1_mp3_160x120.flv");
+        Main().ImportFiles({a, a}, true);
+        List().ExpandAll();
+        SelectRows(List(), {{0, 1}});  // the panel edits this clip now
+        engine_->Send(Main().Handles().clipEditMgr, msg::kEditTrimEnd, 0, 1000);
+        QCOMPARE(List().FindRow(0, 1)->ms, 1000);
+        QCOMPARE(List().FindRow(0, 1)->length, QStringLiteral("00:00:01.000"));
+        QCOMPARE(List().FindRow(0, -1)->ms, List().FindRow(0, 0)->ms + 1000);  // the sequence follows
+    }
+
     void reopenedProjectsLoadWholeAndTheirWindowCloses() {
         const QString a = Fixture("flv1_mp3_160x120.flv");
         Main().ImportFiles({a, Fixture("mp3_audio_only.flv"), a}, true);

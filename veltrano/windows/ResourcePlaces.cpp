@@ -42,7 +42,8 @@ QList<Volume> MountedVolumes() {
     static const QStringList kPlaces = {QStringLiteral("/media/"), QStringLiteral("/mnt/"),
                                         QStringLiteral("/run/media/")};
     for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
-        if (!storage.isValid() || !storage.isReady()) continue;
+        // Disks only: memory and virtual file systems hold no one's videos.
+        if (!storage.isValid() || !storage.isReady() || !storage.device().startsWith("/dev/")) continue;
         const QString root = ExistingFolder(storage.rootPath());
         if (root.isEmpty()) continue;
         if (std::none_of(kPlaces.begin(), kPlaces.end(), [&](const QString& p) { return root.startsWith(p); }))

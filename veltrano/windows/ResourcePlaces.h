@@ -18,7 +18,7 @@ struct Volume {
 QString DesktopFolder();
 QString DocumentsFolder();
 QString HomeFolder();
-// The file system root and the volumes mounted where removable and extra
+// The file system root and the disks mounted where removable and extra
 // disks go (/media, /mnt, /run/media).
 QList<Volume> MountedVolumes();
 

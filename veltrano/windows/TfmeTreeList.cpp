@@ -124,6 +124,13 @@ void TfmeTreeList::SelectAll() {
 }
 
 void TfmeTreeList::ExpandAll() { view_->expandAll(); }
+
+void TfmeTreeList::FitColumns() {
+    for (int column : {TSeqListModel::kColName, TSeqListModel::kColMediaType, TSeqListModel::kColLength})
+        view_->resizeColumnToContents(column);
+    const int most = std::max(200, view_->viewport()->width() / 2);
+    if (view_->columnWidth(TSeqListModel::kColName) > most) view_->setColumnWidth(TSeqListModel::kColName, most);
+}
 void TfmeTreeList::CollapseAll() { view_->collapseAll(); }
 
 int TfmeTreeList::SelectedCount() const { return static_cast<int>(view_->selectionModel()->selectedRows().size()); }

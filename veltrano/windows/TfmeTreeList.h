@@ -45,6 +45,9 @@ public:
     void ClearSelection();
     void SelectAll();
     void ExpandAll();
+    // The name, type and length columns as wide as their texts (the name at
+    // most half the list), the destination taking the rest.
+    void FitColumns();
     void CollapseAll();
     bool IsEmpty() const { return model_->SequenceCount() == 0; }
     int SelectedCount() const;

@@ -16,6 +16,8 @@
 #include "app/FileChecks.h"
 #include "app/MyLang.h"
 #include "app/ProfileRefresh.h"
+#include "windows/TfmeFlvCustomize.h"
+#include "windows/TfrmPopupPreview.h"
 #include "windows/TfmeLocalResource.h"
 #include "windows/TfmeResourceList.h"
 #include "windows/TfmeTreeList.h"
@@ -54,6 +56,9 @@ TfrmMain::~TfrmMain() {
     // Normally closeEvent has let the engine go; a window destroyed without
     // closing must not leave the engine calling freed wrappers.
     if (handles_.projectMgr) engine_.DeleteProjectMgr();
+    // The panel outlives the wrappers and the engine: it must hold neither.
+    fmeClip_->Unsubscribe();
+    fmeClip_->SetHandles(nullptr, nullptr);
 }
 
 void TfrmMain::Start() {
@@ -92,8 +97,6 @@ void TfrmMain::Start() {
     w.AddHandler(msg::kNotifySeqImportProgress, BindHandler<&TfrmMain::OnImportProgress>(this));
     for (int32_t id : {msg::kNotifySeqPropertySet, msg::kNotifySeqPropertyRead, msg::kNotifySeqRemovedAll})
         w.AddHandler(static_cast<uint32_t>(id), BindHandler<&TfrmMain::OnNothing>(this));
-    // A trimmed clip changes the lengths the list shows.
-    w.AddHandler(msg::kNotifyTrimDuration, BindHandler<&TfrmMain::OnTrimDuration>(this));
     // The imported list and the trash.
     w.AddHandler(msg::kNotifyResListStart, BindHandler<&TfrmMain::OnResListStart>(this));
     w.AddHandler(msg::kNotifyResEntry, BindHandler<&TfrmMain::OnResEntry>(this));
@@ -107,6 +110,7 @@ void TfrmMain::Start() {
                        msg::kNotifyPlayerPaused, msg::kNotifyPlayerStopped, msg::kNotifyPlayerOpened,
                        msg::kNotifyPlayerSeeked, msg::kNotifyPlayerClosed})
         resourceWrapper_->AddHandler(static_cast<uint32_t>(id), BindHandler<&TfrmMain::OnResourcePlayerNote>(this));
+    fmeClip_->Subscribe(w);
     resPreview_->installEventFilter(this);  // its size goes to the player
 
     setAcceptDrops(true);
@@ -254,6 +258,7 @@ void TfrmMain::OnNewFailed(void*, uint32_t, intptr_t, intptr_t) {
 void TfrmMain::AcquireHandles() {
     AcquireProjectHandles(engine_, handles_, resourceWrapper_ ? resourceWrapper_->GetListener() : nullptr,
                           resPreview_, resPreview_->Area());
+    fmeClip_->SetHandles(handles_.sequenceMgr, handles_.clipEditMgr);
 }
 
 void TfrmMain::ForgetProject() {
@@ -280,6 +285,7 @@ void TfrmMain::OnProjectClosed(void*, uint32_t, intptr_t, intptr_t) {
     // Every handle of the closed project goes, so no window sends to a manager
     // that no longer exists.
     handles_.ClearProject();
+    fmeClip_->SetHandles(nullptr, nullptr);
     ForgetProject();
     SetTitle(kProduct);
 }
@@ -362,7 +368,9 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
         // The engine goes before the wrappers it calls back into.
         engine_.DeleteProjectMgr();
         handles_ = TEngineHandles{};
+        fmeClip_->SetHandles(nullptr, nullptr);
     }
+    fmeClip_->Unsubscribe();  // the program is closing
     // The scans end before their trees go.
     for (int i = 0; i < fmeResList_->GroupCount(); ++i) fmeResList_->Group(i)->StopScan();
     mainWrapper_.reset();

@@ -27,6 +27,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TExportRunner;
+class TfmeFlvCustomize;
 class TfmeLocalResource;
 class TfmeResourceList;
 class TfmeTreeList;
@@ -70,7 +71,7 @@ public:
 
     void OnWindowMessage(int message, const QByteArray& data) override;
     // Posted notes of the resource preview's player: {id, p2, text}.
-    static constexpr int kResourcePreviewNote = 3047;
+    static constexpr int kResourcePreviewNote = 3048;
 
 signals:
     // The resource preview reached its end (handled on the window thread).
@@ -121,6 +122,8 @@ private:
     void SendToList(int32_t id, intptr_t p1 = 0, intptr_t p2 = 0);
     void MarkListChanged();
     void RebuildList();
+    // The lengths the list shows for a clip and its sequence, read again.
+    void RefreshLengths(int sequence, int clip);
     void UpdateEmptyListActions();
     void OnListFlags(int flags);
     void OnListSelectionChanged();
@@ -186,7 +189,6 @@ private:
     void OnSeqStructure(void*, uint32_t, intptr_t, intptr_t);
     void OnSeqAddFailed(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnImportProgress(void*, uint32_t, intptr_t p1, intptr_t p2);
-    void OnTrimDuration(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnResListStart(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnResEntry(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnResListEnd(void*, uint32_t, intptr_t p1, intptr_t p2);
@@ -241,6 +243,6 @@ private:
     TPreviewSurface* resPreview_ = nullptr;
     TfmeResourceList* fmeResList_ = nullptr;
     TfmeTreeList* fmeLoadedList_ = nullptr;
-    QWidget* fmeClip_ = nullptr;
+    TfmeFlvCustomize* fmeClip_ = nullptr;
     QLineEdit* metaEdits_[8] = {};
 };

@@ -3,6 +3,8 @@
 
 #include "app/EngineApi.h"
 #include "windows/TExportRunner.h"
+#include "windows/TfmeFlvCustomize.h"
+#include "windows/TfrmPopupPreview.h"
 #include "windows/TfmeTreeList.h"
 #include "windows/TfrmMain.h"
 
@@ -11,6 +13,7 @@ void TfrmMain::ExportSequences(bool selectedOnly) {
     const std::optional<QList<int>> sequences = fmeLoadedList_->AllSequences(selectedOnly);
     if (!sequences || sequences->isEmpty()) return;
     // Nothing else plays while the sequences convert.
+    if (fmeClip_->Popup() && fmeClip_->Popup()->isVisible()) fmeClip_->Popup()->close();
     StopResourcePreview();
     if (!exportRunner_) exportRunner_ = std::make_unique<TExportRunner>(this, engine_, holder_);
     exportRunner_->Run(handles_, *mainWrapper_, *sequences);

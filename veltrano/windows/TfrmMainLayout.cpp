@@ -27,6 +27,8 @@
 #include "windows/ResourcePlaces.h"
 #include "windows/SequenceNames.h"
 #include "windows/TPreviewSurface.h"
+#include "windows/TfmeFlvCustomize.h"
+#include "windows/TfrmPopupPreview.h"
 #include "windows/TfmeLocalResource.h"
 #include "windows/TfmeResourceList.h"
 #include "windows/TSeqTreeView.h"
@@ -52,14 +54,6 @@ public:
         return Acceptable;
     }
 };
-
-QFrame* EmptyPane(QWidget* parent, const char* name, int minWidth, int minHeight) {
-    auto* pane = new QFrame(parent);
-    pane->setObjectName(QLatin1String(name));
-    pane->setFrameShape(QFrame::StyledPanel);
-    pane->setMinimumSize(minWidth, minHeight);
-    return pane;
-}
 
 }  // namespace
 
@@ -99,7 +93,7 @@ void TfrmMain::BuildActions() {
     act("actBrowseClip", "&Browse...", "", [this] { BrowseSelectedClip(); });
     act("actPreferences", "&Preferences", "", [this] {
         TfrmPreference dialog(holder_.Ini(), this);
-        dialog.exec();
+        if (dialog.exec() == QDialog::Accepted) fmeClip_->Refit();  // the scale method may have changed
     });
     act("actDownloader", "Downloader", "", [this] { StartCompanion(); });
     act("actContent", "&Content", "F1", [this] { ShowHelp(QString()); });
@@ -178,23 +172,27 @@ void TfrmMain::BuildToolBar() {
         const char* action;
         const char* dropAction;  // the second action of a drop-down button
         const TLangKey* hint;
+        QStyle::StandardPixmap icon;
     };
     static const ToolButton kButtons[] = {
-        {"btnNew", "New", "actNewProject", nullptr, &langkey::kHintNew},
-        {"btnOpen", "Open", "actOpenProject", nullptr, &langkey::kHintOpen},
-        {"btnSave", "Save", "actSaveProject", nullptr, &langkey::kHintSave},
-        {"btnImport", "Import", "actImportFile", "actImportMergeFiles", &langkey::kHintImport},
-        {"btnExport", "Export", "actExportAll", "actExportSelected", &langkey::kHintExport},
-        {"btnMerge", "Merge", "actCutMerge", "actCopyMerge", &langkey::kHintMerge},
-        {"btnDelete", "Delete", "actDeleteSelected", "actClear", &langkey::kHintDelete},
-        {"btnMoveUp", "Move Up", "actMoveUp", nullptr, &langkey::kHintMoveUp},
-        {"btnMoveDown", "Move Down", "actMoveDown", nullptr, &langkey::kHintMoveDown},
-        {"btnSupport", "Support", "actSupport", nullptr, &langkey::kHintSupport},
+        {"btnNew", "New", "actNewProject", nullptr, &langkey::kHintNew, QStyle::SP_FileIcon},
+        {"btnOpen", "Open", "actOpenProject", nullptr, &langkey::kHintOpen, QStyle::SP_DialogOpenButton},
+        {"btnSave", "Save", "actSaveProject", nullptr, &langkey::kHintSave, QStyle::SP_DialogSaveButton},
+        {"btnImport", "Import", "actImportFile", "actImportMergeFiles", &langkey::kHintImport,
+         QStyle::SP_FileDialogNewFolder},
+        {"btnExport", "Export", "actExportAll", "actExportSelected", &langkey::kHintExport,
+         QStyle::SP_ArrowRight},
+        {"btnMerge", "Merge", "actCutMerge", "actCopyMerge", &langkey::kHintMerge, QStyle::SP_FileDialogListView},
+        {"btnDelete", "Delete", "actDeleteSelected", "actClear", &langkey::kHintDelete, QStyle::SP_TrashIcon},
+        {"btnMoveUp", "Move Up", "actMoveUp", nullptr, &langkey::kHintMoveUp, QStyle::SP_ArrowUp},
+        {"btnMoveDown", "Move Down", "actMoveDown", nullptr, &langkey::kHintMoveDown, QStyle::SP_ArrowDown},
+        {"btnSupport", "Support", "actSupport", nullptr, &langkey::kHintSupport, QStyle::SP_MessageBoxQuestion},
     };
     for (const ToolButton& b : kButtons) {
         auto* button = new QToolButton(bar);
         button->setObjectName(QLatin1String(b.name));
         button->setText(QLatin1String(b.caption));
+        button->setIcon(QApplication::style()->standardIcon(b.icon));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         QAction* action = actions_.value(QLatin1String(b.action));
         QAction* second = b.dropAction ? actions_.value(QLatin1String(b.dropAction)) : nullptr;
@@ -270,10 +268,18 @@ void TfrmMain::BuildPanes() {
     fmeLoadedList_->SetContextMenu(ppmList_);
     middle->addWidget(fmeLoadedList_);
     middle->addWidget(BuildMetadataPane(middle));
+    middle->setStretchFactor(0, 1);  // the list takes the height the fields leave
+    middle->setStretchFactor(1, 0);
     split->addWidget(middle);
 
     // Right: the clip panel.
-    fmeClip_ = EmptyPane(split, "fmeClip", 280, 300);
+    fmeClip_ = new TfmeFlvCustomize(engine_, holder_.Ini(), &holder_.Languages(), split);
+    fmeClip_->setObjectName(QStringLiteral("fmeClip"));
+    fmeClip_->setMinimumWidth(280);
+    fmeClip_->onHint = [this](QWidget*, const QString& text) { lblMainHint_->setText(text); };
+    fmeClip_->onTrimChanged = [this](int sequence, const EditTrim&, int clip) { RefreshLengths(sequence, clip); };
+    // Settings given to other clips may change their lengths too.
+    fmeClip_->onApplied = [this](bool, int, int) { RebuildList(); };
     split->addWidget(fmeClip_);
     split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);

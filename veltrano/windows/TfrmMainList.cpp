@@ -14,6 +14,8 @@
 #include "windows/MainLangKeys.h"
 #include "windows/SequenceNames.h"
 #include "windows/TSeqQueries.h"
+#include "windows/TfmeFlvCustomize.h"
+#include "windows/TfrmPopupPreview.h"
 #include "windows/TfmeLocalResource.h"
 #include "windows/TfmeResourceList.h"
 #include "windows/TfmeTreeList.h"
@@ -79,21 +81,20 @@ void TfrmMain::RebuildList() {
         }
     }
     fmeLoadedList_->ExpandAll();
+    fmeLoadedList_->FitColumns();
     const TSeqSelection& sel = engineSelection_;
     if (sel.sequence >= 0) fmeLoadedList_->Select(sel.sequence, sel.kind == 1 ? sel.clip : -1);
     UpdateEmptyListActions();
 }
 
-void TfrmMain::OnTrimDuration(void*, uint32_t, intptr_t p1, intptr_t) {
-    // The clip being edited is the one the engine has selected.
-    const TSeqSelection sel = engineSelection_;
-    if (!p1 || sel.kind != 1 || sel.sequence < 0) return;
+void TfrmMain::RefreshLengths(int sequence, int clip) {
     TSeqListModel& model = fmeLoadedList_->Model();
+    if (!model.Row(sequence, clip)) return;
     const TSeqQueries q = Queries();
-    const int64_t clip = q.ClipLength(sel.sequence, sel.clip);
-    const int64_t sequence = q.SequenceLength(sel.sequence);
-    model.SetLength(sel.sequence, sel.clip, clip, FormatTime(true, clip));
-    model.SetLength(sel.sequence, -1, sequence, FormatTime(true, sequence));
+    const int64_t clipLength = q.ClipLength(sequence, clip);
+    const int64_t sequenceLength = q.SequenceLength(sequence);
+    model.SetLength(sequence, clip, clipLength, FormatTime(true, clipLength));
+    model.SetLength(sequence, -1, sequenceLength, FormatTime(true, sequenceLength));
 }
 
 // ---- selection
@@ -112,6 +113,7 @@ void TfrmMain::OnSeqSelected(void*, uint32_t, intptr_t p1, intptr_t p2) {
 void TfrmMain::OnSeqDeselected(void*, uint32_t, intptr_t, intptr_t) {
     engineSelection_ = {0, -1, -1};
     ClearMetadata();
+    fmeClip_->Clear();
     TGuard guard(guard_);
     fmeLoadedList_->ClearSelection();
 }
