@@ -110,6 +110,9 @@ public:
     bool GetSelectedRect(Rect& out);
     // Any watermark's rectangle on the preview (same coordinates).
     bool GetDisplayRect(uint32_t index, Rect& out);
+    // The same rectangle in the picture's own pixels, where the preview
+    // outlines it on the frame.
+    bool GetSelectedRectInPicture(Rect& out);
 
     // ---- drawing, from the player's or conversion's thread. Blends the
     // watermarks shown at the frame of time100ns (100-nanosecond units of clip

@@ -154,6 +154,20 @@ bool CWaterMarkMgr::GetSelectedRect(Rect& out) {
     return true;
 }
 
+bool CWaterMarkMgr::GetSelectedRectInPicture(Rect& out) {
+    Guard g(lock_);
+    if (!selected_ || !ValidIndex(selectedIndex_) || !items_[selectedIndex_].rect.active) return false;
+    const Rect v = VisibleRef();
+    const int DW = displayRect_.Width(), DH = displayRect_.Height();
+    if (DW <= 0 || DH <= 0) return false;
+    // The display area shows the visible (cropped) picture.
+    const Rect& d = items_[selectedIndex_].rect.rect;
+    const auto x = [&](int value) { return v.left + static_cast<int>(int64_t{value} * v.Width() / DW); };
+    const auto y = [&](int value) { return v.top + static_cast<int>(int64_t{value} * v.Height() / DH); };
+    out = Rect{x(d.left), y(d.top), x(d.right), y(d.bottom)};
+    return true;
+}
+
 bool CWaterMarkMgr::GetDisplayRect(uint32_t index, Rect& out) {
     Guard g(lock_);
     if (!ValidIndex(index)) return false;

@@ -502,7 +502,7 @@ Rect CPlayerMessageMgr::FrameHook(uint8_t* pixels, int width, int height, int64_
         case kWaterMarkEditing: {
             clip_->WaterMarks().DrawOverlaysAtFrame(pixels, width, height, stride, frame);
             Rect selected{};
-            if (clip_->WaterMarks().GetSelectedRect(selected)) mark = selected;
+            if (clip_->WaterMarks().GetSelectedRectInPicture(selected)) mark = selected;
             break;
         }
         case kEffectPreview:

@@ -92,6 +92,33 @@ struct TwoMarks : ::testing::Test {
     void TearDown() override { mgr.RemoveListener(&heard); }
 };
 
+// The preview outlines the selected watermark on the frame, in the picture's
+// pixels, wherever the crop has put the visible part.
+TEST(WaterMarkMouse, TheSelectedRectangleInThePicturesPixels) {
+    struct Case {
+        const char* what;
+        Rect display, margins, expected;
+    } cases[] = {{"twice the frame", {0, 0, 640, 480}, {0, 0, 0, 0}, {10, 10, 90, 70}},
+                 {"cropped, twice the visible part", {0, 0, 560, 440}, {40, 20, 0, 0}, {50, 30, 130, 90}},
+                 {"away from the window's corner", {100, 50, 420, 290}, {0, 0, 0, 0}, {10, 10, 90, 70}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CWaterMarkMgr mgr;
+        mgr.SetFrameSize(Rect{0, 0, 320, 240});
+        mgr.OnCropChanged(c.margins);
+        mgr.SetDisplayRect(c.display);
+        ASSERT_TRUE(mgr.AddImageWatermark(0, Fixture("still_160x120.png").c_str()));
+        ASSERT_TRUE(mgr.SetPosition(WaterMarkPosition{0, 0, 0, 0, 0}));  // a new origin drops the offsets
+        ASSERT_TRUE(mgr.SetPosition(WaterMarkPosition{0, 0, 10, 10, 0}));
+        ASSERT_TRUE(mgr.SetSize(WaterMarkSize{0, 80, 60, 0, {}}));
+        Rect r{};
+        EXPECT_FALSE(mgr.GetSelectedRectInPicture(r));  // nothing selected
+        ASSERT_TRUE(mgr.SelectWatermark(0));
+        ASSERT_TRUE(mgr.GetSelectedRectInPicture(r));
+        EXPECT_EQ(r, c.expected);
+    }
+}
+
 TEST_F(TwoMarks, ATextIsMovedNotResizedAndAPressSelectsIt) {
     mgr.OnMouseMove(100, 200);  // its corner: a text has no resize handles
     mgr.OnMouseDown();
