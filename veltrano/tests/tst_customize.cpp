@@ -406,6 +406,39 @@ private slots:
         QTRY_VERIFY(panel_->Preview()->FramesPresented() > embedded);
         ini.popupSizeType = 1;
     }
+
+    // Pictures of the panel on each page for the documentation, made only
+    // when VELTRANO_SCREENSHOTS names a folder (see the README).
+    void screenshotsOfEachPage() {
+        const QString folder = qEnvironmentVariable("VELTRANO_SCREENSHOTS");
+        if (folder.isEmpty()) QSKIP("VELTRANO_SCREENSHOTS names no folder");
+        QDir().mkpath(folder);
+        SelectPaused(0, 0, 1200);
+        Page(TfmeFlvCustomize::kClipPage);
+        Type("edtStartTime", QStringLiteral("00:00:00.500"));
+        Find<QSpinBox>("edtL")->setValue(12);
+        Find<QSpinBox>("edtB")->setValue(8);
+        Page(TfmeFlvCustomize::kWatermarkPage);
+        panel_->WatermarkPage()->AddMenu()->findChild<QAction*>("miAddText")->trigger();
+        const struct {
+            int page;
+            const char* file;
+        } shots[] = {{TfmeFlvCustomize::kPreviewPage, "panel-preview.png"},
+                     {TfmeFlvCustomize::kClipPage, "panel-clip.png"},
+                     {TfmeFlvCustomize::kWatermarkPage, "panel-watermark.png"},
+                     {TfmeFlvCustomize::kEffectPage, "panel-effect.png"}};
+        for (const auto& shot : shots) {
+            Page(shot.page);
+            if (shot.page == TfmeFlvCustomize::kWatermarkPage) {
+                auto* list = Find<QTreeWidget>("lvWatermark");
+                list->setCurrentItem(list->topLevelItem(0));
+            }
+            if (shot.page == TfmeFlvCustomize::kEffectPage) Find<QComboBox>("cbxEffect")->setCurrentIndex(4);  // Spooky
+            ShowFrameAt(1200);
+            QTest::qWait(200);  // the repaint the frame scheduled
+            QVERIFY(panel_->grab().save(folder + QLatin1Char('/') + QLatin1String(shot.file)));
+        }
+    }
 };
 
 QTEST_MAIN(TestCustomize)

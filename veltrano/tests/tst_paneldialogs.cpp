@@ -23,6 +23,7 @@
 #include "windows/TFlvClipPage.h"
 #include "windows/TMyFontDialog.h"
 #include "windows/TMyFontDialogFrm.h"
+#include "windows/TPreviewSurface.h"
 #include "windows/TfmeFlvCustomize.h"
 #include "windows/TfmeRangeSlider.h"
 #include "windows/TfrmApplySelected.h"
@@ -254,6 +255,28 @@ private slots:
         tree->topLevelItem(0)->child(1)->setCheckState(0, Qt::Checked);
         chooser.accept();
         QCOMPARE(chooser.Targets(), (QList<TfrmApplySelected::Target>{{0, 1}, {1, 0}}));  // tree order, clips only
+    }
+
+    // The player outlines the selected watermark after drawing the picture;
+    // the black beside a letterboxed picture comes before it.
+    void thePreviewDrawsMarksOverThePictureUntilTheNext() {
+        TPreviewSurface surface;
+        surface.resize(120, 100);
+        std::vector<uint8_t> red(10 * 10 * 4);
+        for (size_t i = 0; i < red.size(); i += 4) red[i + 2] = red[i + 3] = 255;  // blue, green, red, alpha
+        const auto shown = [&](QPoint p) {
+            QApplication::processEvents();
+            return surface.grab().toImage().pixelColor(p);
+        };
+        surface.FillRect(Rect{100, 0, 120, 100}, 0xff000000);
+        surface.PresentFrame(red.data(), 10, 10, false, Rect{0, 0, 10, 10}, Rect{0, 0, 100, 100});
+        surface.FillRect(Rect{10, 10, 60, 11}, 0xff00ff00);
+        QCOMPARE(shown(QPoint(30, 10)), QColor(0, 255, 0));
+        QCOMPARE(shown(QPoint(30, 30)), QColor(255, 0, 0));
+        QCOMPARE(shown(QPoint(110, 50)), QColor(0, 0, 0));
+        surface.PresentFrame(red.data(), 10, 10, false, Rect{0, 0, 10, 10}, Rect{0, 0, 100, 100});
+        QCOMPARE(shown(QPoint(30, 10)), QColor(255, 0, 0));  // the old mark went with its picture
+        QCOMPARE(shown(QPoint(110, 50)), QColor(0, 0, 0));
     }
 
     void recordTextsAreCutBetweenCharacters() {

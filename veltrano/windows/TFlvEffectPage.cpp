@@ -186,6 +186,9 @@ void TFlvEffectPage::Reset() {
 
 void TFlvEffectPage::RefreshThumbnails(const QImage& frame) {
     if (frame.isNull() || !link_.Active()) return;
+    // The preview shows the clip's own effect already; thumbnails made from
+    // it would show two effects at once, so the last plain ones stay.
+    if (cbxEffect_->currentIndex() != 0 && !cbxEffect_->itemIcon(0).isNull()) return;
     const QImage source = frame.scaled(kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                               .convertToFormat(QImage::Format_ARGB32);
     cbxEffect_->setItemIcon(0, QPixmap::fromImage(source));

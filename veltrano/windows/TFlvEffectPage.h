@@ -29,7 +29,8 @@ public:
     void Clear();
     void Enable(bool picture, bool volume);
     void Reset();
-    // Each effect's item shows the picture with that effect, made by the engine.
+    // Each effect's item shows the picture with that effect, made by the engine
+    // (kept while the clip has an effect of its own, which the picture already shows).
     void RefreshThumbnails(const QImage& frame);
 
     // Notifications of the clip's effect settings.

@@ -27,6 +27,9 @@ void TPreviewSurface::PresentFrame(const uint8_t* bits, int width, int height, b
         }
         src_ = ToQRect(src);
         dst_ = ToQRect(dst);
+        // Marks drawn over the last picture (the selected watermark's
+        // outline) belong to it; the black around the picture stays.
+        std::erase_if(fills_, [this](const auto& fill) { return dst_.intersects(fill.first); });
     }
     ++frames_;
     ScheduleRepaint();
@@ -64,6 +67,12 @@ void TPreviewSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     std::lock_guard lock(mutex_);
     if (fills_.empty() && frame_.isNull()) painter.fillRect(rect(), Qt::black);
-    for (const auto& [r, colour] : fills_) painter.fillRect(r, colour);
-    if (!frame_.isNull() && dst_.isValid()) painter.drawImage(dst_, frame_, src_.isValid() ? src_ : frame_.rect());
+    const bool picture = !frame_.isNull() && dst_.isValid();
+    // Fills beside the picture go under it, fills on it (marks) over it.
+    for (const auto& [r, colour] : fills_)
+        if (!picture || !dst_.intersects(r)) painter.fillRect(r, colour);
+    if (!picture) return;
+    painter.drawImage(dst_, frame_, src_.isValid() ? src_ : frame_.rect());
+    for (const auto& [r, colour] : fills_)
+        if (dst_.intersects(r)) painter.fillRect(r, colour);
 }
