@@ -281,7 +281,11 @@ void TfrmMain::BuildPanes() {
     // Settings given to other clips may change their lengths too.
     fmeClip_->onApplied = [this](bool, int, int) { RebuildList(); };
     split->addWidget(fmeClip_);
+    // The list gets the room the window gains; the sides keep theirs.
+    split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
+    split->setStretchFactor(2, 0);
+    split->setSizes({300, 560, 420});
     layout->addWidget(split, 1);
     setCentralWidget(central);
 
