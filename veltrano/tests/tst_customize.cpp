@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -29,6 +30,7 @@
 #include "windows/TfrmApplySelected.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmPopupPreview.h"
+#include "windows/TfrmTranColor.h"
 
 namespace {
 const char* const kClip = "flv1_mp3_160x120.flv";  // 25 fps, 3 s
@@ -326,6 +328,53 @@ private slots:
         WaterMarkTextBuffer r{0, text, sizeof text};
         engine_->engine.Send(engine_->clipEdit, msg::kWaterMarkGetText, reinterpret_cast<intptr_t>(&r), sizeof r);
         QCOMPARE(QString::fromUtf8(text), QStringLiteral("Grüße"));
+    }
+
+    void anImageWatermarkIsSizedTimedAndMadeSeeThrough() {
+        SelectPaused(0, 0);
+        Page(TfmeFlvCustomize::kWatermarkPage);
+        TFlvWatermarkPage* page = panel_->WatermarkPage();
+        page->choosePicture = [] { return FixturePath("still_64x48.bmp"); };
+        page->AddMenu()->findChild<QAction*>("miAddImage")->trigger();
+        auto* list = Find<QTreeWidget>("lvWatermark");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("still_64x48.bmp"));
+        QCOMPARE(Find<QLineEdit>("edtBrowse")->text(), FixturePath("still_64x48.bmp"));
+
+        Find<QSpinBox>("edtImageWidth")->setValue(32);
+        WaterMarkSize size{0, 0, 0, 0, {}};
+        engine_->engine.Send(engine_->clipEdit, msg::kWaterMarkGetSize, reinterpret_cast<intptr_t>(&size), sizeof size);
+        QCOMPARE(int(size.width), 32);
+
+        // A start typed after the end is refused; one before it is taken.
+        bool warned = false;
+        AnswerNextModal([&](QWidget* w) {
+            warned = true;
+            w->close();
+        });
+        Type("edtWaterStartTime", QStringLiteral("01:00:00.000"));
+        QVERIFY(warned);
+        Type("edtWaterStartTime", QStringLiteral("00:00:00.400"));
+        WaterMarkTiming timing{0, 0, 0, 0, 0};
+        engine_->engine.Send(engine_->clipEdit, msg::kWaterMarkGetTiming, reinterpret_cast<intptr_t>(&timing), sizeof timing);
+        QCOMPARE(timing.startTime, 400u);
+        QCOMPARE(panel_->Slider()->GetWatermarkStart(), 400);
+
+        // The see-through colour keeps the alpha chosen with it.
+        AnswerNextModal([](QWidget* w) {
+            auto* dialog = qobject_cast<TfrmTranColor*>(w);
+            QVERIFY(dialog);
+            dialog->SetTransparencyEnabled(true);
+            dialog->SetColor(QColor(10, 20, 30));
+            dialog->SetTolerance(12);
+            dialog->SetAlpha(128);
+            dialog->accept();
+        });
+        Find<QPushButton>("btnBrowse")->click();
+        WaterMarkTransparency t{0, 0, {}, 0, {}};
+        engine_->engine.Send(engine_->clipEdit, msg::kWaterMarkGetTransparency, reinterpret_cast<intptr_t>(&t), sizeof t);
+        QCOMPARE((std::array<int, 6>{t.transparent[0], t.transparent[1], t.transparent[2], t.transparent[3], t.tolerance, t.alpha}),
+                 (std::array<int, 6>{10, 20, 30, 0, 12, 128}));
     }
 
     void theCropIsAppliedToTheWholeSequence() {
