@@ -346,7 +346,13 @@ private slots:
         const QString a = Fixture("flv1_mp3_160x120.flv");
         Main().ImportFiles({a, Fixture("mp3_audio_only.flv"), a}, true);
         Main().ImportFiles({a}, false);
+        Main().ImportFiles({a, a}, true);
+        // Clips in the trash load with the project too, and count in its progress.
+        List().ExpandAll();
+        SelectRows(List(), {{0, 2}, {2, -1}});
+        Main().Action(QStringLiteral("actDeleteSelected"))->trigger();
         const Tree before = ListTree(List());
+        QCOMPARE(before.size(), 2);
         const QString project = Path("reopen.pvxp");
         QVERIFY(AnswerSaveAs(project));
         Main().Action(QStringLiteral("actNewProject"))->trigger();
@@ -356,6 +362,7 @@ private slots:
         QVERIFY(!AnyLoadWindowVisible());
         QVERIFY(Main().isEnabled());
         QCOMPARE(Main().ResourceList()->GroupOfType(resgroup::kImported)->NodeCount(), 2);
+        QCOMPARE(Main().ResourceList()->GroupOfType(resgroup::kTrash)->NodeCount(), 2);
     }
 
     void theResourcePreviewPlaysAndStops() {

@@ -263,6 +263,7 @@ void TfrmMain::AcquireHandles() {
 
 void TfrmMain::ForgetProject() {
     // Nothing on screen may name an object of a project that is gone.
+    previewNode_.reset();
     ResetResourcePreview();
     engineSelection_ = {0, -1, -1};
     listChanged_ = false;
