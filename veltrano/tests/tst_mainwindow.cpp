@@ -414,6 +414,32 @@ private slots:
         QVERIFY(UnsupportedFileText(lang, kUnsupportedFlvCode, nullptr).contains(QStringLiteral("video: none")));
     }
 
+    void aTrashedClipPreviewsUntilItIsDeletedForGood() {
+        Main().ImportFiles({Fixture("flv1_mp3_160x120.flv"), Fixture("mp3_audio_only.flv")}, true);
+        List().ExpandAll();
+        SelectRows(List(), {{0, 0}});
+        Main().Action(QStringLiteral("actDeleteSelected"))->trigger();
+        TfmeLocalResource* trash = Main().ResourceList()->GroupOfType(resgroup::kTrash);
+        QCOMPARE(trash->NodeCount(), 1);
+        auto* pause = Main().findChild<QPushButton*>(QStringLiteral("btnResPause"));
+        auto* name = Main().findChild<QLabel*>(QStringLiteral("lblResName"));
+        emit trash->previewRequested(trash->NodeData(0));
+        QTRY_VERIFY(pause->isVisible());  // the engine plays the trashed clip itself
+        QCOMPARE(name->toolTip(), Fixture("flv1_mp3_160x120.flv"));
+        // Deleted for good while it plays: the preview lets go of it first.
+        emit trash->deleteRequested(*trash->NodeData(0));
+        QCOMPARE(trash->NodeCount(), 0);
+        QVERIFY(name->text().isEmpty());
+        QTRY_VERIFY(!pause->isVisible());
+        QTest::qWait(200);  // the player's threads would touch the freed clip here
+        // A trashed sequence has nothing to show.
+        SelectRows(List(), {{0, -1}});
+        Main().Action(QStringLiteral("actDeleteSelected"))->trigger();
+        emit trash->previewRequested(trash->NodeData(0));
+        QTest::qWait(100);
+        QVERIFY(name->text().isEmpty());
+    }
+
     void everyTextOfTheNewPartsIsInBothLanguages() {
         for (const QString& language : holder_->holder->Languages().LanguageNames()) {
             QVERIFY(holder_->holder->Languages().SelectLanguage(language));
