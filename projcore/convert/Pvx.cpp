@@ -157,7 +157,7 @@ void CPvx::RunBind() {
 
 void CPvx::RunClips() {
     int32_t code = 0;
-    output_ = OpenPvxOutput(settings_, outputPath_, *sequence_, code);
+    output_ = OpenPvxOutput(settings_, outputPath_, *sequence_, encoderThreads_, code);
     if (!output_) {
         Finish(kDone + code, outputPath_);
         return;

@@ -65,6 +65,9 @@ public:
         finished_ = callback;
         finishedUser_ = user;
     }
+    // The picture encoder's threads (0, the default, lets it choose); set
+    // before Start. A batch running jobs side by side shares the cores out.
+    void SetEncoderThreads(int threads) { encoderThreads_ = threads; }
     // Starts the thread (state 0). False when the thread cannot be made.
     bool Start();
     // Waits until the started thread has ended.
@@ -125,6 +128,7 @@ private:
     mutable std::mutex errorLock_;
     std::string errorText_;
     std::thread thread_;
+    int encoderThreads_ = 0;
     void (*finished_)(void*) = nullptr;
     void* finishedUser_ = nullptr;
 

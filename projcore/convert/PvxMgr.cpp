@@ -403,6 +403,12 @@ bool CPvxMgr::StartTask(int i) {
     Rect area = previewRect_;
     t.job = std::make_unique<CPvx>(t.settings, t.sequence, t.outputPath, preview_, &area);
     t.job->SetFinishedCallback(&CPvxMgr::OnJobFinished, this);
+    if (maxParallel_ > 1) {
+        // Side by side, jobs share the cores: an encoder threading on its own
+        // as well would only trade cores back and forth.
+        const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        t.job->SetEncoderThreads(std::max(1, cores / maxParallel_));
+    }
     t.reported = t.total = 0;
     if (!t.job->Start()) {
         t.job.reset();

@@ -140,7 +140,7 @@ void DropFailedOpen(CPvxOutput& out, bool existed) {
 }
 
 std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string& path, const CFLVSequence& seq,
-                                      int32_t& code) {
+                                      int threads, int32_t& code) {
     const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
     AvkWriter* w = AVW_Create(video, audio);
     if (!w) {
@@ -153,6 +153,7 @@ std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string
     AVW_SetStretchMode(w, s.scaling);
     if (s.aspectRatio != 0) AVW_SetAspectRatio(w, s.aspectRatio);
     if (s.bitRateTolerance) AVW_SetVideoBitrateTolerance(w, s.bitRateTolerance);
+    AVW_SetEncoderThreads(w, threads);
     using P = CFLVSequence::Property;
     AVW_SetOutFileInfo(w, seq.GetProperty(P::kTitle).c_str(), seq.GetProperty(P::kAuthor).c_str(),
                        seq.GetProperty(P::kAlbum).c_str(), seq.GetProperty(P::kCopyright).c_str(),
@@ -247,11 +248,11 @@ std::string PictureSeriesName(const std::string& path, int64_t index) {
 }
 
 std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& s, const std::string& path,
-                                          const CFLVSequence& sequence, int32_t& code) {
+                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code) {
     code = 0;
     if (IsOutputFormat(s, "bmp") || IsOutputFormat(s, "png") || IsOutputFormat(s, "jpeg")) {
         return OpenPictures(s, path, code);
     }
     if (IsOutputFormat(s, "asf")) return OpenAsf(s, path, sequence, code);
-    return OpenAvkit(s, path, sequence, code);
+    return OpenAvkit(s, path, sequence, encoderThreads, code);
 }

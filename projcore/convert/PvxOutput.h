@@ -34,8 +34,9 @@ protected:
 // Opens the output the record asks for at path. On failure returns null and
 // sets code to 3 (ASF parameters refused), 4 (ASF file not opened) or
 // 5 (avkit writer not opened). The sequence gives the file's metadata.
+// encoderThreads: the picture encoder's threads, 0 to let it choose.
 std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& settings, const std::string& path,
-                                          const CFLVSequence& sequence, int32_t& code);
+                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code);
 
 // The name of picture number index of a series written to path: "_" and the
 // number go before the name's last "." (or at its end).

@@ -145,6 +145,7 @@ int CDecoderThread::Terminate() { return Join(kTerminated, kTerminating); }
 
 int CDecoderThread::DeliverFLVPacket(FLVTag* tag) {
     if (!tag || m_state.load() != kRunning) return 0;
+    bool becameFull = false;
     {
         std::lock_guard<std::mutex> lock(m_queueLock);
         if (m_queue.Size() > size_t(m_maxFLVTagQueue)) return 0;
@@ -156,8 +157,11 @@ int CDecoderThread::DeliverFLVPacket(FLVTag* tag) {
         m_lastDelivered = tag->timestamp;
         ++m_wakeSeq;
         m_queueCv.notify_all();
+        becameFull = m_queue.Size() > size_t(m_maxFLVTagQueue);
     }
-    if (m_brother) m_brother->Wake();   // it may be waiting for this queue to fill
+    // The brother waits for this queue to fill (it then stops waiting for
+    // our sound or pictures); waking it on every tag would only make it spin.
+    if (m_brother && becameFull) m_brother->Wake();
     return 1;
 }
 
@@ -197,7 +201,9 @@ FLVTag* CDecoderThread::TakeTag() {
     std::lock_guard<std::mutex> lock(m_queueLock);
     if (m_queue.Empty()) return nullptr;
     FLVTag* tag = m_queue.Pop();
-    if (m_spaceWaiters) m_spaceCv.notify_all();
+    // A waiting deliverer is woken once the queue is half empty, so it hands
+    // over a run of tags instead of one tag per wake.
+    if (m_spaceWaiters && m_queue.Size() <= size_t(m_maxFLVTagQueue) / 2) m_spaceCv.notify_all();
     return tag;
 }
 

@@ -112,6 +112,12 @@ AVKIT_API int AVW_SetVideoBitrateTolerance(AvkWriter* h, int bitsPerSecond) {
     return 1;
 }
 
+AVKIT_API int AVW_SetEncoderThreads(AvkWriter* h, int threads) {
+    if (!Settable(h) || threads < 0) return 0;
+    h->video.threads = threads;
+    return 1;
+}
+
 AVKIT_API int AVW_SetOutFileInfo(AvkWriter* h, const char* title, const char* author,
                                  const char* album, const char* copyright, const char* comment,
                                  int year, int track) {

@@ -23,6 +23,7 @@ struct VideoSetup {
     int stretchMode = 0;
     double aspect = 0;
     int rawImageFormat = 0;
+    int threads = 0;   // the encoder's threads; 0 lets it choose
 };
 
 struct AudioSetup {

@@ -92,7 +92,7 @@ bool VideoStream::Open(AVFormatContext* fmt, const VideoSetup& s) {
         enc_->sample_aspect_ratio = av_d2q(s.aspect * h / w, 10000);
     if (codec->id == AV_CODEC_ID_MJPEG) enc_->color_range = AVCOL_RANGE_JPEG;
     if (fmt->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    enc_->thread_count = 0;   // as many as the encoder likes
+    enc_->thread_count = s.threads;   // 0: as many as the encoder likes
     if (avcodec_open2(enc_, codec, nullptr) < 0) return false;
 
     st_ = avformat_new_stream(fmt, nullptr);

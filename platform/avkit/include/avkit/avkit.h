@@ -110,6 +110,9 @@ AVKIT_API int AVW_SetStretchMode(AvkWriter* h, int mode);
 // Display aspect ratio of the output; 0 for square pixels.
 AVKIT_API int AVW_SetAspectRatio(AvkWriter* h, double aspect);
 AVKIT_API int AVW_SetVideoBitrateTolerance(AvkWriter* h, int bitsPerSecond);
+// Threads the picture encoder may use; 0 (the default) lets it choose. A
+// batch running several writers at once gives each a share of the cores.
+AVKIT_API int AVW_SetEncoderThreads(AvkWriter* h, int threads);
 // Any text may be null or empty; year and track are written when above 0.
 AVKIT_API int AVW_SetOutFileInfo(AvkWriter* h, const char* title, const char* author,
                                  const char* album, const char* copyright, const char* comment,
