@@ -93,6 +93,17 @@ struct OwnedTag {
     }
 };
 
+// An output callback that holds the worker on its first output until released.
+struct Gate {
+    std::atomic<bool>* hold;
+    Sink* sink;
+    static void Out(void* u, const uint8_t* p, int32_t s, int64_t t, int64_t du, int32_t o, int32_t f) {
+        auto* g = static_cast<Gate*>(u);
+        while (g->hold->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Sink::OnOutput(g->sink, p, s, t, du, o, f);
+    }
+};
+
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -141,15 +152,7 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
         FLVStreamDecoder_SetOutputSize(d, 160, 120);
         // The first output holds the worker until the queue is full.
         std::atomic<bool> hold{true};
-        struct Gate {
-            std::atomic<bool>* hold;
-            Sink* sink;
-            static void Out(void* u, const uint8_t* p, int32_t s, int64_t t, int64_t du, int32_t o, int32_t f) {
-                auto* g = static_cast<Gate*>(u);
-                while (g->hold->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                Sink::OnOutput(g->sink, p, s, t, du, o, f);
-            }
-        } gate{&hold, &sink};
+        Gate gate{&hold, &sink};
         FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         int delivered = 0;
@@ -194,15 +197,7 @@ TEST(DecoderThread, DeliverWaitBlocksUntilRoomOrStop) {
         FLVStreamDecoder_SetOutputSize(d, 160, 120);
         FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
         std::atomic<bool> hold{true};
-        struct Gate {
-            std::atomic<bool>* hold;
-            Sink* sink;
-            static void Out(void* u, const uint8_t* p, int32_t s, int64_t t, int64_t du, int32_t o, int32_t f) {
-                auto* g = static_cast<Gate*>(u);
-                while (g->hold->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                Sink::OnOutput(g->sink, p, s, t, du, o, f);
-            }
-        } gate{&hold, &sink};
+        Gate gate{&hold, &sink};
         FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         size_t i = 0;
