@@ -126,6 +126,13 @@ private slots:
         SelectRows(list, {{2, -1}, {0, -1}});
         QCOMPARE(*list.AllSequences(true), (QList<int>{0, 2}));
         QCOMPARE(*list.AllSequences(false), (QList<int>{0, 1, 2}));
+        // Inverting takes every row the other way, clips of collapsed sequences too.
+        list.CollapseAll();
+        SelectRows(list, {{0, -1}, {0, 1}, {1, 0}});
+        list.InvertSelection();
+        QList<std::pair<int, int>> inverted;
+        for (const TSeqClipArr& p : list.SelectedPairs()) inverted.append({p.sequence, p.clip});
+        QCOMPARE(inverted, (QList<std::pair<int, int>>{{0, 0}, {1, -1}, {1, 1}, {2, -1}}));
     }
 
     void neighboursForMoving() {

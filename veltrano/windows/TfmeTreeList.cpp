@@ -123,6 +123,24 @@ void TfmeTreeList::SelectAll() {
     view_->selectAll();
 }
 
+void TfmeTreeList::InvertSelection() {
+    view_->expandAll();  // hidden clip rows take part too
+    QItemSelectionModel* selection = view_->selectionModel();
+    const QAbstractItemModel* model = view_->model();
+    // The rows not selected now, as one new selection (toggled ranges are
+    // not reported back as whole selected rows).
+    QItemSelection others;
+    auto add = [&](const QModelIndex& row) {
+        if (!selection->isRowSelected(row.row(), row.parent())) others.select(row, row);
+    };
+    for (int s = 0; s < model->rowCount(); ++s) {
+        const QModelIndex sequence = model->index(s, 0);
+        add(sequence);
+        for (int c = 0; c < model->rowCount(sequence); ++c) add(model->index(c, 0, sequence));
+    }
+    selection->select(others, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 void TfmeTreeList::ExpandAll() { view_->expandAll(); }
 
 void TfmeTreeList::FitColumns() {

@@ -44,6 +44,8 @@ public:
     void Select(int sequence, int clip);
     void ClearSelection();
     void SelectAll();
+    // Every sequence and clip row that was selected is not, and the others are.
+    void InvertSelection();
     void ExpandAll();
     // The name, type and length columns as wide as their texts (the name at
     // most half the list), the destination taking the rest.

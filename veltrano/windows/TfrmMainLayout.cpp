@@ -90,6 +90,7 @@ void TfrmMain::BuildActions() {
     act("actMoveUp", "Move &Up", "", [this] { MoveSelected(true); });
     act("actMoveDown", "Move &Down", "", [this] { MoveSelected(false); });
     act("actSelectAll", "Select &All", "Ctrl+A", [this] { fmeLoadedList_->SelectAll(); });
+    act("actInvertSelected", "&Invert Selected", "", [this] { fmeLoadedList_->InvertSelection(); });
     act("actBrowseClip", "&Browse...", "", [this] { BrowseSelectedClip(); });
     act("actPreferences", "&Preferences", "", [this] {
         TfrmPreference dialog(holder_.Ini(), this);
@@ -257,6 +258,8 @@ void TfrmMain::BuildPanes() {
     ppmList_->setObjectName(QStringLiteral("ppmList"));
     auto a = [this](const char* name) { return actions_.value(QLatin1String(name)); };
     ppmList_->addActions({a("actExpandAll"), a("actCollapseAll")});
+    ppmList_->addSeparator();
+    ppmList_->addActions({a("actSelectAll"), a("actInvertSelected")});
     ppmList_->addSeparator();
     ppmList_->addActions({a("actImportFile"), a("actImportMergeFiles")});
     ppmList_->addSeparator();

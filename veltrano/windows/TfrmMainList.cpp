@@ -128,7 +128,7 @@ void TfrmMain::OnListSelectionChanged() {
 
 void TfrmMain::UpdateEmptyListActions() {
     const bool empty = fmeLoadedList_->IsEmpty() || !handles_.sequenceMgr;
-    for (const char* name : {"actExportAll", "actClear", "actExpandAll", "actCollapseAll", "actSelectAll"})
+    for (const char* name : {"actExportAll", "actClear", "actExpandAll", "actCollapseAll", "actSelectAll", "actInvertSelected"})
         actions_.value(QLatin1String(name))->setEnabled(!empty);
     OnListFlags(fmeLoadedList_->SelectionFlags());
 }
