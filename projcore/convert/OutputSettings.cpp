@@ -29,3 +29,7 @@ bool IsOutputFormat(const OutputSettings& settings, const char* name) {
     const size_t n = strnlen(settings.fileFormat, sizeof settings.fileFormat);
     return name && std::strlen(name) == n && strncasecmp(settings.fileFormat, name, n) == 0;
 }
+
+bool IsPictureSeriesOutput(const OutputSettings& settings) {
+    return IsOutputFormat(settings, "bmp") || IsOutputFormat(settings, "png") || IsOutputFormat(settings, "jpeg");
+}

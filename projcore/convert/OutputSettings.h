@@ -16,6 +16,9 @@ void CorrectOutputSettings(OutputSettings& settings);
 // Whether the record names this format ("flvbind", "asf" ...), without regard to case.
 bool IsOutputFormat(const OutputSettings& settings, const char* name);
 
+// Whether the output is a series of picture files (in a folder of its own).
+bool IsPictureSeriesOutput(const OutputSettings& settings);
+
 // Four characters packed with the first in the lowest byte.
 constexpr uint32_t PackFourCC(char a, char b, char c, char d) {
     return static_cast<uint32_t>(static_cast<uint8_t>(a)) | (static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8) |

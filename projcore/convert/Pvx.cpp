@@ -78,6 +78,10 @@ void CPvx::Finish(int32_t code, const std::string& text) {
     if (result_ != kDone) return;   // the first failure is the one reported
     result_ = code;
     errorText_ = text;
+    // The user knows the output by its own name, not the temporary one.
+    if (!writePath_.empty())
+        for (size_t at; (at = errorText_.find(writePath_)) != std::string::npos;)
+            errorText_.replace(at, writePath_.size(), outputPath_);
 }
 
 void CPvx::SetPreview(bool on) {
@@ -111,7 +115,7 @@ void CPvx::Run() {
     const bool video = settings_.videoCodec != -1;
     try {
         if (IsOutputFormat(settings_, "flvbind")) {
-            RunBind();
+            if (PrepareOutput()) RunBind();
         } else if (settings_.audioCodec == -1 && !video) {
             Finish(kNoStreams, "the output has neither sound nor pictures");
         } else if (video && (settings_.width > kLargestSide || settings_.height > kLargestSide ||
@@ -119,9 +123,10 @@ void CPvx::Run() {
             Finish(kWriterOpen, "the picture size or frame rate cannot be written: " + outputPath_);
         } else if (settings_.audioCodec != -1 && (settings_.sampleRate > 384000 || settings_.channels > 8)) {
             Finish(kWriterOpen, "the sound format cannot be written: " + outputPath_);
-        } else if (sequence_) {
+        } else if (sequence_ && PrepareOutput()) {
             RunClips();
         }
+        if (OutputWhole() && !Cancelled() && !cancelAsked_) KeepOutput();
     } catch (const std::bad_alloc&) {
         Finish(kWriterOpen, "out of memory converting to " + outputPath_);
         if (output_) output_->Discard();
@@ -129,8 +134,58 @@ void CPvx::Run() {
         timeline_.reset();
         output_.reset();
     }
+    // Whatever did not become the output goes: only this job's own temporary entry.
+    if (!part_.Claimed()) outputPath_.clear();
+    part_.Discard();
     progress_.SetState(CFlvBindProgress::kFinished);
     if (finished_) finished_(finishedUser_);
+}
+
+// The task's inputs: every clip's file.
+std::vector<std::string> CPvx::Inputs() const {
+    std::vector<std::string> paths;
+    for (size_t i = 0; sequence_ && i < sequence_->GetClipCount(); ++i) paths.push_back(sequence_->Clip(i)->FilePath());
+    return paths;
+}
+
+bool CPvx::PrepareOutput() {
+    // Replacing (or writing through a link onto) an input would destroy what
+    // is being read, whatever the existing-file policy says.
+    if (IsOneOf(outputPath_, Inputs())) {
+        Finish(kOutputIsInput, "the output would replace one of its own inputs: " + outputPath_);
+        return false;
+    }
+    std::string why;
+    const bool pictures = IsPictureSeriesOutput(settings_);
+    const std::string target = pictures ? std::filesystem::path(outputPath_).parent_path().string() : outputPath_;
+    if (!part_.Create(target, pictures ? CPartFile::kFolder : CPartFile::kFile, why)) {
+        Finish(IsOutputFormat(settings_, "asf") ? kAsfOpen : kWriterOpen, why);
+        return false;
+    }
+    writePath_ = pictures ? part_.Path() + "/" + std::filesystem::path(outputPath_).filename().string() : part_.Path();
+    return true;
+}
+
+bool CPvx::OutputWhole() const {
+    // A failed finishing step leaves a whole, playable file.
+    return result_ == kDone || result_ == kFastStart || result_ == kFlvMetadata || result_ == kPspTitle;
+}
+
+void CPvx::KeepOutput() {
+    const bool pictures = IsPictureSeriesOutput(settings_);
+    const std::filesystem::path asked(outputPath_);
+    const std::string target = pictures ? asked.parent_path().string() : outputPath_;
+    // Checked again at the last moment: the input may have been linked there meanwhile.
+    if (overwrite_ && IsOneOf(target, Inputs())) {
+        Finish(kOutputIsInput, "the output would replace one of its own inputs: " + outputPath_);
+        return;
+    }
+    std::string finalPath, why;
+    if (!part_.Claim(target, overwrite_ && !pictures, finalPath, why)) {
+        Finish(kWrite, why);
+        return;
+    }
+    outputPath_ = pictures ? finalPath + "/" + asked.filename().string() : finalPath;
 }
 
 void CPvx::RunBind() {
@@ -140,30 +195,23 @@ void CPvx::RunBind() {
         clips.push_back({clip->FilePath(), clip->Trim().Start(), clip->Trim().End()});
     }
     const TFlvBindResult r =
-        CFlvBind::Run(clips, outputPath_, settings_.audioCodec != -1, settings_.videoCodec != -1, progress_);
-    // The join marks itself finished, so a cancel is told by the request.
-    const bool cancelled = cancelAsked_.load();
-    if (r.code == CFlvBind::kDone) {
-        if (cancelled) {
-            std::error_code ignored;
-            std::filesystem::remove(outputPath_, ignored);
-        }
-        return;
-    }
+        CFlvBind::Run(clips, writePath_, settings_.audioCodec != -1, settings_.videoCodec != -1, progress_);
+    // The join marks itself finished, so a cancel is told by the request;
+    // a cancelled or failed join's file is the temporary one, removed by Run.
+    if (r.code == CFlvBind::kDone) return;
     if (r.code == CFlvBind::kMetadataFailed) {
         Finish(kFlvMetadata, r.text);   // the joined file itself is whole
         return;
     }
     Finish(r.code >= 1 && r.code <= 4 ? kBindBase + r.code : kBindOther, r.text);
-    std::error_code ignored;
-    if (r.code != CFlvBind::kCannotCreateOutput) std::filesystem::remove(outputPath_, ignored);
 }
 
 void CPvx::RunClips() {
     int32_t code = 0;
-    output_ = OpenPvxOutput(settings_, outputPath_, *sequence_, encoderThreads_, code);
+    std::string why;
+    output_ = OpenPvxOutput(settings_, writePath_, *sequence_, encoderThreads_, code, why);
     if (!output_) {
-        Finish(kDone + code, outputPath_);
+        Finish(kDone + code, why.empty() ? outputPath_ : why);
         return;
     }
     {
@@ -185,6 +233,11 @@ void CPvx::RunClips() {
     }
     if (reader_) FLVAVTagReader_Delete(reader_);
     reader_ = nullptr;
+    if (ok && !Cancelled() && claimedVideo_ && pictures_ == 0) {
+        // Black from start to end is not a conversion of a video.
+        Finish(kClipRead, "no picture could be decoded" +
+                              (unusableSize_.empty() ? std::string() : " from " + unusableSize_));
+    }
     if (timeline_->Failed()) Finish(kWrite, output_->Error());
     if (Cancelled() || result_ != kDone || timeline_->Failed()) {
         output_->Discard();
@@ -203,14 +256,14 @@ void CPvx::RunClips() {
 
 void CPvx::PostProcess() {
     if (IsOutputFormat(settings_, "mov")) {
-        if (!FastStartInPlace(outputPath_))
+        if (!FastStartInPlace(writePath_))
             Finish(kFastStart, "could not move the index to the front of " + outputPath_);
     } else if (IsOutputFormat(settings_, "flv")) {
-        if (!UpdateFlvMetadata(outputPath_)) Finish(kFlvMetadata, "could not update the metadata of " + outputPath_);
+        if (!UpdateFlvMetadata(writePath_)) Finish(kFlvMetadata, "could not update the metadata of " + outputPath_);
     } else if (IsOutputFormat(settings_, "psp")) {
         const std::string& title = sequence_->GetProperty(CFLVSequence::kTitle);
         std::string why;
-        if (!title.empty() && !WritePspTitle(outputPath_, title, why))
+        if (!title.empty() && !WritePspTitle(writePath_, title, why))
             Finish(kPspTitle, "could not write the title (" + why + ") into " + outputPath_);
     }
 }
@@ -284,6 +337,7 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
     placed.marks = marks.get();
     timeline_->BeginClip(placed);
     clipShift_ = 0;
+    clipPictures_ = clipSound_ = 0;
     frameBytes_ = picture.Width() * picture.Height() * 4;   // sides are at most 8192
     if (audio) FLVStreamDecoder_Run(audio);
     if (video) FLVStreamDecoder_Run(video);
@@ -306,6 +360,17 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
         FLVAVTagReader_Close(reader_);
     }
     if (!finishing) return false;
+    if ((audio || video) && clipPictures_ == 0 && clipSound_ == 0) {
+        // Only metadata, a codec setup or damaged tags: converting it would
+        // write a file of nothing (or of black) and call it done.
+        Finish(kClipRead, path + " holds no pictures or sound that can be decoded");
+        return false;
+    }
+    if (settings_.videoCodec != -1 && info.videoCodec != -1) {
+        claimedVideo_ = true;
+        if (!clipHasVideo) unusableSize_ = path + " (its picture size is " + std::to_string(info.width) + "x" +
+                                           std::to_string(info.height) + ")";
+    }
     return timeline_->EndClip();
 }
 
@@ -372,6 +437,8 @@ bool CPvx::Deliver(FLVStreamDecoderHandle decoder, FLVTag* tag) {
 void CPvx::OnVideo(void* self, const uint8_t* data, int32_t size, int64_t ts, int64_t, int32_t, int32_t) {
     auto* job = static_cast<CPvx*>(self);
     if (!data || size < job->frameBytes_.load()) return;
+    ++job->clipPictures_;
+    ++job->pictures_;
     if (job->progress_.WaitWhilePaused() == CFlvBindProgress::kCancel) return;
     job->timeline_->PutFrame(data, ts + job->clipShift_.load());
 }
@@ -379,6 +446,7 @@ void CPvx::OnVideo(void* self, const uint8_t* data, int32_t size, int64_t ts, in
 void CPvx::OnAudio(void* self, const uint8_t* data, int32_t size, int64_t ts, int64_t, int32_t, int32_t) {
     auto* job = static_cast<CPvx*>(self);
     if (!data || size <= 0) return;
+    ++job->clipSound_;
     if (job->progress_.WaitWhilePaused() == CFlvBindProgress::kCancel) return;
     job->timeline_->PutAudio(data, size, ts + job->clipShift_.load());
 }

@@ -6,8 +6,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "convert/FlvBindProgress.h"
+#include "convert/PartFile.h"
 #include "projcore/Records.h"
 #include "tagflow/tagflow.h"
 
@@ -29,9 +31,13 @@ class CPvxTimeline;
 // without decoding. "mov" outputs are then rewritten for fast start, "flv"
 // outputs get their metadata and "psp" outputs the sequence's title.
 //
-// A job that fails before its output is complete, or is cancelled, removes
-// what it wrote: no half file is left that looks finished. A failure of the
-// finishing step (fast start, metadata, title) keeps the written output.
+// Everything is written under a temporary name beside the output (see
+// CPartFile) and given the output's name only once whole, after the
+// finishing step (fast start, metadata, title): a final name never holds a
+// half file, and a job that fails or is cancelled removes only its own
+// temporary file. An output that is one of the job's inputs is refused
+// before anything is written. A failure of the finishing step keeps the
+// written output.
 class CPvx {
 public:
     enum Result : int32_t {
@@ -48,6 +54,7 @@ public:
         kFlvMetadata = 10071010,   // text ends with the output path
         kPspTitle = 10071011,      // text ends with the output path
         kWrite = 10071012,         // text: the file that could not be written
+        kOutputIsInput = 10071013, // text: the output path
         kBindBase = 10071100,      // + the binding's result 1 ... 4
         kBindOther = 10071199,
     };
@@ -68,6 +75,9 @@ public:
     // The picture encoder's threads (0, the default, lets it choose); set
     // before Start. A batch running jobs side by side shares the cores out.
     void SetEncoderThreads(int threads) { encoderThreads_ = threads; }
+    // Whether an existing file of the output's name is replaced (otherwise
+    // the output takes the next free name); set before Start.
+    void SetOverwrite(bool overwrite) { overwrite_ = overwrite; }
     // Starts the thread (state 0). False when the thread cannot be made.
     bool Start();
     // Waits until the started thread has ended.
@@ -84,6 +94,8 @@ public:
     // Final once the state is 2.
     int32_t ResultCode() const { return result_; }
     std::string ErrorText() const;
+    // The output's name: the one asked for until the job ends, then the one
+    // the finished output was given (empty when nothing was kept).
     const std::string& OutputPath() const { return outputPath_; }
 
     // Frames go to the preview surface's area while on (every 15th frame).
@@ -103,6 +115,10 @@ private:
     bool ReadTags(CBaseClip& clip, FLVStreamDecoderHandle audio, FLVStreamDecoderHandle video,
                   uint32_t trimStart, uint32_t trimEnd, uint32_t& baseTime);
     bool Deliver(FLVStreamDecoderHandle decoder, FLVTag* tag);
+    std::vector<std::string> Inputs() const;
+    bool PrepareOutput();
+    bool OutputWhole() const;
+    void KeepOutput();
     void PostProcess();
     void Finish(int32_t code, const std::string& text = {});
     void ApplyPreview();
@@ -116,7 +132,10 @@ private:
 
     OutputSettings& settings_;
     CFLVSequence* sequence_;   // not owned
-    const std::string outputPath_;
+    std::string outputPath_;   // written by the job's thread only before it ends
+    std::string writePath_;    // where the writers write: in the temporary entry
+    CPartFile part_;
+    bool overwrite_ = false;
     CDrawSurface* previewSurface_;   // not owned
     mutable std::mutex previewLock_;
     Rect previewRect_{0, 0, 0, 0};
@@ -139,4 +158,8 @@ private:
     // The clip being decoded: its decoder times are relative to baseTime.
     std::atomic<int64_t> clipShift_{0};   // 100 ns: baseTime - trim start
     std::atomic<int32_t> frameBytes_{0};  // a decoded picture of the current clip
+    // What the decoders gave: a clip or a job that decodes nothing fails.
+    std::atomic<int64_t> clipPictures_{0}, clipSound_{0}, pictures_{0};
+    bool claimedVideo_ = false;   // some clip has a video stream the output wants
+    std::string unusableSize_;    // a clip whose picture size cannot be decoded
 };

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "convert/OutputSettings.h"
+#include "convert/PartFile.h"
 #include "convert/Pvx.h"
 #include "model/BaseClip.h"
 #include "model/FLVSequence.h"
@@ -20,6 +21,9 @@ namespace {
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
 constexpr int32_t kFolderMissing = 10580023;
 constexpr int32_t kWorkerNotStarted = 10580025;
+constexpr int32_t kWorkerDidNotEnd = 10580026;
+// How long a stop waits for the jobs before it reports that they did not end.
+constexpr auto kStopBound = std::chrono::seconds(10);
 constexpr uint32_t kBlack = 0xFF000000;
 
 bool Exists(const std::string& path) {
@@ -100,6 +104,9 @@ void CPvxMgr::Send() {
         }
         if (n.id == msg::kNotifyConvError) {
             Notify(n.id, n.nullText ? 0 : reinterpret_cast<intptr_t>(n.text.c_str()), n.code);
+        } else if (n.id == msg::kNotifyConvTaskOutput) {
+            const PvxTaskOutput output{n.code, n.text.c_str()};
+            Notify(n.id, reinterpret_cast<intptr_t>(&output), sizeof output);
         } else if (n.data.empty()) {
             Notify(n.id, 0, 0);
         } else {
@@ -177,6 +184,8 @@ void CPvxMgr::OnSetFolder(void*, int32_t, intptr_t p1, intptr_t) {
             t.outputPath.clear();
         } else {
             if (folder.back() != '/') folder += '/';
+            // What an earlier run left unfinished here (killed, or the machine stopped) goes now.
+            if (cleanedFolders_.insert(folder).second) RemoveAbandonedParts(folder);
             t.folder = folder;
             const std::string name = CleanName(*t.sequence);
             if (IsPictureSeries(extension_)) {
@@ -304,6 +313,10 @@ void CPvxMgr::OnStartBatch(void*, int32_t, intptr_t, intptr_t) {
             ended = true;
         } else {
             active_ = true;
+            {
+                std::lock_guard w(wakeLock_);
+                workerEnded_ = false;
+            }
             try {
                 worker_ = std::thread(&CPvxMgr::Work, this);
             } catch (const std::system_error&) {
@@ -364,6 +377,15 @@ void CPvxMgr::CompleteSettings(Task& t) const {
     if (needRate) t.settings.frameRate = rate;
 }
 
+int CPvxMgr::WaitingTasks(int except) const {
+    int n = 0;
+    for (size_t i = 0; i < tasks_.size(); ++i) {
+        const Task& t = *tasks_[i];
+        n += static_cast<int>(i) != except && !t.done && !t.job && t.state == kPvxWaiting;
+    }
+    return n;
+}
+
 bool CPvxMgr::StartTask(int i) {
     Task& t = *tasks_[i];
     if (t.outputPath.empty()) {
@@ -402,12 +424,15 @@ bool CPvxMgr::StartTask(int i) {
     CompleteSettings(t);
     Rect area = previewRect_;
     t.job = std::make_unique<CPvx>(t.settings, t.sequence, t.outputPath, preview_, &area);
+    t.job->SetOverwrite(existingFilePolicy_ == 1 && !clash);
     t.job->SetFinishedCallback(&CPvxMgr::OnJobFinished, this);
-    if (maxParallel_ > 1) {
-        // Side by side, jobs share the cores: an encoder threading on its own
-        // as well would only trade cores back and forth.
+    // Side by side, jobs share the cores: an encoder threading on its own as
+    // well would only trade cores back and forth. They are shared among the
+    // jobs that will really run together, so a lone task gets them all.
+    const int together = std::min(maxParallel_, runningCount_ + 1 + WaitingTasks(i));
+    if (together > 1) {
         const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        t.job->SetEncoderThreads(std::max(1, cores / maxParallel_));
+        t.job->SetEncoderThreads(std::max(1, cores / together));
     }
     t.reported = t.total = 0;
     if (!t.job->Start()) {
@@ -481,15 +506,26 @@ void CPvxMgr::CheckJobs(bool reportProgress) {
         const int32_t code = job.ResultCode();
         if (t.state == kPvxStopped) {
             // Stopped by the user: what the job wrote goes (it removes its own
-            // partial output; a job that finished just before the stop is removed here).
+            // unfinished file; one that finished just before the stop is
+            // removed here, by the name it was given: only this job's file).
             std::error_code ignored;
-            if (code == CPvx::kDone) fs::remove(job.OutputPath(), ignored);
+            if (code == CPvx::kDone && !job.OutputPath().empty()) {
+                if (IsPictureSeries(extension_)) {
+                    fs::remove_all(fs::path(job.OutputPath()).parent_path(), ignored);
+                } else {
+                    fs::remove(job.OutputPath(), ignored);
+                }
+            }
         } else if (code != CPvx::kDone) {
             t.state = kPvxFailed;
             StateNote(int(i), kPvxFailed);
             const std::string text = job.ErrorText();
             ErrorNote(&text, code);
         } else {
+            // A picture series is known by its folder.
+            const std::string written = IsPictureSeries(extension_) ? fs::path(job.OutputPath()).parent_path().string()
+                                                                    : job.OutputPath();
+            outbox_.push_back({msg::kNotifyConvTaskOutput, {}, written, false, int32_t(i)});
             outbox_.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), total, total}), {}, false, 0});
             t.reported = t.total = total;
             t.state = kPvxFinished;
@@ -566,6 +602,11 @@ void CPvxMgr::Work() {
         outbox_.push_back({msg::kNotifyConvBatchEnded, {}, {}, false, 0});
     }
     Send();
+    {
+        std::lock_guard w(wakeLock_);
+        workerEnded_ = true;
+    }
+    wake_.notify_all();
 }
 
 void CPvxMgr::StopBatch() {
@@ -580,7 +621,22 @@ void CPvxMgr::StopBatch() {
     Wake();
     // The worker sees every job end, then resets and ends the batch with
     // 110581305. A stop sent from one of its own notifications returns at once.
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+    if (!worker_.joinable() || worker_.get_id() == std::this_thread::get_id()) return;
+    bool ended;
+    {
+        std::unique_lock w(wakeLock_);
+        ended = wake_.wait_for(w, kStopBound, [&] { return workerEnded_; });
+    }
+    if (!ended) {
+        // A job deaf to its cancel: say so. Its thread still reads the
+        // sequences, so it is waited for all the same; nothing may go before it.
+        {
+            std::lock_guard g(lock_);
+            ErrorNote(nullptr, kWorkerDidNotEnd);
+        }
+        Send();
+    }
+    worker_.join();
 }
 
 void CPvxMgr::Reset() {
@@ -596,6 +652,7 @@ void CPvxMgr::Reset() {
     preview_ = nullptr;
     previewRect_ = Rect{0, 0, 100, 100};
     existingFilePolicy_ = 0;
+    cleanedFolders_.clear();
     runningCount_ = 0;
     active_ = false;
     stopping_ = false;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,7 @@ private:
     // Under the lock.
     int NextTask() const;
     bool StartTask(int index);
+    int WaitingTasks(int except) const;   // tasks still to start, but except
     void Stop(int index, bool notify);
     void Pause(int index);
     void Resume(int index);
@@ -110,6 +112,7 @@ private:
     CDrawSurface* preview_ = nullptr;
     Rect previewRect_{0, 0, 100, 100};
     int32_t existingFilePolicy_ = 0;
+    std::set<std::string> cleanedFolders_;   // folders rid of abandoned temporaries this batch
     int runningCount_ = 0;
     bool active_ = false;
     bool stopping_ = false;
@@ -126,4 +129,5 @@ private:
     std::mutex wakeLock_;
     std::condition_variable wake_;
     uint64_t wakeCount_ = 0;
+    bool workerEnded_ = false;   // under wakeLock_: the batch's worker has sent its end
 };

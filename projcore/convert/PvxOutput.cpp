@@ -7,6 +7,12 @@
 #include <mutex>
 #include <system_error>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
+
 #include "avkit/FramePicture.h"
 #include "avkit/avkit.h"
 #include "convert/OutputSettings.h"
@@ -20,9 +26,19 @@ namespace {
 // A number written at the start of a metadata text ("2009", "3/12"); 0 when none.
 int LeadingNumber(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
 
-void RemoveFile(const std::string& path) {
-    std::error_code ignored;
-    fs::remove(path, ignored);
+// Why writing to path failed, as far as the system tells: a full disk or a
+// file-size limit (the writers themselves only say that they failed).
+std::string WhyNotWritten(const std::string& path) {
+    struct statvfs disk{};
+    const std::string folder = fs::path(path).parent_path().string();
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) == 0 && disk.f_bavail == 0)
+        return std::string(": ") + std::strerror(ENOSPC);
+    struct rlimit limit{};
+    struct stat st{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && ::stat(path.c_str(), &st) == 0 &&
+        static_cast<rlim_t>(st.st_size) + (1 << 20) >= limit.rlim_cur)
+        return std::string(": ") + std::strerror(EFBIG);
+    return {};
 }
 
 class CAvkitOutput final : public CPvxOutput {
@@ -33,24 +49,20 @@ public:
     }
     bool WriteVideo(const uint8_t* frame, int64_t, int64_t) override {
         if (AVW_WriteVideoFrame(writer_, frame, width_, height_)) return true;
-        error_ = "could not write a picture to " + path_;
+        error_ = "could not write a picture to " + path_ + WhyNotWritten(path_);
         return false;
     }
     bool WriteAudio(const uint8_t* pcm, int bytes, int64_t, int64_t) override {
         if (AVW_WriteAudioFrame(writer_, pcm, bytes, rate_, channels_)) return true;
-        error_ = "could not write sound to " + path_;
+        error_ = "could not write sound to " + path_ + WhyNotWritten(path_);
         return false;
     }
     bool Close() override {
         if (AVW_Close(writer_)) return true;
-        error_ = "could not finish " + path_;
+        error_ = "could not finish " + path_ + WhyNotWritten(path_);
         return false;
     }
-    void Discard() override {
-        AVW_Close(writer_);
-        RemoveFile(path_);
-    }
-    void CloseQuietly() override { AVW_Close(writer_); }
+    void Discard() override { AVW_Close(writer_); }
     void SetFormats(int width, int height, int rate, int channels) {
         width_ = width, height_ = height, rate_ = rate, channels_ = channels;
     }
@@ -70,26 +82,22 @@ public:
     }
     bool WriteVideo(const uint8_t* frame, int64_t time, int64_t duration) override {
         if (AsfEnc_WriteVideo(encoder_, frame, frameBytes_, time, duration)) return true;
-        error_ = "could not write a picture to " + path_;
+        error_ = "could not write a picture to " + path_ + WhyNotWritten(path_);
         return false;
     }
     bool WriteAudio(const uint8_t* pcm, int bytes, int64_t time, int64_t duration) override {
         if (AsfEnc_WriteAudio(encoder_, pcm, bytes, time, duration)) return true;
-        error_ = "could not write sound to " + path_;
+        error_ = "could not write sound to " + path_ + WhyNotWritten(path_);
         return false;
     }
     bool Close() override {
         // The sound ends once, here, whatever empty blocks came between clips.
         AsfEnc_WriteAudioEnd(encoder_);
         if (AsfEnc_Close(encoder_)) return true;
-        error_ = "could not finish " + path_;
+        error_ = "could not finish " + path_ + WhyNotWritten(path_);
         return false;
     }
-    void Discard() override {
-        AsfEnc_Close(encoder_);
-        RemoveFile(path_);
-    }
-    void CloseQuietly() override { AsfEnc_Close(encoder_); }
+    void Discard() override { AsfEnc_Close(encoder_); }
 
 private:
     AsfEncoder* encoder_;
@@ -97,15 +105,15 @@ private:
     int frameBytes_;
 };
 
-// One picture file per frame, numbered from 0.
+// One picture file per frame, numbered from 0, in the folder the caller made.
 class CPictureSeriesOutput final : public CPvxOutput {
 public:
-    CPictureSeriesOutput(std::string path, int width, int height, bool madeFolder)
-        : path_(std::move(path)), width_(width), height_(height), madeFolder_(madeFolder) {}
+    CPictureSeriesOutput(std::string path, int width, int height)
+        : path_(std::move(path)), width_(width), height_(height) {}
     bool WriteVideo(const uint8_t* frame, int64_t, int64_t) override {
         name_ = PictureSeriesName(path_, written_);
         if (!AvkWriteFramePicture(name_.c_str(), frame, width_, height_, width_ * 4)) {
-            error_ = "could not write the picture " + name_;
+            error_ = "could not write the picture " + name_ + WhyNotWritten(name_);
             return false;
         }
         ++written_;
@@ -113,34 +121,16 @@ public:
     }
     bool WriteAudio(const uint8_t*, int, int64_t, int64_t) override { return true; }
     bool Close() override { return true; }
-    void Discard() override {
-        for (int64_t i = 0; i < written_; ++i) RemoveFile(PictureSeriesName(path_, i));
-        if (madeFolder_) {
-            std::error_code ignored;
-            fs::remove(fs::path(path_).parent_path(), ignored);   // only when empty
-        }
-        written_ = 0;
-    }
+    void Discard() override {}
 
 private:
     std::string path_, name_;
     int width_, height_;
-    bool madeFolder_;
     int64_t written_ = 0;
 };
 
-// Closes a writer that did not open; its file goes only when the open made it
-// (a file that was there and could not be opened is left alone).
-void DropFailedOpen(CPvxOutput& out, bool existed) {
-    if (existed) {
-        out.CloseQuietly();
-    } else {
-        out.Discard();
-    }
-}
-
 std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string& path, const CFLVSequence& seq,
-                                      int threads, int32_t& code) {
+                                      int threads, int32_t& code, std::string& why) {
     const bool video = s.videoCodec != -1, audio = s.audioCodec != -1;
     AvkWriter* w = AVW_Create(video, audio);
     if (!w) {
@@ -170,12 +160,11 @@ std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string
     const std::string format(s.fileFormat, strnlen(s.fileFormat, sizeof s.fileFormat));
     if (ok && !format.empty()) ok = AVW_SetOutputFormat(w, format.c_str()) != 0;
     if (ok) ok = AVW_SetOutFile(w, path.c_str()) != 0;
-    std::error_code error;
-    const bool existed = fs::exists(path, error);
     if (ok) ok = AVW_Open(w) != 0;
     if (!ok) {
-        DropFailedOpen(*out, existed);
+        out->Discard();
         code = 5;
+        why = "the writer could not be opened with these settings for " + path + WhyNotWritten(path);
         return nullptr;
     }
     return out;
@@ -212,28 +201,16 @@ std::unique_ptr<CPvxOutput> OpenAsf(const OutputSettings& s, const std::string& 
         return nullptr;
     }
     auto out = std::make_unique<CAsfOutput>(e, path, video ? s.width * s.height * 4 : 0);
-    std::error_code error;
-    const bool existed = fs::exists(path, error);
     if (!AsfEnc_Open(e, path.c_str())) {
-        DropFailedOpen(*out, existed);
+        out->Discard();
         code = 4;
         return nullptr;
     }
     return out;
 }
 
-std::unique_ptr<CPvxOutput> OpenPictures(const OutputSettings& s, const std::string& path, int32_t& code) {
-    const fs::path folder = fs::path(path).parent_path();
-    std::error_code error;
-    bool made = false;
-    if (!folder.empty() && !fs::is_directory(folder, error)) {
-        made = fs::create_directories(folder, error);
-        if (!made) {
-            code = 5;
-            return nullptr;
-        }
-    }
-    return std::make_unique<CPictureSeriesOutput>(path, s.width, s.height, made);
+std::unique_ptr<CPvxOutput> OpenPictures(const OutputSettings& s, const std::string& path) {
+    return std::make_unique<CPictureSeriesOutput>(path, s.width, s.height);
 }
 
 }  // namespace
@@ -248,11 +225,10 @@ std::string PictureSeriesName(const std::string& path, int64_t index) {
 }
 
 std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& s, const std::string& path,
-                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code) {
+                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code,
+                                          std::string& why) {
     code = 0;
-    if (IsOutputFormat(s, "bmp") || IsOutputFormat(s, "png") || IsOutputFormat(s, "jpeg")) {
-        return OpenPictures(s, path, code);
-    }
+    if (IsPictureSeriesOutput(s)) return OpenPictures(s, path);
     if (IsOutputFormat(s, "asf")) return OpenAsf(s, path, sequence, code);
-    return OpenAvkit(s, path, sequence, encoderThreads, code);
+    return OpenAvkit(s, path, sequence, encoderThreads, code, why);
 }

@@ -19,11 +19,9 @@ public:
     virtual bool WriteAudio(const uint8_t* pcm, int bytes, int64_t time100ns, int64_t duration100ns) = 0;
     // Finishes the file; false when it could not be written whole.
     virtual bool Close() = 0;
-    // Closes without finishing and removes what was written, so a failed or
-    // cancelled job leaves nothing that looks like a finished output.
+    // Closes without finishing (what was written is the caller's temporary
+    // file, which the caller removes).
     virtual void Discard() = 0;
-    // Closes without finishing and without removing anything.
-    virtual void CloseQuietly() {}
     // Why the last write or the close failed (names the file).
     const std::string& Error() const { return error_; }
 
@@ -31,12 +29,15 @@ protected:
     std::string error_;
 };
 
-// Opens the output the record asks for at path. On failure returns null and
-// sets code to 3 (ASF parameters refused), 4 (ASF file not opened) or
-// 5 (avkit writer not opened). The sequence gives the file's metadata.
+// Opens the output the record asks for at path (a file the caller made, or
+// for a picture series a file name in a folder the caller made). On failure
+// returns null, sets code to 3 (ASF parameters refused), 4 (ASF file not
+// opened) or 5 (avkit writer not opened) and why to the reason where one is
+// known. The sequence gives the file's metadata.
 // encoderThreads: the picture encoder's threads, 0 to let it choose.
 std::unique_ptr<CPvxOutput> OpenPvxOutput(const OutputSettings& settings, const std::string& path,
-                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code);
+                                          const CFLVSequence& sequence, int encoderThreads, int32_t& code,
+                                          std::string& why);
 
 // The name of picture number index of a series written to path: "_" and the
 // number go before the name's last "." (or at its end).

@@ -5,28 +5,13 @@
 #include <system_error>
 
 #include "avkit/avkit.h"
+#include "convert/PartFile.h"
 #include "mp4label/mp4label.h"
 #include "tagio/tagio.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// path + "~", or path + "~1", "~2" ... when that name is taken; empty when
-// no free name can be told (a name too long for the folder, an unreadable
-// folder): the rewrite is then not tried.
-std::string FreeTemporaryName(const std::string& path) {
-    constexpr int kTries = 100;
-    std::string name = path + "~";
-    for (int n = 1; n <= kTries; ++n) {
-        std::error_code error;
-        const fs::file_status status = fs::symlink_status(name, error);
-        if (status.type() == fs::file_type::not_found) return name;
-        if (error && status.type() != fs::file_type::not_found) return {};
-        name = path + "~" + std::to_string(n);
-    }
-    return {};
-}
 
 // UTF-8 to UTF-16 code units; bad bytes become U+FFFD.
 std::u16string Utf16(const std::string& text) {
@@ -63,20 +48,15 @@ std::u16string Utf16(const std::string& text) {
 }  // namespace
 
 bool FastStartInPlace(const std::string& path) {
-    const std::string temporary = FreeTemporaryName(path);
-    if (temporary.empty()) return false;
-    if (QTFastStart(path.c_str(), temporary.c_str()) != 0) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    // rename replaces the output in one step: it is never missing or half written.
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    // The rewrite goes into a temporary folder of its own beside the output
+    // (the rewriter makes its file exclusively), locked like any output.
+    CPartFile folder;
+    std::string why;
+    if (!folder.Create(path, CPartFile::kFolder, why)) return false;
+    const std::string rewritten = folder.Path() + "/" + fs::path(path).filename().string();
+    if (QTFastStart(path.c_str(), rewritten.c_str()) != 0) return false;
+    // The rename replaces the output in one step: it is never missing or half written.
+    return std::rename(rewritten.c_str(), path.c_str()) == 0;
 }
 
 bool UpdateFlvMetadata(const std::string& path) {

@@ -6,8 +6,8 @@
 // and otherwise leaves the output as it was written.
 
 // Moves an MP4/MOV file's index before its media data. The rewrite goes to a
-// temporary name beside the output that no existing file has, and replaces
-// the output only when it is complete.
+// temporary file beside the output and replaces the output only when it is
+// complete.
 bool FastStartInPlace(const std::string& path);
 
 // Rewrites an FLV file's onMetaData with its real facts and key-frame index.

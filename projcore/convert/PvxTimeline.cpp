@@ -43,6 +43,12 @@ void CPvxTimeline::BeginClip(const Clip& clip) {
     clipFrames_ = 0;
 }
 
+bool CPvxTimeline::GoOn() {
+    // Padding may run long (a clip claiming hours): a pause holds it and a
+    // cancel ends it at once, not when the padding is done.
+    return progress_.State() == CFlvBindProgress::kRunning || progress_.WaitWhilePaused() != CFlvBindProgress::kCancel;
+}
+
 bool CPvxTimeline::Fail() {
     failed_ = true;
     return false;
@@ -78,6 +84,7 @@ void CPvxTimeline::Compose(const uint8_t* pixels, int64_t clipTime) {
 bool CPvxTimeline::WriteSlots(int64_t upTo) {
     const int64_t duration = static_cast<int64_t>(1e7 / fps_);
     for (; slotsWritten_ < upTo; ++slotsWritten_) {
+        if (!GoOn()) return false;
         if (!output_.WriteVideo(frame_.data(), SlotTime(slotsWritten_), duration)) return Fail();
         progress_.position = SlotTime(slotsWritten_ + 1);
         ShowPreview();
@@ -96,6 +103,7 @@ bool CPvxTimeline::PutFrame(const uint8_t* pixels, int64_t time) {
 
 bool CPvxTimeline::WriteSilence(int64_t frames) {
     while (frames > 0) {
+        if (!GoOn()) return false;
         const int64_t n = std::min(frames, kSilenceFrames);
         if (!WriteSamples(silence_.data(), n)) return false;
         frames -= n;

@@ -66,6 +66,7 @@ private:
     void Compose(const uint8_t* pixels, int64_t clipTime);
     void ShowPreview();
     bool Fail();
+    bool GoOn();   // false once the job is cancelled; waits while it is paused
 
     const bool hasVideo_, hasAudio_;
     const int width_, height_;

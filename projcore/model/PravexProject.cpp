@@ -45,6 +45,9 @@ CPravexProject::CPravexProject(const char* path, CBaseListener* host) : host_(ho
 CPravexProject::~CPravexProject() {
     // Stop any preview before the clips it may be showing go away.
     player_.OnMessage(nullptr, msg::kPlayerClose, 0, 0);
+    // Conversion jobs read the sequences' clips on their own threads: they
+    // are stopped and waited for before the sequences go.
+    converter_.OnMessage(nullptr, msg::kConvStopBatch, 0, 0);
     DestroySubManagers();
 }
 

@@ -131,15 +131,55 @@ TEST(Pvx, FailuresGiveTheirCodesAndLeaveNoOutput) {
     EXPECT_EQ(Convert(Settings("asf", "wmv", 19, 86024, 0, 0, 25, 44100, 7), seq, out).code, CPvx::kAsfParameters);
 }
 
-TEST(Pvx, APictureThatCannotBeWrittenFailsTheJobNamingIt) {
+// A series is written into a folder of its own and named when whole: a
+// folder of that name that appeared meanwhile is left as it was.
+TEST(Pvx, APictureSeriesNeverWritesIntoAFolderThatExists) {
     TempDir dir;
     CFLVSequence seq;
     Append(seq, FlvClip("flv1_mp3_160x120.flv", 0, 200));
-    fs::create_directories(dir.File("series/f_2.png"));   // a folder where picture 2 goes
+    fs::create_directories(dir.File("series/f_2.png"));   // something of the user's where picture 2 would go
     const JobResult r = Convert(Settings("png", "png", 0, -1, 160, 120), seq, dir.File("series/f.png"));
-    EXPECT_EQ(r.code, CPvx::kWrite);
-    EXPECT_NE(r.text.find("f_2.png"), std::string::npos) << r.text;
-    EXPECT_FALSE(fs::exists(dir.File("series/f_0.png"))) << "the pictures written before go too";
+    ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+    EXPECT_EQ(r.output, dir.File("series_0/f.png"));
+    EXPECT_TRUE(fs::exists(dir.File("series_0/f_2.png")));
+    EXPECT_TRUE(fs::is_directory(dir.File("series/f_2.png")));
+    EXPECT_FALSE(fs::exists(dir.File("series/f_0.png")));
+}
+
+// The output may never be one of the inputs, under any name: the job refuses
+// before it writes, and the input is untouched.
+TEST(Pvx, AnOutputThatIsAnInputIsRefused) {
+    TempDir dir;
+    const std::string input = dir.File("in.flv");
+    fs::copy_file(Fixture("flv1_mp3_160x120.flv"), input);
+    fs::create_hard_link(input, dir.File("hard.flv"));
+    fs::create_symlink(input, dir.File("soft.flv"));
+    const std::string original = ReadFile(input);
+    auto clipOf = [&] {
+        auto clip = std::make_unique<CFLVClip>();
+        clip->SetFilePath(input);
+        clip->Trim().SetEnd(1000);
+        return clip;
+    };
+    for (const char* name : {"in.flv", "hard.flv", "soft.flv"}) {
+        SCOPED_TRACE(name);
+        CFLVSequence seq;
+        Append(seq, clipOf());
+        const JobResult r = Convert(Settings("flv", "flv", 22, 86017), seq, dir.File(name), true);
+        EXPECT_EQ(r.code, CPvx::kOutputIsInput);
+        EXPECT_NE(r.text.find(dir.File(name)), std::string::npos) << r.text;
+        EXPECT_EQ(ReadFile(input), original);
+    }
+    // Overwriting another file replaces it whole; nothing temporary stays.
+    CFLVSequence seq;
+    Append(seq, clipOf());
+    WriteFile(dir.File("old.flv"), "old");
+    const JobResult r = Convert(Settings("flv", "flv", 22, 86017), seq, dir.File("old.flv"), true);
+    ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+    EXPECT_GT(fs::file_size(dir.File("old.flv")), 1000u);
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.Path())) entries += !e.path().filename().string().empty();
+    EXPECT_EQ(entries, 4u);   // in, hard, soft, old
 }
 
 TEST(Pvx, AFullDiskIsAnErrorResult) {

@@ -108,11 +108,12 @@ OutputSettings Settings(const char* format, const char* ext, int32_t video, int3
     return s;
 }
 
-JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string& path) {
+JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string& path, bool overwrite) {
     CPvx job(settings, &seq, path, nullptr, nullptr);
-    if (!job.Start()) return {-1, "no thread"};
+    job.SetOverwrite(overwrite);
+    if (!job.Start()) return {-1, "no thread", {}};
     job.Wait();
-    return {job.ResultCode(), job.ErrorText()};
+    return {job.ResultCode(), job.ErrorText(), job.OutputPath()};
 }
 
 std::vector<uint8_t> DecodeFrame(const std::string& path, int n, int width, int height) {

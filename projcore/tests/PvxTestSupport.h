@@ -38,8 +38,9 @@ OutputSettings Settings(const char* format, const char* ext, int32_t video, int3
 struct JobResult {
     int32_t code;
     std::string text;
+    std::string output;   // the name the finished output was given
 };
-JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string& path);
+JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string& path, bool overwrite = false);
 
 // Frame n of a video file as BGRA pixels (ffmpeg decodes it).
 std::vector<uint8_t> DecodeFrame(const std::string& path, int n, int width, int height);

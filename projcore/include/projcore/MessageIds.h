@@ -262,6 +262,10 @@ inline constexpr int32_t kNotifyConvTaskState = 110581302;   // PvxTaskState*, p
 inline constexpr int32_t kNotifyConvProgress = 110581303;    // PvxProgress*, p2 12
 inline constexpr int32_t kNotifyConvError = 110581304;       // p1: text (may be null), p2: code
 inline constexpr int32_t kNotifyConvBatchEnded = 110581305;
+// A finished task's output under the name it was given (which may differ
+// from the one asked for when another file took that name meanwhile); sent
+// before the task's change to "finished".
+inline constexpr int32_t kNotifyConvTaskOutput = 110581306;  // PvxTaskOutput*, p2 sizeof
 // ---- end of conversion manager ---------------------------------------------
 
 }  // namespace msg

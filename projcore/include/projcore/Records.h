@@ -456,4 +456,8 @@ struct PvxProgress {
     int32_t total;     // ms
 };
 static_assert(sizeof(PvxProgress) == 12);
+struct PvxTaskOutput {
+    int32_t task;
+    const char* path;  // UTF-8: the file written (a picture series: its folder)
+};
 // ---- end of conversion manager records --------------------------------------
