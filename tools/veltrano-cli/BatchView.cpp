@@ -86,12 +86,13 @@ public:
 void PrintSummary(const std::vector<TaskView>& tasks, bool interrupted) {
     for (const TaskView& t : tasks) {
         if (t.state == 2)
-            std::printf("  done     %s\n", t.output.empty() ? t.name.c_str() : t.output.c_str());
+            std::printf("  done     %s\n", PrintableText(t.output.empty() ? t.name : t.output).c_str());
         else if (t.state == 4)
-            std::printf("  FAILED   %s: %s (code %d)%s\n", t.name.c_str(), t.error.empty() ? "no reason given" : t.error.c_str(),
-                        t.code, t.output.empty() ? "" : ("; partial output " + t.output).c_str());
+            std::printf("  FAILED   %s: %s (code %d)\n", PrintableText(t.name).c_str(),
+                        PrintableText(t.error.empty() ? "no reason given" : t.error).c_str(),
+                        t.code);
         else
-            std::printf("  %-8s %s%s\n", interrupted ? "stopped" : "skipped", t.name.c_str(),
+            std::printf("  %-8s %s%s\n", interrupted ? "stopped" : "skipped", PrintableText(t.name).c_str(),
                         t.removed ? " (unfinished output removed)" : "");
     }
     std::fflush(stdout);
@@ -105,12 +106,12 @@ public:
     void Added(const TaskView&) override {}
     void Progress(const TaskView&) override {}
     void State(const TaskView& t) override {
-        std::printf("task %d %s: %s\n", t.index, t.name.c_str(), StateName(t.state));
+        std::printf("task %d %s: %s\n", t.index, PrintableText(t.name).c_str(), StateName(t.state));
         std::fflush(stdout);
     }
     void Error(const TaskView* t, int32_t code, const std::string& text) override {
         std::fprintf(stderr, "%s%s%s (code %d)\n", t ? "task " : "", t ? (std::to_string(t->index) + ": ").c_str() : "",
-                     text.empty() ? "error" : text.c_str(), code);
+                     PrintableText(text.empty() ? "error" : text).c_str(), code);
     }
     void Interrupted() override { std::printf("Stopping...\n"); }
     void End(const std::vector<TaskView>& tasks, bool interrupted, int) override { PrintSummary(tasks, interrupted); }
@@ -135,7 +136,7 @@ public:
             return;
         }
         Clear();
-        std::fprintf(stderr, "%s (code %d)\n", text.empty() ? "error" : text.c_str(), code);
+        std::fprintf(stderr, "%s (code %d)\n", PrintableText(text.empty() ? "error" : text).c_str(), code);
         drawn_ = 0;
         Draw();
     }

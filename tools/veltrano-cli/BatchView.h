@@ -17,6 +17,7 @@ struct TaskView {
     int32_t code = 0;      // the engine's error code, 0 for none
     std::string error;
     std::string output;    // the file or folder written, once known
+    bool started = false;  // it was converting at some time
     bool removed = false;  // its unfinished output was removed
 };
 

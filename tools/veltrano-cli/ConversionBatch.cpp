@@ -9,15 +9,8 @@
 #include <optional>
 
 #include "InterruptWatch.h"
-#include "OutputFiles.h"
 
 namespace {
-
-bool IsPictureFormat(const OutputSettings& s) {
-    for (const char* f : {"bmp", "png", "jpg", "jpeg"})
-        if (strcasecmp(s.fileExt, f) == 0) return true;
-    return false;
-}
 
 bool Ended(int32_t state) { return state == kPvxFinished || state == kPvxFailed || state == kPvxStopped; }
 
@@ -40,7 +33,6 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
     engine.Send(conv, msg::kConvSetSettings, reinterpret_cast<intptr_t>(&settings), sizeof settings);
     engine.Send(conv, msg::kConvSetExistingPolicy, 0, plan.existingPolicy);
 
-    OutputFiles outputs;
     TaskView* settingUp = nullptr;   // errors while a folder is set belong to that task
     auto handle = [&](const ConvEvent& e) {
         TaskView* t = find(e.task);
@@ -50,8 +42,12 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
             case ConvEvent::kState:
                 if (t) {
                     t->state = e.state;
+                    t->started = t->started || e.state == kPvxConverting;
                     view.State(*t);
                 }
+                break;
+            case ConvEvent::kOutput:
+                if (t) t->output = e.text;   // the name the engine gave it, which may be another than asked
                 break;
             case ConvEvent::kProgress:
                 if (t) {
@@ -79,7 +75,6 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
     };
 
     for (const BatchTaskPlan& p : plan.tasks) {
-        outputs.Remember(p.folder);
         host.lastTaskAdded = -1;
         engine.Send(conv, msg::kConvAddTask, reinterpret_cast<intptr_t>(p.sequence));
         if (host.lastTaskAdded < 0) {
@@ -144,15 +139,12 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
     for (std::optional<ConvEvent> e; (e = host.TryTake());)
         if (e->kind != ConvEvent::kInterrupt) handle(*e);
 
+    // The engine writes every output under a temporary name and removes it
+    // when the task does not finish: nothing here deletes files.
     int exitCode = 0;
-    const bool pictures = IsPictureFormat(plan.settings);
-    for (size_t i = 0; i < tasks.size(); ++i) {
-        TaskView& t = tasks[i];
-        t.output = outputs.Claim(t.folder, OutputStem(t.name), plan.settings.fileExt, pictures);
-        if (t.state != kPvxFinished && interrupted && !t.output.empty()) {
-            t.removed = outputs.Remove(t.output);
-            if (t.removed) t.output.clear();
-        }
+    for (TaskView& t : tasks) {
+        if (t.state != kPvxFinished) t.output.clear();
+        t.removed = interrupted && t.started && t.state == kPvxStopped;
         // A task skipped because its output existed ends "stopped" without a stop from us.
         if (t.state != kPvxFinished && !(t.state == kPvxStopped && !interrupted && plan.existingPolicy == 2))
             exitCode = 1;

@@ -24,6 +24,6 @@ struct BatchPlan {
 };
 
 // Returns the exit status: 0 when every task finished (or was skipped as
-// asked), 1 otherwise. Ctrl-C stops the batch and removes what the stopped
-// tasks had begun to write.
+// asked), 1 otherwise. Ctrl-C stops the batch; the engine removes what the
+// stopped tasks had begun to write (only that: it knows its files by name).
 int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view);

@@ -11,6 +11,7 @@
 #include "ConversionBatch.h"
 #include "InputCheck.h"
 #include "InterruptWatch.h"
+#include "Json.h"
 #include "OutputFiles.h"
 #include "ProfileCatalog.h"
 #include "profiles/OutputRecord.h"
@@ -53,6 +54,26 @@ std::string CloseNamesText(const ProfileCatalog& catalog, const std::string& wan
     return text;
 }
 
+// Tells which clips of the project could not be loaded, and why. False
+// (the run must end with status 1) unless the user allowed leaving them out.
+bool ReportLeftOut(const Options& o, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        std::string why = WhyUnreadable(path);
+        if (why.empty()) why = "not a video or picture file the engine can read";
+        const std::string text = "clip left out: " + path + ": " + why;
+        std::fprintf(stderr, "veltrano-cli: %s\n", text.c_str());
+        if (o.json)
+            std::printf("%s\n", JsonObject().Add("event", "warning").Add("message", text).Add("input", path).Text().c_str());
+    }
+    if (paths.empty() || o.skipMissing) return true;
+    const std::string text = "the project asks for " + std::to_string(paths.size()) + " clip" +
+                             (paths.size() == 1 ? "" : "s") +
+                             " that cannot be read; nothing was converted (--skip-missing converts without them)";
+    std::fprintf(stderr, "veltrano-cli: %s\n", text.c_str());
+    if (o.json) std::printf("%s\n", JsonObject().Add("event", "error").Add("message", text).Add("exit", 1).Text().c_str());
+    return false;
+}
+
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
 }  // namespace
@@ -86,6 +107,7 @@ int RunConvert(const Options& o) {
     if (!engine.Start(&error)) return Refuse(o.json, error);
     if (project) {
         if (!engine.OpenProject(Absolute(o.inputs.front()), &error)) return Refuse(o.json, error);
+        if (!ReportLeftOut(o, engine.Host().loadFailures)) return 1;
     } else {
         if (!engine.NewProject(&error)) return Refuse(o.json, error);
         int n = 0;

@@ -20,6 +20,13 @@ void EngineHost::OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) {
         case msg::kNotifyOpened:
             lastProjectResult = id;
             break;
+        case msg::kNotifyLoadProgress:
+            if (p1 && p2 == sizeof(LoadProgress)) {
+                const auto& r = *reinterpret_cast<const LoadProgress*>(p1);
+                constexpr int32_t kFailed = 2;
+                if (r.state == kFailed) loadFailures.push_back(r.path ? r.path : "");
+            }
+            break;
         case msg::kNotifySeqAddFailed:
             if (p1) {
                 const auto& f = *reinterpret_cast<const TAddFailure*>(p1);
@@ -63,6 +70,15 @@ void EngineHost::OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) {
             Push(std::move(e));
             break;
         }
+        case msg::kNotifyConvTaskOutput:
+            if (p1 && p2 == sizeof(PvxTaskOutput)) {
+                const auto& r = *reinterpret_cast<const PvxTaskOutput*>(p1);
+                ConvEvent e(ConvEvent::kOutput);
+                e.task = r.task;
+                if (r.path) e.text = r.path;
+                Push(std::move(e));
+            }
+            break;
         case msg::kNotifyConvBatchEnded:
             Push(ConvEvent(ConvEvent::kBatchEnded));
             break;

@@ -17,14 +17,14 @@
 #include "projcore/projcore.h"
 
 struct ConvEvent {
-    enum Kind { kTaskAdded, kState, kProgress, kError, kBatchEnded, kInterrupt };
+    enum Kind { kTaskAdded, kState, kProgress, kError, kOutput, kBatchEnded, kInterrupt };
     explicit ConvEvent(Kind k) : kind(k) {}
     Kind kind;
     int32_t task = -1;
     int32_t state = 0;
     int32_t position = 0, total = 0;
     int32_t code = 0;
-    std::string text;   // the destination name of a new task, an error's text
+    std::string text;   // the destination name of a new task, an error's text, the file written
 };
 
 struct AddFailure {
@@ -42,6 +42,7 @@ public:
     // What the project manager and sequence manager said (main thread only).
     int32_t lastProjectResult = 0;   // the last of 110581003 ... 110581008
     std::vector<AddFailure> addFailures;
+    std::vector<std::string> loadFailures;   // clips of the opened project that could not be loaded
     int32_t lastTaskAdded = -1;
 
     // Conversion events, in the order they came, from any thread.

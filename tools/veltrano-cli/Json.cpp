@@ -20,13 +20,37 @@ size_t Utf8Length(std::string_view s, size_t i) {
 
 }  // namespace
 
+std::string PrintableText(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t n = Utf8Length(text, i);
+        if (n == 0 || c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+            ++i;
+            continue;
+        }
+        out.append(text.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const size_t n = Utf8Length(text, i);
         if (n == 0) {
-            out += "\xEF\xBF\xBD";
+            // A byte that is not UTF-8 (a file name may hold any): as a lone
+            // low surrogate, the escape that decoders such as Python's
+            // surrogateescape turn back into the byte, so the name still
+            // names the file.
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\udc%02x", c);
+            out += buf;
             ++i;
             continue;
         }

@@ -1,7 +1,8 @@
 #pragma once
 
-// One JSON object per line, built field by field. Texts are escaped; bytes
-// that are not UTF-8 become U+FFFD so every line stays valid JSON.
+// One JSON object per line, built field by field. Texts are escaped; a byte
+// that is not UTF-8 becomes the escape of a lone low surrogate (U+DC80 +
+// the byte's low bits, as surrogateescape decoders read it back).
 
 #include <cstdint>
 #include <string>
@@ -23,6 +24,10 @@ private:
     void Key(std::string_view key);
     std::string text_ = "{";
 };
+
+// A text for a terminal: control characters and bytes that are not UTF-8
+// as \xNN, so a file name is shown whatever it holds.
+std::string PrintableText(std::string_view text);
 
 // A JSON string literal, quotes included.
 std::string JsonString(std::string_view text);

@@ -17,7 +17,7 @@ constexpr Flag kFlags[] = {
     {"json", 0, false},     {"help", 'h', false},    {"profiles", 0, true},  {"profile", 'p', true},
     {"out", 'o', true},     {"jobs", 'j', true},     {"sequences", 's', true}, {"existing", 'e', true},
     {"size", 0, true},      {"fps", 0, true},        {"no-audio", 0, false}, {"no-video", 0, false},
-    {"letterbox", 0, false},
+    {"letterbox", 0, false}, {"skip-missing", 0, false},
 };
 
 // Which options each command takes (the global ones are always allowed).
@@ -76,6 +76,7 @@ void SetSwitch(Options& o, const std::string& name) {
     if (name == "no-audio") o.stream.noAudio = true;
     if (name == "no-video") o.stream.noVideo = true;
     if (name == "letterbox") o.stream.letterbox = true;
+    if (name == "skip-missing") o.skipMissing = true;
 }
 
 }  // namespace
@@ -209,6 +210,7 @@ const char* UsageText() {
 Usage:
   veltrano-cli convert PROJECT.pvxp [--profile NAME|ID] [--out DIR] [--jobs N]
                        [--sequences LIST] [--existing new|overwrite|skip]
+                       [--skip-missing]
   veltrano-cli convert [--profile NAME|ID] [options] FILE.flv [FILE.flv ...]
   veltrano-cli join OUT.flv A.flv B.flv [...] [--existing new|overwrite|skip]
   veltrano-cli profiles
@@ -234,7 +236,12 @@ Options:
   -s, --sequences LIST    Sequences to convert: numbers from 1, ranges and
                           names, separated by commas ("1,3-4,Intro").
   -e, --existing POLICY   When an output file exists: new (a new name, the
-                          default), overwrite, or skip the task.
+                          default), overwrite, or skip the task. Outputs are
+                          written under a temporary name and get their name
+                          only when whole; no policy ever replaces an input.
+      --skip-missing      Convert a project even when some of its clips
+                          cannot be read (each is named); without it such a
+                          project is refused with exit status 1.
       --size WxH|original Output size, from the profile's list or any size
                           where the profile allows its own.
       --fps N|original    Output frame rate, likewise.

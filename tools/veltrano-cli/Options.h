@@ -21,6 +21,7 @@ struct Options {
     int jobs = 2;                        // --jobs, 1 ... 10
     std::optional<std::string> sequences;  // --sequences LIST
     int existing = 0;                    // --existing: 0 new name, 1 overwrite, 2 skip
+    bool skipMissing = false;            // --skip-missing
     StreamOptions stream;
 };
 

@@ -1,5 +1,6 @@
 // veltrano-cli: the headless converter. It drives the engine only through
 // its three entry points and its messages, as the desktop program does.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,8 @@
 int main(int argc, char** argv) {
     // Nothing here plays sound: the engine's preview players need no device.
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // A file-size limit makes a write fail (and the task with it) instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, options, &error)) {

@@ -1,6 +1,8 @@
 // The program's entry: one instance per user, the crash handler, the
 // settings and language tables, then the main window until it closes.
 
+#include <csignal>
+
 #include <QApplication>
 #include <QFileInfo>
 
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
     const QString dataFolder = AppPaths::DataFolder();
     InstallCrashHandler(dataFolder);
     QuitOnSignal(&app);
+    // A file-size limit makes a conversion fail with its reason instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // Destroyed last: writes the settings after the window has gone.
     TfrmLang holder(dataFolder, AppPaths::DocumentsFolder(), AppPaths::LanguageFolder());
