@@ -35,6 +35,14 @@ bool IsConfig(const TagioFlvTag& t) {
     return codec && t.dataSize >= 2 && t.packetType == 0;
 }
 
+// A tag with something to show or hear: not a codec setup, not an end of
+// sequence, not a bare codec byte.
+bool IsMedia(const TagioFlvTag& t) {
+    if (t.dataSize < 2 || IsConfig(t)) return false;
+    const bool avc = t.type == 9 && t.codecField2 == 7;
+    return !avc || t.packetType == 1;
+}
+
 enum class Pass { kPlan, kWrite };
 
 class Binder {
@@ -179,12 +187,14 @@ public:
     }
 
     int64_t Position() const { return elapsed_ + span_; }
+    int64_t MediaTags() const { return media_; }
     int64_t LastAudioUnits() const { return lastAudioUnits_; }
 
 private:
     // plan_ learns every tag: the plan in the first run, what was written in the second.
     bool Emit(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
+        media_ += IsMedia(tag);
         return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 
@@ -291,6 +301,7 @@ private:
     int64_t elapsed_ = 0, elapsedAfter_ = 0;
     uint32_t span_ = 0;
     int64_t lastAudioUnits_ = -1;
+    int64_t media_ = 0;               // tags with pictures or sound passed on
     int64_t presentedUntil_ = 0;      // ms: after the last H.264 picture shown so far
     int audioRate_ = 0;               // the clip's AAC sampling frequency, 0 when not AAC
     std::vector<uint8_t> written_[2];   // the last setup written, audio and video
@@ -388,6 +399,8 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
             first.reset();   // the pass opens every clip itself
             const TFlvBindResult r = Pass(writer, clips, limit, output, &done, &cancelled);
             if (r.code) result = r;
+            // Only metadata, setups or bare codec bytes: an empty file is no join.
+            if (result.code == kDone && !cancelled && writer.MediaTags() == 0) result = {kNoMedia, clips[0].path};
             position = writer.Position();
             FlvMetaPlanLastAudioBlock(written.get(), writer.LastAudioUnits());
             upToDate = plan && written && !cancelled && FlvMetaSamePlan(plan.get(), written.get());

@@ -44,6 +44,7 @@ public:
         kMetadataFailed = 5,       // text: the output path
         kClipMismatch = 6,         // text: the clip's path and what differs
         kWriteFailed = 7,          // text: the output path
+        kNoMedia = 8,              // text: the first clip's path (no clip holds pictures or sound)
     };
 
     // Runs on the caller's thread, reporting to and obeying job. What was

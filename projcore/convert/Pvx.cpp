@@ -203,6 +203,16 @@ void CPvx::RunBind() {
         Finish(kFlvMetadata, r.text);   // the joined file itself is whole
         return;
     }
+    if (r.code == CFlvBind::kNoMedia) {
+        Finish(kClipRead, "nothing to join: " + r.text + (sequence_->GetClipCount() > 1 ? " and the other clips hold" : " holds") +
+                              " no pictures or sound");
+        return;
+    }
+    if (r.code == CFlvBind::kClipMismatch) {
+        // The join's text says which clip and what differs.
+        Finish(kBindOther, "cannot join: " + r.text);
+        return;
+    }
     Finish(r.code >= 1 && r.code <= 4 ? kBindBase + r.code : kBindOther, r.text);
 }
 

@@ -292,3 +292,58 @@ TEST(Pvx, FlvBindIsHandedToTheJoinAndItsCodesMapped) {
     EXPECT_EQ(r.code, CPvx::kBindOther);   // the frame sizes differ
     EXPECT_FALSE(fs::exists(dir.File("mixed.flv")));
 }
+
+namespace {
+
+// An FLV file of the given tags (type, data), all at time 0.
+std::string FlvOf(const std::vector<std::pair<uint8_t, std::string>>& tags) {
+    std::string file("FLV\x01\x05\x00\x00\x00\x09\x00\x00\x00\x00", 13);
+    for (const auto& [type, data] : tags) {
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        const char header[11] = {char(type), char(size >> 16), char(size >> 8), char(size), 0, 0, 0, 0, 0, 0, 0};
+        file.append(header, 11);
+        file += data;
+        const uint32_t back = size + 11;
+        const char tail[4] = {char(back >> 24), char(back >> 16), char(back >> 8), char(back)};
+        file.append(tail, 4);
+    }
+    return file;
+}
+
+}  // namespace
+
+// Files with nothing to show or hear fail, naming the file, and leave nothing.
+TEST(Pvx, AnInputWithoutPicturesOrSoundFailsInsteadOfWritingAnEmptyFile) {
+    const std::string meta("\x02\x00\x0AonMetaData\x08\x00\x00\x00\x00\x00\x00\x09", 19);
+    const std::string avcSetup("\x17\x00\x00\x00\x00\x01\x42\xC0\x1E\xFF\xE1\x00\x04\x67\x42\xC0\x1E\x01\x00\x04\x68\xCE\x3C\x80", 24);
+    const struct {
+        const char* name;
+        std::vector<std::pair<uint8_t, std::string>> tags;
+    } cases[] = {
+        {"only metadata", {{18, meta}}},
+        {"only a codec setup", {{18, meta}, {9, avcSetup}}},
+        {"a one-byte video tag", {{9, std::string("\x12", 1)}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string input = dir.File("empty.flv");
+        WriteFile(input, FlvOf(c.tags));
+        for (const char* format : {"mp4", "flvbind"}) {
+            SCOPED_TRACE(format);
+            CFLVSequence seq;
+            auto clip = std::make_unique<CFLVClip>();
+            clip->SetFilePath(input);
+            Append(seq, std::move(clip));
+            const std::string out = dir.File(std::string("out.") + (format[0] == 'm' ? "mp4" : "flv"));
+            const JobResult r = Convert(Settings(format, format[0] == 'm' ? "mp4" : "flv", 28, 86018), seq, out);
+            EXPECT_NE(r.code, CPvx::kDone);
+            EXPECT_NE(r.text.find("no pictures or sound"), std::string::npos) << r.text;
+            EXPECT_NE(r.text.find(input), std::string::npos) << r.text;
+            EXPECT_FALSE(fs::exists(out));
+        }
+        size_t entries = 0;
+        for (const auto& e : fs::directory_iterator(dir.Path())) entries += !e.path().empty();
+        EXPECT_EQ(entries, 1u) << "only the input is left";
+    }
+}
