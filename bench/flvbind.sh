@@ -2,7 +2,9 @@
 # Joining speed of the flvbind output (metadata rewrite with its key-frame
 # index included) next to cat of the same files into one file and ffmpeg's
 # concat demuxer with stream copy, on three ~180 MB Sorenson H.263 + MP3 FLV
-# files generated into a temporary folder (removed afterwards).
+# files generated into a temporary folder (removed afterwards): the library
+# alone, and `veltrano-cli join` as a whole process (start, examination,
+# temporary file and its rename included).
 # usage: flvbind.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -47,13 +49,17 @@ cat_us=$(best_ms sh -c "cat '${inputs[0]}' '${inputs[1]}' '${inputs[2]}' > '$wor
 ffmpeg_us=$(best_ms ffmpeg -hide_banner -loglevel error -f concat -safe 0 -i "$work/list.txt" \
     -c copy -y "$work/out.flv")
 bind_us=$(best_ms "$tool" "$work/out.flv" "${inputs[@]}")
+cli=$build_dir/tools/veltrano-cli/veltrano-cli
+cli_us=$(best_ms "$cli" join --existing overwrite "$work/out.flv" "${inputs[@]}")
 "$tool" "$work/out.flv" "${inputs[@]}" > /dev/null
 check=$(flvmeta --check "$work/out.flv" | tail -1)
 
-awk -v c="$cat_us" -v f="$ffmpeg_us" -v b="$bind_us" -v mb="$((total / 1000000))" 'BEGIN {
+awk -v c="$cat_us" -v f="$ffmpeg_us" -v b="$bind_us" -v v="$cli_us" -v mb="$((total / 1000000))" 'BEGIN {
     printf "%-40s %9.1f ms  %6.0f MB/s\n", "cat A B C > out", c / 1000, mb / (c / 1e6)
     printf "%-40s %9.1f ms  %6.0f MB/s\n", "ffmpeg -f concat -c copy", f / 1000, mb / (f / 1e6)
     printf "%-40s %9.1f ms  %6.0f MB/s\n", "flvbind (with metadata and key index)", b / 1000, mb / (b / 1e6)
+    printf "%-40s %9.1f ms  %6.0f MB/s\n", "veltrano-cli join (whole process)", v / 1000, mb / (v / 1e6)
     printf "flvbind / cat = %.2f (target <= 1.3), flvbind / ffmpeg concat = %.2f (target <= 1.0)\n", b / c, b / f
+    printf "veltrano-cli join / cat = %.2f (target <= 1.3)\n", v / c
 }'
 echo "flvmeta --check on the joined file: $check"

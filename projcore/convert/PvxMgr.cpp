@@ -572,17 +572,22 @@ void CPvxMgr::ApplyPreview() {
 }
 
 void CPvxMgr::Work() {
-    uint64_t seen = 0;
+    uint64_t seen;
+    {
+        std::lock_guard w(wakeLock_);
+        seen = wakeCount_;   // what comes during the first round wakes the next
+    }
     auto nextProgress = Clock::now() + kProgressEvery;
-    for (;;) {
-        {
+    // The first round runs at once: the batch's first jobs start without a wait.
+    for (bool first = true;; first = false) {
+        if (!first) {
             std::unique_lock w(wakeLock_);
             wake_.wait_until(w, nextProgress, [&] { return wakeCount_ != seen; });
             seen = wakeCount_;
         }
         const bool progressDue = Clock::now() >= nextProgress;
         if (progressDue) nextProgress = Clock::now() + kProgressEvery;
-            bool end = false;
+        bool end = false;
         {
             std::lock_guard g(lock_);
             CheckJobs(progressDue);

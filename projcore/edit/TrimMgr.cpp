@@ -100,6 +100,12 @@ bool CTrimMgr::Deserial(CBaseSerialStream* stream) {
     return true;
 }
 
+void CTrimMgr::FitDuration(uint32_t ms) {
+    if (ms == 0 || ms == duration_) return;
+    duration_ = ms;
+    Normalise();
+}
+
 void CTrimMgr::Normalise() {
     if (duration_ != 0 && end_ > duration_) end_ = duration_;
     // An end before the start (an edited or damaged file) falls back to the

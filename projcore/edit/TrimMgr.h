@@ -14,6 +14,10 @@ public:
     bool SetStart(uint32_t ms);
     bool SetEnd(uint32_t ms);
     void SetDuration(uint32_t ms);
+    // The clip's real length, learned after a trim was loaded from a file:
+    // the loaded trim is kept where it fits and cut where it runs past (a
+    // project edited by hand may claim any length).
+    void FitDuration(uint32_t ms);
     // Takes another clip's trim, fitted into this clip's duration.
     void CopyTrimFrom(const CTrimMgr& source);
     // One frame forward or back at `frameRate` frames per second.

@@ -40,6 +40,8 @@ bool CFLVClip::Deserial(CBaseSerialStream* stream) {
     try {
         SetFilePath(path);
         ok = DeserialCommon(stream);
+        // The stored length may be stale or made up; the file's own is the truth.
+        if (ok) trim_->FitDuration(mediaInfo_.duration);
     } catch (...) {
         ok = false;
     }

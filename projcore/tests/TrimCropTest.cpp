@@ -366,3 +366,33 @@ TEST_F(CropFixture, FileForm) {
 }
 
 }  // namespace
+
+// A loaded trim meets the file's real length: kept where it fits, cut where
+// a hand-edited project claims more than the file holds.
+TEST(Trim, ALoadedTrimIsFittedIntoTheRealLength) {
+    struct Case {
+        const char* name;
+        uint32_t storedDuration, start, end, real;
+        uint32_t fittedStart, fittedEnd;
+    } cases[] = {
+        {"claims 49 days", 4294967295u, 0, 4294967295u, 3000, 0, 3000},
+        {"end past the file", 10000, 1000, 9000, 3000, 1000, 3000},
+        {"start past the file", 10000, 5000, 9000, 3000, 0, 3000},
+        {"fits", 3000, 500, 2500, 3000, 500, 2500},
+        {"length unknown", 10000, 500, 9000, 0, 500, 9000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CXMLSerialStream s;
+        s.BeginGroup("TrimMgr");
+        s.PutUInt("Duration", c.storedDuration);
+        s.PutUInt("Start", c.start);
+        s.PutUInt("End", c.end);
+        s.EndGroup();
+        CTrimMgr t;
+        ASSERT_TRUE(t.Deserial(&s));
+        t.FitDuration(c.real);
+        EXPECT_EQ(t.Start(), c.fittedStart);
+        EXPECT_EQ(t.End(), c.fittedEnd);
+    }
+}
