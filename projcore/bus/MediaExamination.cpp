@@ -1,5 +1,7 @@
 #include "bus/MediaExamination.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -88,6 +90,10 @@ bool LooksLikeFlv(const std::string& path) {
 void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info) {
     const std::string path = info.path ? info.path : "";
     if (path.size() < 5) throw CBaseException(errcode::kExamineMedia, path.c_str());
+    // A FIFO, a device or a folder is no clip: opening one for reading could
+    // wait for ever (a FIFO with no writer) or never end (/dev/zero).
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw CBaseException(errcode::kExamineMedia, path.c_str());
     info.isFlv = LooksLikeFlv(path) ? 1 : 0;
     if (info.isFlv) ExamineFlv(cache, path, info);
     else ExaminePicture(path, info);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -123,7 +125,11 @@ TEST(MediaExamination, TheNameDecidesAndFailuresCarryTheirCodes) {
         {dir.File("missing.flv"), 10070002},
         {Fixture("README.md"), 0},
         {dir.File("missing.png"), 0},
+        {dir.File("fifo.flv"), 10580022},     // would wait for a writer for ever
+        {dir.File("folder.flv"), 10580022},
     };
+    ASSERT_EQ(mkfifo(dir.File("fifo.flv").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("folder.flv"));
     CFLVCache cache;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
