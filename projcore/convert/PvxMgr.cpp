@@ -22,6 +22,9 @@ constexpr auto kProgressEvery = std::chrono::milliseconds(500);
 constexpr int32_t kFolderMissing = 10580023;
 constexpr int32_t kWorkerNotStarted = 10580025;
 constexpr int32_t kWorkerDidNotEnd = 10580026;
+// The largest side of an output made at its clip's size: the limit of the
+// sizes the output settings let a user type.
+constexpr int kLargestOriginalSide = 3000;
 // How long a stop waits for the jobs before it reports that they did not end.
 constexpr auto kStopBound = std::chrono::seconds(10);
 constexpr uint32_t kBlack = 0xFF000000;
@@ -373,7 +376,17 @@ void CPvxMgr::CompleteSettings(Task& t) const {
         if (!sizeFound && w > 0 && h > 0) width = w, height = h, sizeFound = true;
         if (!rateFound && flv && info.frameRate > 0) rate = info.frameRate, rateFound = true;
     }
-    if (needSize) t.settings.width = width, t.settings.height = height;
+    if (needSize) {
+        // The clip's own size, but never beyond what a size typed by the user
+        // may be: a header claiming 8192 x 8192 would otherwise cost
+        // gigabytes per picture. The shape is kept.
+        const int longest = std::max(width, height);
+        if (longest > kLargestOriginalSide) {
+            width = std::max(2, static_cast<int>(int64_t{width} * kLargestOriginalSide / longest));
+            height = std::max(2, static_cast<int>(int64_t{height} * kLargestOriginalSide / longest));
+        }
+        t.settings.width = width, t.settings.height = height;
+    }
     if (needRate) t.settings.frameRate = rate;
 }
 

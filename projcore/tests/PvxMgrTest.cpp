@@ -13,6 +13,8 @@
 #include "PvxTestSupport.h"
 #include "TempDir.h"
 #include "convert/PvxMgr.h"
+#include "model/FLVClip.h"
+#include "model/FLVSequence.h"
 #include "projcore/MessageIds.h"
 
 using namespace pvxtest;
@@ -254,4 +256,27 @@ TEST(PvxMgr, ZeroParallelJobsStillRunsTheBatch) {
     b.Start();
     ASSERT_TRUE(b.host.Ended());
     EXPECT_TRUE(b.host.HasState(0, kPvxFinished));
+}
+
+// An output at its clip's own size never goes beyond the largest size a user
+// may type: a header claiming a huge picture cannot cost gigabytes per frame.
+TEST(PvxMgr, TheOriginalSizeIsKeptWithinTheTypedSizesLimit) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    TempDir dir;
+    const std::string wide = dir.File("wide.flv");
+    Shell("ffmpeg -v error -y -f lavfi -i color=c=red:s=3200x32:r=5 -t 0.4 -c:v flv '" + wide + "'");
+    ASSERT_TRUE(fs::exists(wide));
+    Batch b(Mp4(), 1);
+    auto seq = std::make_unique<CFLVSequence>();
+    auto clip = std::make_unique<CFLVClip>();
+    clip->SetFilePath(wide);
+    Append(*seq, std::move(clip));
+    seq->SetProperty(CFLVSequence::kDestinationName, "wide");
+    b.mgr.OnMessage(nullptr, msg::kConvAddTask, reinterpret_cast<intptr_t>(seq.get()), 0);
+    PvxTaskFolder f{0, dir.Path().c_str()};
+    b.mgr.OnMessage(nullptr, msg::kConvSetTaskFolder, reinterpret_cast<intptr_t>(&f), 0);
+    b.Start();
+    ASSERT_TRUE(b.host.Ended());
+    EXPECT_EQ(Probe(dir.File("wide.mp4"), "v:0", "stream=width"), "3000");
+    EXPECT_EQ(Probe(dir.File("wide.mp4"), "v:0", "stream=height"), "30");
 }
