@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "CodecSetup.h"
+#include "FrameRate.h"
 #include "ReadAble.h"
 
 namespace {
@@ -23,6 +24,13 @@ constexpr uint64_t kSeekThreshold = 16 * 1024;
 constexpr uint32_t kIndexVideoBytes = 32;
 constexpr int kParserQueue = 1000;
 constexpr int kParserInterleaveSeconds = 5;
+// After bytes that are no tag (a zero-filled tail, a damaged stretch) the
+// next real tag is looked for this far; beyond that the file ends there.
+constexpr int64_t kResyncWindow = 4 * 1024 * 1024;
+// An onMetaData larger than this is not read for its frame rate.
+constexpr uint32_t kMaxMetadataBytes = 1024 * 1024;
+
+uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 
 int32_t ClampToInt32(double v) {
     if (!(v >= 0)) return 0;
@@ -40,6 +48,7 @@ CFLVAVTagReader::CFLVAVTagReader() {
     m_parser.SetFLVAudioCallBack(&CFLVAVTagReader::OnTag, this);
     m_parser.SetFLVNotAudioVideoPacketCallBack(&CFLVAVTagReader::OnTag, this);
     m_parser.SetVideoLoadLimit(kIndexVideoBytes);
+    m_parser.SetCollectPictureTimes(1);
     Reset();
 }
 
@@ -203,24 +212,74 @@ bool CFLVAVTagReader::ParseWholeFile() {
             pos += n;
         }
         if (r == 1 || r == 5 || r == 7) return false;
+        int64_t lostAt = 0;
+        if (m_parser.Lost(&lostAt)) {
+            const int64_t next = FindTagAfter(lostAt);
+            if (next < 0 || !m_parser.Resume(next)) break;   // the tags end here
+            pos = next;
+        }
     }
     while (!m_parser.Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_parser.Stop();
     return true;
 }
 
+// A tag starts at q when its header could start one and the PreviousTagSize
+// after its data gives back its size: zeros, or bytes that merely look like
+// a header, do not pass both.
+int64_t CFLVAVTagReader::FindTagAfter(int64_t from) const {
+    const int64_t size = FileReadAble_GetSize(m_file);
+    const int64_t end = std::min(size, from + kResyncWindow);
+    std::vector<uint8_t> chunk(kChunkBytes + kTagHeaderSize);
+    for (int64_t at = from + 1; at + int64_t(kTagHeaderSize) <= end; at += kChunkBytes) {
+        const auto want = uint32_t(std::min<int64_t>(chunk.size(), end - at));
+        const int64_t n = FileReadAble_ReadAt(m_file, at, chunk.data(), want);
+        if (n < int64_t(kTagHeaderSize)) return -1;
+        for (int64_t i = 0; i + int64_t(kTagHeaderSize) <= n && i < int64_t(kChunkBytes); ++i) {
+            const uint8_t* h = chunk.data() + i;
+            const uint8_t type = h[0] & 0x1F;
+            if ((type != 8 && type != 9 && type != 18) || h[8] || h[9] || h[10]) continue;
+            const uint32_t dataSize = Be24(h + 1);
+            const int64_t back = at + i + kTagHeaderSize + dataSize;
+            uint8_t b[4];
+            if (back + 4 > size || FileReadAble_ReadAt(m_file, back, b, 4) != 4) continue;
+            if ((uint32_t(b[0]) << 24 | Be24(b + 1)) == dataSize + kTagHeaderSize) return at + i;
+        }
+    }
+    return -1;
+}
+
+// The frame rate the file's first script tag, when it comes before the first
+// picture and is an onMetaData, declares; 0 when none.
+double CFLVAVTagReader::DeclaredFrameRate() const {
+    for (const TagIndexEntry& e : m_index) {
+        if (e.type == 9) break;
+        if (e.type != 18) continue;
+        if (e.size <= kTagHeaderSize + kPreviousTagSizeBytes) return 0;
+        const uint32_t dataSize = e.size - kTagHeaderSize - kPreviousTagSizeBytes;
+        if (dataSize > kMaxMetadataBytes) return 0;
+        std::vector<uint8_t> data(dataSize);
+        double rate = 0;
+        if (FileReadAble_ReadAt(m_file, e.Offset() + kTagHeaderSize, data.data(), dataSize) !=
+                int64_t(dataSize) ||
+            !Flv_ReadMetaNumber(data.data(), dataSize, "framerate", &rate))
+            return 0;
+        return rate;
+    }
+    return 0;
+}
+
 void CFLVAVTagReader::FinishStatistics() {
+    // The rate comes from the pictures' own spacing, never from the length of
+    // the file: sound running on past the last picture, codec setups and
+    // stray stamps would all move a count divided by a span.
+    std::vector<uint32_t> times = m_parser.TakePictureTimes();
+    m_infoEx.frameRate = ChooseFrameRate(MeasureFrameRate(times), DeclaredFrameRate());
     if (m_highestTimestamp == 0) return;
     const double duration = m_highestTimestamp / 1000.0;
     m_infoEx.duration = duration;
     m_infoEx.videoDataRate = ClampToInt32(double(m_videoBytes) * 8 / duration);
     m_infoEx.audioDataRate = ClampToInt32(double(m_audioBytes) * 8 / duration);
-    // Without two frames there is no rate: 0, never negative.
-    m_infoEx.frameRate = m_videoTagsWithData >= 2 ? (m_videoTagsWithData - 1) / duration : 0.0;
-    // AVC pictures are shown in another order than they are stored (B-frames):
-    // their rate comes from the span of their presentation times.
-    if (m_avcPictures >= 2 && m_maxPts > m_minPts)
-        m_infoEx.frameRate = double(m_avcPictures - 1) * 1000.0 / double(m_maxPts - m_minPts);
 }
 
 int CFLVAVTagReader::Open(const char* path) {

@@ -76,6 +76,9 @@ private:
     static int32_t OnTag(void* user, FLVTag* tag);
     void AddEntry(const FLVTag& tag);
     bool ParseWholeFile();
+    // File offset of the first real tag after `from`, -1 when none near.
+    int64_t FindTagAfter(int64_t from) const;
+    double DeclaredFrameRate() const;
     // 0 or 4. fresh: the reader jumped, so the first read of an AVC or AAC
     // stream hands out the codec setup in force there.
     int PositionAt(size_t entry, bool fresh = true);

@@ -14,7 +14,9 @@ CFLVStreamDecoder::CFLVStreamDecoder() {
 }
 
 CFLVStreamDecoder::~CFLVStreamDecoder() {
-    m_parser.Stop();
+    // Going away calls nobody back: Stop would complete the stream facts and
+    // run the info step, which starts the threads.
+    m_parser.Discard();
     m_audio.Terminate();
     m_video.Terminate();
     for (FLVTag* t : m_done) FreeTag(t);

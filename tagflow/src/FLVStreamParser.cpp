@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <new>
 
 #include "CodecSetup.h"
@@ -14,6 +15,19 @@ constexpr size_t kMaxSpareTags = 32;
 constexpr int64_t kUnitsPerMs = 10000;   // the audio clock counts 100 ns
 // Codec setups are a few dozen bytes; a larger one is not read whole.
 constexpr uint32_t kMaxSetupBytes = 64 * 1024;
+// A stream's time that moves further than this from both its own last time
+// and the latest time of the file is no length of the file: a stray stamp,
+// a wrap of the 32-bit count or a cut between recordings.
+constexpr int64_t kMaxJumpMs = 60 * 1000;
+constexpr int64_t kNoTime = INT64_MIN;
+
+bool Near(int64_t a, int64_t b) { return a - b <= kMaxJumpMs && b - a <= kMaxJumpMs; }
+
+// Only these types (the filter bit aside) start an FLV tag; zeros, for one, do not.
+bool CanStartTag(uint8_t typeByte) {
+    const uint8_t type = typeByte & 0x1F;
+    return type == 8 || type == 9 || type == 18;
+}
 
 int64_t NowSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -88,12 +102,19 @@ int CFLVStreamParser::SetVideoLoadLimit(uint32_t bytes) {
     return 1;
 }
 
+int CFLVStreamParser::SetCollectPictureTimes(int flag) {
+    if (!m_stopped) return 0;
+    m_collectPictureTimes = flag != 0;
+    return 1;
+}
+
 // ---- life
 
 void CFLVStreamParser::Reset() {
     m_state = kFileHeader;
     m_need = kFLVFileHeaderSize;
     m_have = 0;
+    m_lostAt = -1;
     FreeTag(m_current);
     m_current = nullptr;
     m_header = FLVFileHeader{};
@@ -101,6 +122,13 @@ void CFLVStreamParser::Reset() {
     m_parseVideo = m_parseAudio = 1;
     m_firstSeen = false;
     m_baseTime = 0;
+    for (int s = 0; s < 2; ++s) {
+        m_shift[s] = 0;
+        m_lastOwn[s] = kNoTime;
+        m_ownStep[s] = 0;
+    }
+    m_latestOwn = 0;
+    m_pictureTimes.clear();
     m_gapOpen = false;
     m_gapStart = 0;
     m_audioClock = 0;
@@ -139,6 +167,30 @@ int CFLVStreamParser::Stop() {
     FreeTag(m_current);
     m_current = nullptr;
     m_stopped = 1;
+    return 1;
+}
+
+void CFLVStreamParser::Discard() {
+    if (m_stopped) return;
+    ReleaseQueue();
+    FreeTag(m_current);
+    m_current = nullptr;
+    m_stopped = 1;
+}
+
+bool CFLVStreamParser::Lost(int64_t* at) const {
+    if (m_stopped || m_state != kLost) return false;
+    if (at) *at = m_lostAt;
+    return true;
+}
+
+int CFLVStreamParser::Resume(int64_t position) {
+    if (m_stopped || m_state != kLost || position <= m_lostAt) return 0;
+    m_state = kTagHeader;
+    m_need = kTagHeaderSize;
+    m_have = 0;
+    m_position = position;
+    m_lostAt = -1;
     return 1;
 }
 
@@ -198,7 +250,7 @@ int CFLVStreamParser::DeliverSkip(uint64_t count) {
 
 int CFLVStreamParser::Consume(const uint8_t* bytes, uint64_t count) {
     bool outOfMemory = false;
-    while (count > 0 && m_state != kError) {
+    while (count > 0 && m_state != kError && m_state != kLost) {
         const uint64_t take = std::min(m_need - m_have, count);
         switch (m_state) {
             case kFileHeader:
@@ -259,6 +311,11 @@ void CFLVStreamParser::OnFileHeader() {
 }
 
 void CFLVStreamParser::OnTagHeader() {
+    if (!CanStartTag(m_unit[0])) {
+        m_state = kLost;
+        m_lostAt = m_position;
+        return;
+    }
     FLVTag* tag = AllocTag();
     CBufferReadAble src(m_unit, kTagHeaderSize);
     if (!tag || !DecodeTagHeader(src, *tag)) {
@@ -342,6 +399,7 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
     if (!m_firstSeen) {
         m_firstSeen = true;
         m_baseTime = tag.timestamp;
+        m_shift[0] = m_shift[1] = -int64_t(m_baseTime);
         if (video) {   // callers expect audio first: an empty audio tag opens a gap at 0
             FLVTag* empty = AllocTag();
             if (!empty) throw std::bad_alloc();
@@ -357,7 +415,13 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
             m_gapStart = 0;
         }
     }
-    uint32_t t = tag.timestamp >= m_baseTime ? tag.timestamp - m_baseTime : 0;
+    const int64_t own = ContinuousTime(tag);
+    if (m_collectPictureTimes && video && tag.data && tag.dataSize > 1 && IsPictureTag(tag) &&
+        tag.codecField1 != 5) {   // frame type 5 carries a command, no picture
+        const int64_t shown = own + (tag.codecField2 == 7 ? tag.compositionTime : 0);
+        m_pictureTimes.push_back(uint32_t(std::clamp<int64_t>(shown, 0, UINT32_MAX)));
+    }
+    uint32_t t = uint32_t(std::clamp<int64_t>(own, 0, UINT32_MAX));
 
     if (!video) {
         // An AAC setup plays nothing: like an empty tag it neither starts the
@@ -398,6 +462,29 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
         t = uint32_t(std::clamp<int64_t>(shifted, 0, UINT32_MAX));
     }
     StoreTimestamp(tag, t);
+}
+
+// A time far from its stream's last time and from the latest time of the
+// file is damage or a wrap: that stream's line goes on one step after its
+// last time instead (from the latest time when the stream has none yet), and
+// the tags after it keep their spacing from there. A stream that merely had
+// a pause keeps its time, since the other stream has moved on too.
+int64_t CFLVStreamParser::ContinuousTime(const FLVTag& tag) {
+    const int s = tag.type == 9 ? 1 : 0;
+    int64_t t = int64_t(tag.timestamp) + m_shift[s];
+    const int64_t last = m_lastOwn[s];
+    const bool fits = last != kNoTime ? Near(t, last) || Near(t, m_latestOwn)
+                                      : Near(t, m_latestOwn) || (t >= 0 && t <= kMaxJumpMs);
+    if (!fits) {
+        const int64_t to = last != kNoTime ? last + m_ownStep[s] : m_latestOwn;
+        m_shift[s] += to - t;
+        t = to;
+    } else if (last != kNoTime && t > last) {
+        m_ownStep[s] = t - last;
+    }
+    m_lastOwn[s] = t;
+    m_latestOwn = std::max(m_latestOwn, t);
+    return t;
 }
 
 // ---- stream information

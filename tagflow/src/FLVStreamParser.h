@@ -37,6 +37,23 @@ public:
     int DeliverSkip(uint64_t count);
     int Flush();
     int Stop();
+    // Stops without the information step: nothing is called back. For owners
+    // that are going away.
+    void Discard();
+
+    // A tag header that cannot start a tag (zeros, a type no FLV tag has)
+    // makes the parser lose its footing: it then takes no more tags and
+    // swallows what it is given until Resume. *at: the file offset of the
+    // header that was refused.
+    bool Lost(int64_t* at) const;
+    // Goes on with the tag header at file offset `position` (the caller has
+    // found a real tag there); later bytes delivered start at that header.
+    int Resume(int64_t position);
+
+    // Index-only reading: keep the presentation time (ms, on the file's own
+    // time line made continuous, before any retiming) of every picture.
+    int SetCollectPictureTimes(int flag);
+    std::vector<uint32_t> TakePictureTimes() { return std::move(m_pictureTimes); }
 
     uint32_t GetTimeStamp() const { return m_lastTimestamp; }
     int GetParsedPacketsCount(int32_t* audio, int32_t* video) const;
@@ -48,7 +65,7 @@ public:
 
 private:
     enum State { kFileHeader = 1, kSkipToFirstTag = 2, kTagHeader = 3, kTagData = 4,
-                 kTagSkip = 5, kError = -1 };
+                 kTagSkip = 5, kLost = 6, kError = -1 };
 
     int Enter();
     int Consume(const uint8_t* bytes, uint64_t count);   // bytes null: skip only
@@ -57,6 +74,8 @@ private:
     void OnTagData();
     void OnTagComplete();
     void ApplyTiming(FLVTag& tag);
+    // The tag's time on a continuous line, ms from the first tag.
+    int64_t ContinuousTime(const FLVTag& tag);
     bool CheckReady(bool force);
     void RunInfoCallBack();
     void Deliver();
@@ -71,6 +90,7 @@ private:
     int m_maxFLVTagQueue = 1000;
     int m_notAVEnabled = 0;
     uint32_t m_videoLoadLimit = 0;
+    int m_collectPictureTimes = 0;
     FLVInfoCallBack m_infoCb = nullptr;
     void* m_infoUser = nullptr;
     FLVTagCallBack m_videoCb = nullptr, m_audioCb = nullptr, m_otherCb = nullptr;
@@ -85,6 +105,7 @@ private:
     int m_state = kFileHeader;
     uint64_t m_need = kFLVFileHeaderSize, m_have = 0;
     uint8_t m_unit[kTagHeaderSize] = {};   // file header or tag header being collected
+    int64_t m_lostAt = -1;        // kLost: the offset of the refused header
     FLVTag* m_current = nullptr;  // tag whose data is awaited
     uint32_t m_loadBytes = 0;     // data bytes of m_current being collected
     uint32_t m_dataDone = 0;      // of them, collected before the current unit
@@ -95,6 +116,13 @@ private:
     // timing
     bool m_firstSeen = false;
     uint32_t m_baseTime = 0;
+    // Continuity of each stream's time line (0 audio, 1 video): what is added
+    // to the file's time, the last time given and the last forward step.
+    int64_t m_shift[2] = {0, 0};
+    int64_t m_lastOwn[2] = {-1, -1};
+    int64_t m_ownStep[2] = {0, 0};
+    int64_t m_latestOwn = 0;      // the latest time any stream reached
+    std::vector<uint32_t> m_pictureTimes;
     bool m_gapOpen = false;
     uint32_t m_gapStart = 0;
     int64_t m_audioClock = 0;     // 100 ns

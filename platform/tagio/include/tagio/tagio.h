@@ -144,6 +144,12 @@ TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint3
                           TagioFileWriteAble* to);
 
 // ---- FLV metadata (onMetaData)
+// Reads the number property `name` of an onMetaData script tag's data (the
+// name string "onMetaData" first), within the same limits as the parse of a
+// whole file. Nonzero with *value set when the metadata is well formed and
+// holds that property as a number; 0 otherwise.
+TAGIO_API int Flv_ReadMetaNumber(const uint8_t* data, uint32_t size, const char* name,
+                                 double* value);
 
 typedef struct TagioFlvMeta TagioFlvMeta;
 
