@@ -137,7 +137,8 @@ bool CPartFile::Create(const std::string& target, Kind kind, std::string& why) {
     return true;
 }
 
-bool CPartFile::Claim(const std::string& target, bool overwrite, std::string& finalPath, std::string& why) {
+bool CPartFile::Claim(const std::string& target, bool overwrite, std::string& finalPath, std::string& why,
+                      const std::string& numbered) {
     if (path_.empty() || claimed_) {
         why = "no output was written for " + target;
         return false;
@@ -152,8 +153,10 @@ bool CPartFile::Claim(const std::string& target, bool overwrite, std::string& fi
     } else {
         int error = EEXIST;
         int n = -1;
+        const std::string& base = numbered.empty() ? target : numbered;
         for (; error == EEXIST && n < kMostOtherNames; ++n) {
-            finalPath = Candidate(target, folder, n);
+            finalPath = n < 0 ? target : Candidate(base, folder, n);
+            if (n >= 0 && finalPath == target) continue;   // tried first
             error = MoveNoReplace(path_, finalPath, folder);
         }
         if (error != 0) {

@@ -33,9 +33,11 @@ public:
 
     // Gives the finished entry its final name. overwrite: target is replaced
     // if it exists. Otherwise nothing is ever replaced: target, or when that
-    // is taken the first free of stem_0.ext, stem_1.ext ... (a folder:
-    // name_0, name_1 ...). finalPath: the name it now has.
-    bool Claim(const std::string& target, bool overwrite, std::string& finalPath, std::string& why);
+    // is taken the first free of stem_0.ext, stem_1.ext ... of numbered (a
+    // folder: name_0, name_1 ...; numbered defaults to target).
+    // finalPath: the name it now has.
+    bool Claim(const std::string& target, bool overwrite, std::string& finalPath, std::string& why,
+               const std::string& numbered = {});
     bool Claimed() const { return claimed_; }
     // Removes the entry (and for a folder what is in it) unless claimed.
     void Discard();

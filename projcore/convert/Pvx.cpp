@@ -181,7 +181,9 @@ void CPvx::KeepOutput() {
         return;
     }
     std::string finalPath, why;
-    if (!part_.Claim(target, overwrite_ && !pictures, finalPath, why)) {
+    const std::string base =
+        nameBase_.empty() ? std::string() : pictures ? std::filesystem::path(nameBase_).parent_path().string() : nameBase_;
+    if (!part_.Claim(target, overwrite_ && !pictures, finalPath, why, base)) {
         Finish(kWrite, why);
         return;
     }

@@ -78,6 +78,9 @@ public:
     // Whether an existing file of the output's name is replaced (otherwise
     // the output takes the next free name); set before Start.
     void SetOverwrite(bool overwrite) { overwrite_ = overwrite; }
+    // The name asked for before the batch picked a free one: a name taken
+    // meanwhile is numbered from it (name_2, not name_1_0); set before Start.
+    void SetNameBase(const std::string& asked) { nameBase_ = asked; }
     // Starts the thread (state 0). False when the thread cannot be made.
     bool Start();
     // Waits until the started thread has ended.
@@ -136,6 +139,7 @@ private:
     std::string writePath_;    // where the writers write: in the temporary entry
     CPartFile part_;
     bool overwrite_ = false;
+    std::string nameBase_;
     CDrawSurface* previewSurface_;   // not owned
     mutable std::mutex previewLock_;
     Rect previewRect_{0, 0, 0, 0};

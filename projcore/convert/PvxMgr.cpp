@@ -412,6 +412,7 @@ bool CPvxMgr::StartTask(int i) {
     }
     // Another task of this batch writing the same file always means a new
     // name; a file that was there before follows the policy.
+    const std::string asked = t.outputPath;
     const bool clash = ClaimedByOtherTask(t.outputPath, i);
     if (clash || Exists(t.outputPath)) {
         if (existingFilePolicy_ == 2 && !clash) {
@@ -438,6 +439,7 @@ bool CPvxMgr::StartTask(int i) {
     Rect area = previewRect_;
     t.job = std::make_unique<CPvx>(t.settings, t.sequence, t.outputPath, preview_, &area);
     t.job->SetOverwrite(existingFilePolicy_ == 1 && !clash);
+    t.job->SetNameBase(asked);
     t.job->SetFinishedCallback(&CPvxMgr::OnJobFinished, this);
     // Side by side, jobs share the cores: an encoder threading on its own as
     // well would only trade cores back and forth. They are shared among the

@@ -43,6 +43,12 @@ TEST(PartFile, ANewNameNeverReplacesAFileAndOverwriteReplacesItWhole) {
     EXPECT_EQ(WriteAndClaim(target, "third", true), target);
     EXPECT_EQ(ReadFile(target), "third");
     EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"clip.mp4", "clip_0.mp4", "clip_1.mp4"}));
+    // A name picked earlier that was taken meanwhile: numbered from the name first asked for.
+    CPartFile late;
+    std::string why0, final0;
+    ASSERT_TRUE(late.Create(target, CPartFile::kFile, why0)) << why0;
+    ASSERT_TRUE(late.Claim(dir.File("clip_1.mp4"), false, final0, why0, target)) << why0;
+    EXPECT_EQ(final0, dir.File("clip_2.mp4"));
 
     // A folder (a picture series) likewise takes the next free name.
     fs::create_directories(dir.File("series"));

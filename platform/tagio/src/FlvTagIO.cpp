@@ -66,6 +66,13 @@ static bool ReadHeaderOnly(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* head
         return false;
     }
     const uint32_t dataSize = Be24(head + 1);
+    // Only sound, video and script data are tags (the type's low five bits):
+    // anything else, zeros above all, is damage where the reading ends.
+    const uint8_t kind = head[0] & 0x1F;
+    if (kind != 8 && kind != 9 && kind != 18) {
+        h->position = start;
+        return false;
+    }
     // The data must be in the file; a missing last PreviousTagSize is forgiven.
     if (start + 11 + int64_t(dataSize) > h->size) {
         h->position = start;

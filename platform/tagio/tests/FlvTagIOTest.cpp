@@ -90,6 +90,16 @@ TEST(FlvTagIO, DamagedFilesEndTheReadingAndBadTagsAreNotWritten) {
     EXPECT_EQ(tags, 10);
     DeleteFileReadAble(in);
 
+    // Zeros are no tags: the reading ends where they begin, loaded or not.
+    for (int load : {0, 1}) {
+        in = CreateFileReadAble(Fixture("hostile_zero_tail.flv").c_str());
+        ASSERT_TRUE(Flv_ReadHeader(in, &header));
+        tags = 0;
+        while (Flv_ReadTag(in, load, &tag)) ++tags;
+        EXPECT_EQ(tags, 20) << "load " << load;
+        DeleteFileReadAble(in);
+    }
+
     for (const char* bad : {"bad_signature.flv", "bad_empty.flv"}) {
         in = CreateFileReadAble(Fixture(bad).c_str());
         ASSERT_NE(in, nullptr);

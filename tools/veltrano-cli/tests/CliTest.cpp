@@ -11,6 +11,7 @@
 #include <set>
 
 #include "CliFixture.h"
+#include "Json.h"
 #include "Options.h"
 #include "ProfileCatalog.h"
 #include "RecordOptions.h"
@@ -251,3 +252,24 @@ TEST(CliRecordOptions, SizesAndRatesFromTheListOrCustom) {
 }
 
 }  // namespace
+
+// A file name may hold any byte: text output escapes control characters and
+// bytes that are not UTF-8, JSON gives such bytes as lone low surrogates
+// (read back into the same bytes by surrogateescape decoders).
+TEST(CliTexts, NamesAreShownWhateverBytesTheyHold) {
+    struct Case {
+        std::string raw, printable, json;
+    } cases[] = {
+        {"plain.mp4", "plain.mp4", "\"plain.mp4\""},
+        {"caf\xC3\xA9.mp4", "caf\xC3\xA9.mp4", "\"caf\xC3\xA9.mp4\""},
+        {"ctl\x01.mp4", "ctl\\x01.mp4", "\"ctl\\u0001.mp4\""},
+        {"bad\xFF.mp4", "bad\\xff.mp4", "\"bad\\udcff.mp4\""},
+        {"cut\xC3", "cut\\xc3", "\"cut\\udcc3\""},
+        {"line\nbreak", "line\\x0abreak", "\"line\\nbreak\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.printable);
+        EXPECT_EQ(PrintableText(c.raw), c.printable);
+        EXPECT_EQ(JsonString(c.raw), c.json);
+    }
+}
