@@ -63,4 +63,18 @@ TEST(ImageClip, WatermarksReachTheEndOfALongerPicture) {
     EXPECT_EQ(TimingOf(loaded, 0).endTime, 3000u);
 }
 
+// The clip does not tell the watermarks a rate: they count frames at the 25 a
+// second the preview shows a still picture at.
+TEST(ImageClip, WatermarkFramesAreCountedAtTheStillPictureRate) {
+    CImageClip clip;
+    clip.SetFilePath(Fixture("still_160x120.png"));
+    ASSERT_TRUE(clip.WaterMarks().AddTextWatermark(0, "mark"));
+    ASSERT_TRUE(clip.WaterMarks().SetTiming(WaterMarkTiming{0, 1000, 3000, 0.5f, 0}));
+    BkOverlayInfo info{};
+    ASSERT_TRUE(clip.WaterMarks().GetOverlayInfo(0, info));
+    EXPECT_EQ(info.start, 25);
+    EXPECT_EQ(info.count, 50);
+    EXPECT_EQ(info.fadeIn, 12);
+}
+
 }  // namespace
