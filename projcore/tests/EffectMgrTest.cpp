@@ -116,7 +116,8 @@ TEST(EffectMgr, AFlipFollowsTheFrameSize) {
 struct Framed {
     int pitch, left;
     std::vector<uint8_t> bytes;
-    explicit Framed(int frameWidth) : pitch(frameWidth * 4), left((frameWidth - W) / 2), bytes(size_t(pitch) * H, 0xA5) {
+    explicit Framed(int frameWidth)
+        : pitch(frameWidth * 4), left((frameWidth - W) / 2), bytes(size_t(pitch) * H, 0xA5) {
         const auto f = TestFrame();
         for (int y = 0; y < H; ++y) std::copy_n(f.data() + y * W * 4, W * 4, Origin() + y * pitch);
     }

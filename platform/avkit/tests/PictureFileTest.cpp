@@ -157,7 +157,8 @@ TEST(PictureFile, ASizeTheFileCannotHoldIsRefusedBeforeAnythingIsAllocated) {
     bmp.Le(0, 4).Le(N * N * 3, 4).Le(2835, 4).Le(2835, 4).Le(0, 4).Le(0, 4).insert(bmp.end(), 64, 0);
 
     const int64_t peak = PeakResidentBytes();
-    for (const auto& [name, bytes] : {std::pair{"huge.gif", gif}, std::pair{"huge.png", png}, std::pair{"huge.bmp", bmp}}) {
+    const std::pair<const char*, Bytes> files[] = {{"huge.gif", gif}, {"huge.png", png}, {"huge.bmp", bmp}};
+    for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         const std::string path = ::testing::TempDir() + "/" + name;
         bytes.WriteTo(path);
