@@ -17,9 +17,11 @@ CCropMgr::CCropMgr() : cropFrame_(Rect{0, 0, 320, 240}) {
 }
 
 bool CCropMgr::LeavesPicture(const Rect& m) const {
+    // In 64 bits: margins come from project files and may be anything up to INT_MAX.
+    const int64_t width = static_cast<int64_t>(frameRect_.right) - frameRect_.left;
+    const int64_t height = static_cast<int64_t>(frameRect_.bottom) - frameRect_.top;
     return m.left >= 0 && m.top >= 0 && m.right >= 0 && m.bottom >= 0 &&
-           frameRect_.Width() - m.left - m.right >= kMinPicture &&
-           frameRect_.Height() - m.top - m.bottom >= kMinPicture;
+           width - m.left - m.right >= kMinPicture && height - m.top - m.bottom >= kMinPicture;
 }
 
 void CCropMgr::AnnounceMargins(const Rect& m) {

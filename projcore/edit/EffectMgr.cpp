@@ -71,7 +71,7 @@ bool CEffectMgr::SetFlip(int32_t index) {
         if (index == kUpsideDown || index == kLeftRight) {
             if (!mirror_) mirror_ = eil_create_image_effect("Mirror");
             if (mirror_ && frameWidth_ != 0 && frameHeight_ != 0 &&
-                !BeginForFrame(mirror_, frameWidth_, frameHeight_, frameWidth_ * 4))
+                !BeginForFrame(mirror_, frameWidth_, frameHeight_, frameStride_))
                 CloseEffect(mirror_);
             const uint8_t direction = index == kUpsideDown ? 1 : 0;
             if (mirror_ && !eil_set_parameter(mirror_, "MirrorDirection", &direction, 1)) CloseEffect(mirror_);
@@ -100,7 +100,7 @@ bool CEffectMgr::SetEffectName(const std::string& name) {
         CloseEffect(effect_);
         effect_ = name.empty() ? nullptr : eil_create_image_effect(name.c_str());
         if (effect_ && frameWidth_ != 0 && frameHeight_ != 0 &&
-            !BeginForFrame(effect_, frameWidth_, frameHeight_, frameWidth_ * 4))
+            !BeginForFrame(effect_, frameWidth_, frameHeight_, frameStride_))
             CloseEffect(effect_);
         accepted = effect_ != nullptr || name.empty();
         // A name no effect answers to leaves the clip without an effect.
@@ -132,7 +132,9 @@ void CEffectMgr::CopyEffectsFrom(CEffectMgr& source) {
 void CEffectMgr::ApplyFrameEffects(uint8_t* pixels, int width, int height, int stride) {
     if (!pixels || width <= 0 || height <= 0) return;
     std::lock_guard guard(lock_);
-    const bool newSize = width != frameWidth_ || height != frameHeight_;
+    // The effects are bound to the row pitch as well as the size: a conversion
+    // hands letterboxed rows inside a wider frame, the preview packed rows.
+    const bool newSize = width != frameWidth_ || height != frameHeight_ || stride != frameStride_;
     if (effect_) {
         if (newSize && !BeginForFrame(effect_, width, height, stride)) {
             CloseEffect(effect_);
@@ -163,6 +165,7 @@ void CEffectMgr::ApplyFrameEffects(uint8_t* pixels, int width, int height, int s
     }
     frameWidth_ = width;
     frameHeight_ = height;
+    frameStride_ = stride;
 }
 
 void CEffectMgr::ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes) {

@@ -85,5 +85,6 @@ private:
     int deinterlacerWidth_ = 0, deinterlacerHeight_ = 0;
     CXMutex lock_;
     bool modified_ = false;
-    int32_t frameWidth_ = 0, frameHeight_ = 0;
+    // The frame the effects were last begun for.
+    int32_t frameWidth_ = 0, frameHeight_ = 0, frameStride_ = 0;
 };

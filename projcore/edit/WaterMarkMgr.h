@@ -180,7 +180,8 @@ private:
     Rect viewVisible_{0, 0, 0, 0};
     int32_t viewScaleW_ = 0, viewScaleH_ = 0;
     Rect displayRect_{0, 0, 400, 400};
-    double frameRate_ = 20.0;
+    // Until the clip tells its rate: the rate the preview counts frames at then.
+    double frameRate_ = 25.0;
 
     bool selected_ = false;
     uint32_t selectedIndex_ = 0;

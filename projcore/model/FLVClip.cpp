@@ -9,9 +9,10 @@
 #include "render/FLVClipRender.h"
 
 namespace {
-// Without video the picture is the usual 320 x 240 at 25 frames a second.
+// Without video the picture is the usual 320 x 240; a rate nobody tells is
+// 25 frames a second.
 constexpr int32_t kNoVideoWidth = 320, kNoVideoHeight = 240;
-constexpr double kNoVideoFrameRate = 25.0;
+constexpr double kUnknownFrameRate = 25.0;
 [[noreturn]] void FailLoad() { throw CBaseException(errcode::kDeserialFlvClip, "errDeSerialFlvClip"); }
 }  // namespace
 
@@ -75,11 +76,12 @@ void CFLVClip::RefreshMedia() {
     mediaInfo_.isFlv = 1;
     int32_t width = mediaInfo_.width, height = mediaInfo_.height;
     if (mediaInfo_.videoCodec == -1 || width <= 0 || height <= 0) {
-        waterMarks_->SetFrameRate(kNoVideoFrameRate);
+        waterMarks_->SetFrameRate(kUnknownFrameRate);
         width = kNoVideoWidth;
         height = kNoVideoHeight;
     } else {
-        waterMarks_->SetFrameRate(mediaInfo_.frameRate);
+        // A file that does not tell its rate plays at 25 frames a second.
+        waterMarks_->SetFrameRate(mediaInfo_.frameRate > 0 ? mediaInfo_.frameRate : kUnknownFrameRate);
     }
     videoRect_ = Rect{0, 0, width, height};
     if (mediaInfo_.duration != trim_->Duration()) trim_->SetDuration(mediaInfo_.duration);

@@ -28,10 +28,13 @@ bool CImageClip::Deserial(CBaseSerialStream* stream) {
     bool ok = false;
     try {
         std::string path;
-        ok = stream->GetString("m_FilePath", path);
-        if (ok) SetFilePath(path);
-        ok = ok && DeserialCommon(stream) && stream->GetUInt("m_Time", time_) &&
+        // The time is read before the file is set: setting the file fits the
+        // trim and the watermark range to the time, and the trim and
+        // watermarks read next are clamped into them.
+        ok = stream->GetString("m_FilePath", path) && stream->GetUInt("m_Time", time_) &&
              stream->GetDouble("m_FrameRate", frameRate_);
+        if (ok) SetFilePath(path);
+        ok = ok && DeserialCommon(stream);
     } catch (...) {
         ok = false;
     }
@@ -72,6 +75,10 @@ void CImageClip::RefreshMedia() {
     waterMarks_->SetFrameSize(rect);
     crop_->SetFrameRect(rect);
     videoRect_ = rect;
+    FitToTime();
+}
+
+void CImageClip::FitToTime() {
     if (time_ != trim_->Duration()) trim_->SetDuration(time_);
     if (time_ != 0) {
         waterMarks_->SetTimeRange(0, time_);
@@ -87,7 +94,8 @@ void CImageClip::SetImageTime(uint32_t ms) {
     } else if (info.imageFrameRate > 0) {
         time_ = static_cast<uint32_t>(info.frameCount * 1000.0 / info.imageFrameRate);
     }
-    if (time_ != trim_->Duration()) trim_->SetDuration(time_);
+    // Watermark times follow the new length, as the trim does.
+    FitToTime();
     modified_ = true;
 }
 

@@ -27,6 +27,9 @@ public:
     double FrameRate() const { return frameRate_; }
 
 private:
+    // The trim duration and the watermark time range follow m_Time.
+    void FitToTime();
+
     uint32_t time_ = kDefaultTime;
     double frameRate_ = kDefaultFrameRate;
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "avkit/Deinterlacer.h"
@@ -107,6 +109,70 @@ TEST(EffectMgr, AFlipFollowsTheFrameSize) {
     mgr.ApplyFrameEffects(big.data(), W * 2, H * 2, W * 2 * 4);
     EXPECT_EQ(big[(H * 2 - 1) * W * 2 * 4], 99);
     EXPECT_EQ(big[0], 0);
+}
+
+// A picture placed letterboxed inside a wider frame: rows `pitch` bytes apart,
+// starting `left` pixels in. Outside the picture the bytes are a fixed marker.
+struct Framed {
+    int pitch, left;
+    std::vector<uint8_t> bytes;
+    explicit Framed(int frameWidth)
+        : pitch(frameWidth * 4), left((frameWidth - W) / 2), bytes(size_t(pitch) * H, 0xA5) {
+        const auto f = TestFrame();
+        for (int y = 0; y < H; ++y) std::copy_n(f.data() + y * W * 4, W * 4, Origin() + y * pitch);
+    }
+    uint8_t* Origin() { return bytes.data() + left * 4; }
+};
+
+// What one manager makes of a picture at that pitch when it has seen nothing else.
+std::vector<uint8_t> Fresh(const char* effect, int32_t flip, int frameWidth) {
+    CEffectMgr mgr;
+    if (*effect) mgr.SetEffectName(effect);
+    if (flip) mgr.SetFlip(flip);
+    Framed f(frameWidth);
+    mgr.ApplyFrameEffects(f.Origin(), W, H, f.pitch);
+    return f.bytes;
+}
+
+// A clip converted letterboxed and then previewed (or the other way round)
+// hands the same picture size with another row pitch: the effects must begin
+// again for it, or they walk the old pitch past the end of a packed frame.
+TEST(EffectMgr, ANewRowPitchBeginsTheEffectsAgain) {
+    struct Case {
+        const char* effect;
+        int32_t flip;
+    };
+    const Case cases[] = {{"Blur", 0}, {"InvertColor", 0}, {"", 1}, {"Emboss", 2}};
+    const int letterboxed = W + 16, packed = W;
+    for (const Case& c : cases) {
+        for (const auto& order : {std::pair{letterboxed, packed}, std::pair{packed, letterboxed}}) {
+            SCOPED_TRACE(std::string(c.effect) + " flip " + std::to_string(c.flip) + ", frame width " +
+                         std::to_string(order.first) + " then " + std::to_string(order.second));
+            CEffectMgr mgr;
+            if (*c.effect) {
+                ASSERT_TRUE(mgr.SetEffectName(c.effect));
+            }
+            if (c.flip) {
+                ASSERT_TRUE(mgr.SetFlip(c.flip));
+            }
+            Framed first(order.first);
+            mgr.ApplyFrameEffects(first.Origin(), W, H, first.pitch);
+            EXPECT_EQ(first.bytes, Fresh(c.effect, c.flip, order.first));
+            // Exactly sized, so a walk at the old pitch leaves the vector.
+            Framed second(order.second);
+            mgr.ApplyFrameEffects(second.Origin(), W, H, second.pitch);
+            EXPECT_EQ(second.bytes, Fresh(c.effect, c.flip, order.second));
+        }
+    }
+    // A setting changed between frames begins at the pitch last seen.
+    CEffectMgr mgr;
+    Framed wide(letterboxed);
+    mgr.ApplyFrameEffects(wide.Origin(), W, H, wide.pitch);
+    ASSERT_TRUE(mgr.SetEffectName("Blur"));
+    ASSERT_TRUE(mgr.SetFlip(1));
+    Framed again(letterboxed);
+    mgr.ApplyFrameEffects(again.Origin(), W, H, again.pitch);
+    EXPECT_EQ(again.bytes, Fresh("Blur", 1, letterboxed));
 }
 
 TEST(EffectMgr, DeinterlacingRemovesTheComb) {

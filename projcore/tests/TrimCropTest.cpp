@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -284,6 +285,8 @@ TEST_F(CropFixture, MarginsMustLeaveTenPixels) {
     const Case cases[] = {
         {{75, 0, 75, 0}, true},    {{75, 0, 76, 0}, false}, {{0, 55, 0, 55}, true},  {{0, 56, 0, 55}, false},
         {{-5, 0, 0, 0}, false},    {{0, 0, 0, -1}, false},  {{10, 20, 30, 40}, true}, {{10, 20, 30, 40}, false},
+        // Margins summing past the int range must not wrap round into a picture.
+        {{INT_MAX, 0, INT_MAX, 0}, false}, {{0, INT_MAX, 0, INT_MAX}, false}, {{INT_MAX, 0, 0, 0}, false},
     };
     Rect current{0, 0, 0, 0};
     for (const Case& c : cases) {
@@ -355,6 +358,15 @@ TEST_F(CropFixture, FileForm) {
     ASSERT_TRUE(back.Deserial(&s));
     EXPECT_EQ(back.GetCropMargins(), (Rect{4, 8, 12, 16}));
     EXPECT_FALSE(back.IsModified());
+
+    // A damaged file's margins are checked like any others.
+    CXMLSerialStream huge;
+    const Rect wrapping{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
+    huge.BeginGroup("CropMgr");
+    huge.Put16("Rect", &wrapping);
+    huge.EndGroup();
+    ASSERT_TRUE(back.Deserial(&huge));
+    EXPECT_EQ(back.GetCropMargins(), (Rect{4, 8, 12, 16}));
 
     CXMLSerialStream none;
     try {

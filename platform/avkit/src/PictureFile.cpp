@@ -1,6 +1,8 @@
 #include "avkit/PictureFile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +21,10 @@ namespace {
 // Larger pictures are refused: a damaged header must not make us allocate
 // gigabytes.
 constexpr int64_t kMaxPixels = 16384LL * 16384LL;
+// Nor may a few bytes claim a huge picture. The best compression any of our
+// formats reaches on a real picture (deflate on a one-bit PNG or TIFF, a blank
+// fax page) stays well below this many pixels per byte of the file.
+constexpr int64_t kMaxPixelsPerByte = 65536;
 
 struct Packet {
     std::vector<uint8_t> data;
@@ -67,7 +73,10 @@ struct AvkPictureFile {
     std::unique_ptr<AVPacket, PacketFreer> packet{av_packet_alloc()};
     SwsContext* sws = nullptr;
     int nextFrame = 0;
+    // Sized by the first frame converted, not at open: asking a picture its
+    // size costs no frame buffer.
     std::vector<uint8_t> pixels;
+    int pixelsFrame = -1;  // the frame `pixels` holds, -1 for none
 
     ~AvkPictureFile() {
         sws_freeContext(sws);
@@ -108,6 +117,7 @@ struct AvkPictureFile {
         sws = sws_getCachedContext(sws, width, height, static_cast<AVPixelFormat>(frame->format), width, height,
                                    AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
         if (!sws) return false;
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
         uint8_t* dst[4] = {pixels.data(), nullptr, nullptr, nullptr};
         int dstStride[4] = {width * 4, 0, 0, 0};
         return sws_scale(sws, frame->data, frame->linesize, 0, height, dst, dstStride) == height;
@@ -125,14 +135,26 @@ AVKIT_API AvkPictureFile* APF_Open(const char* path) {
     av_dict_free(&options);
     if (opened < 0) return nullptr;
     std::unique_ptr<AVFormatContext, InputCloser> input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0 || input->nb_streams < 1) return nullptr;
+    // Finding the stream's facts decodes a frame: the decoder must already
+    // refuse a picture larger than the file can hold, before it allocates it.
+    std::error_code sizeError;
+    const uintmax_t fileBytes = std::filesystem::file_size(path, sizeError);
+    int64_t maxPixels = kMaxPixels;
+    if (!sizeError && fileBytes < static_cast<uintmax_t>(kMaxPixels / kMaxPixelsPerByte))
+        maxPixels = static_cast<int64_t>(fileBytes) * kMaxPixelsPerByte;
+    std::vector<AVDictionary*> streamOptions(input->nb_streams, nullptr);
+    for (AVDictionary*& o : streamOptions) av_dict_set_int(&o, "max_pixels", maxPixels, 0);
+    const int found = avformat_find_stream_info(input.get(), streamOptions.empty() ? nullptr : streamOptions.data());
+    for (AVDictionary*& o : streamOptions) av_dict_free(&o);
+    if (found < 0 || input->nb_streams < 1) return nullptr;
 
     AVStream* stream = input->streams[0];
     const AVCodecParameters* cp = stream->codecpar;
     const char* type = cp->codec_type == AVMEDIA_TYPE_VIDEO ? TypeNameOf(input->iformat->name, cp->codec_id)
                                                              : nullptr;
-    if (!type || cp->width <= 0 || cp->height <= 0 ||
-        static_cast<int64_t>(cp->width) * cp->height > kMaxPixels)
+    // A format whose reader takes the size from the header alone (GIF) is
+    // held to the same limit here.
+    if (!type || cp->width <= 0 || cp->height <= 0 || static_cast<int64_t>(cp->width) * cp->height > maxPixels)
         return nullptr;
 
     auto pic = std::make_unique<AvkPictureFile>();
@@ -165,7 +187,6 @@ AVKIT_API AvkPictureFile* APF_Open(const char* path) {
         if (stored.size() == pic->frames.size())
             for (size_t i = 0; i < stored.size(); ++i) pic->frames[i].delay = stored[i];
     }
-    pic->pixels.assign(static_cast<size_t>(pic->width) * static_cast<size_t>(pic->height) * 4, 0);
     return pic.release();
 }
 
@@ -184,12 +205,15 @@ AVKIT_API int APF_FrameDelay(const AvkPictureFile* h, int index) {
 
 AVKIT_API const uint8_t* APF_FrameBGRA(AvkPictureFile* h, int index) {
     if (!h || index < 0 || index >= static_cast<int>(h->frames.size())) return nullptr;
-    if (index + 1 == h->nextFrame) return h->pixels.data();  // the frame already converted
+    if (index == h->pixelsFrame) return h->pixels.data();  // the frame already converted
+    h->pixelsFrame = -1;
     if (index < h->nextFrame && !h->OpenDecoder()) return nullptr;
     while (h->nextFrame <= index) {
         if (!h->DecodeNext()) return nullptr;
     }
-    return h->ConvertFrame() ? h->pixels.data() : nullptr;
+    if (!h->ConvertFrame()) return nullptr;
+    h->pixelsFrame = index;
+    return h->pixels.data();
 }
 
 }

@@ -13,7 +13,9 @@ extern "C" {
 typedef struct AvkPictureFile AvkPictureFile;
 
 // Opens a picture file (UTF-8 path). Null when the file cannot be read, is no
-// picture, or is absurdly large. Only the compressed frames are kept in memory.
+// picture, is absurdly large, or claims more pixels than its size can hold.
+// Only the compressed frames are kept in memory; a frame's pixels are
+// allocated when a frame is first asked for.
 AVKIT_API AvkPictureFile* APF_Open(const char* path);
 AVKIT_API void APF_Close(AvkPictureFile* h);
 
