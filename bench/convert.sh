@@ -3,7 +3,10 @@
 # (H.264 + AAC, x264's default preset, 1600 kbit/s video, 128 kbit/s sound,
 # the encoders' own thread counts) by the engine and by the ffmpeg command
 # line; then the same with a crop, a mirror, a brightness change, a picture
-# and a text watermark against ffmpeg with the equivalent filter graph.
+# and a text watermark against ffmpeg with the equivalent filter graph; then
+# veltrano-cli with its defaults (the first profile, MP4 H.264 + AAC at
+# 1200 kbit/s, two jobs allowed) as a whole process against the ffmpeg
+# command line doing that encode.
 # usage: convert.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -42,11 +45,19 @@ graph+="drawtext=text=Veltrano:fontsize=16:fontcolor=white:x=(w-tw)/2:y=(h-th)/2
 ffmpeg_edit=$(best_wall ffmpeg -hide_banner -y -i "$work/in.flv" -loop 1 -i "$picture" \
     -filter_complex "$graph" -map "[out]" -map 0:a -shortest "${encode[@]}" "$work/ff-edit.mp4")
 engine_edit=$(best_wall "$tool" "$work/in.flv" "$work/engine-edit.mp4" --edits "$picture")
+ffmpeg_default=$(best_wall ffmpeg -hide_banner -y -i "$work/in.flv" -c:v libx264 -b:v 1200k -bt 4000k \
+    -pix_fmt yuv420p -c:a aac -b:a 128k "$work/ff-default.mp4")
+cli_default=$(best_wall "$build_dir/tools/veltrano-cli/veltrano-cli" convert --existing overwrite \
+    --out "$work/cli" "$work/in.flv")
 
-awk -v fp="$ffmpeg_plain" -v ep="$engine_plain" -v fe="$ffmpeg_edit" -v ee="$engine_edit" 'BEGIN {
+awk -v fp="$ffmpeg_plain" -v ep="$engine_plain" -v fe="$ffmpeg_edit" -v ee="$engine_edit" \
+    -v fd="$ffmpeg_default" -v cd="$cli_default" 'BEGIN {
     printf "%-44s %7.2f s\n", "ffmpeg CLI, plain", fp
     printf "%-44s %7.2f s\n", "engine, plain", ep
     printf "%-44s %7.2f s\n", "ffmpeg CLI, crop+hflip+eq+overlay+drawtext", fe
     printf "%-44s %7.2f s\n", "engine, crop+flip+brightness+two watermarks", ee
+    printf "%-44s %7.2f s\n", "ffmpeg CLI, encode of the default profile", fd
+    printf "%-44s %7.2f s\n", "veltrano-cli convert, defaults", cd
     printf "engine / ffmpeg: plain %.2f (target <= 1.10), edited %.2f (target <= 1.25)\n", ep / fp, ee / fe
+    printf "veltrano-cli / ffmpeg, one file with the defaults: %.2f (target <= 1.10)\n", cd / fd
 }'
