@@ -38,6 +38,15 @@ std::unique_ptr<CTrimMgr> Trim(uint32_t duration, uint32_t start, uint32_t end) 
     return t;
 }
 
+// A trim group as a project file holds it, values taken as they stand.
+void PutTrim(CXMLSerialStream& s, uint32_t duration, uint32_t start, uint32_t end) {
+    s.BeginGroup("TrimMgr");
+    s.PutUInt("Duration", duration);
+    s.PutUInt("Start", start);
+    s.PutUInt("End", end);
+    s.EndGroup();
+}
+
 TEST(Trim, SettersKeepTheInvariants) {
     CTrimMgr& t = *Trim(10000, 2000, 8000).release();
     Heard h;
@@ -150,11 +159,7 @@ TEST(Trim, FileFormAndDamagedValues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CXMLSerialStream s;
-        s.BeginGroup("TrimMgr");
-        s.PutUInt("Duration", c.duration);
-        s.PutUInt("Start", c.start);
-        s.PutUInt("End", c.end);
-        s.EndGroup();
+        PutTrim(s, c.duration, c.start, c.end);
         CTrimMgr t;
         ASSERT_TRUE(t.Deserial(&s));
         EXPECT_EQ(t.Duration(), c.duration);
@@ -396,11 +401,7 @@ TEST(Trim, ALoadedTrimIsFittedIntoTheRealLength) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CXMLSerialStream s;
-        s.BeginGroup("TrimMgr");
-        s.PutUInt("Duration", c.storedDuration);
-        s.PutUInt("Start", c.start);
-        s.PutUInt("End", c.end);
-        s.EndGroup();
+        PutTrim(s, c.storedDuration, c.start, c.end);
         CTrimMgr t;
         ASSERT_TRUE(t.Deserial(&s));
         t.FitDuration(c.real);
