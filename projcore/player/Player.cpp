@@ -17,6 +17,11 @@ constexpr int64_t kStallMs = 1000;      // sound that does not move this long: u
 constexpr int64_t kMaxQueuedMs = 2000;  // sound queued ahead of the device at most
 constexpr int64_t kPrerollMs = 1000;    // longest wait for the first frame before the sound runs
 constexpr uint32_t kMarkColour = 0xFF00FF00;  // the outline drawn around markRect (BGRA green)
+
+// The player whose Redraw runs on this thread: the renderer hands the asked-for
+// picture back on the asking thread, so a frame arriving here while paused is
+// that picture and not one of the stream (whose frames may carry the same flag).
+thread_local const CPlayer* tRedrawing = nullptr;
 }  // namespace
 
 CPlayer::CPlayer(CFLVCache* cache) : cache_(cache) {}
@@ -63,6 +68,7 @@ bool CPlayer::LoadRenderer(std::unique_ptr<CBaseClipRender> renderer, CBaseClip*
     hasVideo_ = videoOn_ = info_.videoCodec != -1 || info_.width > 0;
     syncToAudio_ = hasAudio_;
     if (hasVideo_) {
+        std::lock_guard draw(drawMutex_);
         videoDriver_.width = info_.width;
         videoDriver_.height = info_.height;
         videoDriver_.surface = surface_;
@@ -89,7 +95,6 @@ void CPlayer::Unload() {
     if (renderer_) renderer_->Close();
     audioDriver_.Close();
     renderer_.reset();
-    videoDriver_.Close();
     {
         std::lock_guard lock(mutex_);
         if (sound_) DB2_Delete(sound_);
@@ -97,21 +102,37 @@ void CPlayer::Unload() {
         chunks_.clear();
         bytesQueued_ = bytesPlayed_ = 0;
     }
-    frameCopy_.clear();
+    {
+        std::lock_guard draw(drawMutex_);
+        videoDriver_.Close();
+        frameCopy_.clear();
+    }
     clip_ = nullptr;
     opened_ = false;
     hasAudio_ = hasVideo_ = audioOn_ = videoOn_ = false;
 }
 
 void CPlayer::SetSurface(CDrawSurface* surface) {
+    std::lock_guard draw(drawMutex_);
     surface_ = surface;
     videoDriver_.surface = surface;
 }
 
 void CPlayer::SetSurface(CDrawSurface* surface, const Rect& source, const Rect& destination) {
+    std::lock_guard draw(drawMutex_);
     surface_ = surface;
     videoDriver_.surface = surface;
     videoDriver_.source = source;
+    videoDriver_.destination = destination;
+}
+
+void CPlayer::SetSource(const Rect& source) {
+    std::lock_guard draw(drawMutex_);
+    videoDriver_.source = source;
+}
+
+void CPlayer::SetDestination(const Rect& destination) {
+    std::lock_guard draw(drawMutex_);
     videoDriver_.destination = destination;
 }
 
@@ -186,6 +207,24 @@ bool CPlayer::Seek(uint32_t ms) {
     Stop();
     audioTime_ = videoTime_ = 0;
     return renderer_->ShowAt(ms);
+}
+
+void CPlayer::Redraw() {
+    if (!opened_ || state_ == kPlaying || !renderer_) return;
+    {
+        std::lock_guard lock(mutex_);
+        ++redraws_;
+        ++redrawsBegun_;
+    }
+    // Frames of the stream waiting at a pause let go: a renderer may stop
+    // its worker to redraw, and that worker may be the one waiting here.
+    changed_.notify_all();
+    const CPlayer* outer = tRedrawing;
+    tRedrawing = this;
+    renderer_->Redraw();
+    tRedrawing = outer;
+    std::lock_guard lock(mutex_);
+    --redraws_;
 }
 
 // ---- sound
@@ -276,25 +315,28 @@ void CPlayer::Baseline(int64_t ms) {
     baseTick_ = Clock::now();
 }
 
-void CPlayer::OnFrame(void* self, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool once,
-                      bool) {
+void CPlayer::OnFrame(void* self, CBaseClip*, const uint8_t* pixels, int size, int64_t t, int64_t, bool, bool) {
     if (!pixels || size <= 0) return;
-    static_cast<CPlayer*>(self)->Frame(pixels, size, t, once);
+    static_cast<CPlayer*>(self)->Frame(pixels, size, t);
 }
 
-void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t, bool once) {
+void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t) {
     const int64_t f = t / 10000;
     std::unique_lock lock(mutex_);
     for (;;) {
         if (state_ == kPaused) {
-            if (once) {
-                // The picture a pause stands on, asked for again (a redraw on
-                // the caller's thread): shown now; only the stream waits.
+            if (tRedrawing == this) {
+                // The picture a pause stands on, asked for again: shown now.
                 lock.unlock();
                 Draw(pixels, size, t);
                 return;
             }
-            changed_.wait(lock, [&] { return state_ != kPaused; });
+            // A frame of the stream: it waits for the play, and for its time,
+            // unless a redraw comes first; the redraw shows the paused picture
+            // (the renderer's last), and the renderer goes on from there.
+            const uint64_t begun = redrawsBegun_;
+            changed_.wait(lock, [&] { return state_ != kPaused || redraws_ > 0 || redrawsBegun_ != begun; });
+            if (state_ == kPaused) return;
             continue;
         }
         if (state_ == kStopped) {
@@ -359,6 +401,7 @@ void CPlayer::Frame(const uint8_t* pixels, int size, int64_t t, bool once) {
 }
 
 void CPlayer::Draw(const uint8_t* pixels, int size, int64_t t) {
+    std::lock_guard draw(drawMutex_);
     const size_t bytes = std::min(frameCopy_.size(), static_cast<size_t>(size));
     if (bytes == 0) return;
     std::memcpy(frameCopy_.data(), pixels, bytes);

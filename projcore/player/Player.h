@@ -60,13 +60,17 @@ public:
     bool NextFrame();
     bool PrevFrame();
     bool Seek(uint32_t ms);
+    // Draws the renderer's current picture again, at once, when not playing
+    // (the window was uncovered or resized). While paused, only the picture
+    // asked for here is drawn; frames of the stream wait for the play.
+    void Redraw();
 
     // Where frames go: the frame's source rectangle into the surface's
     // destination rectangle.
     void SetSurface(CDrawSurface* surface, const Rect& source, const Rect& destination);
     void SetSurface(CDrawSurface* surface);
-    void SetSource(const Rect& source) { videoDriver_.source = source; }
-    void SetDestination(const Rect& destination) { videoDriver_.destination = destination; }
+    void SetSource(const Rect& source);
+    void SetDestination(const Rect& destination);
 
     State GetState() const { return state_; }
     // ms of the sound being heard: the clock set at the last fill, moved on by
@@ -95,8 +99,7 @@ private:
     static void OnAudioEnd(void* self, CBaseClip*);
     static void OnFill(void* self, uint8_t* buffer, int bytes);
     void Fill(uint8_t* buffer, int bytes);
-    // once: a single picture asked for (a redraw, a step, a seek), not one of the stream.
-    void Frame(const uint8_t* pixels, int size, int64_t t, bool once);
+    void Frame(const uint8_t* pixels, int size, int64_t t);
     void Draw(const uint8_t* pixels, int size, int64_t t);
     void UpdateAudioClock();  // holds mutex_
     void Baseline(int64_t ms);
@@ -125,6 +128,8 @@ private:
     bool streamEnded_ = false;
     bool soundEndReported_ = false;
     bool resync_ = true;
+    int redraws_ = 0;             // Redraw calls under way
+    uint64_t redrawsBegun_ = 0;   // Redraw calls ever begun
     // Until the first frame is drawn the device plays silence without
     // consuming sound, so a video decoder that starts slowly does not leave
     // the pictures behind the clock from the start.
@@ -137,6 +142,11 @@ private:
     std::atomic<int64_t> fillLength_{0};  // ms of sound that fill handed over
     std::atomic<int64_t> videoTime_{0};
 
+    // The frame copy, the frame hook's work on it and the surface with its
+    // rectangles belong to whoever draws: the renderer's thread, or the
+    // window thread redrawing a paused picture. Recursive: a listener told
+    // something from inside the frame hook may set the preview area.
+    std::recursive_mutex drawMutex_;
     std::vector<uint8_t> frameCopy_;
     std::vector<uint8_t> soundCopy_;
 };

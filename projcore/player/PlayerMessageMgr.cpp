@@ -150,6 +150,7 @@ void CPlayerMessageMgr::OnOpen(void*, int32_t, intptr_t p1, intptr_t p2) {
 bool CPlayerMessageMgr::LoadClip(CBaseClip* clip, bool report) {
     std::lock_guard guard(commandMutex_);
     if (clip_) {
+        seekPending_ = false;  // a drag over the old clip ends with it
         clip_->Trim().RemoveListener(this);
         player_.Unload();
         clip_ = nullptr;
@@ -182,6 +183,9 @@ bool CPlayerMessageMgr::LoadClip(CBaseClip* clip, bool report) {
 
 void CPlayerMessageMgr::Close() {
     std::lock_guard guard(commandMutex_);
+    // The end of a drag over this source is not shown on the next one.
+    seekPending_ = false;
+    const bool wasOpen = opened_ || clip_ || player_.IsOpen() || playState_ != kClosed;
     if (!(playState_ == kClosed && player_.GetState() == CPlayer::kStopped)) {
         Stop();
         player_.Unload();
@@ -196,7 +200,7 @@ void CPlayerMessageMgr::Close() {
     audioEnded_ = videoEnded_ = false;
     lastSeekTick_ = 0;
     seekSkips_ = 0;
-    Notify(msg::kNotifyPlayerClosed, 0, 0);
+    if (wasOpen) Notify(msg::kNotifyPlayerClosed, 0, 0);
 }
 
 // ---- the picture's place
@@ -268,7 +272,7 @@ void CPlayerMessageMgr::OnSetArea(void*, int32_t, intptr_t p1, intptr_t) {
     }
     if (opened_ && playState_ != kClosed && player_.IsOpen() && player_.GetState() != CPlayer::kPlaying &&
         player_.Renderer())
-        player_.Renderer()->Redraw();
+        player_.Redraw();
 }
 
 void CPlayerMessageMgr::SetPreviewMode(int32_t mode) {
@@ -334,7 +338,7 @@ void CPlayerMessageMgr::OnRedraw(void*, int32_t, intptr_t, intptr_t) {
     std::lock_guard guard(commandMutex_);
     if (opened_ && playState_ != kClosed && player_.IsOpen() && player_.GetState() != CPlayer::kPlaying &&
         player_.Renderer())
-        player_.Renderer()->Redraw();
+        player_.Redraw();
 }
 
 void CPlayerMessageMgr::OnStep(void*, int32_t id, intptr_t, intptr_t) {
@@ -393,8 +397,14 @@ void CPlayerMessageMgr::ThrottledSeek(uint32_t ms) {
 }
 
 void CPlayerMessageMgr::FlushSeeks() {
+    // Lives until the manager ends, so every drag, not only the first, has
+    // its last position shown.
     std::unique_lock guard(commandMutex_);
-    while (seekPending_ && !closing_) {
+    while (!closing_) {
+        if (!seekPending_) {
+            seekWake_.wait(guard);
+            continue;
+        }
         const int64_t due = lastSeekTick_ + kThrottleMs;
         const int64_t now = NowMs();
         if (now < due) {
@@ -470,7 +480,7 @@ void CPlayerMessageMgr::OnSnapshot(void*, int32_t, intptr_t p1, intptr_t) {
         snapshotPending_ = true;
     }
     if (state != kPlaying && player_.IsOpen() && player_.GetState() != CPlayer::kPlaying && player_.Renderer())
-        player_.Renderer()->Redraw();
+        player_.Redraw();
 }
 
 void CPlayerMessageMgr::TakeSnapshot(const uint8_t* pixels, int width, int height) {
@@ -520,9 +530,16 @@ Rect CPlayerMessageMgr::FrameHook(uint8_t* pixels, int width, int height, int64_
 // ---- the watch thread
 
 void CPlayerMessageMgr::StartWatch() {
-    if (watch_.joinable()) {
+    {
+        // A watch thread that has not yet given up sees the new playing.
+        std::lock_guard lock(watchMutex_);
         if (watchRunning_) return;
-        watch_.join();  // it reported an end and finished: the new playing needs a new one
+    }
+    if (watch_.joinable()) {
+        // It has given up (it may still be announcing an end): the new
+        // playing needs a new one.
+        if (watch_.get_id() == std::this_thread::get_id()) watch_.detach();  // played again from its announcement
+        else watch_.join();
     }
     watchRunning_ = true;
     watch_ = std::thread(&CPlayerMessageMgr::Watch, this);
@@ -535,18 +552,27 @@ void CPlayerMessageMgr::EndWatch() {
         if (watch_.get_id() == std::this_thread::get_id()) watch_.detach();  // a listener closed us from it
         else watch_.join();
     }
+    {
+        std::lock_guard lock(watchMutex_);
+        watchRunning_ = false;
+    }
     watchEnding_ = false;
 }
 
 void CPlayerMessageMgr::Watch() {
-    struct Finished {
-        std::atomic<bool>& running;
-        ~Finished() { running = false; }
-    } finished{watchRunning_};
+    // The thread gives up under the watch lock, in the same step as it
+    // decides to, so a play that finds it still running can count on it.
+    auto giveUp = [this] {
+        std::lock_guard lock(watchMutex_);
+        watchRunning_ = false;
+    };
     std::unique_lock lock(watchMutex_);
     for (;;) {
         const PlayState state = playState_;
-        if (state == kStopped || state == kClosed) return;
+        if (state == kStopped || state == kClosed) {
+            watchRunning_ = false;
+            return;
+        }
         if (state != kPaused && audioEnded_ && videoEnded_) {
             audioEnded_ = videoEnded_ = false;
             lock.unlock();
@@ -556,10 +582,13 @@ void CPlayerMessageMgr::Watch() {
                 // what is shown, and the end is not announced.
                 std::unique_lock guard(commandMutex_, std::defer_lock);
                 while (!guard.try_lock_for(kEndLockRetry))
-                    if (watchEnding_) return;
-                if (watchEnding_ || playState_ == kStopped || playState_ == kClosed) return;
+                    if (watchEnding_) return giveUp();
+                if (watchEnding_ || playState_ == kStopped || playState_ == kClosed) return giveUp();
                 player_.Seek(0);
                 playState_ = kStopped;
+                // Given up before the command lock goes: a play heard with the
+                // end below starts a watch thread of its own.
+                giveUp();
             }
             Notify(msg::kNotifyPlayerEnded, 0, 0);
             return;

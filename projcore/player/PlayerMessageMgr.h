@@ -123,5 +123,5 @@ private:
     // Set while a stop or close waits for the watch thread, holding the
     // command lock the thread may be trying to take.
     std::atomic<bool> watchEnding_{false};
-    std::atomic<bool> watchRunning_{false};  // the watch thread has not finished yet
+    bool watchRunning_ = false;  // under watchMutex_: the watch thread has not given up
 };
