@@ -24,9 +24,10 @@ struct TagioFileReadAble {
     int fd = -1;
     int64_t size = 0;
     int64_t position = 0;
-    // Tag-by-tag reading goes through a mapping of the file (made on first
-    // use), so that a tag costs a copy rather than a system call; where the
-    // file cannot be mapped, through a read-ahead window.
+    // Tag-by-tag reading goes through a read-ahead window (large reads, as
+    // cat makes them), so that a tag costs a copy rather than a system call;
+    // copies of tags the window no longer holds come from a mapping of the
+    // file (made on first use) when it can be mapped.
     std::shared_ptr<tagio::Mapping> map;
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;

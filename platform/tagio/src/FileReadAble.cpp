@@ -48,14 +48,7 @@ const Mapping* MapFile(TagioFileReadAble* h) {
 
 int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
     auto* dst = static_cast<uint8_t*>(out);
-    if (const Mapping* m = MapFile(h)) {
-        if (h->position < 0) return -1;
-        const int64_t left = h->position < h->size ? h->size - h->position : 0;
-        const uint32_t n = uint32_t(std::min<int64_t>(count, left));
-        std::memcpy(dst, m->base + h->position, n);
-        h->position += n;
-        return n;
-    }
+    if (h->position < 0) return -1;
     uint32_t done = 0;
     while (done < count) {
         const int64_t pos = h->position;

@@ -177,6 +177,26 @@ extern "C" TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag*
         tag->filePosition + 11 + int64_t(tag->dataSize) > from->size)
         return 0;
     const uint32_t headAndData = tag->dataSize + 11;
+    // A tag the sequential reading has just passed is in the read-ahead
+    // window: copied from there through the write buffer, the join moves
+    // memory as cat does (large reads and writes, one copy), instead of
+    // touching every page of a mapping once more.
+    if (from->ahead && tag->filePosition >= from->aheadStart &&
+        tag->filePosition + headAndData <= from->aheadStart + from->aheadLength) {
+        const uint8_t* whole = from->ahead.get() + (tag->filePosition - from->aheadStart);
+        if (Be24(whole + 1) != tag->dataSize) return 0;   // not the tag that was read
+        uint8_t head[11], back[4];
+        std::memcpy(head, whole, 11);
+        head[4] = uint8_t(timestamp >> 16);
+        head[5] = uint8_t(timestamp >> 8);
+        head[6] = uint8_t(timestamp);
+        head[7] = uint8_t(timestamp >> 24);
+        PutBe32(back, headAndData);
+        return tagio::WriteBytes(to, head, 11) && tagio::WriteBytes(to, whole + 11, tag->dataSize) &&
+                       tagio::WriteBytes(to, back, 4)
+                   ? 1
+                   : 0;
+    }
     uint8_t* side;
     const tagio::Mapping* map = tagio::MapFile(from);
     if (map) {
