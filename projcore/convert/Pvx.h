@@ -55,6 +55,7 @@ public:
         kPspTitle = 10071011,      // text ends with the output path
         kWrite = 10071012,         // text: the file that could not be written
         kOutputIsInput = 10071013, // text: the output path
+        kNotCopyable = 10071014,   // text: the clip's path and what cannot be copied without re-encoding
         kBindBase = 10071100,      // + the binding's result 1 ... 4
         kBindOther = 10071199,
     };
@@ -109,6 +110,7 @@ public:
 
 private:
     void RunBind();
+    void RunRemux();   // PvxRemux.cpp
     void RunClips();
     bool ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs);
     bool ConvertImageClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs);

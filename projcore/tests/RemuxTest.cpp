@@ -1,0 +1,215 @@
+// The no-re-encoding outputs: pictures and sound copied byte for byte into
+// MP4, MOV and MKV, trims cut at key frames, joins with a chapter per clip,
+// the sequence's tags, and the refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "PvxTestSupport.h"
+#include "TempDir.h"
+#include "convert/Pvx.h"
+#include "edit/TrimMgr.h"
+
+using namespace pvxtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A clip of the whole fixture: its trim reaches its known length.
+std::unique_ptr<CBaseClip> WholeClip(const std::string& fixture, uint32_t durationMs) {
+    auto clip = FlvClip(fixture, 0, durationMs);
+    clip->Trim().SetDuration(durationMs);
+    clip->Trim().SetEnd(durationMs);
+    return clip;
+}
+
+// Size and hash of every packet of one stream, in order ("a" or "v"), as
+// ffmpeg reads them without decoding: what was copied, not when.
+std::vector<std::string> Packets(const std::string& path, const char* stream) {
+    std::istringstream lines(Shell("ffmpeg -v error -i '" + path + "' -map 0:" + stream +
+                                   " -c copy -f framemd5 - 2>/dev/null"));
+    std::vector<std::string> out;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        // stream, dts, pts, duration, size, hash
+        const size_t size = line.find(',', line.find(',', line.find(',', line.find(',') + 1) + 1) + 1);
+        if (size != std::string::npos) out.push_back(line.substr(size + 1));
+    }
+    return out;
+}
+
+// Presentation times (s) of a stream's packets in decode order.
+std::vector<double> ShownAt(const std::string& path, const char* stream) {
+    std::istringstream lines(Shell("ffprobe -v error -select_streams " + std::string(stream) +
+                                   " -show_entries packet=pts_time -of csv=p=0 '" + path + "'"));
+    std::vector<double> out;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) out.push_back(std::atof(line.c_str()));
+    return out;
+}
+
+std::string DecodeErrors(const std::string& path) {
+    return Shell("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
+}
+
+size_t Entries(const std::string& folder) {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(folder)) n += !e.path().empty();
+    return n;
+}
+
+}  // namespace
+
+// Every picture and sound block of a whole clip arrives as the source holds
+// it, in each container that can take the clip's codecs.
+TEST(Remux, CopiesEveryPacketUnchanged) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    const struct {
+        const char* fixture;
+        uint32_t durationMs;
+        const char* format;
+        const char* ext;
+        const char* probeFormat;
+    } cases[] = {
+        {"h264_aac_bf2_160x120.flv", 3080, "mp4remux", "mp4", "mp4"},
+        {"h264_aac_bf2_160x120.flv", 3080, "movremux", "mov", "mov"},
+        {"h264_aac_bf2_160x120.flv", 3080, "mkvremux", "mkv", "matroska"},
+        {"h264base_aac_160x120.flv", 1023, "mp4remux", "mp4", "mp4"},
+        {"flv1_mp3_160x120.flv", 3050, "mkvremux", "mkv", "matroska"},
+        {"flv1_pcm16_160x120.flv", 2000, "mkvremux", "mkv", "matroska"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fixture) + " as " + c.format);
+        TempDir dir;
+        CFLVSequence seq;
+        Append(seq, WholeClip(c.fixture, c.durationMs));
+        const std::string out = dir.File(std::string("out.") + c.ext);
+        const JobResult r = Convert(Settings(c.format, c.ext, 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(r.output, out);
+        EXPECT_NE(Probe(out, "", "format=format_name").find(c.probeFormat), std::string::npos);
+        EXPECT_EQ(DecodeErrors(out), "");
+        const std::string source = Fixture(c.fixture);
+        for (const char* stream : {"v", "a"}) {
+            const auto want = Packets(source, stream), got = Packets(out, stream);
+            EXPECT_FALSE(want.empty()) << stream;
+            EXPECT_EQ(got, want) << stream;
+        }
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), c.durationMs / 1000.0, 0.1);
+    }
+}
+
+// MP4 and MOV keep their index before the media, so a player can start
+// before the whole file has arrived.
+TEST(Remux, Mp4AndMovStartFast) {
+    TempDir dir;
+    for (const char* format : {"mp4remux", "movremux"}) {
+        CFLVSequence seq;
+        Append(seq, WholeClip("h264_aac_bf2_160x120.flv", 3080));
+        const std::string out = dir.File(std::string(format) + ".mp4");
+        ASSERT_EQ(Convert(Settings(format, "mp4", 28, 86018), seq, out).code, CPvx::kDone);
+        const std::string bytes = ReadFile(out);
+        const size_t moov = bytes.find("moov"), mdat = bytes.find("mdat");
+        ASSERT_NE(moov, std::string::npos);
+        EXPECT_LT(moov, mdat) << format;
+    }
+}
+
+// Three clips on one time line: the first and last whole, the middle cut
+// at its key frame; one chapter each, named after its clip; the tags.
+TEST(Remux, JoinsClipsWithAChapterEachAndTheSequencesTags) {
+    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"mkvremux", "mkv"}}) {
+        SCOPED_TRACE(format);
+        TempDir dir;
+        CFLVSequence seq;
+        Append(seq, WholeClip("h264_aac_bf2_160x120.flv", 3080));
+        Append(seq, FlvClip("h264_aac_160x120.flv", 1300, 2500));
+        Append(seq, WholeClip("h264_aac_bf2_160x120.flv", 3080));
+        seq.SetProperty(CFLVSequence::kTitle, "A Test Title");
+        seq.SetProperty(CFLVSequence::kAuthor, "Ann Author");
+        seq.SetProperty(CFLVSequence::kAlbum, "An Album");
+        seq.SetProperty(CFLVSequence::kComment, "Joined");
+        const std::string out = dir.File(std::string("joined.") + ext);
+        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(DecodeErrors(out), "");
+
+        // The pictures: all of the first clip, a run of the second from its
+        // key frame at 1000 ms (the one at or before the trim start), all of the third.
+        const auto whole = Packets(Fixture("h264_aac_bf2_160x120.flv"), "v");
+        const auto middle = Packets(Fixture("h264_aac_160x120.flv"), "v");
+        const auto got = Packets(out, "v");
+        ASSERT_GT(got.size(), 2 * whole.size());
+        const std::vector<std::string> head(got.begin(), got.begin() + whole.size());
+        const std::vector<std::string> tail(got.end() - whole.size(), got.end());
+        const std::vector<std::string> cut(got.begin() + whole.size(), got.end() - whole.size());
+        EXPECT_EQ(head, whole);
+        EXPECT_EQ(tail, whole);
+        ASSERT_FALSE(cut.empty());
+        const size_t key = 25;   // 25 fps: the picture at 1000 ms
+        ASSERT_LT(key + cut.size(), middle.size());
+        EXPECT_EQ(cut, std::vector<std::string>(middle.begin() + key, middle.begin() + key + cut.size()));
+        // Up to the last picture (in decode order) shown before 2500 ms.
+        const auto shown = ShownAt(Fixture("h264_aac_160x120.flv"), "v");
+        size_t last = 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            if (shown[i] < 2.5) last = i;
+        EXPECT_EQ(cut.size(), last - key + 1);
+
+        const std::string chapters = Shell("ffprobe -v error -show_chapters -of compact '" + out + "'");
+        std::istringstream lines(chapters);
+        std::vector<std::string> titles;
+        std::vector<double> starts;
+        for (std::string line; std::getline(lines, line);) {
+            const size_t at = line.find("tag:title=");
+            if (at != std::string::npos) titles.push_back(line.substr(at + 10));
+            const size_t s = line.find("start_time=");
+            if (s != std::string::npos) starts.push_back(std::atof(line.c_str() + s + 11));
+        }
+        EXPECT_EQ(titles, (std::vector<std::string>{"h264_aac_bf2_160x120", "h264_aac_160x120",
+                                                    "h264_aac_bf2_160x120"}))
+            << chapters;
+        ASSERT_EQ(starts.size(), 3u) << chapters;
+        EXPECT_NEAR(starts[0], 0.0, 0.001);
+        EXPECT_NEAR(starts[1], 3.08, 0.1);
+        EXPECT_NEAR(starts[2], 3.08 + 1.5, 0.15);
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), 3.08 * 2 + 1.5, 0.2);
+        EXPECT_EQ(Probe(out, "", "format_tags=title"), "A Test Title");
+        EXPECT_EQ(Probe(out, "", "format_tags=artist"), "Ann Author");
+        EXPECT_EQ(Probe(out, "", "format_tags=album"), "An Album");
+        EXPECT_EQ(Probe(out, "", "format_tags=comment"), "Joined");
+    }
+}
+
+// What cannot be copied fails the task, says what and where it could go,
+// and leaves nothing behind.
+TEST(Remux, RefusesWhatTheContainerOrOneSampleDescriptionCannotHold) {
+    const struct {
+        std::vector<const char*> fixtures;
+        const char* format;
+        const char* words;
+    } cases[] = {
+        {{"flv1_mp3_160x120.flv"}, "mp4remux",
+         "Sorenson H.263 cannot be stored in MP4 without re-encoding; MKV (no re-encoding) can hold it"},
+        {{"flv1_mp3_160x120.flv"}, "movremux", "Sorenson H.263 cannot be stored in MOV"},
+        {{"flv1_pcm16_160x120.flv"}, "mp4remux", "Sorenson H.263 cannot be stored in MP4"},
+        {{"flv1_pcm16_160x120.flv"}, "movremux", "Sorenson H.263 cannot be stored in MOV"},
+        {{"flv1_nelly_160x120.flv"}, "mkvremux", "Nellymoser sound cannot be stored in MKV without re-encoding; "
+                                                 "only a profile that re-encodes can convert it"},
+        {{"h264_aac_bf2_160x120.flv", "h264base_aac_160x120.flv"}, "mp4remux", "H.264 setup"},
+        {{"h264_aac_bf2_160x120.flv", "h264_aac22k_bf2_160x120.flv"}, "mkvremux", "AAC sample rate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        TempDir dir;
+        CFLVSequence seq;
+        for (const char* f : c.fixtures) Append(seq, FlvClip(f, 0, 1000));
+        const std::string out = dir.File("refused.out");
+        const JobResult r = Convert(Settings(c.format, "out", 28, 86018), seq, out);
+        EXPECT_EQ(r.code, CPvx::kNotCopyable) << r.text;
+        EXPECT_NE(r.text.find(c.words), std::string::npos) << r.text;
+        EXPECT_NE(r.text.find(Fixture(c.fixtures.back())), std::string::npos) << r.text;
+        EXPECT_EQ(Entries(dir.Path()), 0u) << "nothing written";
+    }
+}
