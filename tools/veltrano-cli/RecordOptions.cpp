@@ -80,7 +80,8 @@ bool MakeOutputSettings(const TXMLExportFormatType& p, const StreamOptions& o, O
         if (c.includeVideo && o.size && !ChooseSize(p, *o.size, c, error)) return false;
         if (c.includeVideo && o.fps && !ChooseFps(p, *o.fps, c, error)) return false;
     } else if (o.noAudio || o.noVideo || o.size || o.fps || o.letterbox) {
-        *error = "the FLV join copies the files as they are: --size, --fps, --letterbox, --no-audio and --no-video do not apply";
+        *error = "the profile " + p.Caption() +
+                 " copies the files as they are: --size, --fps, --letterbox, --no-audio and --no-video do not apply";
         return false;
     }
     std::memset(&record, 0, sizeof record);
