@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Remux speed: a 60 s 1280x720 H.264 + AAC FLV made into an MP4 without
+# re-encoding by `veltrano-cli convert --profile "MP4 (no re-encoding)"` next
+# to `ffmpeg -c copy -movflags +faststart`, both as whole processes (start,
+# examination, temporary file and its rename included), and cat of the file
+# for scale. Prints the best of 5 runs of each and the ratio veltrano / ffmpeg.
+# usage: remux.sh BUILD_DIR
+set -euo pipefail
+build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+cli=$build_dir/tools/veltrano-cli/veltrano-cli
+if [[ ! -x $cli ]]; then
+    echo "veltrano-cli not built in $build_dir" >&2
+    exit 1
+fi
+command -v ffmpeg >/dev/null || { echo "ffmpeg is missing (make deps installs it)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+echo "generating a 60 s 1280x720 H.264 + AAC FLV ..."
+ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30 \
+    -f lavfi -i sine=frequency=440:sample_rate=44100 -t 60 \
+    -c:v libx264 -preset veryfast -b:v 3M -g 60 -bf 2 -c:a aac -b:a 128k -ac 2 "$work/in.flv"
+mb=$(( $(wc -c < "$work/in.flv") / 1000000 ))
+echo "input: $mb MB"
+mkdir -p "$work/out"
+
+# Best wall-clock time of 5 runs in µs; the outputs are removed before each run.
+best_us() {
+    local best=""
+    for _ in 1 2 3 4 5; do
+        rm -f "$work/out"/* "$work/ff.mp4" "$work/cat.flv"
+        local t0 t1
+        t0=$(date +%s%N)
+        "$@" > /dev/null 2>&1
+        t1=$(date +%s%N)
+        local d=$(( (t1 - t0) / 1000 ))
+        if [[ -z $best || $d -lt $best ]]; then best=$d; fi
+    done
+    echo "$best"
+}
+
+cat_us=$(best_us sh -c "cat '$work/in.flv' > '$work/cat.flv'")
+ffmpeg_us=$(best_us ffmpeg -hide_banner -loglevel error -i "$work/in.flv" -c copy -movflags +faststart -y "$work/ff.mp4")
+cli_us=$(best_us "$cli" convert --profile "MP4 (no re-encoding)" --out "$work/out" "$work/in.flv")
+"$cli" convert --profile "MP4 (no re-encoding)" --out "$work/out" "$work/in.flv" > /dev/null
+out="$work/out/in.mp4"
+[[ -s $out ]] || { echo "veltrano-cli wrote no $out" >&2; exit 1; }
+errors=$(ffmpeg -v error -i "$out" -f null - 2>&1 | head -3)
+[[ -z $errors ]] || { echo "the remuxed file does not decode cleanly: $errors" >&2; exit 1; }
+
+awk -v c="$cat_us" -v f="$ffmpeg_us" -v v="$cli_us" -v mb="$mb" 'BEGIN {
+    printf "%-52s %8.1f ms  %6.0f MB/s\n", "cat in.flv > out", c / 1000, mb / (c / 1e6)
+    printf "%-52s %8.1f ms  %6.0f MB/s\n", "ffmpeg -c copy -movflags +faststart", f / 1000, mb / (f / 1e6)
+    printf "%-52s %8.1f ms  %6.0f MB/s\n", "veltrano-cli convert --profile \"MP4 (no re-encoding)\"", v / 1000, mb / (v / 1e6)
+    printf "ratio veltrano-cli / ffmpeg: %.2f\n", v / f
+}'
