@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "PvxTestSupport.h"
 #include "TempDir.h"
@@ -130,6 +131,9 @@ TEST(Remux, JoinsClipsWithAChapterEachAndTheSequencesTags) {
         seq.SetProperty(CFLVSequence::kAuthor, "Ann Author");
         seq.SetProperty(CFLVSequence::kAlbum, "An Album");
         seq.SetProperty(CFLVSequence::kComment, "Joined");
+        seq.SetProperty(CFLVSequence::kYear, "2009");
+        seq.SetProperty(CFLVSequence::kTrack, "3");
+        seq.SetProperty(CFLVSequence::kCopyright, "Someone");
         const std::string out = dir.File(std::string("joined.") + ext);
         const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
         ASSERT_EQ(r.code, CPvx::kDone) << r.text;
@@ -179,6 +183,9 @@ TEST(Remux, JoinsClipsWithAChapterEachAndTheSequencesTags) {
         EXPECT_EQ(Probe(out, "", "format_tags=artist"), "Ann Author");
         EXPECT_EQ(Probe(out, "", "format_tags=album"), "An Album");
         EXPECT_EQ(Probe(out, "", "format_tags=comment"), "Joined");
+        EXPECT_EQ(Probe(out, "", "format_tags=date"), "2009");
+        EXPECT_EQ(Probe(out, "", "format_tags=track"), "3");
+        EXPECT_EQ(Probe(out, "", "format_tags=copyright"), "Someone");
     }
 }
 
@@ -211,5 +218,45 @@ TEST(Remux, RefusesWhatTheContainerOrOneSampleDescriptionCannotHold) {
         EXPECT_NE(r.text.find(c.words), std::string::npos) << r.text;
         EXPECT_NE(r.text.find(Fixture(c.fixtures.back())), std::string::npos) << r.text;
         EXPECT_EQ(Entries(dir.Path()), 0u) << "nothing written";
+    }
+}
+
+// A long copy is paused (nothing moves), resumed, and cancelled without
+// leaving a file; a finished one reports all of its time.
+TEST(Remux, PausesResumesAndCancelsLeavingNothing) {
+    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"mkvremux", "mkv"}}) {
+        SCOPED_TRACE(format);
+        TempDir dir;
+        CFLVSequence many;
+        for (int i = 0; i < 1000; ++i) Append(many, FlvClip("h264_aac_bf2_160x120.flv", 0, 3000));
+        OutputSettings s = Settings(format, ext, 28, 86018);
+        const std::string out = dir.File(std::string("long.") + ext);
+        CPvx job(s, &many, out, nullptr, nullptr);
+        ASSERT_TRUE(job.Start());
+        while (job.Position() == 0 && job.GetState() != 2) std::this_thread::yield();
+        ASSERT_NE(job.GetState(), 2) << "finished before it could be paused";
+        EXPECT_EQ(job.SetState(1), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int64_t paused = job.Position();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(job.Position(), paused) << "nothing is copied while paused";
+        job.SetState(0);
+        while (job.Position() == paused && job.GetState() != 2) std::this_thread::yield();
+        const auto start = std::chrono::steady_clock::now();
+        job.SetState(3);
+        job.Wait();
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+        EXPECT_EQ(job.GetState(), 2);
+        EXPECT_EQ(Entries(dir.Path()), 0u) << "the temporary file is gone";
+
+        CFLVSequence one;
+        Append(one, FlvClip("h264_aac_bf2_160x120.flv", 0, 1000));
+        OutputSettings s1 = Settings(format, ext, 28, 86018);
+        CPvx done(s1, &one, out, nullptr, nullptr);
+        ASSERT_TRUE(done.Start());
+        done.Wait();
+        EXPECT_EQ(done.ResultCode(), CPvx::kDone) << done.ErrorText();
+        EXPECT_EQ(done.Position(), done.Total());
+        EXPECT_EQ(done.Total(), 1000 * 10000);
     }
 }
