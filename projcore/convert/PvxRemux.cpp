@@ -33,8 +33,9 @@ void CPvx::RunRemux() {
         {"comment", sequence_->GetProperty(P::kComment)}, {"track", sequence_->GetProperty(P::kTrack)},
         {"copyright", sequence_->GetProperty(P::kCopyright)},
     };
+    const bool exact = settings_.cutMode != 1;
     const TRemuxResult r = CRemux::Run(clips, *container, tags, writePath_, settings_.audioCodec != -1,
-                                       settings_.videoCodec != -1, progress_);
+                                       settings_.videoCodec != -1, exact, progress_);
     switch (r.code) {
         case CRemux::kDone:
         case CRemux::kCancelled: return;   // a cancelled job's temporary file goes in Run

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "avkit/Remux.h"
+#include "convert/RemuxCut.h"
 #include "convert/RemuxPlan.h"
 #include "tagio/tagio.h"
 
@@ -44,16 +45,26 @@ public:
         held_.reserve(16);
     }
 
-    // Copies one clip's span onto the time line after what is written.
-    TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p) {
+    // Copies one clip's span onto the time line after what is written; cut:
+    // the pictures coded again at its start, when it has them.
+    TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
         std::unique_ptr<TagioFileReadAble, ReaderDeleter> file(CreateFileReadAble(clip.path.c_str()));
         TagioFlvHeader header{};
         if (!file || !Flv_ReadHeader(file.get(), &header)) return {CRemux::kCannotOpenClip, clip.path};
         const bool cutEnd = !clip.toEnd;
         const int64_t endUnits = int64_t(clip.trimEnd) * kUnitsPerMs;
-        const int64_t startUnits = int64_t(p.start) * kUnitsPerMs;
+        // An exact start: the clip's time line starts at the trim start, the
+        // pictures coded again come first and the copy resumes at the next
+        // key picture. Otherwise it all starts at the key picture.
+        const bool exact = cut && cut->Needed() && p.video;
+        origin_ = exact ? clip.trimStart : p.start;
+        const uint32_t videoFrom = exact ? (cut->HasNextKey() ? cut->NextKeyTime() : UINT32_MAX) : p.start;
+        const int64_t startUnits = int64_t(origin_) * kUnitsPerMs;
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
+        shift_ = 0;
+        if (exact && !WriteCut(*cut, shownEnd)) return Failed();
+        if (exact && !cut->HasNextKey()) videoDone = true;
         held_.clear();
         TagioFlvTag tag{};
         for (int count = 1; !(videoDone && audioDone); ++count) {
@@ -90,7 +101,7 @@ public:
                 }
                 const uint32_t skip = plan_.audio.flvCodec == 10 ? 2 : 1;
                 if (tag.dataSize <= skip) continue;
-                int64_t when = elapsed_ + int64_t(t) - int64_t(p.start);
+                int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
                 if (!Write(audioIndex_, block_.data() + skip, tag.dataSize - skip, when, when, true))
                     return Failed();
@@ -100,7 +111,7 @@ public:
                 continue;
             }
             // Video.
-            if (t < p.start) continue;
+            if (t < videoFrom) continue;
             if (cutEnd && t >= clip.trimEnd) {   // decoded from here on, shown at or after the end
                 videoDone = true;
                 continue;
@@ -120,11 +131,11 @@ public:
             }
             if (!held_.empty()) {   // they come first in decode order; block_ is then loaded again
                 for (const Held& h : held_)
-                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, p, shownEnd)) return Failed();
+                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, shownEnd)) return Failed();
                 held_.clear();
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
             }
-            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, p, shownEnd)) return Failed();
+            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, shownEnd)) return Failed();
         }
         // The next clip starts after the last picture shown and the last sound block.
         int64_t end = elapsed_;
@@ -147,23 +158,48 @@ private:
     }
 
     bool WriteVideo(TagioFileReadAble* file, int64_t position, uint32_t size, uint32_t t, int32_t cts, bool key,
-                    const TRemuxClipPlan& p, int64_t& shownEnd) {
+                    int64_t& shownEnd) {
         if (block_.size() < size) block_.resize(size);
         if (out_ && FileReadAble_ReadAt(file, position + 11, block_.data(), size) != int64_t(size)) return false;
-        return WriteLoadedVideo(size, t, cts, key, p, shownEnd);
+        return WriteLoadedVideo(size, t, cts, key, shownEnd);
     }
 
     // The picture in block_: its payload after the FLV video header.
-    bool WriteLoadedVideo(uint32_t size, uint32_t t, int32_t cts, bool key, const TRemuxClipPlan& p,
-                          int64_t& shownEnd) {
+    bool WriteLoadedVideo(uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
         const uint32_t skip = plan_.video.flvCodec == 7 ? 5 : plan_.video.flvCodec == 4 ? 2 : 1;
         if (size <= skip) return true;
-        const int64_t dts = std::max(elapsed_ + int64_t(t) - int64_t(p.start), lastVideoDts_ + 1);
+        const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
         const int64_t pts = std::max(dts, dts + cts);
         if (!Write(videoIndex_, block_.data() + skip, size - skip, dts, pts, key)) return false;
         lastVideoDts_ = dts;
         shownEnd = std::max(shownEnd, pts);
         span_ = std::max<int64_t>(span_, dts - elapsed_);
+        return true;
+    }
+
+    // The pictures coded again, shown from the trim start. They are stored
+    // in the order they are shown, so their decode times are squeezed in
+    // just before the next key picture's; when that would reach back before
+    // the clip's start, the whole clip moves later (sound with it).
+    bool WriteCut(const CRemuxCut& cut, int64_t& shownEnd) {
+        const int n = cut.Count();
+        int size = 0;
+        int64_t pts = 0;
+        bool key = false;
+        const int64_t nextDts =
+            cut.HasNextKey() ? elapsed_ + int64_t(cut.NextKeyTime()) - int64_t(origin_) : INT64_MAX;
+        auto dtsOf = [&](int i, int64_t shownAt) { return std::min(shownAt, nextDts - (n - i)); };
+        cut.Packet(0, size, pts, key);
+        const int64_t firstDts = dtsOf(0, elapsed_ + pts - int64_t(origin_));
+        shift_ = std::max<int64_t>(0, std::max(elapsed_, lastVideoDts_ + 1) - firstDts);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* data = cut.Packet(i, size, pts, key);
+            const int64_t shownAt = elapsed_ + pts - int64_t(origin_);
+            const int64_t dts = dtsOf(i, shownAt) + shift_;
+            if (!Write(videoIndex_, data, uint32_t(size), dts, shownAt + shift_, key)) return false;
+            lastVideoDts_ = dts;
+            shownEnd = std::max(shownEnd, shownAt + shift_);
+        }
         return true;
     }
 
@@ -195,6 +231,8 @@ private:
     int audioIndex_, videoIndex_;
     CFlvBindProgress& job_;
     int64_t elapsed_ = 0;   // ms: where the clip being copied starts on the output's time line
+    uint32_t origin_ = 0;   // clip time of elapsed_
+    int64_t shift_ = 0;     // ms the clip moves later to keep decode times in order
     int64_t span_ = 0;      // ms: how far into it the copy is
     int64_t lastVideoDts_ = -1, lastAudioOut_ = -1;
     int64_t media_ = 0;
@@ -206,7 +244,7 @@ private:
 
 TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxContainer& container,
                          const std::vector<std::pair<std::string, std::string>>& tags, const std::string& output,
-                         bool audio, bool video, CFlvBindProgress& job) {
+                         bool audio, bool video, bool exact, CFlvBindProgress& job) {
     int64_t totalMs = 0;
     for (const auto& c : clips) totalMs += c.trimEnd > c.trimStart ? c.trimEnd - c.trimStart : 0;
     job.position = 0;
@@ -215,10 +253,31 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
     CRemuxPlan plan;
     if (TRemuxResult r = plan.Make(clips, container, audio, video); r.code) return r;
 
+    // Exact starts: the pictures before the next key picture coded again,
+    // their parameter sets added to the one setup all clips share.
+    std::vector<std::unique_ptr<CRemuxCut>> cuts(clips.size());
+    TRemuxStream v = plan.video;
+    const TRemuxStream& a = plan.audio;
+    for (size_t i = 0; exact && v.flvCodec == 7 && i < clips.size(); ++i) {
+        if (!plan.clips[i].video) continue;
+        if (job.WaitWhilePaused() == CFlvBindProgress::kCancel) return {kCancelled, {}};
+        auto cut = std::make_unique<CRemuxCut>();
+        std::string why;
+        if (!cut->Make(clips[i].path, plan.clips[i].base, clips[i].trimStart, clips[i].trimEnd, !clips[i].toEnd,
+                       plan.video.setup, why))
+            return {kRefused, why};
+        if (cut->Needed()) {
+            const std::vector<uint8_t> setup = cut->Setup();
+            if (v.setup != plan.video.setup && v.setup != setup)
+                return {kRefused, clips[i].path + ": its start needs other H.264 parameter sets than the clips' before"};
+            v.setup = setup;
+        }
+        cuts[i] = std::move(cut);
+    }
+
     std::unique_ptr<AvkRemux, RemuxDeleter> out(ARMX_Create(container.muxer, output.c_str()));
     if (!out) return {kWriteFailed, "cannot write " + output};
     int videoIndex = -1, audioIndex = -1;
-    const TRemuxStream &v = plan.video, &a = plan.audio;
     if (v.present) {
         const uint8_t* setup = v.setup.empty() ? nullptr : v.setup.data();
         videoIndex = ARMX_AddVideo(out.get(), v.codec, 0, v.width, v.height, setup, int(v.setup.size()));
@@ -240,7 +299,7 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
         Copier dry(plan, nullptr, audioIndex, videoIndex, job);
         for (size_t i = 0; i < clips.size(); ++i) {
             const int64_t start = dry.Elapsed();
-            if (TRemuxResult r = dry.Clip(clips[i], plan.clips[i]); r.code) return r;
+            if (TRemuxResult r = dry.Clip(clips[i], plan.clips[i], cuts[i].get()); r.code) return r;
             spans.emplace_back(start, dry.Elapsed());
             ARMX_SetChapterTime(out.get(), int(i), start, dry.Elapsed());
         }
@@ -251,7 +310,7 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
     Copier copier(plan, out.get(), audioIndex, videoIndex, job);
     for (size_t i = 0; i < clips.size(); ++i) {
         const int64_t start = copier.Elapsed();
-        if (TRemuxResult r = copier.Clip(clips[i], plan.clips[i]); r.code) return r;
+        if (TRemuxResult r = copier.Clip(clips[i], plan.clips[i], cuts[i].get()); r.code) return r;
         // A clip changed since the dry run: its chapter would lie.
         if (!spans.empty() && spans[i] != std::pair{start, copier.Elapsed()})
             return {kCannotOpenClip, clips[i].path + " changed while it was copied"};

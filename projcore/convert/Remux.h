@@ -34,10 +34,13 @@ struct TRemuxResult {
 // one sample description cannot carry (another H.264 size, profile or
 // parameter sets, another AAC rate), refuses the whole output.
 //
-// A clip starts at the video key frame at or before its trim start and ends
-// after the last picture shown before its trim end (with the pictures shown
-// later that those depend on); sound is cut at the block boundary nearest
-// to either end. Each clip starts where the one before ended.
+// exact: a clip whose trim start falls between H.264 key pictures starts on
+// the picture shown at the trim start, the pictures up to the next key
+// picture coded again (CRemuxCut); otherwise, and for other codecs, a clip
+// starts at the key picture at or before its trim start. A clip ends after
+// the last picture shown before its trim end (with the pictures shown later
+// that those depend on); sound is cut at the block boundary nearest to
+// either end. Each clip starts where the one before ended.
 class CRemux {
 public:
     enum Code : int32_t {
@@ -54,5 +57,6 @@ public:
     // container's tags by their avkit names; empty values are left out.
     static TRemuxResult Run(const std::vector<TRemuxClip>& clips, const TRemuxContainer& container,
                             const std::vector<std::pair<std::string, std::string>>& tags,
-                            const std::string& output, bool audio, bool video, CFlvBindProgress& job);
+                            const std::string& output, bool audio, bool video, bool exact,
+                            CFlvBindProgress& job);
 };

@@ -3,6 +3,7 @@
 // the sequence's tags, and the refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -118,7 +119,8 @@ TEST(Remux, Mp4AndMovStartFast) {
 }
 
 // Three clips on one time line: the first and last whole, the middle cut
-// at its key frame; one chapter each, named after its clip; the tags.
+// at its key frame (the key cut mode); one chapter each, named after its
+// clip; the tags.
 TEST(Remux, JoinsClipsWithAChapterEachAndTheSequencesTags) {
     for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"mkvremux", "mkv"}}) {
         SCOPED_TRACE(format);
@@ -135,7 +137,9 @@ TEST(Remux, JoinsClipsWithAChapterEachAndTheSequencesTags) {
         seq.SetProperty(CFLVSequence::kTrack, "3");
         seq.SetProperty(CFLVSequence::kCopyright, "Someone");
         const std::string out = dir.File(std::string("joined.") + ext);
-        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        OutputSettings keyCuts = Settings(format, ext, 28, 86018);
+        keyCuts.cutMode = 1;
+        const JobResult r = Convert(keyCuts, seq, out);
         ASSERT_EQ(r.code, CPvx::kDone) << r.text;
         EXPECT_EQ(DecodeErrors(out), "");
 
@@ -258,5 +262,45 @@ TEST(Remux, PausesResumesAndCancelsLeavingNothing) {
         EXPECT_EQ(done.ResultCode(), CPvx::kDone) << done.ErrorText();
         EXPECT_EQ(done.Position(), done.Total());
         EXPECT_EQ(done.Total(), 1000 * 10000);
+    }
+}
+
+// An exact cut: the first picture is the source's picture at the trim start
+// (coded again, so alike but not the same bytes), the pictures from the next
+// key frame on are the source's own, and the length is the trim's.
+TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"movremux", "mov"},
+                                      std::pair{"mkvremux", "mkv"}}) {
+        SCOPED_TRACE(format);
+        TempDir dir;
+        const char* fixture = "h264_aac_bf2_160x120.flv";
+        CFLVSequence seq;
+        Append(seq, FlvClip(fixture, 1320, 2500));
+        const std::string out = dir.File(std::string("exact.") + ext);
+        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(DecodeErrors(out), "");
+        const std::string source = Fixture(fixture);
+        // The picture shown at 1320 ms in the source (from 80 ms, 25 a second).
+        const int at = (1320 - 80) / 40;
+        const auto want = DecodeFrame(source, at, 160, 120), got = DecodeFrame(out, 0, 160, 120);
+        ASSERT_FALSE(want.empty() || got.empty());
+        EXPECT_GE(Psnr(want, got), 35.0);
+        EXPECT_LT(Psnr(DecodeFrame(source, at - 1, 160, 120), got), Psnr(want, got)) << "not the picture before";
+        // From the key frame at 2000 ms the source's own packets.
+        const auto src = Packets(source, "v"), copied = Packets(out, "v");
+        const size_t recoded = (2080 - 1320) / 40;
+        ASSERT_GT(copied.size(), recoded);
+        EXPECT_NE(copied[0], src[size_t(at)]);
+        EXPECT_EQ(std::vector<std::string>(copied.begin() + recoded, copied.end()),
+                  std::vector<std::string>(src.begin() + 50, src.begin() + 50 + (copied.size() - recoded)));
+        // Every picture shown from 1320 ms to before 2500 ms; with B-frames
+        // one picture shown later may come too, as the last ones need it.
+        const auto shown = ShownAt(out, "v");
+        const size_t before = std::count_if(shown.begin(), shown.end(), [](double t) { return t < 1.18 - 0.001; });
+        EXPECT_EQ(before, (2480 - 1320) / 40 + 1);
+        EXPECT_LE(shown.size(), before + 1);
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), 1.18, 0.11);
     }
 }
