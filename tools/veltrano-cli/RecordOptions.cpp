@@ -86,7 +86,9 @@ bool MakeOutputSettings(const TXMLExportFormatType& p, const StreamOptions& o, O
     }
     std::memset(&record, 0, sizeof record);
     switch (BuildOutputSettings(p, c, record)) {
-        case RecordResult::kOk: return true;
+        case RecordResult::kOk:
+            record.cutMode = o.keyCuts ? 1 : 0;
+            return true;
         case RecordResult::kNoStream: *error = "with these options the output would have neither picture nor sound"; break;
         case RecordResult::kBadChoice: *error = "the profile's default entries are not in its lists"; break;
     }
