@@ -4,14 +4,17 @@
 # to `ffmpeg -c copy -movflags +faststart`, both as whole processes (start,
 # examination, temporary file and its rename included), and cat of the file
 # for scale. Prints the best of 5 runs of each and the ratio veltrano / ffmpeg.
+# Then a cut of the same file from 31.5 s (mid-GOP: key frames every 2 s) to
+# 50 s by the remux alone (bench-tools/remux_cut): exact (the pictures up to
+# the next key frame coded again) and from the key frame before.
 # usage: remux.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 cli=$build_dir/tools/veltrano-cli/veltrano-cli
-if [[ ! -x $cli ]]; then
-    echo "veltrano-cli not built in $build_dir" >&2
-    exit 1
-fi
+cut=$build_dir/bench-tools/remux_cut
+for tool in "$cli" "$cut"; do
+    [[ -x $tool ]] || { echo "$tool is not built" >&2; exit 1; }
+done
 command -v ffmpeg >/dev/null || { echo "ffmpeg is missing (make deps installs it)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -28,7 +31,7 @@ mkdir -p "$work/out"
 best_us() {
     local best=""
     for _ in 1 2 3 4 5; do
-        rm -f "$work/out"/* "$work/ff.mp4" "$work/cat.flv"
+        rm -f "$work/out"/* "$work/ff.mp4" "$work/cat.flv" "$work/cut.mp4"
         local t0 t1
         t0=$(date +%s%N)
         "$@" > /dev/null 2>&1
@@ -48,9 +51,19 @@ out="$work/out/in.mp4"
 errors=$(ffmpeg -v error -i "$out" -f null - 2>&1 | head -3)
 [[ -z $errors ]] || { echo "the remuxed file does not decode cleanly: $errors" >&2; exit 1; }
 
+exact_us=$(best_us "$cut" exact "$work/cut.mp4" "$work/in.flv" 31500 50000)
+key_us=$(best_us "$cut" key "$work/cut.mp4" "$work/in.flv" 31500 50000)
+"$cut" exact "$work/cut.mp4" "$work/in.flv" 31500 50000 > /dev/null
+errors=$(ffmpeg -v error -i "$work/cut.mp4" -f null - 2>&1 | head -3)
+[[ -z $errors ]] || { echo "the exact cut does not decode cleanly: $errors" >&2; exit 1; }
+
 awk -v c="$cat_us" -v f="$ffmpeg_us" -v v="$cli_us" -v mb="$mb" 'BEGIN {
     printf "%-52s %8.1f ms  %6.0f MB/s\n", "cat in.flv > out", c / 1000, mb / (c / 1e6)
     printf "%-52s %8.1f ms  %6.0f MB/s\n", "ffmpeg -c copy -movflags +faststart", f / 1000, mb / (f / 1e6)
     printf "%-52s %8.1f ms  %6.0f MB/s\n", "veltrano-cli convert --profile \"MP4 (no re-encoding)\"", v / 1000, mb / (v / 1e6)
     printf "ratio veltrano-cli / ffmpeg: %.2f\n", v / f
+}'
+awk -v e="$exact_us" -v k="$key_us" 'BEGIN {
+    printf "%-52s %8.1f ms\n", "cut 31.5 s to 50 s, exact (one GOP coded again)", e / 1000
+    printf "%-52s %8.1f ms\n", "cut 31.5 s to 50 s, from the key frame before", k / 1000
 }'

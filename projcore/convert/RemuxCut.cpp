@@ -35,13 +35,13 @@ bool CRemuxCut::Make(const std::string& path, uint32_t base, uint32_t trimStart,
     // The key picture shown at or before the trim start, and the next one.
     TagioFlvTag tag{};
     uint8_t head[5];
-    int64_t keyAt = -1, keyPts = 0, nextPts = 0, lastDts = -1;
-    double step = 0;
+    int64_t keyAt = -1, keyPts = 0, nextPts = 0, firstDts = -1, lastDts = -1, pictures = 0;
     while (Flv_ReadTag(file.get(), 0, &tag)) {
         if (!IsPicture(tag)) continue;
         const uint32_t t = tag.timestamp >= base ? tag.timestamp - base : 0;
-        if (lastDts >= 0 && t > lastDts && (step == 0 || t - lastDts < step)) step = double(t - lastDts);
+        if (firstDts < 0) firstDts = t;
         lastDts = t;
+        ++pictures;
         if (cutEnd && t >= trimEnd) break;
         if (tag.codecField1 != 1) continue;
         if (FileReadAble_ReadAt(file.get(), tag.filePosition + 11, head, sizeof head) != int64_t(sizeof head)) break;
@@ -63,7 +63,9 @@ bool CRemuxCut::Make(const std::string& path, uint32_t base, uint32_t trimStart,
     if (keyAt < 0 || keyPts == int64_t(trimStart)) return true;
     const int64_t to = hasNext_ ? (cutEnd ? std::min<int64_t>(nextPts, trimEnd) : nextPts)
                                 : (cutEnd ? int64_t(trimEnd) : INT64_MAX);
-    encoder_ = ACE_Create(avcC.data(), int(avcC.size()), step > 0 ? 1000.0 / step : 25.0, trimStart, to);
+    // The rate over the pictures read: single steps are whole ms (33, 34 ...).
+    const double rate = pictures > 1 && lastDts > firstDts ? 1000.0 * double(pictures - 1) / double(lastDts - firstDts) : 25.0;
+    encoder_ = ACE_Create(avcC.data(), int(avcC.size()), rate, trimStart, to);
     if (!encoder_) {
         why = path + ": its H.264 pictures cannot be decoded to cut them at " + std::to_string(trimStart) + " ms";
         return false;

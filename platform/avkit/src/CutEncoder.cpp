@@ -171,6 +171,7 @@ struct AvkCutEncoder {
     AVPacket* pkt = nullptr;
     AVFrame* frame = nullptr;
     std::vector<Packet> out;
+    int64_t sent = 0;   // pictures given to the encoder
     Bytes setup;
     std::string error;
 };
@@ -258,7 +259,8 @@ bool Encode(AvkCutEncoder* h, AVFrame* f) {
         if (pts < h->from || pts >= h->to) return true;
         if (!h->enc && !OpenEncoder(h, f)) return false;
         f->pts = pts;
-        f->pict_type = h->out.empty() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+        // The first picture coded is the group's key picture; the encoder picks the rest.
+        f->pict_type = h->sent++ == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     }
     if (!h->enc) return true;
     if (avcodec_send_frame(h->enc, f) < 0) {
