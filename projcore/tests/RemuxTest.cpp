@@ -51,6 +51,16 @@ std::vector<double> ShownAt(const std::string& path, const char* stream) {
     return out;
 }
 
+// Whether each of the video packets (decode order) is marked a key picture.
+std::vector<bool> KeyFlags(const std::string& path) {
+    std::istringstream lines(
+        Shell("ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 '" + path + "'"));
+    std::vector<bool> out;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) out.push_back(line[0] == 'K');
+    return out;
+}
+
 std::string DecodeErrors(const std::string& path) {
     return Shell("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
 }
@@ -80,6 +90,7 @@ TEST(Remux, CopiesEveryPacketUnchanged) {
         {"h264base_aac_160x120.flv", 1023, "mp4remux", "mp4", "mp4"},
         {"flv1_mp3_160x120.flv", 3050, "mkvremux", "mkv", "matroska"},
         {"flv1_pcm16_160x120.flv", 2000, "mkvremux", "mkv", "matroska"},
+        {"h264_aac_bf2_2997_160x120.flv", 3070, "movremux", "mov", "mov"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fixture) + " as " + c.format);
@@ -266,41 +277,75 @@ TEST(Remux, PausesResumesAndCancelsLeavingNothing) {
 }
 
 // An exact cut: the first picture is the source's picture at the trim start
-// (coded again, so alike but not the same bytes), the pictures from the next
-// key frame on are the source's own, and the length is the trim's.
+// (coded again, so alike but not the same bytes, and only it a key picture),
+// the pictures from the next key frame on are the source's own, and every
+// picture shown before the trim end is there.
 TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
     ASSERT_TRUE(HaveTool("ffmpeg"));
-    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"movremux", "mov"},
-                                      std::pair{"mkvremux", "mkv"}}) {
-        SCOPED_TRACE(format);
+    const struct {
+        const char* fixture;
+        const char* format;
+        const char* ext;
+        uint32_t start, end;
+    } cases[] = {
+        {"h264_aac_bf2_160x120.flv", "mp4remux", "mp4", 1320, 2500},
+        {"h264_aac_bf2_160x120.flv", "movremux", "mov", 1320, 2500},
+        {"h264_aac_bf2_160x120.flv", "mkvremux", "mkv", 1320, 2500},
+        {"h264_aac_bf2_2997_160x120.flv", "mp4remux", "mp4", 1450, 2900},   // 29.97 fps
+        {"h264base_aac_160x120.flv", "mp4remux", "mp4", 400, 900},          // no key frame after the start
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fixture) + " as " + c.format);
         TempDir dir;
-        const char* fixture = "h264_aac_bf2_160x120.flv";
         CFLVSequence seq;
-        Append(seq, FlvClip(fixture, 1320, 2500));
-        const std::string out = dir.File(std::string("exact.") + ext);
-        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        Append(seq, FlvClip(c.fixture, c.start, c.end));
+        const std::string out = dir.File(std::string("exact.") + c.ext);
+        const JobResult r = Convert(Settings(c.format, c.ext, 28, 86018), seq, out);
         ASSERT_EQ(r.code, CPvx::kDone) << r.text;
         EXPECT_EQ(DecodeErrors(out), "");
-        const std::string source = Fixture(fixture);
-        // The picture shown at 1320 ms in the source (from 80 ms, 25 a second).
-        const int at = (1320 - 80) / 40;
-        const auto want = DecodeFrame(source, at, 160, 120), got = DecodeFrame(out, 0, 160, 120);
+
+        // The source's pictures in decode order: when shown, which are key.
+        const std::string source = Fixture(c.fixture);
+        const auto srcShown = ShownAt(source, "v");
+        const auto srcKeys = KeyFlags(source);
+        const auto src = Packets(source, "v");
+        ASSERT_EQ(srcKeys.size(), srcShown.size());
+        const double from = c.start / 1000.0, to = c.end / 1000.0;
+        size_t next = srcShown.size();   // the first key picture shown after the trim start
+        for (size_t i = 0; i < srcShown.size() && next == srcShown.size(); ++i)
+            if (srcKeys[i] && srcShown[i] > from) next = i;
+        const double nextShown = next < srcShown.size() ? srcShown[next] : 1e9;
+        size_t recoded = 0, wanted = 0, before = 0;
+        for (double t : srcShown) {
+            recoded += t >= from - 0.0005 && t < std::min(nextShown, to);
+            wanted += t >= from - 0.0005 && t < to;
+            before += t < from - 0.0005;
+        }
+        ASSERT_GT(recoded, 0u);
+
+        // The first picture is the one shown at the trim start.
+        const auto want = DecodeFrame(source, int(before), 160, 120), got = DecodeFrame(out, 0, 160, 120);
         ASSERT_FALSE(want.empty() || got.empty());
         EXPECT_GE(Psnr(want, got), 35.0);
-        EXPECT_LT(Psnr(DecodeFrame(source, at - 1, 160, 120), got), Psnr(want, got)) << "not the picture before";
-        // From the key frame at 2000 ms the source's own packets.
-        const auto src = Packets(source, "v"), copied = Packets(out, "v");
-        const size_t recoded = (2080 - 1320) / 40;
-        ASSERT_GT(copied.size(), recoded);
-        EXPECT_NE(copied[0], src[size_t(at)]);
-        EXPECT_EQ(std::vector<std::string>(copied.begin() + recoded, copied.end()),
-                  std::vector<std::string>(src.begin() + 50, src.begin() + 50 + (copied.size() - recoded)));
-        // Every picture shown from 1320 ms to before 2500 ms; with B-frames
-        // one picture shown later may come too, as the last ones need it.
+        EXPECT_LT(Psnr(DecodeFrame(source, int(before) - 1, 160, 120), got), Psnr(want, got)) << "not the one before";
+
+        // Coded again: one key picture, then the source's own packets from the next key frame.
+        const auto copied = Packets(out, "v");
+        const auto keys = KeyFlags(out);
+        ASSERT_GE(copied.size(), recoded);
+        EXPECT_EQ(std::count(keys.begin(), keys.begin() + recoded, true), 1);
+        EXPECT_NE(copied[0], src[before]);
+        const std::vector<std::string> tail(copied.begin() + recoded, copied.end());
+        ASSERT_LE(next + tail.size(), src.size());
+        EXPECT_EQ(tail, std::vector<std::string>(src.begin() + next, src.begin() + next + tail.size()));
+
+        // Every picture shown before the trim end; with B-frames one shown
+        // later may come too, as the last ones need it.
         const auto shown = ShownAt(out, "v");
-        const size_t before = std::count_if(shown.begin(), shown.end(), [](double t) { return t < 1.18 - 0.001; });
-        EXPECT_EQ(before, (2480 - 1320) / 40 + 1);
-        EXPECT_LE(shown.size(), before + 1);
-        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), 1.18, 0.11);
+        const double length = to - from;
+        const size_t inSpan = std::count_if(shown.begin(), shown.end(), [&](double t) { return t < length - 0.0005; });
+        EXPECT_EQ(inSpan, wanted);
+        EXPECT_LE(shown.size(), wanted + 1);
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), length, 0.11);
     }
 }
