@@ -349,3 +349,29 @@ TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
         EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), length, 0.11);
     }
 }
+
+// Clips cut exactly and whole ones share one sample description: the
+// parameter sets of the pictures coded again are the same for every clip
+// and stand beside the source's; every picture decodes.
+TEST(Remux, ExactCutsJoinInOneSampleDescription) {
+    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"mkvremux", "mkv"}}) {
+        SCOPED_TRACE(format);
+        TempDir dir;
+        CFLVSequence seq;
+        Append(seq, FlvClip("h264_aac_bf2_160x120.flv", 1320, 2500));
+        Append(seq, WholeClip("h264_aac_bf2_160x120.flv", 3080));
+        Append(seq, FlvClip("h264_aac_bf2_160x120.flv", 520, 1700));
+        const std::string out = dir.File(std::string("joined.") + ext);
+        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(DecodeErrors(out), "");
+        // 30 pictures of each cut (one more shown after each end at most), 75 of the whole clip.
+        const auto shown = ShownAt(out, "v");
+        EXPECT_GE(shown.size(), 30u + 75u + 30u);
+        EXPECT_LE(shown.size(), 31u + 75u + 31u);
+        const auto keys = KeyFlags(out);
+        // Each cut: its coded-again start and the key frame it resumes at; the whole clip's three.
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), true), 2 + 3 + 2);
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), 1.18 + 3.08 + 1.18, 0.3);
+    }
+}
