@@ -53,13 +53,23 @@ public:
         if (!file || !Flv_ReadHeader(file.get(), &header)) return {CRemux::kCannotOpenClip, clip.path};
         const bool cutEnd = !clip.toEnd;
         const int64_t endUnits = int64_t(clip.trimEnd) * kUnitsPerMs;
-        // An exact start: the clip's time line starts at the trim start, the
-        // pictures coded again come first and the copy resumes at the next
-        // key picture. Otherwise it all starts at the key picture.
+        // An exact start: the clip's time line starts with the picture on
+        // show at the trim start, the pictures coded again come first and the
+        // copy resumes at the next key picture. Otherwise it all starts at
+        // the key picture.
         const bool exact = cut && cut->Needed() && p.video;
-        origin_ = exact ? clip.trimStart : p.start;
-        const uint32_t videoFrom = exact ? (cut->HasNextKey() ? cut->NextKeyTime() : UINT32_MAX) : p.start;
-        const int64_t startUnits = int64_t(origin_) * kUnitsPerMs;
+        const uint32_t start = exact ? cut->FirstShown() : cut && cut->OnKey() ? cut->KeyTime() : p.start;
+        const uint32_t videoFrom = exact ? (cut->HasNextKey() ? cut->NextKeyTime() : UINT32_MAX) : start;
+        const int64_t startUnits = int64_t(start) * kUnitsPerMs;
+        // The sound block nearest the start may begin before it: the clip's
+        // time line then starts with that block, the pictures a little later.
+        origin_ = start;
+        if (p.audio) {
+            const int64_t firstTag = FileReadAble_GetPosition(file.get());
+            const int64_t sound = FirstSound(file.get(), p, start);
+            if (sound >= 0 && sound < int64_t(origin_)) origin_ = uint32_t(sound);
+            FileReadAble_Seek(file.get(), firstTag, 0);
+        }
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
         shift_ = 0;
@@ -83,7 +93,7 @@ public:
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
                 const std::vector<uint8_t>& setup = isAudio ? plan_.audio.setup : plan_.video.setup;
                 const uint32_t skip = isAudio ? 2 : 5;
-                if (t >= p.start && (tag.dataSize < skip || setup.size() != tag.dataSize - skip ||
+                if (t >= start && (tag.dataSize < skip || setup.size() != tag.dataSize - skip ||
                                      !std::equal(setup.begin(), setup.end(), block_.begin() + skip)))
                     return {CRemux::kRefused, clip.path + ": its " + (isAudio ? "AAC" : "H.264") +
                                                   " setup changes at " + std::to_string(t) +
@@ -148,6 +158,21 @@ public:
     }
 
     int64_t Elapsed() const { return elapsed_; }
+
+    // Clip time of the first sound block nearer to `start` than to the one
+    // before it; -1 when none is found near it. Reads from the file's position.
+    int64_t FirstSound(TagioFileReadAble* file, const TRemuxClipPlan& p, uint32_t start) {
+        TagioFlvTag tag{};
+        while (Flv_ReadTag(file, 0, &tag)) {
+            if (tag.type != 8 || tag.dataSize < 2 || IsConfig(tag)) continue;
+            const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
+            if (t > start + kInterleaveMs) break;
+            if (!Load(file, tag)) break;
+            if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, BlockUnits(tag)) / 2 >= int64_t(start) * kUnitsPerMs)
+                return t;
+        }
+        return -1;
+    }
     int64_t ClipsWithMedia() const { return media_; }
 
 private:
@@ -177,7 +202,7 @@ private:
         return true;
     }
 
-    // The pictures coded again, shown from the trim start. They are stored
+    // The pictures coded again, from the one on show at the trim start. They are stored
     // in the order they are shown, so their decode times are squeezed in
     // just before the next key picture's; when that would reach back before
     // the clip's start, the whole clip moves later (sound with it).

@@ -59,13 +59,30 @@ bool CRemuxCut::Make(const std::string& path, uint32_t base, uint32_t trimStart,
             break;
         }
     }
-    // On a key picture, or before the first: the copy starts at a key picture as it is.
-    if (keyAt < 0 || keyPts == int64_t(trimStart)) return true;
+    // Before the first key picture: the copy starts at it as it is.
+    if (keyAt < 0) return true;
+    // The picture on show at the trim start: the last one shown at or before it.
+    FileReadAble_Seek(file.get(), keyAt, 0);
+    firstShown_ = keyPts;
+    while (Flv_ReadTag(file.get(), 0, &tag)) {
+        if (!IsPicture(tag)) continue;
+        const uint32_t t = tag.timestamp >= base ? tag.timestamp - base : 0;
+        if (hasNext_ && t >= nextDts_ && tag.filePosition != keyAt) break;
+        if (t > trimStart) break;   // shown at or after its decode time
+        if (FileReadAble_ReadAt(file.get(), tag.filePosition + 11, head, sizeof head) != int64_t(sizeof head)) break;
+        const int64_t pts = int64_t(t) + Composition(head);
+        if (pts <= int64_t(trimStart)) firstShown_ = std::max(firstShown_, pts);
+    }
+    // A key picture on show: the copy starts at it as it is.
+    if (firstShown_ == keyPts) {
+        onKey_ = true;
+        return true;
+    }
     const int64_t to = hasNext_ ? (cutEnd ? std::min<int64_t>(nextPts, trimEnd) : nextPts)
                                 : (cutEnd ? int64_t(trimEnd) : INT64_MAX);
     // The rate over the pictures read: single steps are whole ms (33, 34 ...).
     const double rate = pictures > 1 && lastDts > firstDts ? 1000.0 * double(pictures - 1) / double(lastDts - firstDts) : 25.0;
-    encoder_ = ACE_Create(avcC.data(), int(avcC.size()), rate, trimStart, to);
+    encoder_ = ACE_Create(avcC.data(), int(avcC.size()), rate, firstShown_, to);
     if (!encoder_) {
         why = path + ": its H.264 pictures cannot be decoded to cut them at " + std::to_string(trimStart) + " ms";
         return false;

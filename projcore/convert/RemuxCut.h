@@ -6,10 +6,10 @@
 
 #include "avkit/CutEncoder.h"
 
-// The exact start of a clip copied without re-encoding: when its trim start
-// falls between H.264 key pictures, the pictures of that group shown from
-// the trim start on are decoded and coded again (with parameter sets of
-// their own beside the source's); the copy resumes at the next key picture.
+// The exact start of a clip copied without re-encoding: when the picture on
+// show at its trim start is not a key picture, the pictures of its group
+// from that one on are decoded and coded again (with parameter sets of their
+// own beside the source's); the copy resumes at the next key picture.
 class CRemuxCut {
 public:
     CRemuxCut() = default;
@@ -24,8 +24,14 @@ public:
               const std::vector<uint8_t>& avcC, std::string& why);
 
     bool Needed() const { return encoder_ != nullptr; }
+    // The picture on show at the trim start is a key picture: the copy
+    // starts at it (KeyTime) as it is.
+    bool OnKey() const { return onKey_; }
     // Decode time of the key picture shown at or before the trim start.
     uint32_t KeyTime() const { return keyDts_; }
+    // When the picture on show at the trim start is shown (at or before it):
+    // the clip's first picture when Needed.
+    uint32_t FirstShown() const { return uint32_t(firstShown_); }
     // Decode time of the next key picture, where the copy resumes; none when
     // the kept span ends before it.
     bool HasNextKey() const { return hasNext_; }
@@ -40,5 +46,6 @@ public:
 private:
     AvkCutEncoder* encoder_ = nullptr;
     uint32_t keyDts_ = 0, nextDts_ = 0;
-    bool hasNext_ = false;
+    int64_t firstShown_ = 0;
+    bool hasNext_ = false, onKey_ = false;
 };

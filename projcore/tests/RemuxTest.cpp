@@ -310,10 +310,15 @@ TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
         const auto srcKeys = KeyFlags(source);
         const auto src = Packets(source, "v");
         ASSERT_EQ(srcKeys.size(), srcShown.size());
-        const double from = c.start / 1000.0, to = c.end / 1000.0;
-        size_t next = srcShown.size();   // the first key picture shown after the trim start
+        const double trim = c.start / 1000.0, to = c.end / 1000.0;
+        // The picture on show at the trim start: the last one shown at or before it.
+        double from = -1;
+        for (double t : srcShown)
+            if (t <= trim + 0.0005) from = std::max(from, t);
+        ASSERT_GE(from, 0.0);
+        size_t next = srcShown.size();   // the first key picture shown after it
         for (size_t i = 0; i < srcShown.size() && next == srcShown.size(); ++i)
-            if (srcKeys[i] && srcShown[i] > from) next = i;
+            if (srcKeys[i] && srcShown[i] > from + 0.0005) next = i;
         const double nextShown = next < srcShown.size() ? srcShown[next] : 1e9;
         size_t recoded = 0, wanted = 0, before = 0;
         for (double t : srcShown) {
@@ -323,7 +328,7 @@ TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
         }
         ASSERT_GT(recoded, 0u);
 
-        // The first picture is the one shown at the trim start.
+        // The first picture is the one on show at the trim start.
         const auto want = DecodeFrame(source, int(before), 160, 120), got = DecodeFrame(out, 0, 160, 120);
         ASSERT_FALSE(want.empty() || got.empty());
         EXPECT_GE(Psnr(want, got), 35.0);
@@ -340,13 +345,25 @@ TEST(Remux, AnExactCutStartsOnThePictureAtTheTrimStart) {
         EXPECT_EQ(tail, std::vector<std::string>(src.begin() + next, src.begin() + next + tail.size()));
 
         // Every picture shown before the trim end; with B-frames one shown
-        // later may come too, as the last ones need it.
+        // later may come too, as the last ones need it. The length is the
+        // trim's within a picture.
         const auto shown = ShownAt(out, "v");
-        const double length = to - from;
-        const size_t inSpan = std::count_if(shown.begin(), shown.end(), [&](double t) { return t < length - 0.0005; });
+        const double first = *std::min_element(shown.begin(), shown.end());
+        const size_t inSpan =
+            std::count_if(shown.begin(), shown.end(), [&](double t) { return t < first + (to - from) - 0.0005; });
         EXPECT_EQ(inSpan, wanted);
         EXPECT_LE(shown.size(), wanted + 1);
-        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), length, 0.11);
+        EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), to - trim, 0.11);
+
+        // The sound keeps its blocks' spacing from the first on (AAC: 1024
+        // samples at 44.1 kHz); its first block is the one nearest the first
+        // picture, and the earlier of the two starts the file.
+        const double block = 1024 / 44100.0;
+        const auto sound = ShownAt(out, "a");
+        ASSERT_GT(sound.size(), 2u);
+        EXPECT_NEAR(sound[1] - sound[0], block, 0.0015);
+        EXPECT_NEAR(std::min(sound[0], first), 0.0, 0.0005);
+        EXPECT_LE(std::abs(first - sound[0]), block / 2 + 0.0015);
     }
 }
 
