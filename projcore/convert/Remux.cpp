@@ -14,6 +14,8 @@ constexpr int64_t kUnitsPerMs = 10000;   // progress and audio blocks are in 100
 constexpr int kTagsPerReport = 32;
 // Tags of both streams lie at most this far out of time order in a file.
 constexpr uint32_t kInterleaveMs = 1000;
+// Media bytes from which MP4 and MOV keep room for their index up front.
+constexpr int64_t kIndexRoomFrom = 32 << 20;
 
 struct ReaderDeleter {
     void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
@@ -158,6 +160,8 @@ public:
     }
 
     int64_t Elapsed() const { return elapsed_; }
+    int64_t Packets() const { return packets_; }
+    int64_t Bytes() const { return bytes_; }
 
     // Clip time of the first sound block nearer to `start` than to the one
     // before it; -1 when none is found near it. Reads from the file's position.
@@ -179,6 +183,8 @@ private:
     TRemuxResult Failed() const { return {CRemux::kWriteFailed, ARMX_Error(out_)}; }
 
     bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key) {
+        ++packets_;
+        bytes_ += size;
         return !out_ || ARMX_Write(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
     }
 
@@ -261,6 +267,7 @@ private:
     int64_t span_ = 0;      // ms: how far into it the copy is
     int64_t lastVideoDts_ = -1, lastAudioOut_ = -1;
     int64_t media_ = 0;
+    int64_t packets_ = 0, bytes_ = 0;   // written (or, in a dry run, to be written)
     std::vector<Held> held_;
     std::vector<uint8_t> block_;
 };
@@ -329,6 +336,11 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
             ARMX_SetChapterTime(out.get(), int(i), start, dry.Elapsed());
         }
         job.position = 0;
+        // A large file gets room for its index before the media instead of
+        // being written twice to move the index there. Each picture or sound
+        // block costs the index at most a few dozen bytes (size, time,
+        // composition offset, chunk offset, key flag).
+        if (dry.Bytes() > kIndexRoomFrom) ARMX_SetIndexRoom(out.get(), dry.Packets() * 64 + (256 << 10));
     }
     if (!ARMX_Begin(out.get())) return {kWriteFailed, ARMX_Error(out.get())};
 

@@ -21,6 +21,7 @@ struct AvkRemux {
     AVDictionary* tags = nullptr;
     std::vector<std::string> chapterTitles;
     std::vector<std::pair<int64_t, int64_t>> chapterTimes;
+    int64_t indexRoom = 0;
     bool begun = false;
     bool ended = false;
     std::string error;
@@ -168,6 +169,12 @@ AVKIT_API int ARMX_SetChapterTime(AvkRemux* h, int index, int64_t startMs, int64
     return 1;
 }
 
+AVKIT_API int ARMX_SetIndexRoom(AvkRemux* h, int64_t bytes) {
+    if (!h || h->begun || Matroska(h) || bytes < 0 || bytes > INT32_MAX) return 0;
+    h->indexRoom = bytes;
+    return 1;
+}
+
 AVKIT_API int ARMX_Begin(AvkRemux* h) {
     if (!h || h->begun) return 0;
     if (h->ctx->nb_streams == 0) {
@@ -189,8 +196,12 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
     }
     h->begun = true;
     AVDictionary* options = nullptr;
-    // The index before the media, moved there in this same file at the end.
-    if (!Matroska(h)) av_dict_set(&options, "movflags", "+faststart", 0);
+    // The index before the media: written into the room kept for it, or
+    // moved there in this same file at the end.
+    if (!Matroska(h) && h->indexRoom > 0)
+        av_dict_set_int(&options, "moov_size", h->indexRoom, 0);
+    else if (!Matroska(h))
+        av_dict_set(&options, "movflags", "+faststart", 0);
     err = avformat_write_header(h->ctx, &options);
     av_dict_free(&options);
     if (err < 0) {

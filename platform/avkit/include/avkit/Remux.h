@@ -39,6 +39,12 @@ AVKIT_API int ARMX_SetTag(AvkRemux* h, const char* key, const char* value);
 AVKIT_API int ARMX_AddChapter(AvkRemux* h, const char* title);
 AVKIT_API int ARMX_SetChapterTime(AvkRemux* h, int index, int64_t startMs, int64_t endMs);
 
+// MP4 and MOV: room for the index kept before the media, so it is written
+// there at the end instead of the whole file being rewritten to move it
+// (worth it for large files). bytes: at least the index's size, or the file
+// fails at ARMX_End. 0 (the default): the index is moved to the front.
+// Before ARMX_Begin.
+AVKIT_API int ARMX_SetIndexRoom(AvkRemux* h, int64_t bytes);
 // Creates the file and writes the container's header. Nonzero on success.
 AVKIT_API int ARMX_Begin(AvkRemux* h);
 // One coded packet; data is copied before the call returns. Decode times of
