@@ -28,8 +28,10 @@ class CPvxTimeline;
 // at the output's size, rate and sound format; the clip's crop, effects,
 // watermarks and volume are applied; pictures and sound go to the avkit
 // writer, the ASF writer or a picture series. "flvbind" joins the files
-// without decoding. "mov" outputs are then rewritten for fast start, "flv"
-// outputs get their metadata and "psp" outputs the sequence's title.
+// without decoding; "mp4remux", "movremux" and "mkvremux" copy the clips'
+// packets into those containers (CRemux, PvxRemux.cpp). "mov" outputs are
+// then rewritten for fast start, "flv" outputs get their metadata and "psp"
+// outputs the sequence's title.
 //
 // Everything is written under a temporary name beside the output (see
 // CPartFile) and given the output's name only once whole, after the

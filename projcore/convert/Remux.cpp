@@ -75,7 +75,7 @@ public:
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
         shift_ = 0;
-        if (exact && !WriteCut(*cut, shownEnd)) return Failed();
+        if (exact && !WriteCut(*cut, shownEnd)) return Failed(clip.path);
         if (exact && !cut->HasNextKey()) videoDone = true;
         held_.clear();
         TagioFlvTag tag{};
@@ -116,7 +116,7 @@ public:
                 int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
                 if (!Write(audioIndex_, block_.data() + skip, tag.dataSize - skip, when, when, true))
-                    return Failed();
+                    return Failed(clip.path);
                 lastAudioOut_ = when;
                 audioEnd = std::max(audioEnd, when + units / kUnitsPerMs);
                 span_ = std::max<int64_t>(span_, when - elapsed_);
@@ -143,11 +143,12 @@ public:
             }
             if (!held_.empty()) {   // they come first in decode order; block_ is then loaded again
                 for (const Held& h : held_)
-                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, shownEnd)) return Failed();
+                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, shownEnd))
+                        return Failed(clip.path);
                 held_.clear();
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
             }
-            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, shownEnd)) return Failed();
+            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, shownEnd)) return Failed(clip.path);
         }
         // The next clip starts after the last picture shown and the last sound block.
         int64_t end = elapsed_;
@@ -162,6 +163,9 @@ public:
     int64_t Elapsed() const { return elapsed_; }
     int64_t Packets() const { return packets_; }
     int64_t Bytes() const { return bytes_; }
+    int64_t ClipsWithMedia() const { return media_; }
+
+private:
 
     // Clip time of the first sound block nearer to `start` than to the one
     // before it; -1 when none is found near it. Reads from the file's position.
@@ -177,10 +181,12 @@ public:
         }
         return -1;
     }
-    int64_t ClipsWithMedia() const { return media_; }
 
-private:
-    TRemuxResult Failed() const { return {CRemux::kWriteFailed, ARMX_Error(out_)}; }
+    // A packet not written: the writer says why, else the clip could not be read.
+    TRemuxResult Failed(const std::string& path) const {
+        const std::string why = ARMX_Error(out_);
+        return why.empty() ? TRemuxResult{CRemux::kCannotOpenClip, path} : TRemuxResult{CRemux::kWriteFailed, why};
+    }
 
     bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key) {
         ++packets_;

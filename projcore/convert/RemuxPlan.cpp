@@ -52,6 +52,20 @@ TRemuxStream StreamOf(const CFlvBindProbe& probe, bool isVideo) {
     return s;
 }
 
+// VP6 as FLV stores it: each picture's first byte says how much of the
+// coded size to crop. Decoders take the first picture's as the codec setup
+// (and the copied pictures go without it).
+std::vector<uint8_t> Vp6Adjustment(TagioFileReadAble* file, int64_t firstTag) {
+    FileReadAble_Seek(file, firstTag, 0);
+    TagioFlvTag tag{};
+    uint8_t d[2];
+    while (Flv_ReadTag(file, 0, &tag))
+        if (tag.type == 9 && tag.dataSize >= 2)
+            return FileReadAble_ReadAt(file, tag.filePosition + 11, d, 2) == 2 ? std::vector<uint8_t>{d[1]}
+                                                                                : std::vector<uint8_t>{};
+    return {};
+}
+
 }  // namespace
 
 TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxContainer& container,
@@ -65,8 +79,9 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
         if (!file) return {CRemux::kCannotOpenClip, clip.path};
         TagioFlvHeader header{};
         auto probe = std::make_unique<CFlvBindProbe>();
-        if (!Flv_ReadHeader(file.get(), &header) || !probe->Run(file.get(), header, clip.trimStart))
-            return {CRemux::kNotFlv, clip.path};
+        if (!Flv_ReadHeader(file.get(), &header)) return {CRemux::kNotFlv, clip.path};
+        const int64_t firstTag = FileReadAble_GetPosition(file.get());
+        if (!probe->Run(file.get(), header, clip.trimStart)) return {CRemux::kNotFlv, clip.path};
         TRemuxClipPlan plan;
         plan.base = probe->Base();
         plan.audio = wantAudio && probe->HasAudio();
@@ -79,6 +94,7 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
                                                 : RemuxAudioRefusal(container, probe->SoundFormat());
             if (!refusal.empty()) return {CRemux::kRefused, clip.path + ": " + refusal};
             TRemuxStream mine = StreamOf(*probe, isVideo);
+            if (isVideo && mine.flvCodec == 4) mine.setup = Vp6Adjustment(file.get(), firstTag);
             const bool needsSetup = mine.flvCodec == 7 || (!isVideo && mine.flvCodec == 10);
             if (needsSetup && mine.setup.empty())
                 return {CRemux::kRefused, clip.path + (isVideo ? ": H.264 pictures without a readable sequence header"
