@@ -20,6 +20,8 @@ int32_t Composition(const uint8_t* d) {
     return cts > 4000 || cts < -4000 ? 0 : cts;   // beyond a few frames: damage
 }
 
+constexpr int64_t kLongestCodedAgainMs = 20000;
+
 bool IsPicture(const TagioFlvTag& t) { return t.type == 9 && t.codecField2 == 7 && t.packetType == 1 && t.dataSize > 5; }
 
 }  // namespace
@@ -80,6 +82,10 @@ bool CRemuxCut::Make(const std::string& path, uint32_t base, uint32_t trimStart,
     }
     const int64_t to = hasNext_ ? (cutEnd ? std::min<int64_t>(nextPts, trimEnd) : nextPts)
                                 : (cutEnd ? int64_t(trimEnd) : INT64_MAX);
+    // The pictures coded again are held until the file is written: a group
+    // far longer than usual (or no key picture to come) starts at its key
+    // picture instead.
+    if (to - firstShown_ > kLongestCodedAgainMs) return true;
     // The rate over the pictures read: single steps are whole ms (33, 34 ...).
     const double rate = pictures > 1 && lastDts > firstDts ? 1000.0 * double(pictures - 1) / double(lastDts - firstDts) : 25.0;
     encoder_ = ACE_Create(avcC.data(), int(avcC.size()), rate, firstShown_, to);

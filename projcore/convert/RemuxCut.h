@@ -9,7 +9,8 @@
 // The exact start of a clip copied without re-encoding: when the picture on
 // show at its trim start is not a key picture, the pictures of its group
 // from that one on are decoded and coded again (with parameter sets of their
-// own beside the source's); the copy resumes at the next key picture.
+// own beside the source's); the copy resumes at the next key picture. Where
+// that would code more than 20 s again, the clip starts at its key picture.
 class CRemuxCut {
 public:
     CRemuxCut() = default;

@@ -402,3 +402,27 @@ TEST(Remux, ExactCutsJoinInOneSampleDescription) {
         EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), 1.18 + 3.08 + 1.18, 0.3);
     }
 }
+
+// A group of pictures far longer than usual is not coded again (its pictures
+// would all be held until the file is written): the clip starts at its key
+// frame, nothing re-encoded.
+TEST(Remux, AGroupTooLongToCodeAgainStartsAtItsKeyFrame) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    TempDir dir;
+    const std::string source = dir.File("one-key.flv");
+    Shell("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=25:duration=26 -c:v libx264 -preset ultrafast "
+          "-g 1000 -bf 0 -pix_fmt yuv420p '" + source + "'");
+    ASSERT_TRUE(fs::exists(source));
+    CFLVSequence seq;
+    auto clip = FlvClip("h264_aac_160x120.flv", 1000, 24000);
+    clip->SetFilePath(source);
+    clip->Trim().SetEnd(24000);
+    clip->Trim().SetStart(1000);
+    Append(seq, std::move(clip));
+    const std::string out = dir.File("long.mp4");
+    const JobResult r = Convert(Settings("mp4remux", "mp4", 28, -1), seq, out);
+    ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+    const auto got = Packets(out, "v"), src = Packets(source, "v");
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got, std::vector<std::string>(src.begin(), src.begin() + got.size()));
+}
