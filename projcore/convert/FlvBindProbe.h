@@ -27,6 +27,15 @@ public:
 
     bool HasAudio() const { return hasAudio_; }
     bool HasVideo() const { return hasVideo_; }
+    // The first audio tag's fields (SoundFormat, rate index, size, type) and
+    // the first video tag's codec and key-frame size (0 when not in its header).
+    uint32_t SoundFormat() const { return soundFormat_; }
+    uint32_t SoundRate() const { return soundRate_; }
+    uint32_t SoundSize() const { return soundSize_; }
+    uint32_t SoundType() const { return soundType_; }
+    uint32_t VideoCodec() const { return videoCodec_; }
+    uint32_t Width() const { return width_; }
+    uint32_t Height() const { return height_; }
     // The codec setups (AAC and AVC sequence headers) in force where the
     // binding starts, loaded; type 0 when none.
     const TagioFlvTag& AudioConfig() const { return audioConfig_; }

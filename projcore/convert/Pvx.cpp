@@ -11,6 +11,7 @@
 #include "convert/PvxOutput.h"
 #include "convert/PvxPostProcess.h"
 #include "convert/PvxTimeline.h"
+#include "convert/RemuxFormat.h"
 #include "edit/CropMgr.h"
 #include "edit/EffectMgr.h"
 #include "edit/TrimMgr.h"
@@ -116,6 +117,8 @@ void CPvx::Run() {
     try {
         if (IsOutputFormat(settings_, "flvbind")) {
             if (PrepareOutput()) RunBind();
+        } else if (RemuxContainerOf(settings_)) {
+            if (PrepareOutput()) RunRemux();
         } else if (settings_.audioCodec == -1 && !video) {
             Finish(kNoStreams, "the output has neither sound nor pictures");
         } else if (video && (settings_.width > kLargestSide || settings_.height > kLargestSide ||

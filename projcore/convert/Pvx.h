@@ -28,8 +28,10 @@ class CPvxTimeline;
 // at the output's size, rate and sound format; the clip's crop, effects,
 // watermarks and volume are applied; pictures and sound go to the avkit
 // writer, the ASF writer or a picture series. "flvbind" joins the files
-// without decoding. "mov" outputs are then rewritten for fast start, "flv"
-// outputs get their metadata and "psp" outputs the sequence's title.
+// without decoding; "mp4remux", "movremux" and "mkvremux" copy the clips'
+// packets into those containers (CRemux, PvxRemux.cpp). "mov" outputs are
+// then rewritten for fast start, "flv" outputs get their metadata and "psp"
+// outputs the sequence's title.
 //
 // Everything is written under a temporary name beside the output (see
 // CPartFile) and given the output's name only once whole, after the
@@ -55,6 +57,7 @@ public:
         kPspTitle = 10071011,      // text ends with the output path
         kWrite = 10071012,         // text: the file that could not be written
         kOutputIsInput = 10071013, // text: the output path
+        kNotCopyable = 10071014,   // text: the clip's path and what cannot be copied without re-encoding
         kBindBase = 10071100,      // + the binding's result 1 ... 4
         kBindOther = 10071199,
     };
@@ -112,6 +115,7 @@ public:
 
 private:
     void RunBind();
+    void RunRemux();   // PvxRemux.cpp
     void RunClips();
     bool ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs);
     bool ConvertImageClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs);

@@ -159,7 +159,7 @@ int RunJoin(const Options& o) {
     if (!catalog.Load(o.profilesFile, &error)) return Refuse(o.json, "cannot read the profiles: " + error);
     const ProfileEntry* bind = nullptr;
     for (const ProfileEntry& e : catalog.All())
-        if (!bind && profiles::IsBindProfile(e.format)) bind = &e;
+        if (!bind && strcasecmp(e.format.FileFormat().c_str(), "flvbind") == 0) bind = &e;
     if (!bind) return Refuse(o.json, "the profile file " + catalog.Sources().front() + " has no FLV join profile");
     BatchPlan plan;
     if (!MakeOutputSettings(bind->format, StreamOptions{}, plan.settings, &error)) return Refuse(o.json, error);

@@ -17,7 +17,7 @@ constexpr Flag kFlags[] = {
     {"json", 0, false},     {"help", 'h', false},    {"profiles", 0, true},  {"profile", 'p', true},
     {"out", 'o', true},     {"jobs", 'j', true},     {"sequences", 's', true}, {"existing", 'e', true},
     {"size", 0, true},      {"fps", 0, true},        {"no-audio", 0, false}, {"no-video", 0, false},
-    {"letterbox", 0, false}, {"skip-missing", 0, false},
+    {"letterbox", 0, false}, {"skip-missing", 0, false}, {"cut", 0, true},
 };
 
 // Which options each command takes (the global ones are always allowed).
@@ -66,6 +66,12 @@ bool SetValue(Options& o, const std::string& name, const std::string& value, std
         o.stream.size = value;
     } else if (name == "fps") {
         o.stream.fps = value;
+    } else if (name == "cut") {
+        if (value != "exact" && value != "key") {
+            *error = "--cut takes exact or key, not \"" + value + "\"";
+            return false;
+        }
+        o.stream.keyCuts = value == "key";
     }
     return true;
 }
@@ -249,6 +255,10 @@ Options:
       --no-video          Leave the picture out.
       --letterbox         Fit the picture into the size with black bars
                           instead of stretching it.
+      --cut exact|key     Where an output copied without re-encoding starts
+                          a clip trimmed between key frames: exact (the
+                          default) codes the pictures up to the next key
+                          frame again; key starts at the key frame before.
       --profiles FILE     Profile file to read. Default: the desktop
                           program's copy in ~/.config/Tarvolen/Veltrano/,
                           else the one shipped with the program.

@@ -80,12 +80,15 @@ bool MakeOutputSettings(const TXMLExportFormatType& p, const StreamOptions& o, O
         if (c.includeVideo && o.size && !ChooseSize(p, *o.size, c, error)) return false;
         if (c.includeVideo && o.fps && !ChooseFps(p, *o.fps, c, error)) return false;
     } else if (o.noAudio || o.noVideo || o.size || o.fps || o.letterbox) {
-        *error = "the FLV join copies the files as they are: --size, --fps, --letterbox, --no-audio and --no-video do not apply";
+        *error = "the profile " + p.Caption() +
+                 " copies the files as they are: --size, --fps, --letterbox, --no-audio and --no-video do not apply";
         return false;
     }
     std::memset(&record, 0, sizeof record);
     switch (BuildOutputSettings(p, c, record)) {
-        case RecordResult::kOk: return true;
+        case RecordResult::kOk:
+            record.cutMode = o.keyCuts ? 1 : 0;
+            return true;
         case RecordResult::kNoStream: *error = "with these options the output would have neither picture nor sound"; break;
         case RecordResult::kBadChoice: *error = "the profile's default entries are not in its lists"; break;
     }

@@ -15,6 +15,7 @@ struct StreamOptions {
     bool noAudio = false;
     bool noVideo = false;
     bool letterbox = false;
+    bool keyCuts = false;   // --cut key: copied outputs start clips at the key frame before their trim
 };
 
 // The profile's defaults changed by `options`. False with a message when an

@@ -57,7 +57,9 @@ QString Merge(const QString& builtInFile, const QString& userFile) {
 
 QString RefreshProfileFile(const QString& builtInFile, const QString& userFile, int& profileVersion) {
     QString error;
-    if (!QFileInfo::exists(userFile) || profileVersion < 3) error = Merge(builtInFile, userFile);
-    profileVersion = 3;
+    // 4: the "No re-encoding" category came.
+    constexpr int kShippedVersion = 4;
+    if (!QFileInfo::exists(userFile) || profileVersion < kShippedVersion) error = Merge(builtInFile, userFile);
+    profileVersion = kShippedVersion;
     return error.isEmpty() ? QString() : userFile + QStringLiteral("\n\n") + error;
 }

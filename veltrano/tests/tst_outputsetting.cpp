@@ -82,11 +82,14 @@ QByteArray ProfileFile() {
     xml += R"(<ExportCategory Caption="Join">
   <ExportFormat FormatID="1402" Caption="FLV join" FileFormat="flvbind" FileExt="flv" VideoCodec="22" AudioCodec="86017"/>
 </ExportCategory>
+<ExportCategory Caption="Copy">
+  <ExportFormat FormatID="1901" Caption="MP4 copy" FileFormat="mp4remux" FileExt="mp4" VideoCodec="28" AudioCodec="86018"/>
+</ExportCategory>
 </ExportFormats></NewDataSet>)";
     return xml;
 }
 
-constexpr int kAvi = 1, kPictures = 2, kAudio = 3, kJoin = 14;
+constexpr int kAvi = 1, kPictures = 2, kAudio = 3, kJoin = 14, kCopy = 15;
 
 QStringList Items(const QComboBox* box) {
     QStringList items;
@@ -154,7 +157,7 @@ private slots:
         QTreeWidget* tree = dialog->Chooser()->Tree();
         QStringList top;
         for (int i = 0; i < tree->topLevelItemCount(); ++i) top << tree->topLevelItem(i)->text(0);
-        QCOMPARE(top, (QStringList{"Custom", "AVI", "Pictures", "Audio", "Portable devices", "Join"}));
+        QCOMPARE(top, (QStringList{"Custom", "AVI", "Pictures", "Audio", "Portable devices", "Join", "Copy"}));
         QTreeWidgetItem* group = tree->topLevelItem(4);
         QCOMPARE(group->childCount(), 10);
         QCOMPARE(group->child(0)->text(0), QStringLiteral("Device 4"));
@@ -243,6 +246,12 @@ private slots:
         }
         QVERIFY(!Find<QGroupBox>(dialog.get(), "grpVideo")->isEnabled());
         QVERIFY(!Find<QGroupBox>(dialog.get(), "grpAudio")->isEnabled());
+        // The trim-start choice is there only for outputs copied into another container.
+        for (const auto& [category, offered] : {std::pair{kAvi, false}, std::pair{kJoin, false}, std::pair{kCopy, true}}) {
+            QVERIFY(dialog->ChooseFormat(category, 0));
+            QCOMPARE(Find<QComboBox>(dialog.get(), "cbxCutMode")->isVisibleTo(dialog.get()), offered);
+        }
+        QVERIFY(!Find<QGroupBox>(dialog.get(), "grpVideo")->isEnabled());
     }
 
     void customSizeFollowsTheAspectRatio() {
@@ -375,6 +384,18 @@ private slots:
                  r.sampleRate = 44100;
                  r.audioBitRate = 64000;
                  r.channels = 2;  // the only entry says stereo
+             }},
+            {"a copy into MP4 changes the texts, the codecs and the cut mode", kAvi, kCopy,
+             [](QObject* d) { Find<QComboBox>(d, "cbxCutMode")->setCurrentIndex(1); },
+             [avi](OutputSettings& r) {
+                 avi(r);
+                 std::memset(r.fileFormat, 0, sizeof r.fileFormat);
+                 std::memset(r.fileExt, 0, sizeof r.fileExt);
+                 std::strcpy(r.fileFormat, "mp4remux");
+                 std::strcpy(r.fileExt, "mp4");
+                 r.videoCodec = 28;
+                 r.audioCodec = 86018;
+                 r.cutMode = 1;
              }},
             {"a join changes only the texts and the codecs", kAvi, kJoin, [](QObject*) {},
              [avi](OutputSettings& r) {

@@ -16,6 +16,8 @@ inline constexpr TLangKey kStereo{"frmOutputSetting", "str_stereo"};
 inline constexpr TLangKey kPortableDevices{"frmOutputSetting", "str_portable_devices"};
 inline constexpr TLangKey kAllInOneFolder{"frmOutputSetting", "str_all_in_one_folder"};
 inline constexpr TLangKey kInOriginalFolders{"frmOutputSetting", "str_in_original_folders"};
+inline constexpr TLangKey kCutExact{"frmOutputSetting", "str_cut_exact"};
+inline constexpr TLangKey kCutKey{"frmOutputSetting", "str_cut_key"};
 inline constexpr TLangKey kSelectFolder{"frmOutputSetting", "str_sel_folder"};
 inline constexpr TLangKey kInvalidFolder{"frmOutputSetting", "str_invalid_folder"};
 inline constexpr TLangKey kInfoAudioVideo{"frmOutputSetting", "info_av"};
@@ -51,7 +53,8 @@ inline constexpr TLangKey kCodeTexts[] = {
 };
 
 inline constexpr TLangKey kAll[] = {
-    kOriginal, kCustom, kMono, kStereo, kPortableDevices, kAllInOneFolder, kInOriginalFolders, kSelectFolder,
+    kOriginal, kCustom, kMono, kStereo, kPortableDevices, kAllInOneFolder, kInOriginalFolders, kCutExact, kCutKey,
+    kSelectFolder,
     kInvalidFolder, kInfoAudioVideo, kErrProfileSave, kEmptyName, kPathSelectFolder, kInvalidPath,
     kConvertOk, kDoNothing, kOpenOutputFolder, kShutDownComputer, kAskSkip, kAskStop, kTaskFinish, kTaskFail,
     kTaskInterrupt, kErrCode, kErrSequenceMissing, kErrSaveLog, kErrOpenFile, kShutdownCountdown, kErrShutdown,

@@ -99,6 +99,17 @@ void TfrmOutputSetting::BuildLayout() {
     formatRow->addWidget(btnAddProfile_);
     formatRow->addWidget(btnDelProfile_);
 
+    // Where a copied clip trimmed between key frames starts (the record's cutMode).
+    lblCutMode_ = Named(new QLabel(QStringLiteral("Trim start:"), this), "lblCutMode");
+    cbxCutMode_ = Named(new QComboBox(this), "cbxCutMode");
+    cbxCutMode_->addItems({QStringLiteral("Exact (the pictures up to the next key frame are encoded again)"),
+                           QStringLiteral("At the key frame before (nothing is encoded again)")});
+    auto* cutRow = new QHBoxLayout;
+    cutRow->addWidget(lblCutMode_);
+    cutRow->addWidget(cbxCutMode_, 1);
+    lblCutMode_->setVisible(false);
+    cbxCutMode_->setVisible(false);
+
     // Video.
     chkIncludeVideo_ = Named(new QCheckBox(QStringLiteral("Include video"), this), "chkIncludeVideo");
     connect(chkIncludeVideo_, &QCheckBox::clicked, this, &TfrmOutputSetting::IncludeVideoClicked);
@@ -180,6 +191,7 @@ void TfrmOutputSetting::BuildLayout() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(formatRow);
+    layout->addLayout(cutRow);
     layout->addWidget(chkIncludeVideo_);
     layout->addWidget(grpVideo_);
     layout->addWidget(chkIncludeAudio_);
@@ -206,9 +218,12 @@ QString TfrmOutputSetting::SpecialText(int role) const {
 void TfrmOutputSetting::Retranslate() {
     lang_->TranslateForm(this);
     const TLangKey folderTypes[] = {convkey::kAllInOneFolder, convkey::kInOriginalFolders};
+    const TLangKey cutModes[] = {convkey::kCutExact, convkey::kCutKey};
     for (int i = 0; i < 2; ++i) {
         const QString text = lang_->Text(folderTypes[i]);
         if (!text.isEmpty()) cbxOutputFolderType_->setItemText(i, text);
+        const QString cut = lang_->Text(cutModes[i]);
+        if (!cut.isEmpty()) cbxCutMode_->setItemText(i, cut);
     }
     // The entries that are texts of ours rather than values of the profile.
     for (QComboBox* box : {cbxVideoSize_, cbxFrameRate_})
@@ -263,6 +278,11 @@ void TfrmOutputSetting::ShowProfile(const TXMLExportFormatType& p) {
     showing_ = true;
     cbxFormat_->clear();
     cbxFormat_->addItem(frmFormat_->FormatIcon(category_), QString::fromStdString(p.Caption()));
+    // Only the outputs copied into another container start clips on a
+    // picture of the user's choosing; the FLV join starts at key frames.
+    const bool copiedElsewhere = profiles::IsBindProfile(p) && strcasecmp(p.FileFormat().c_str(), "flvbind") != 0;
+    lblCutMode_->setVisible(copiedElsewhere);
+    cbxCutMode_->setVisible(copiedElsewhere);
     if (profiles::IsBindProfile(p)) {
         // The files are joined as they are: both streams, nothing to adjust.
         for (QCheckBox* include : {chkIncludeVideo_, chkIncludeAudio_}) {
@@ -499,7 +519,9 @@ bool TfrmOutputSetting::BuildRecord() {
     ini_.outputFolderType = oneFolder ? 0 : 1;
     if (oneFolder) ini_.outputFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     switch (profiles::BuildOutputSettings(Current(), Choices(), record_)) {
-        case profiles::RecordResult::kOk: return true;
+        case profiles::RecordResult::kOk:
+            if (cbxCutMode_->isVisibleTo(this)) record_.cutMode = cbxCutMode_->currentIndex();
+            return true;
         case profiles::RecordResult::kNoStream:
             ShowPrompt(lang_->Text(convkey::kInfoAudioVideo), 0, kIconError, 2, this);
             return false;

@@ -121,6 +121,8 @@ private:
     TMyLang* lang_;
     TfrmFormat* frmFormat_;
     TFormatCombo* cbxFormat_;
+    QLabel* lblCutMode_;
+    QComboBox* cbxCutMode_;   // outputs copied into MP4, MOV or MKV: exact or key-frame trim starts
     QCheckBox* chkIncludeVideo_;
     QGroupBox* grpVideo_;
     QComboBox* cbxVideoSize_;

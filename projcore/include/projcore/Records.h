@@ -287,7 +287,7 @@ struct OutputSettings {
     uint32_t fourCC;       // first character in the lowest byte; 0 none
     int32_t videoParameter;
     int32_t scaling;       // 0 stretch, 2 letterbox
-    int32_t reserved2;
+    int32_t cutMode;       // outputs copied without re-encoding: 0 exact trim starts, 1 from the key frame before
 };
 static_assert(sizeof(OutputSettings) == 136);
 static_assert(offsetof(OutputSettings, audioCodec) == 64 && offsetof(OutputSettings, frameRate) == 104 &&

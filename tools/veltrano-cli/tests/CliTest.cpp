@@ -35,6 +35,8 @@ TEST_F(Cli, HelpAndRefusedArguments) {
         {{"bogus"}, 2, "unknown command \"bogus\""},
         {{"convert", "--jobs", "11", flv}, 2, "--jobs takes a number from 1 to 10"},
         {{"convert", "--existing", "maybe", flv}, 2, "--existing takes new, overwrite or skip"},
+        {{"convert", "--cut", "middle", flv}, 2, "--cut takes exact or key"},
+        {{"join", "--cut", "key", "a.flv", flv}, 2, "join does not take --cut"},
         {{"convert", "--frobnicate", flv}, 2, "unknown option --frobnicate"},
         {{"convert", "--out"}, 2, "--out needs a value"},
         {{"--profile", "101", "profiles"}, 2, "profiles does not take --profile"},
@@ -249,6 +251,17 @@ TEST(CliRecordOptions, SizesAndRatesFromTheListOrCustom) {
     EXPECT_TRUE(MakeOutputSettings(mp4, noAudio, r, &error));
     EXPECT_EQ(r.audioCodec, -1);
     EXPECT_EQ(r.videoCodec, 28);
+    // The cut mode of the outputs copied without re-encoding: exact unless --cut key.
+    const auto copied = catalog.Find("MP4 (no re-encoding)")->format;
+    StreamOptions keyCuts;
+    keyCuts.keyCuts = true;
+    for (const auto& [options, mode] : {std::pair{StreamOptions{}, 0}, std::pair{keyCuts, 1}}) {
+        OutputSettings c{};
+        c.cutMode = 7;
+        ASSERT_TRUE(MakeOutputSettings(copied, options, c, &error)) << error;
+        EXPECT_STREQ(c.fileFormat, "mp4remux");
+        EXPECT_EQ(c.cutMode, mode);
+    }
 }
 
 }  // namespace

@@ -98,7 +98,10 @@ void FillAudio(const TXMLExportFormatType& p, const ProfileChoices& c, OutputSet
 }  // namespace
 
 bool IsBindProfile(const TXMLExportFormatType& profile) {
-    return strcasecmp(profile.FileFormat().c_str(), "flvbind") == 0;
+    // The FLV join and the outputs that copy the clips' streams into MP4, MOV or MKV.
+    for (const char* copying : {"flvbind", "mp4remux", "movremux", "mkvremux"})
+        if (strcasecmp(profile.FileFormat().c_str(), copying) == 0) return true;
+    return false;
 }
 
 ProfileChoices DefaultChoices(const TXMLExportFormatType& p) {

@@ -107,7 +107,9 @@ std::string TryAsf(const OutputSettings& record) {
 // What the engine does with the record's format: a join, pictures, the ASF
 // writer, or the avkit writer with the format's name.
 std::string TryRecord(const OutputSettings& r, bool frames) {
-    if (Is(r.fileFormat, "flvbind")) return "";
+    // The join and the remux outputs copy what the clips hold: no encoder to try.
+    for (const char* copying : {"flvbind", "mp4remux", "movremux", "mkvremux"})
+        if (Is(r.fileFormat, copying)) return "";
     if (Is(r.fileFormat, "asf")) return TryAsf(r);
     if (Is(r.fileFormat, "jpeg") || Is(r.fileFormat, "png") || Is(r.fileFormat, "bmp")) {
         const OutputSettings c = Completed(r);

@@ -118,7 +118,7 @@ TEST_F(OutputRecordTest, BuildsTheRecordFromProfileAndChoices) {
              EXPECT_EQ(r.audioBitRate, 128000);
              EXPECT_EQ(r.channels, 2);
              EXPECT_EQ(r.reserved1, kMark);   // never written
-             EXPECT_EQ(r.reserved2, kMark);
+             EXPECT_EQ(r.cutMode, kMark);
          }},
         {"original size and rate, letterbox", 1,
          [](ProfileChoices& c) {

@@ -43,15 +43,17 @@ enum class RecordResult {
     kBadChoice,   // a list position the profile does not have
 };
 
-// Fills `record` from the profile and the choices. A profile whose
-// FileFormat is "flvbind" (any case) joins FLV files as they are: only the
+// Fills `record` from the profile and the choices. A profile that copies
+// the clips' streams (IsBindProfile) takes the files as they are: only the
 // two texts and the two codecs are written and the rest of the record keeps
 // its values. Fields of a stream the output does not have are left alone.
 // Nothing is written unless the result is kOk.
 RecordResult BuildOutputSettings(const TXMLExportFormatType& profile, const ProfileChoices& choices,
                                  OutputSettings& record);
 
-// Whether the profile joins FLV files without re-encoding.
+// Whether the profile copies the clips' pictures and sound without
+// re-encoding: the FLV join ("flvbind") and the "mp4remux", "movremux" and
+// "mkvremux" outputs.
 bool IsBindProfile(const TXMLExportFormatType& profile);
 
 // At most maxBytes of UTF-8 text, never ending inside a character.

@@ -1,0 +1,366 @@
+#include "convert/Remux.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "avkit/Remux.h"
+#include "convert/RemuxCut.h"
+#include "convert/RemuxPlan.h"
+#include "tagio/tagio.h"
+
+namespace {
+
+constexpr int64_t kUnitsPerMs = 10000;   // progress and audio blocks are in 100 ns
+constexpr int kTagsPerReport = 32;
+// Tags of both streams lie at most this far out of time order in a file.
+constexpr uint32_t kInterleaveMs = 1000;
+// Media bytes from which MP4 and MOV keep room for their index up front.
+constexpr int64_t kIndexRoomFrom = 32 << 20;
+
+struct ReaderDeleter {
+    void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
+};
+struct RemuxDeleter {
+    void operator()(AvkRemux* r) const { ARMX_Delete(r); }
+};
+
+bool IsConfig(const TagioFlvTag& t) {
+    const bool codec = (t.type == 8 && t.codecField1 == 10) || (t.type == 9 && t.codecField2 == 7);
+    return codec && t.dataSize >= 2 && t.packetType == 0;
+}
+
+// A video tag held back at a trim end: written only when a picture shown
+// before the end follows it in decode order (it may be that picture's reference).
+struct Held {
+    int64_t position;
+    uint32_t size, t;
+    int32_t cts;
+    bool key;
+};
+
+// Copies clips onto one time line, or, without a writer, only works out
+// where each clip would start and end (a dry run).
+class Copier {
+public:
+    Copier(const CRemuxPlan& plan, AvkRemux* out, int audioIndex, int videoIndex, CFlvBindProgress& job)
+        : plan_(plan), out_(out), audioIndex_(audioIndex), videoIndex_(videoIndex), job_(job) {
+        held_.reserve(16);
+    }
+
+    // Copies one clip's span onto the time line after what is written; cut:
+    // the pictures coded again at its start, when it has them.
+    TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
+        std::unique_ptr<TagioFileReadAble, ReaderDeleter> file(CreateFileReadAble(clip.path.c_str()));
+        TagioFlvHeader header{};
+        if (!file || !Flv_ReadHeader(file.get(), &header)) return {CRemux::kCannotOpenClip, clip.path};
+        const bool cutEnd = !clip.toEnd;
+        const int64_t endUnits = int64_t(clip.trimEnd) * kUnitsPerMs;
+        // An exact start: the clip's time line starts with the picture on
+        // show at the trim start, the pictures coded again come first and the
+        // copy resumes at the next key picture. Otherwise it all starts at
+        // the key picture.
+        const bool exact = cut && cut->Needed() && p.video;
+        const uint32_t start = exact ? cut->FirstShown() : cut && cut->OnKey() ? cut->KeyTime() : p.start;
+        const uint32_t videoFrom = exact ? (cut->HasNextKey() ? cut->NextKeyTime() : UINT32_MAX) : start;
+        const int64_t startUnits = int64_t(start) * kUnitsPerMs;
+        // The sound block nearest the start may begin before it: the clip's
+        // time line then starts with that block, the pictures a little later.
+        origin_ = start;
+        if (p.audio) {
+            const int64_t firstTag = FileReadAble_GetPosition(file.get());
+            const int64_t sound = FirstSound(file.get(), p, start);
+            if (sound >= 0 && sound < int64_t(origin_)) origin_ = uint32_t(sound);
+            FileReadAble_Seek(file.get(), firstTag, 0);
+        }
+        bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
+        int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
+        shift_ = 0;
+        if (exact && !WriteCut(*cut, shownEnd)) return Failed(clip.path);
+        if (exact && !cut->HasNextKey()) videoDone = true;
+        held_.clear();
+        TagioFlvTag tag{};
+        for (int count = 1; !(videoDone && audioDone); ++count) {
+            if (count % kTagsPerReport == 0) {
+                job_.position = (elapsed_ + int64_t(span_)) * kUnitsPerMs;
+                if (job_.WaitWhilePaused() == CFlvBindProgress::kCancel) return {CRemux::kCancelled, {}};
+            }
+            if (!Flv_ReadTag(file.get(), 0, &tag)) break;   // the end, or a tag cut short by it
+            if ((tag.type != 8 && tag.type != 9) || tag.dataSize == 0) continue;
+            const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
+            if (cutEnd && t > clip.trimEnd + kInterleaveMs) break;
+            const bool isAudio = tag.type == 8;
+            if (isAudio ? !p.audio || audioDone : !p.video || videoDone) continue;
+            if (IsConfig(tag)) {
+                // A setup inside the span must be the one the file declares for the stream.
+                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
+                const std::vector<uint8_t>& setup = isAudio ? plan_.audio.setup : plan_.video.setup;
+                const uint32_t skip = isAudio ? 2 : 5;
+                if (t >= start && (tag.dataSize < skip || setup.size() != tag.dataSize - skip ||
+                                     !std::equal(setup.begin(), setup.end(), block_.begin() + skip)))
+                    return {CRemux::kRefused, clip.path + ": its " + (isAudio ? "AAC" : "H.264") +
+                                                  " setup changes at " + std::to_string(t) +
+                                                  " ms; one file cannot hold both without re-encoding"};
+                continue;
+            }
+            if (isAudio) {
+                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
+                const int64_t units = std::max<int64_t>(0, BlockUnits(tag));
+                const int64_t middle = int64_t(t) * kUnitsPerMs + units / 2;
+                if (middle < startUnits) continue;   // nearer the start to leave it out
+                if (cutEnd && middle > endUnits) {
+                    audioDone = true;
+                    continue;
+                }
+                const uint32_t skip = plan_.audio.flvCodec == 10 ? 2 : 1;
+                if (tag.dataSize <= skip) continue;
+                int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
+                when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
+                if (!Write(audioIndex_, block_.data() + skip, tag.dataSize - skip, when, when, true))
+                    return Failed(clip.path);
+                lastAudioOut_ = when;
+                audioEnd = std::max(audioEnd, when + units / kUnitsPerMs);
+                span_ = std::max<int64_t>(span_, when - elapsed_);
+                continue;
+            }
+            // Video.
+            if (t < videoFrom) continue;
+            if (cutEnd && t >= clip.trimEnd) {   // decoded from here on, shown at or after the end
+                videoDone = true;
+                continue;
+            }
+            const bool avc = plan_.video.flvCodec == 7;
+            if (avc && tag.packetType != 1) continue;   // an end of sequence: no picture
+            const bool key = tag.codecField1 == 1;
+            if (!keyWritten && !key) continue;   // never start on a picture that needs an earlier one
+            keyWritten = true;
+            if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
+            const int32_t cts = avc ? Composition() : 0;
+            if (lastVideoT >= 0 && int64_t(t) > lastVideoT) videoStep = int64_t(t) - lastVideoT;
+            lastVideoT = t;
+            if (cutEnd && int64_t(t) + cts >= int64_t(clip.trimEnd)) {
+                held_.push_back({tag.filePosition, tag.dataSize, t, cts, key});
+                continue;
+            }
+            if (!held_.empty()) {   // they come first in decode order; block_ is then loaded again
+                for (const Held& h : held_)
+                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, shownEnd))
+                        return Failed(clip.path);
+                held_.clear();
+                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
+            }
+            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, shownEnd)) return Failed(clip.path);
+        }
+        // The next clip starts after the last picture shown and the last sound block.
+        int64_t end = elapsed_;
+        if (shownEnd >= 0) end = std::max(end, shownEnd + (videoStep > 0 ? videoStep : 1));
+        if (audioEnd >= 0) end = std::max(end, audioEnd);
+        media_ += (shownEnd >= 0 || audioEnd >= 0);
+        elapsed_ = end;
+        span_ = 0;
+        return {};
+    }
+
+    int64_t Elapsed() const { return elapsed_; }
+    int64_t Packets() const { return packets_; }
+    int64_t Bytes() const { return bytes_; }
+    int64_t ClipsWithMedia() const { return media_; }
+
+private:
+
+    // Clip time of the first sound block nearer to `start` than to the one
+    // before it; -1 when none is found near it. Reads from the file's position.
+    int64_t FirstSound(TagioFileReadAble* file, const TRemuxClipPlan& p, uint32_t start) {
+        TagioFlvTag tag{};
+        while (Flv_ReadTag(file, 0, &tag)) {
+            if (tag.type != 8 || tag.dataSize < 2 || IsConfig(tag)) continue;
+            const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
+            if (t > start + kInterleaveMs) break;
+            if (!Load(file, tag)) break;
+            if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, BlockUnits(tag)) / 2 >= int64_t(start) * kUnitsPerMs)
+                return t;
+        }
+        return -1;
+    }
+
+    // A packet not written: the writer says why, else the clip could not be read.
+    TRemuxResult Failed(const std::string& path) const {
+        const std::string why = ARMX_Error(out_);
+        return why.empty() ? TRemuxResult{CRemux::kCannotOpenClip, path} : TRemuxResult{CRemux::kWriteFailed, why};
+    }
+
+    bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key) {
+        ++packets_;
+        bytes_ += size;
+        return !out_ || ARMX_Write(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
+    }
+
+    bool WriteVideo(TagioFileReadAble* file, int64_t position, uint32_t size, uint32_t t, int32_t cts, bool key,
+                    int64_t& shownEnd) {
+        if (block_.size() < size) block_.resize(size);
+        if (out_ && FileReadAble_ReadAt(file, position + 11, block_.data(), size) != int64_t(size)) return false;
+        return WriteLoadedVideo(size, t, cts, key, shownEnd);
+    }
+
+    // The picture in block_: its payload after the FLV video header.
+    bool WriteLoadedVideo(uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
+        const uint32_t skip = plan_.video.flvCodec == 7 ? 5 : plan_.video.flvCodec == 4 ? 2 : 1;
+        if (size <= skip) return true;
+        const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
+        const int64_t pts = std::max(dts, dts + cts);
+        if (!Write(videoIndex_, block_.data() + skip, size - skip, dts, pts, key)) return false;
+        lastVideoDts_ = dts;
+        shownEnd = std::max(shownEnd, pts);
+        span_ = std::max<int64_t>(span_, dts - elapsed_);
+        return true;
+    }
+
+    // The pictures coded again, from the one on show at the trim start. They are stored
+    // in the order they are shown, so their decode times are squeezed in
+    // just before the next key picture's; when that would reach back before
+    // the clip's start, the whole clip moves later (sound with it).
+    bool WriteCut(const CRemuxCut& cut, int64_t& shownEnd) {
+        const int n = cut.Count();
+        int size = 0;
+        int64_t pts = 0;
+        bool key = false;
+        const int64_t nextDts =
+            cut.HasNextKey() ? elapsed_ + int64_t(cut.NextKeyTime()) - int64_t(origin_) : INT64_MAX;
+        auto dtsOf = [&](int i, int64_t shownAt) { return std::min(shownAt, nextDts - (n - i)); };
+        cut.Packet(0, size, pts, key);
+        const int64_t firstDts = dtsOf(0, elapsed_ + pts - int64_t(origin_));
+        shift_ = std::max<int64_t>(0, std::max(elapsed_, lastVideoDts_ + 1) - firstDts);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* data = cut.Packet(i, size, pts, key);
+            const int64_t shownAt = elapsed_ + pts - int64_t(origin_);
+            const int64_t dts = dtsOf(i, shownAt) + shift_;
+            if (!Write(videoIndex_, data, uint32_t(size), dts, shownAt + shift_, key)) return false;
+            lastVideoDts_ = dts;
+            shownEnd = std::max(shownEnd, shownAt + shift_);
+        }
+        return true;
+    }
+
+    // An H.264 picture's composition time (ms) from the loaded tag.
+    int32_t Composition() const {
+        uint32_t v = uint32_t(block_[2]) << 16 | uint32_t(block_[3]) << 8 | block_[4];
+        if (v & 0x800000) v |= 0xFF000000u;
+        const auto cts = int32_t(v);
+        return cts > 4000 || cts < -4000 ? 0 : cts;   // beyond a few frames: damage
+    }
+
+    // The loaded sound block's length in 100 ns; -1 when it cannot be told.
+    int64_t BlockUnits(const TagioFlvTag& t) const {
+        const TRemuxStream& a = plan_.audio;
+        if (t.dataSize < 2) return -1;
+        return CalcFLVAudioBlockDuration(block_.data() + 1, t.dataSize - 1, int(t.codecField1), a.sampleRate,
+                                         t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
+    }
+
+    // A tag's data into block_; a dry run reads of a picture only its header.
+    bool Load(TagioFileReadAble* file, const TagioFlvTag& t) {
+        if (block_.size() < t.dataSize) block_.resize(t.dataSize);
+        const uint32_t size = !out_ && t.type == 9 && !IsConfig(t) ? std::min<uint32_t>(t.dataSize, 5) : t.dataSize;
+        return FileReadAble_ReadAt(file, t.filePosition + 11, block_.data(), size) == int64_t(size);
+    }
+
+    const CRemuxPlan& plan_;
+    AvkRemux* out_;
+    int audioIndex_, videoIndex_;
+    CFlvBindProgress& job_;
+    int64_t elapsed_ = 0;   // ms: where the clip being copied starts on the output's time line
+    uint32_t origin_ = 0;   // clip time of elapsed_
+    int64_t shift_ = 0;     // ms the clip moves later to keep decode times in order
+    int64_t span_ = 0;      // ms: how far into it the copy is
+    int64_t lastVideoDts_ = -1, lastAudioOut_ = -1;
+    int64_t media_ = 0;
+    int64_t packets_ = 0, bytes_ = 0;   // written (or, in a dry run, to be written)
+    std::vector<Held> held_;
+    std::vector<uint8_t> block_;
+};
+
+}  // namespace
+
+TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxContainer& container,
+                         const std::vector<std::pair<std::string, std::string>>& tags, const std::string& output,
+                         bool audio, bool video, bool exact, CFlvBindProgress& job) {
+    int64_t totalMs = 0;
+    for (const auto& c : clips) totalMs += c.trimEnd > c.trimStart ? c.trimEnd - c.trimStart : 0;
+    job.position = 0;
+    job.total = totalMs * kUnitsPerMs;
+    if (clips.empty()) return {kNoMedia, {}};
+    CRemuxPlan plan;
+    if (TRemuxResult r = plan.Make(clips, container, audio, video); r.code) return r;
+
+    // Exact starts: the pictures before the next key picture coded again,
+    // their parameter sets added to the one setup all clips share.
+    std::vector<std::unique_ptr<CRemuxCut>> cuts(clips.size());
+    TRemuxStream v = plan.video;
+    const TRemuxStream& a = plan.audio;
+    for (size_t i = 0; exact && v.flvCodec == 7 && i < clips.size(); ++i) {
+        if (!plan.clips[i].video) continue;
+        if (job.WaitWhilePaused() == CFlvBindProgress::kCancel) return {kCancelled, {}};
+        auto cut = std::make_unique<CRemuxCut>();
+        std::string why;
+        if (!cut->Make(clips[i].path, plan.clips[i].base, clips[i].trimStart, clips[i].trimEnd, !clips[i].toEnd,
+                       plan.video.setup, why))
+            return {kRefused, why};
+        if (cut->Needed()) {
+            const std::vector<uint8_t> setup = cut->Setup();
+            if (v.setup != plan.video.setup && v.setup != setup)
+                return {kRefused, clips[i].path + ": its start needs other H.264 parameter sets than the clips' before"};
+            v.setup = setup;
+        }
+        cuts[i] = std::move(cut);
+    }
+
+    std::unique_ptr<AvkRemux, RemuxDeleter> out(ARMX_Create(container.muxer, output.c_str()));
+    if (!out) return {kWriteFailed, "cannot write " + output};
+    int videoIndex = -1, audioIndex = -1;
+    if (v.present) {
+        const uint8_t* setup = v.setup.empty() ? nullptr : v.setup.data();
+        videoIndex = ARMX_AddVideo(out.get(), v.codec, 0, v.width, v.height, setup, int(v.setup.size()));
+    }
+    if (a.present) {
+        const uint8_t* setup = a.setup.empty() ? nullptr : a.setup.data();
+        audioIndex = ARMX_AddAudio(out.get(), a.codec, a.sampleRate, a.channels, a.bytesPerSample * 8, setup,
+                                   int(a.setup.size()));
+    }
+    if ((v.present && videoIndex < 0) || (a.present && audioIndex < 0))
+        return {kRefused, std::string(ARMX_Error(out.get())) + " (" + container.name + ")"};
+    for (const auto& [key, value] : tags) ARMX_SetTag(out.get(), key.c_str(), value.c_str());
+    for (const TRemuxClip& c : clips) ARMX_AddChapter(out.get(), c.title.c_str());
+
+    // MP4 and MOV write their chapter track with the header: the clips'
+    // times are worked out first by a dry run over the tag headers.
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    if (std::string(container.muxer) != "matroska") {
+        Copier dry(plan, nullptr, audioIndex, videoIndex, job);
+        for (size_t i = 0; i < clips.size(); ++i) {
+            const int64_t start = dry.Elapsed();
+            if (TRemuxResult r = dry.Clip(clips[i], plan.clips[i], cuts[i].get()); r.code) return r;
+            spans.emplace_back(start, dry.Elapsed());
+            ARMX_SetChapterTime(out.get(), int(i), start, dry.Elapsed());
+        }
+        job.position = 0;
+        // A large file gets room for its index before the media instead of
+        // being written twice to move the index there. Each picture or sound
+        // block costs the index at most a few dozen bytes (size, time,
+        // composition offset, chunk offset, key flag).
+        if (dry.Bytes() > kIndexRoomFrom) ARMX_SetIndexRoom(out.get(), dry.Packets() * 64 + (256 << 10));
+    }
+    if (!ARMX_Begin(out.get())) return {kWriteFailed, ARMX_Error(out.get())};
+
+    Copier copier(plan, out.get(), audioIndex, videoIndex, job);
+    for (size_t i = 0; i < clips.size(); ++i) {
+        const int64_t start = copier.Elapsed();
+        if (TRemuxResult r = copier.Clip(clips[i], plan.clips[i], cuts[i].get()); r.code) return r;
+        // A clip changed since the dry run: its chapter would lie.
+        if (!spans.empty() && spans[i] != std::pair{start, copier.Elapsed()})
+            return {kCannotOpenClip, clips[i].path + " changed while it was copied"};
+        ARMX_SetChapterTime(out.get(), int(i), start, copier.Elapsed());
+    }
+    if (copier.ClipsWithMedia() == 0) return {kNoMedia, clips[0].path};
+    if (!ARMX_End(out.get())) return {kWriteFailed, ARMX_Error(out.get())};
+    job.position = job.total.load();
+    return {};
+}
