@@ -4,9 +4,9 @@
 # installed veltrano-cli reads the installed profile file (not the source
 # tree's) and converts a file, and the desktop entry, MIME type and AppStream
 # metadata pass their validators.
-# Usage: check-install.sh BUILD_DIR FIXTURE.flv VERSION
+# Usage: check-install.sh BUILD_DIR FIXTURE.flv VERSION [MANPAGES 0|1]
 set -euo pipefail
-build="$1" fixture="$2" version="$3"
+build="$1" fixture="$2" version="$3" manpages="${4:-0}"
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
@@ -61,6 +61,22 @@ errors="$(XDG_DATA_DIRS="$scratch" update-mime-database "$scratch/mime" 2>&1)" |
 [ -z "$errors" ] || fail "update-mime-database: $errors"
 grep -q '^application/x-veltrano-project:\*\.pvxp$' "$scratch/mime/globs" || fail "no *.pvxp glob"
 grep -q 'stream application/x-veltrano-project' "$scratch/mime/XMLnamespaces" || fail "no <stream> root element rule"
+
+# Completion: commands, options read from --help, profile identifiers from the installed program.
+complete_words() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _veltrano_cli; echo "${COMPREPLY[*]}"' \
+        _ "$root/share/bash-completion/completions/veltrano-cli" "$@"
+}
+[ "$(complete_words "$root/bin/veltrano-cli" pro)" = "profiles" ] || fail "completion of a command"
+[ "$(complete_words "$root/bin/veltrano-cli" convert --exi)" = "--existing" ] || fail "completion of an option"
+grep -qw 101 <<<"$(complete_words "$root/bin/veltrano-cli" convert --profile 10)" || fail "completion of a profile"
+
+if [ "$manpages" = 1 ]; then
+  for program in veltrano veltrano-cli; do
+    page="$(gzip -dc "$root/share/man/man1/$program.1.gz")" || fail "no manual page for $program"
+    grep -qF -- '\-\-version' <<<"$page" || fail "$program(1) lacks the options of $program --help"
+  done
+fi
 
 appstreamcli validate --no-net "$root/share/metainfo/org.tarvolen.Veltrano.metainfo.xml" >/dev/null \
   || fail "the AppStream metadata is not valid: $(appstreamcli validate --no-net "$root/share/metainfo/org.tarvolen.Veltrano.metainfo.xml")"
