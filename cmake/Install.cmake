@@ -86,6 +86,19 @@ add_test(NAME install.InstalledProgramsFindTheirFilesAndValidate
                  ${CMAKE_BINARY_DIR} ${VELTRANO_FIXTURES_DIR}/flv1_mp3_160x120.flv ${Veltrano_VERSION}
                  ${VELTRANO_CHECK_MANPAGES})
 
+# What Debian asks of every package: the copyright file and a changelog,
+# compressed the way dpkg-deb leaves it.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/install/changelog @ONLY)
+if(VELTRANO_GZIP)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/install/changelog.gz
+    COMMAND ${VELTRANO_GZIP} -9nkf ${CMAKE_BINARY_DIR}/install/changelog
+    DEPENDS ${CMAKE_BINARY_DIR}/install/changelog VERBATIM)
+  add_custom_target(veltrano_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/install/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/install/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/veltrano COMPONENT Runtime)
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/veltrano COMPONENT Runtime)
+
 # "make package": a Debian package of the Runtime component. Its run-time
 # dependencies are computed from the binaries by dpkg-shlibdeps, never typed.
 set(CPACK_GENERATOR DEB)
