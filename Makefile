@@ -1,4 +1,4 @@
-# Front door: make deps | build | test | run | bench | fuzz | clean
+# Front door: make deps | build | test | run | bench | fuzz | package | clean
 # SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer.
 BUILD_TYPE ?= RelWithDebInfo
 SANITIZE   ?= 0
@@ -6,7 +6,7 @@ BUILD_DIR  ?= $(if $(filter 1,$(SANITIZE)),build-asan,build)
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build test run bench fuzz clean
+.PHONY: deps configure build test run bench fuzz package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -34,6 +34,10 @@ run: build
 
 bench: build
 	bash bench/run-all.sh $(BUILD_DIR)
+
+# A Debian package of the installed layout, in $(BUILD_DIR)/.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 fuzz: deps
 	bash fuzz/run-all.sh $(FUZZ_SECONDS)

@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   flvmeta yamdi xvfb
   clang libclang-rt-14-dev
+  desktop-file-utils shared-mime-info appstream help2man
 )
 
 missing=()

@@ -221,7 +221,7 @@ Usage:
   veltrano-cli join OUT.flv A.flv B.flv [...] [--existing new|overwrite|skip]
   veltrano-cli profiles
   veltrano-cli info FILE [FILE ...]
-  veltrano-cli --help
+  veltrano-cli --help | --version
 
 Commands:
   convert    Converts every sequence of a project (or those --sequences
@@ -266,6 +266,7 @@ Options:
                           progress and result events, a profile or a file's
                           facts.
   -h, --help              This text.
+      --version           The program's version.
 
 Ctrl-C stops a conversion: running tasks stop and their unfinished outputs
 are removed.

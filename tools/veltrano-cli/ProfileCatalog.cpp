@@ -55,7 +55,12 @@ std::string ProfileCatalog::UserFile() {
 
 std::vector<std::string> ProfileCatalog::ShippedFiles() {
     std::vector<std::string> paths;
-    if (const std::string here = ProgramFolder(); !here.empty()) paths.push_back(here + "/CustomFormats.xml");
+    // Beside the program in a build tree; in <prefix>/share/veltrano when
+    // installed, wherever the prefix is.
+    if (const std::string here = ProgramFolder(); !here.empty()) {
+        paths.push_back(here + "/CustomFormats.xml");
+        paths.push_back(fs::path(here).parent_path().string() + "/share/veltrano/CustomFormats.xml");
+    }
 #ifdef VELTRANO_SHIPPED_PROFILES
     paths.push_back(VELTRANO_SHIPPED_PROFILES);
 #endif

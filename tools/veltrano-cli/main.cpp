@@ -13,6 +13,15 @@ int main(int argc, char** argv) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     // A file-size limit makes a write fail (and the task with it) instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    // --version alone (or with --json) answers before any parsing.
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "--version") == 0 &&
+        (argc == 2 || std::strcmp(argv[2], "--json") == 0)) {
+        if (argc == 3)
+            std::printf("%s\n", JsonObject().Add("version", VELTRANO_VERSION).Text().c_str());
+        else
+            std::printf("veltrano-cli %s\n", VELTRANO_VERSION);
+        return 0;
+    }
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, options, &error)) {

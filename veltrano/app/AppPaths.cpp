@@ -2,12 +2,28 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
+using AppPaths::InstalledDataFolder;
+using AppPaths::ProgramFolder;
+
 QString WithSlash(QString path) {
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     return path;
+}
+
+// A build tree keeps the shipped files beside the program; an install keeps
+// them in <prefix>/share/veltrano, found from the program's own place so the
+// prefix can be anywhere. The first that exists wins; without either, the
+// place beside the program is named in the error.
+QString ShippedFile(const QString& name) {
+    const QString beside = ProgramFolder() + name;
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed = InstalledDataFolder() + name;
+    if (QFileInfo::exists(installed)) return installed;
+    return beside;
 }
 }  // namespace
 
@@ -31,8 +47,12 @@ QString DocumentsFolder() {
 
 QString ProgramFolder() { return WithSlash(QCoreApplication::applicationDirPath()); }
 
-QString LanguageFolder() { return ProgramFolder() + QStringLiteral("languages"); }
+QString InstalledDataFolder() {
+    return WithSlash(QDir::cleanPath(ProgramFolder() + QStringLiteral("../share/veltrano")));
+}
 
-QString BuiltInProfileFile() { return ProgramFolder() + QStringLiteral("CustomFormats.xml"); }
+QString LanguageFolder() { return ShippedFile(QStringLiteral("languages")); }
+
+QString BuiltInProfileFile() { return ShippedFile(QStringLiteral("CustomFormats.xml")); }
 
 }  // namespace AppPaths

@@ -10,10 +10,13 @@ namespace AppPaths {
 QString DataFolder(const QString& subFolder = QStringLiteral("Veltrano"));
 // The user's documents folder.
 QString DocumentsFolder();
-// The folder of the running program; the shipped files sit beside it.
+// The folder of the running program; in a build tree the shipped files sit beside it.
 QString ProgramFolder();
+// <prefix>/share/veltrano/ of an installed program: the sibling of its bin/.
+QString InstalledDataFolder();
+// The shipped language folder and profile file: beside the program, else in
+// the installed data folder.
 QString LanguageFolder();
-// The profile file shipped with the program.
 QString BuiltInProfileFile();
 
 }  // namespace AppPaths

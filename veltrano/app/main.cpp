@@ -9,6 +9,7 @@
 #include "app/AppPaths.h"
 #include "app/CrashHandler.h"
 #include "app/EngineApi.h"
+#include "app/InfoOptions.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "windows/TfrmLang.h"
@@ -16,6 +17,8 @@
 #include "windows/TfrmPrompt.h"
 
 int main(int argc, char** argv) {
+    // Answered without a display, before Qt looks for one.
+    if (int status = 0; AnswerInfoOption(argc, argv, &status)) return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
     QApplication::setOrganizationName(QStringLiteral("Tarvolen"));
