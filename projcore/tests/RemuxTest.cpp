@@ -12,6 +12,7 @@
 #include "TempDir.h"
 #include "convert/Pvx.h"
 #include "edit/TrimMgr.h"
+#include "model/FLVClip.h"
 
 using namespace pvxtest;
 namespace fs = std::filesystem;
@@ -411,13 +412,14 @@ TEST(Remux, AGroupTooLongToCodeAgainStartsAtItsKeyFrame) {
     TempDir dir;
     const std::string source = dir.File("one-key.flv");
     Shell("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=25:duration=26 -c:v libx264 -preset ultrafast "
-          "-g 1000 -bf 0 -pix_fmt yuv420p '" + source + "'");
+          "-g 1000 -sc_threshold 0 -bf 0 -pix_fmt yuv420p '" + source + "'");
     ASSERT_TRUE(fs::exists(source));
     CFLVSequence seq;
-    auto clip = FlvClip("h264_aac_160x120.flv", 1000, 24000);
+    auto clip = std::make_unique<CFLVClip>();
     clip->SetFilePath(source);
     clip->Trim().SetEnd(24000);
     clip->Trim().SetStart(1000);
+    ASSERT_EQ(clip->Trim().End(), 24000u);
     Append(seq, std::move(clip));
     const std::string out = dir.File("long.mp4");
     const JobResult r = Convert(Settings("mp4remux", "mp4", 28, -1), seq, out);
