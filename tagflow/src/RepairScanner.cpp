@@ -88,8 +88,8 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
     if (!Plausible(position, dataSize)) return false;
     const int64_t after = position + kHeaderBytes + dataSize + 4;
     const bool agrees = BackPointerAgrees(position, dataSize);
-    // The last tag may lack its trailing size: the file ends right after its data.
-    if (after >= size_) return agrees || (!resync && position + kHeaderBytes + dataSize == size_);
+    // The last tag's data is whole: its trailing size may be wrong or missing.
+    if (after >= size_) return agrees || !resync;
     uint32_t nextSize = 0;
     const bool nextPlausible = Plausible(after, nextSize);
     return resync ? agrees && nextPlausible : agrees || nextPlausible;
