@@ -151,7 +151,7 @@ int32_t CRepairPass::OnMedia(int s, const CRepairScanner::Tag& t) {
             return r;
         setupWritten_[s] = true;
     }
-    if (const int32_t r = Emit(t.type, data, t.dataSize, m.time, t.position)) return r;
+    if (const int32_t r = EmitTag(t.bytes, t.dataSize, m.time, t.position)) return r;
     segmentHasMedia_ = anyMedia_ = true;
     ++(s == kAudio ? blocks_ : frames_);
     return 0;
@@ -200,12 +200,17 @@ int32_t CRepairPass::Emit(uint32_t type, const uint8_t* data, uint32_t dataSize,
     h[1] = uint8_t(dataSize >> 16);
     h[2] = uint8_t(dataSize >> 8);
     h[3] = uint8_t(dataSize);
+    h[8] = h[9] = h[10] = 0;
+    std::memcpy(h + 11, data, dataSize);
+    return EmitTag(h, dataSize, time, position);
+}
+
+int32_t CRepairPass::EmitTag(uint8_t* h, uint32_t dataSize, uint32_t time, int64_t position) {
+    const uint32_t type = h[0];
     h[4] = uint8_t(time >> 16);
     h[5] = uint8_t(time >> 8);
     h[6] = uint8_t(time);
     h[7] = uint8_t(time >> 24);
-    h[8] = h[9] = h[10] = 0;
-    std::memcpy(h + 11, data, dataSize);
     TagioFlvTag tag{};
     FillFields(tag, h, dataSize, position);
     tag.timestamp = time;

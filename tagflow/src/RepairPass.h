@@ -59,6 +59,8 @@ private:
     int32_t OnMedia(int s, const CRepairScanner::Tag& t);
     // Writes (or plans) one tag with the given data at time.
     int32_t Emit(uint32_t type, const uint8_t* data, uint32_t dataSize, uint32_t time, int64_t position);
+    // The same for a tag already laid out (header, then data), retimed in place.
+    int32_t EmitTag(uint8_t* bytes, uint32_t dataSize, uint32_t time, int64_t position);
     static bool FileExists(const char* path);
     // Closes the current output and starts the next.
     int32_t NewSegment();

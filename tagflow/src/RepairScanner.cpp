@@ -121,7 +121,7 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
         }
     }
     if (!Ensure(at, kHeaderBytes + dataSize)) return false;
-    const uint8_t* h = At(at);
+    uint8_t* h = At(at);
     tag.position = at;
     tag.type = h[0];
     tag.dataSize = dataSize;

@@ -18,7 +18,9 @@ public:
         uint32_t type = 0;
         uint32_t timestamp = 0;      // ms, extended byte included
         uint32_t dataSize = 0;
-        const uint8_t* bytes = nullptr;   // 11 header bytes, then the data; valid until Next
+        // 11 header bytes, then the data; valid until Next. The caller may
+        // retime the tag in place: the scanner never reads those bytes again.
+        uint8_t* bytes = nullptr;
     };
     // A run of bytes that held no tag, before the tag Next returns (or before the end).
     struct Skip {
@@ -47,7 +49,7 @@ private:
     // Makes [position, position + count) readable through window_; false when
     // the file ends first.
     bool Ensure(int64_t position, uint32_t count);
-    const uint8_t* At(int64_t position) const { return window_.data() + (position - windowStart_); }
+    uint8_t* At(int64_t position) { return window_.data() + (position - windowStart_); }
     // Header plausible and the tag inside the file (its trailing size may be cut).
     bool Plausible(int64_t position, uint32_t& dataSize);
     bool BackPointerAgrees(int64_t position, uint32_t dataSize);
