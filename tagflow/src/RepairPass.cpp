@@ -307,14 +307,14 @@ int32_t CRepairPass::NewSegment() {
 }
 
 void CRepairPass::Fix(int32_t kind, int64_t offset, int64_t streamTime, int64_t bytes, int32_t tags,
-                      int64_t amount) {
+                      int64_t amount, int64_t outputTime) {
     if (mode_ != kPlan || !cb_.fix) return;
     FLVRepairFix f{};
     f.kind = kind;
     f.output = segment_;
     f.offset = offset;
     f.streamTime = streamTime;
-    f.outputTime = timeline_.Now();
+    f.outputTime = outputTime >= 0 ? outputTime : timeline_.Now();
     f.droppedBytes = bytes;
     f.droppedTags = tags;
     f.amount = amount;
@@ -344,6 +344,7 @@ void CRepairPass::Drop(Dropped& d, const CRepairScanner::Tag& t) {
         d.active = true;
         d.offset = t.position;
         d.time = t.timestamp;
+        d.outTime = timeline_.Now();
     }
     d.bytes += t.dataSize + 15;
     ++d.tags;
@@ -352,7 +353,7 @@ void CRepairPass::Drop(Dropped& d, const CRepairScanner::Tag& t) {
 void CRepairPass::Flush(Dropped& d, int32_t kind) {
     if (!d.active) return;
     d.active = false;
-    Fix(kind, d.offset, d.time, d.bytes, d.tags, 0);
+    Fix(kind, d.offset, d.time, d.bytes, d.tags, 0, d.outTime);
 }
 
 int64_t CRepairPass::AudioBlockUnits(const uint8_t* data, uint32_t size) const {

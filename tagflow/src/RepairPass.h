@@ -67,8 +67,9 @@ private:
     int32_t FinishSegment();
     int32_t OpenOutput();
 
+    // outputTime: where it is in the output; -1 for where the output stands now.
     void Fix(int32_t kind, int64_t offset, int64_t streamTime, int64_t bytes, int32_t tags,
-             int64_t amount);
+             int64_t amount, int64_t outputTime = -1);
     void Drop(Dropped& d, const CRepairScanner::Tag& t);
     void Flush(Dropped& d, int32_t kind);
     void FlushHeld(int s);

@@ -27,8 +27,12 @@ struct Collected {
 
 std::string FixLine(const FlvRepairFixRecord& f) {
     char at[160];
-    std::snprintf(at, sizeof at, "output %d, offset %" PRId64 ", input %" PRId64 " ms, output %" PRId64 " ms",
-                  f.output + 1, f.offset, f.streamTime, f.outputTime);
+    if (f.streamTime >= 0)
+        std::snprintf(at, sizeof at, "output %d, offset %" PRId64 ", input %" PRId64 " ms, output %" PRId64 " ms",
+                      f.output + 1, f.offset, f.streamTime, f.outputTime);
+    else
+        std::snprintf(at, sizeof at, "output %d, offset %" PRId64 ", output %" PRId64 " ms", f.output + 1, f.offset,
+                      f.outputTime);
     std::string what;
     char n[160];
     switch (f.kind) {
@@ -40,9 +44,12 @@ std::string FixLine(const FlvRepairFixRecord& f) {
         case 6: what = "a new output starts"; break;
         default: break;
     }
-    if (f.droppedTags > 0 || f.droppedBytes > 0) {
+    if (f.droppedTags > 0) {
         std::snprintf(n, sizeof n, "%sdropped %d tags, %" PRId64 " bytes", what.empty() ? "" : "; ", f.droppedTags,
                       f.droppedBytes);
+        what += n;
+    } else if (f.droppedBytes > 0) {
+        std::snprintf(n, sizeof n, "%sskipped %" PRId64 " bytes", what.empty() ? "" : "; ", f.droppedBytes);
         what += n;
     }
     return std::string(f.kindName) + " (" + at + ")" + (what.empty() ? "" : ": " + what);
