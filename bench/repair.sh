@@ -3,8 +3,9 @@
 # recording: `veltrano-cli repair` (both passes, the metadata written first,
 # the temporary file and its rename included) against `flvmeta --update`
 # (which only rewrites the metadata) and `cat` to a file. The recording is
-# the corpus's 4 s H.264 + AAC clip repeated up to SIZE_MB (default 1000)
-# with a timestamp jump every 100 copies and a run of zeros in the middle,
+# a 10 s H.264 + AAC clip (640x360 at 2 Mbit/s, tags the size a live
+# recorder writes) repeated up to SIZE_MB (default 1000), with a timestamp
+# jump of an hour every 100 copies and a run of zeros in the middle,
 # generated into a temporary folder and removed afterwards.
 # usage: repair.sh BUILD_DIR [SIZE_MB]
 set -euo pipefail
@@ -18,7 +19,10 @@ command -v flvmeta >/dev/null || { echo "flvmeta is missing (make deps installs 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 echo "generating a ${size_mb} MB broken recording ..."
-python3 - "$root/tests/fixtures/broken/clean_160.flv" "$work/big.flv" "$size_mb" <<'PY'
+ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 \
+    -f lavfi -i sine=sample_rate=44100 -t 10 -c:v libx264 -preset veryfast -b:v 2M -g 50 \
+    -c:a aac -b:a 128k "$work/clip.flv"
+python3 - "$work/clip.flv" "$work/big.flv" "$size_mb" <<'PY'
 import struct, sys
 src, dst, mb = sys.argv[1], sys.argv[2], int(sys.argv[3])
 b = open(src, "rb").read()
@@ -36,7 +40,8 @@ def tag(tt, ts, d):
 with open(dst, "wb") as out:
     out.write(b[:13])
     out.write(b"".join(tag(*t) for t in first))
-    base, n, written = 4040, 1, len(b)
+    step = 10080   # the clip's length and a little more: no overlap between copies
+    base, n, written = step, 1, len(b)
     while written < mb * 1000000:
         if n % 100 == 0:
             base += 3600000          # a jump of an hour
@@ -45,7 +50,7 @@ with open(dst, "wb") as out:
             chunk[1000:9000] = bytes(8000)   # a run of zeros
         out.write(chunk)
         written += len(chunk)
-        base += 4040
+        base += step
         n += 1
 PY
 bytes=$(stat -c %s "$work/big.flv")
