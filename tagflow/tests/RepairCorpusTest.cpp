@@ -136,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"glued_same.flv", 1, 200, 8.21, {FLVRepairTimeJump, FLVRepairExtraMetadata}},
         Case{"glued_new_size.flv", 2, 200, 8.24, {FLVRepairSetupChange, FLVRepairExtraMetadata}},
         Case{"size_change.flv", 2, 200, 8.24, {FLVRepairSetupChange}},
+        Case{"audio_rate_change.flv", 2, 200, 8.2, {FLVRepairSetupChange}},
         Case{"repeated_setups.flv", 1, 100, 4.12, {FLVRepairRepeatedSetup}},
         Case{"zeros.flv", 1, 88, 4.12, {FLVRepairDamagedRegion, FLVRepairUntilKeyFrame}},
         Case{"garbage.flv", 1, 80, 4.12, {FLVRepairDamagedRegion, FLVRepairUntilKeyFrame}},
