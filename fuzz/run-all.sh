@@ -12,7 +12,7 @@ CC=clang CXX=clang++ cmake -S "$ROOT/fuzz" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TY
 cmake --build "$BUILD" -j 2
 
 status=0
-for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz flvmeta_fuzzer decode_fuzzer; do
+for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz flvmeta_fuzzer decode_fuzzer repair_fuzzer; do
   corpus=$BUILD/corpus/$target
   mkdir -p "$corpus"
   # Seeds: the head of every FLV fixture (small inputs keep the runs fast).
@@ -32,6 +32,12 @@ for target in parser_fuzzer tag_reader_fuzzer mp4label_fuzz flvmeta_fuzzer decod
     # Seeds: six bytes of decoder settings, then the head of each FLV fixture.
     for f in "$ROOT"/tests/fixtures/*.flv; do
       { printf '\001\040\040\021\042\005'; head -c 16000 "$f"; } > "$corpus/dec-$(basename "$f")"
+    done
+  fi
+  if [ "$target" = repair_fuzzer ]; then
+    # Seeds: the broken recordings, whole where they are small enough.
+    for f in "$ROOT"/tests/fixtures/broken/*.flv; do
+      head -c 16384 "$f" > "$corpus/broken-$(basename "$f")"
     done
   fi
   if [ "$target" = mp4label_fuzz ]; then

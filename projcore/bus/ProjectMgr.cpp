@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bus/BaseException.h"
+#include "bus/FlvRepairJob.h"
 #include "bus/MediaExamination.h"
 #include "model/PravexProject.h"
 #include "model/XMLSerialStream.h"
@@ -20,6 +21,7 @@ CProjectMgr::CProjectMgr(CBaseListener* host) : host_(host) {
     Register(this, msg::kProjectGetListener, &CProjectMgr::OnGetProjectListener);
     Register(this, msg::kProjectGetPath, &CProjectMgr::OnGetPath);
     Register(this, msg::kProjectExamineMedia, &CProjectMgr::OnExamineMedia);
+    Register(this, msg::kProjectRepairFlv, &CProjectMgr::OnRepairFlv);
 }
 
 CProjectMgr::~CProjectMgr() { project_.reset(); }
@@ -206,4 +208,9 @@ void CProjectMgr::OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t) {
         info = MediaFileInfo{};
         info.path = path;
     }
+}
+
+void CProjectMgr::OnRepairFlv(void*, int32_t, intptr_t p1, intptr_t p2) {
+    if (!p1 || p2 != static_cast<intptr_t>(sizeof(FlvRepairRequest))) return;
+    RunFlvRepair(*reinterpret_cast<FlvRepairRequest*>(p1));
 }

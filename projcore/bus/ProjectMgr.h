@@ -40,6 +40,7 @@ private:
     void OnGetProjectListener(void*, int32_t, intptr_t p1, intptr_t);
     void OnGetPath(void*, int32_t, intptr_t p1, intptr_t p2);
     void OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t);
+    void OnRepairFlv(void*, int32_t, intptr_t p1, intptr_t p2);
 
     void Save();
     // Writes the project to target; the old file stays intact on failure.

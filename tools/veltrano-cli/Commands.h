@@ -10,6 +10,7 @@ int RunProfiles(const Options& options);
 int RunInfo(const Options& options);
 int RunConvert(const Options& options);
 int RunJoin(const Options& options);
+int RunRepair(const Options& options);
 
 // Tells the user (and, with --json, standard output as one JSON object) and
 // returns 2, the status for bad arguments and unreadable input.

@@ -26,6 +26,10 @@ public:
 
     // False when the engine could not read the file (the record stays zero).
     bool Examine(const std::string& path, MediaFileInfo& info);
+    // Repairs one FLV recording (the request's outputs and result filled in).
+    void RepairFlv(FlvRepairRequest& request) {
+        Send(manager_, msg::kProjectRepairFlv, reinterpret_cast<intptr_t>(&request), sizeof request);
+    }
 
     int SequenceCount();
     std::string SequenceProperty(int sequence, int property);   // 0 destination name, 8 sequence name

@@ -25,6 +25,7 @@ bool Allowed(Command c, const std::string& name) {
     if (name == "json" || name == "help" || name == "profiles") return true;
     if (c == Command::kConvert) return true;
     if (c == Command::kJoin) return name == "existing";
+    if (c == Command::kRepair) return name == "out";
     return false;
 }
 
@@ -34,6 +35,7 @@ const char* CommandName(Command c) {
         case Command::kJoin: return "join";
         case Command::kProfiles: return "profiles";
         case Command::kInfo: return "info";
+        case Command::kRepair: return "repair";
         default: return "";
     }
 }
@@ -97,11 +99,12 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string* error) {
             if (command == Command::kNone && !onlyPositional) {
                 const std::pair<const char*, Command> names[] = {
                     {"convert", Command::kConvert}, {"join", Command::kJoin},
-                    {"profiles", Command::kProfiles}, {"info", Command::kInfo}, {"help", Command::kHelp}};
+                    {"profiles", Command::kProfiles}, {"info", Command::kInfo}, {"help", Command::kHelp},
+                    {"repair", Command::kRepair}};
                 for (const auto& [n, c] : names)
                     if (arg == n) command = c;
                 if (command == Command::kNone) {
-                    *error = "unknown command \"" + arg + "\" (commands: convert, join, profiles, info)";
+                    *error = "unknown command \"" + arg + "\" (commands: convert, join, profiles, info, repair)";
                     return false;
                 }
                 if (command == Command::kHelp) help = true;
@@ -154,7 +157,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string* error) {
     }
     o.command = help ? Command::kHelp : command;
     if (o.command == Command::kNone) {
-        *error = "no command given (commands: convert, join, profiles, info; see --help)";
+        *error = "no command given (commands: convert, join, profiles, info, repair; see --help)";
         return false;
     }
     // Checked once the command is known, wherever the option stood.
@@ -221,6 +224,7 @@ Usage:
   veltrano-cli join OUT.flv A.flv B.flv [...] [--existing new|overwrite|skip]
   veltrano-cli profiles
   veltrano-cli info FILE [FILE ...]
+  veltrano-cli repair FILE.flv [FILE.flv ...] [--out DIR]
   veltrano-cli --help | --version
 
 Commands:
@@ -231,6 +235,12 @@ Commands:
   join       Joins FLV files into OUT.flv without re-encoding.
   profiles   Lists the output profiles: identifier, name, container, codecs.
   info       Shows what the engine reads from a media file.
+  repair     Repairs broken FLV recordings (timestamp jumps and restarts,
+             glued pushes, repeated or changing codec setups, damaged
+             regions, a cut-off tail, missing metadata) into new files in
+             --out: NAME.flv, and NAME_2.flv ... where the picture size or
+             the codec setup changes. The input is never touched. Exit
+             status 1 when a file gave no repaired output.
 
 Options:
   -p, --profile NAME|ID   Output profile, by name (any case) or identifier;

@@ -9,7 +9,7 @@
 
 #include "RecordOptions.h"
 
-enum class Command { kNone, kHelp, kConvert, kJoin, kProfiles, kInfo };
+enum class Command { kNone, kHelp, kConvert, kJoin, kProfiles, kInfo, kRepair };
 
 struct Options {
     Command command = Command::kNone;

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
         case Command::kInfo: return RunInfo(options);
         case Command::kConvert: return RunConvert(options);
         case Command::kJoin: return RunJoin(options);
+        case Command::kRepair: return RunRepair(options);
         case Command::kNone: break;
     }
     return Refuse(options.json, "no command given");

@@ -18,6 +18,8 @@ inline constexpr int32_t kProjectSaveAs = 210021005;
 inline constexpr int32_t kProjectGetListener = 210021006;  // p1: CBaseListener** (null without a project)
 inline constexpr int32_t kProjectGetPath = 210021007;      // p1: char buffer, p2: its size
 inline constexpr int32_t kProjectExamineMedia = 210021008;  // p1: MediaFileInfo*
+// Repairs a damaged FLV recording into new files; runs on the caller's thread.
+inline constexpr int32_t kProjectRepairFlv = 210021009;     // p1: FlvRepairRequest*, p2 sizeof
 
 // Questions the project manager asks the host; the host answers through p1.
 inline constexpr int32_t kAskSavePath = 210581401;     // p1: zeroed char[p2]; "" = cancelled

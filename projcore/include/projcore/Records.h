@@ -461,3 +461,51 @@ struct PvxTaskOutput {
     const char* path;  // UTF-8: the file written (a picture series: its folder)
 };
 // ---- end of conversion manager records --------------------------------------
+
+// ---- repair of damaged FLV recordings (kProjectRepairFlv) -------------------
+// One fix the repair made, in the order of the input file.
+struct FlvRepairFixRecord {
+    int32_t kind;            // 1 damaged region, 2 truncated tail, 3 time jump, 4 steps back,
+                             // 5 repeated setup, 6 setup change, 7 until key frame,
+                             // 8 no setup, 9 extra onMetaData, 10 bad setup
+    int32_t output;          // the output it concerns, from 0
+    int64_t offset;          // input file offset
+    int64_t streamTime;      // ms in the input, -1 when none
+    int64_t outputTime;      // ms in the output
+    int64_t droppedBytes;
+    int32_t droppedTags;
+    int32_t steps;           // kind 4: steps back held
+    int64_t amount;          // kind 3: the raw step closed up, kind 4: the longest hold (ms)
+    const char* kindName;    // "damaged-region", "time-jump" ...
+};
+// One output written whole under its final name (or one that failed: ok 0, path null).
+struct FlvRepairOutputRecord {
+    int32_t index;
+    int32_t ok;
+    int64_t bytes;
+    int64_t durationMs;
+    int32_t videoFrames;
+    int32_t audioBlocks;
+    const char* path;        // UTF-8, valid during the call
+};
+enum FlvRepairResult : int32_t {
+    kFlvRepairDone = 0,
+    kFlvRepairCannotOpen = 1,
+    kFlvRepairNotFlv = 2,
+    kFlvRepairNothingKept = 3,
+    kFlvRepairWriteFailed = 4,
+    kFlvRepairInputChanged = 6,
+    kFlvRepairOutOfMemory = 7,
+    kFlvRepairOutputIsInput = 8,
+};
+struct FlvRepairRequest {
+    const char* input;          // in: UTF-8
+    const char* outputFolder;   // in: where the repaired files go; null or "": the current folder
+    void* user;
+    void (*onFix)(void* user, const FlvRepairFixRecord* fix);           // may be null
+    void (*onOutput)(void* user, const FlvRepairOutputRecord* output);  // may be null
+    int32_t result;             // out: FlvRepairResult
+    int32_t outputs;            // out: files written whole
+    char error[512];            // out: the reason, UTF-8, "" when done
+};
+// ---- end of repair records ---------------------------------------------------

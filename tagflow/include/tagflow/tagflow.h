@@ -298,6 +298,75 @@ TAGFLOW_API const uint8_t* VideoFrameReader_ReadFrame(VideoFrameReaderHandle v, 
 TAGFLOW_API const uint8_t* VideoFrameReader_ReadFrameEx(VideoFrameReaderHandle v, int32_t frame,
                                                         uint32_t* timestamp, uint32_t* duration);
 
+// ---- repair of damaged recordings: one pass over a file's tags writes
+// repaired FLV files (a new one wherever the codec setups change) and never
+// touches the input. Every output starts with its codec setups and a full
+// onMetaData, its times run on without jumps, and its pictures decode.
+enum FLVRepairFixKind {
+    FLVRepairDamagedRegion = 1,   // bytes with no readable tag, skipped to the next whole tag
+    FLVRepairTruncatedTail = 2,   // the file ends inside a tag: it ends at the last whole tag
+    FLVRepairTimeJump = 3,        // a jump of the timestamps (or a restart) closed up; amount: the raw step, ms
+    FLVRepairStepBack = 4,        // small steps back of one stream held; amount: the longest hold, ms
+    FLVRepairRepeatedSetup = 5,   // copies of an unchanged codec setup dropped
+    FLVRepairSetupChange = 6,     // the codec setup changed: a new output starts
+    FLVRepairUntilKeyFrame = 7,   // pictures that could not decode dropped up to the next key frame
+    FLVRepairNoSetup = 8,         // pictures or sound before any codec setup dropped
+    FLVRepairExtraMetadata = 9,   // an onMetaData inside the stream dropped
+    FLVRepairBadSetup = 10        // a codec setup that does not parse dropped
+};
+
+typedef struct FLVRepairFix {
+    int32_t kind;           // FLVRepairFixKind
+    int32_t output;         // the output it concerns, from 0
+    int64_t offset;         // file offset in the input where it begins
+    int64_t streamTime;     // ms: the input timestamp there (-1 when there is none)
+    int64_t outputTime;     // ms: where that is in the output
+    int64_t droppedBytes;   // input bytes left out
+    int32_t droppedTags;    // tags left out
+    int32_t steps;          // FLVRepairStepBack: how many steps back were held in this run
+    int64_t amount;         // see the kinds
+} FLVRepairFix;
+
+// One finished output.
+typedef struct FLVRepairOutput {
+    int32_t index;          // from 0, in the order the outputs begin
+    int32_t ok;             // 1 when written whole, 0 when writing failed
+    int64_t bytes;
+    int64_t durationMs;
+    int32_t videoFrames;    // pictures written
+    int32_t audioBlocks;    // sound tags written
+} FLVRepairOutput;
+
+#ifdef __cplusplus
+class CFlvRepair;
+typedef CFlvRepair* FLVRepairHandle;
+#else
+typedef struct CFlvRepair* FLVRepairHandle;
+#endif
+
+// Asked before output `index` is written: fill path (size bytes, zero
+// terminated) with where to write it; 0 stops the repair.
+typedef int32_t (*FLVRepairPathCallBack)(void* user, int32_t index, char* path, uint32_t size);
+// An output is finished (written whole or failed); the path is the one given.
+typedef void (*FLVRepairOutputCallBack)(void* user, const char* path, const FLVRepairOutput* output);
+// One fix, in file order, before any output is written.
+typedef void (*FLVRepairFixCallBack)(void* user, const FLVRepairFix* fix);
+
+TAGFLOW_API FLVRepairHandle FLVRepair_Create(void);
+TAGFLOW_API void FLVRepair_Delete(FLVRepairHandle r);
+TAGFLOW_API void FLVRepair_SetPathCallBack(FLVRepairHandle r, FLVRepairPathCallBack f, void* user);
+TAGFLOW_API void FLVRepair_SetOutputCallBack(FLVRepairHandle r, FLVRepairOutputCallBack f, void* user);
+TAGFLOW_API void FLVRepair_SetFixCallBack(FLVRepairHandle r, FLVRepairFixCallBack f, void* user);
+// Repairs the file. Results: 0 done (every output written whole), 1 cannot
+// open, 2 not FLV, 3 no picture or sound to keep, 4 an output could not be
+// written, 5 stopped by the path callback, 6 the input changed while read,
+// 7 out of memory.
+TAGFLOW_API int32_t FLVRepair_Run(FLVRepairHandle r, const char* input);
+// The outputs begun by the last Run.
+TAGFLOW_API int32_t FLVRepair_GetOutputCount(FLVRepairHandle r);
+// A fix kind's name ("damaged-region", "time-jump" ...), "" when unknown.
+TAGFLOW_API const char* FLVRepair_FixKindName(int32_t kind);
+
 #ifdef __cplusplus
 }
 #endif

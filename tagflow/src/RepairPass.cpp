@@ -1,0 +1,367 @@
+#include "RepairPass.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int64_t kUnitsPerMs = 10000;
+
+bool IsOnMetaData(const uint8_t* data, uint32_t size) {
+    static const char kName[] = "onMetaData";
+    return size >= 13 && data[0] == 2 && data[1] == 0 && data[2] == 10 && std::memcmp(data + 3, kName, 10) == 0;
+}
+
+}  // namespace
+
+CRepairPass::CRepairPass(Mode mode, std::vector<RepairSegment>& segments, const RepairCallbacks& cb,
+                         int64_t inputDevice, int64_t inputInode)
+    : mode_(mode), segments_(segments), cb_(cb), inputDevice_(inputDevice), inputInode_(inputInode) {}
+
+int32_t CRepairPass::Run(const char* input) {
+    if (!scanner_.Open(input)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
+    CRepairScanner::Tag tag;
+    CRepairScanner::Skip skip;
+    for (;;) {
+        const bool more = scanner_.Next(tag, skip);
+        if (skip.bytes > 0) {
+            const int64_t streamTime = more ? int64_t(tag.timestamp) : -1;
+            Fix(skip.tail ? FLVRepairTruncatedTail : FLVRepairDamagedRegion, skip.from, streamTime,
+                skip.bytes, 0, 0);
+            // What follows a gap may lean on pictures lost in it.
+            needKey_ = true;
+        }
+        if (!more) break;
+        if (const int32_t r = OnTag(tag)) {
+            FinishSegment();
+            return r;
+        }
+    }
+    if (const int32_t r = FinishSegment()) return r;
+    return anyMedia_ ? 0 : 3;
+}
+
+bool CRepairPass::FileExists(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0;
+}
+
+int32_t CRepairPass::OnTag(const CRepairScanner::Tag& t) {
+    const uint8_t* data = t.bytes + 11;
+    if (t.type == 18) {
+        if (IsOnMetaData(data, t.dataSize)) {
+            // Every output gets a fresh one; one inside the stream marks where
+            // a second push was glued on.
+            if (anyMedia_) Fix(FLVRepairExtraMetadata, t.position, t.timestamp, t.dataSize + 15, 1, 0);
+            return 0;
+        }
+        // Cue points and other script data stay, at the time the output has reached.
+        return segmentHasMedia_ ? Emit(18, data, t.dataSize, timeline_.Now(), t.position) : 0;
+    }
+    const int s = t.type == 8 ? kAudio : kVideo;
+    const bool aac = s == kAudio && (data[0] >> 4) == 10;
+    const bool avc = s == kVideo && (data[0] & 0x0F) == 7;
+    if ((aac || avc) && t.dataSize >= 2 && data[1] == 0) return OnSetup(s, t);
+    return OnMedia(s, t);
+}
+
+int32_t CRepairPass::OnSetup(int s, const CRepairScanner::Tag& t) {
+    const uint8_t* data = t.bytes + 11;
+    TagioCodecSetup setup;
+    if (!Flv_ReadCodecSetup(t.type, data, t.dataSize, &setup)) {
+        Fix(FLVRepairBadSetup, t.position, t.timestamp, t.dataSize + 15, 1, 0);
+        return 0;
+    }
+    std::vector<uint8_t>& current = setup_[s];
+    if (current.size() == t.dataSize && std::memcmp(current.data(), data, t.dataSize) == 0) {
+        // Wherever its timestamp points, a copy changes nothing.
+        Drop(repeated_, t);
+        return 0;
+    }
+    if (!current.empty() && segmentHasMedia_) {
+        if (const int32_t r = NewSegment()) return r;
+        Fix(FLVRepairSetupChange, t.position, t.timestamp, 0, 0, 0);
+    }
+    current.assign(data, data + t.dataSize);
+    setupWritten_[s] = false;
+    if (s == kAudio) aacRate_ = setup.sampleRate;
+    else needKey_ = true;   // pictures of the old setup cannot follow the new one
+    Flush(noSetup_[s], FLVRepairNoSetup);
+    return 0;
+}
+
+int32_t CRepairPass::OnMedia(int s, const CRepairScanner::Tag& t) {
+    const uint8_t* data = t.bytes + 11;
+    const uint32_t codec = s == kAudio ? data[0] >> 4 : data[0] & 0x0F;
+    const uint32_t frame = data[0] >> 4;
+    const bool needsSetup = (s == kAudio && codec == 10) || (s == kVideo && codec == 7);
+    if (s == kVideo && frame == 5) return 0;   // a command frame, no picture
+    // AVC and AAC: only packet type 1 holds a picture or sound; an end of
+    // sequence inside a repaired stream would only stop decoders early.
+    if (needsSetup && (t.dataSize < (s == kVideo ? 5u : 2u) || data[1] != 1)) return 0;
+    if (codec_[s] >= 0 && uint32_t(codec_[s]) != codec && segmentHasMedia_) {
+        if (const int32_t r = NewSegment()) return r;
+        Fix(FLVRepairSetupChange, t.position, t.timestamp, 0, 0, 0);
+    }
+    if (needsSetup && setup_[s].empty()) {
+        Drop(noSetup_[s], t);
+        return 0;
+    }
+    if (s == kVideo) {
+        if (needKey_ && frame != 1) {
+            Drop(untilKey_, t);
+            return 0;
+        }
+        if (frame == 1) {
+            needKey_ = false;
+            Flush(untilKey_, FLVRepairUntilKeyFrame);
+        }
+    }
+    int64_t blockMs = 0;
+    if (s == kAudio) {
+        const int64_t units = AudioBlockUnits(data, t.dataSize);
+        if (units > 0) blockMs = units / kUnitsPerMs;
+        lastAudioUnits_ = units;
+    }
+    const CRepairTimeline::Mapped m =
+        timeline_.Map(s == kAudio ? CRepairTimeline::kAudio : CRepairTimeline::kVideo, t.timestamp, blockMs);
+    if (m.event == CRepairTimeline::kJump) {
+        FlushHeld(s);
+        Fix(FLVRepairTimeJump, t.position, t.timestamp, 0, 0, m.amount);
+    } else if (m.event == CRepairTimeline::kStepBack) {
+        Dropped& h = held_[s];
+        if (!h.active) {
+            h = Dropped{};
+            h.active = true;
+            h.offset = t.position;
+            h.time = t.timestamp;
+            h.outTime = timeline_.Now();
+        }
+        ++h.tags;
+        h.bytes = std::max<int64_t>(h.bytes, m.amount);   // the longest hold
+        lastHeldRaw_[s] = t.timestamp;
+    } else if (held_[s].active && int64_t(t.timestamp) > lastHeldRaw_[s] + CRepairTimeline::kJumpMs) {
+        FlushHeld(s);
+    }
+    codec_[s] = int32_t(codec);
+    if (needsSetup && !setupWritten_[s]) {
+        if (const int32_t r = Emit(s == kAudio ? 8 : 9, setup_[s].data(), uint32_t(setup_[s].size()), m.time, t.position))
+            return r;
+        setupWritten_[s] = true;
+    }
+    if (const int32_t r = EmitTag(t.bytes, t.dataSize, m.time, t.position)) return r;
+    segmentHasMedia_ = anyMedia_ = true;
+    ++(s == kAudio ? blocks_ : frames_);
+    return 0;
+}
+
+void CRepairPass::FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize,
+                             int64_t position) const {
+    const uint8_t* data = bytes + 11;
+    tag.type = bytes[0];
+    tag.dataSize = dataSize;
+    tag.tagSize = dataSize + 15;
+    tag.buffer = const_cast<uint8_t*>(bytes);
+    tag.data = tag.buffer + 11;
+    tag.bufferCapacity = dataSize + 11;
+    tag.filePosition = position;
+    tag.packetType = dataSize >= 2 ? data[1] : 0;
+    const uint8_t b = data[0];
+    if (tag.type == 8) {
+        tag.codecField1 = b >> 4;
+        tag.codecField2 = (b >> 2) & 3;
+        tag.codecField3 = (b >> 1) & 1;
+        tag.codecField4 = b & 1;
+        tag.audioPayload = data + 1;
+        tag.audioPayloadSize = dataSize - 1;
+    } else if (tag.type == 9) {
+        tag.codecField1 = b >> 4;
+        tag.codecField2 = b & 0x0F;
+        TagioCodecSetup setup;
+        if (tag.codecField2 == 7 && tag.packetType == 0 && Flv_ReadCodecSetup(9, data, dataSize, &setup)) {
+            tag.codecField3 = uint32_t(setup.width);
+            tag.codecField4 = uint32_t(setup.height);
+        }
+        tag.videoPayload = data + 1;
+        tag.videoPayloadSize = dataSize - 1;
+    }
+    tag.packetType = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7)
+                         ? tag.packetType
+                         : 0;
+}
+
+int32_t CRepairPass::Emit(uint32_t type, const uint8_t* data, uint32_t dataSize, uint32_t time,
+                          int64_t position) {
+    if (buffer_.size() < dataSize + 11) buffer_.resize(dataSize + 11);
+    uint8_t* h = buffer_.data();
+    h[0] = uint8_t(type);
+    h[1] = uint8_t(dataSize >> 16);
+    h[2] = uint8_t(dataSize >> 8);
+    h[3] = uint8_t(dataSize);
+    h[8] = h[9] = h[10] = 0;
+    std::memcpy(h + 11, data, dataSize);
+    return EmitTag(h, dataSize, time, position);
+}
+
+int32_t CRepairPass::EmitTag(uint8_t* h, uint32_t dataSize, uint32_t time, int64_t position) {
+    const uint32_t type = h[0];
+    h[4] = uint8_t(time >> 16);
+    h[5] = uint8_t(time >> 8);
+    h[6] = uint8_t(time);
+    h[7] = uint8_t(time >> 24);
+    TagioFlvTag tag{};
+    FillFields(tag, h, dataSize, position);
+    tag.timestamp = time;
+    if (mode_ == kPlan) {
+        if (size_t(segment_) >= segments_.size()) {
+            segments_.emplace_back();
+            segments_.back().plan.reset(FlvMetaCreateObject());
+            if (!segments_.back().plan) return 7;
+        }
+        RepairSegment& seg = segments_[size_t(segment_)];
+        FlvMetaPlanTag(seg.plan.get(), &tag, time);
+        (type == 8 ? seg.audio : seg.video) |= type != 18;
+        return 0;
+    }
+    if (openSegment_ != segment_) {
+        if (const int32_t r = OpenOutput()) return r;
+    }
+    FlvMetaPlanTag(written_.get(), &tag, time);
+    return Flv_WriteTag(out_, &tag) ? 0 : 4;
+}
+
+int32_t CRepairPass::OpenOutput() {
+    // The plan saw the same tags: an output it did not see means the input
+    // changed between the passes.
+    if (size_t(segment_) >= segments_.size()) return 6;
+    std::vector<char> path(PATH_MAX, '\0');
+    if (!cb_.path || !cb_.path(cb_.pathUser, segment_, path.data(), uint32_t(path.size())) || !path[0])
+        return 5;
+    path.back() = '\0';
+    outPath_ = path.data();
+    struct stat st;
+    if (::stat(outPath_.c_str(), &st) == 0 && int64_t(st.st_dev) == inputDevice_ &&
+        int64_t(st.st_ino) == inputInode_)
+        return 4;   // never write over the recording being repaired
+    out_ = CreateFileWriteAble(outPath_.c_str());
+    written_.reset(FlvMetaCreateObject());
+    openSegment_ = segment_;
+    if (!out_ || !written_) return 4;
+    const RepairSegment& seg = segments_[size_t(segment_)];
+    TagioFlvHeader header{};
+    header.version = 1;
+    header.flags = uint8_t((seg.audio ? 4 : 0) | (seg.video ? 1 : 0));
+    header.dataOffset = 9;
+    if (!Flv_WriteHeader(out_, &header) || !FlvMetaWritePlanned(seg.plan.get(), out_)) return 4;
+    return 0;
+}
+
+int32_t CRepairPass::FinishSegment() {
+    FlushHeld(kAudio);
+    FlushHeld(kVideo);
+    Flush(untilKey_, FLVRepairUntilKeyFrame);
+    Flush(noSetup_[kAudio], FLVRepairNoSetup);
+    Flush(noSetup_[kVideo], FLVRepairNoSetup);
+    Flush(repeated_, FLVRepairRepeatedSetup);
+    if (mode_ == kPlan) {
+        if (size_t(segment_) < segments_.size())
+            FlvMetaPlanLastAudioBlock(segments_[size_t(segment_)].plan.get(), lastAudioUnits_);
+        return 0;
+    }
+    if (openSegment_ != segment_ || !written_) return 0;
+    FlvMetaPlanLastAudioBlock(written_.get(), lastAudioUnits_);
+    FLVRepairOutput result{};
+    result.index = segment_;
+    result.bytes = out_ ? FileWriteAble_GetSize(out_) : 0;
+    result.durationMs = timeline_.End();
+    result.videoFrames = frames_;
+    result.audioBlocks = blocks_;
+    bool ok = out_ && DeleteFileWritable(out_);
+    out_ = nullptr;
+    // The metadata written first is the file's own unless the input changed
+    // between the passes: then it is written again from what the file holds.
+    if (ok && !FlvMetaSamePlan(segments_[size_t(segment_)].plan.get(), written_.get())) {
+        RepairMeta fresh(FlvMetaCreateObject());
+        ok = fresh && FlvMetaParseFromFile(fresh.get(), outPath_.c_str()) &&
+             FlvMetaUpdateToFile(fresh.get(), outPath_.c_str());
+    }
+    written_.reset();
+    result.ok = ok ? 1 : 0;
+    if (cb_.output) cb_.output(cb_.outputUser, outPath_.c_str(), &result);
+    return ok ? 0 : 4;
+}
+
+int32_t CRepairPass::NewSegment() {
+    if (const int32_t r = FinishSegment()) return r;
+    ++segment_;
+    segmentHasMedia_ = false;
+    timeline_ = CRepairTimeline{};
+    setupWritten_[kAudio] = setupWritten_[kVideo] = false;
+    codec_[kAudio] = codec_[kVideo] = -1;
+    needKey_ = true;
+    lastAudioUnits_ = -1;
+    frames_ = blocks_ = 0;
+    return 0;
+}
+
+void CRepairPass::Fix(int32_t kind, int64_t offset, int64_t streamTime, int64_t bytes, int32_t tags,
+                      int64_t amount, int64_t outputTime) {
+    if (mode_ != kPlan || !cb_.fix) return;
+    FLVRepairFix f{};
+    f.kind = kind;
+    f.output = segment_;
+    f.offset = offset;
+    f.streamTime = streamTime;
+    f.outputTime = outputTime >= 0 ? outputTime : timeline_.Now();
+    f.droppedBytes = bytes;
+    f.droppedTags = tags;
+    f.amount = amount;
+    cb_.fix(cb_.fixUser, &f);
+}
+
+void CRepairPass::FlushHeld(int s) {
+    Dropped& h = held_[s];
+    if (!h.active) return;
+    h.active = false;
+    if (mode_ != kPlan || !cb_.fix) return;
+    FLVRepairFix f{};
+    f.kind = FLVRepairStepBack;
+    f.output = segment_;
+    f.offset = h.offset;
+    f.streamTime = h.time;
+    f.outputTime = h.outTime;
+    f.droppedTags = 0;
+    f.steps = h.tags;
+    f.amount = h.bytes;
+    cb_.fix(cb_.fixUser, &f);
+}
+
+void CRepairPass::Drop(Dropped& d, const CRepairScanner::Tag& t) {
+    if (!d.active) {
+        d = Dropped{};
+        d.active = true;
+        d.offset = t.position;
+        d.time = t.timestamp;
+        d.outTime = timeline_.Now();
+    }
+    d.bytes += t.dataSize + 15;
+    ++d.tags;
+}
+
+void CRepairPass::Flush(Dropped& d, int32_t kind) {
+    if (!d.active) return;
+    d.active = false;
+    Fix(kind, d.offset, d.time, d.bytes, d.tags, 0, d.outTime);
+}
+
+int64_t CRepairPass::AudioBlockUnits(const uint8_t* data, uint32_t size) const {
+    static const int kRates[4] = {5512, 11025, 22050, 44100};
+    const int format = data[0] >> 4;
+    int rate = format == 5 ? 8000 : format == 4 || format == 11 ? 16000 : kRates[(data[0] >> 2) & 3];
+    if (format == 10 && aacRate_ > 0) rate = aacRate_;
+    if (size < 2) return -1;
+    return CalcFLVAudioBlockDuration(data + 1, size - 1, format, rate, (data[0] >> 1) & 1 ? 2 : 1,
+                                     data[0] & 1 ? 2 : 1);
+}

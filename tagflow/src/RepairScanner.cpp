@@ -1,0 +1,132 @@
+#include "RepairScanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kWindowBytes = 1u << 20;
+constexpr uint32_t kHeaderBytes = 11;
+
+uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
+uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | Be24(p + 1); }
+
+}  // namespace
+
+CRepairScanner::~CRepairScanner() {
+    if (file_) DeleteFileReadAble(file_);
+}
+
+bool CRepairScanner::Open(const char* path) {
+    file_ = CreateFileReadAble(path);
+    if (!file_) return false;
+    size_ = FileReadAble_GetSize(file_);
+    window_.resize(kWindowBytes);
+    if (!Ensure(0, 9)) return false;
+    const uint8_t* h = At(0);
+    if (std::memcmp(h, "FLV", 3) != 0) return false;
+    header_.version = h[3];
+    header_.flags = h[4];
+    header_.dataOffset = Be32(h + 5);
+    // A header that points somewhere odd is not trusted: the tags follow the
+    // nine bytes and PreviousTagSize0 in every file a recorder writes.
+    const uint32_t offset = header_.dataOffset >= 9 && header_.dataOffset <= 1024 ? header_.dataOffset : 9;
+    next_ = int64_t(offset) + 4;
+    return true;
+}
+
+bool CRepairScanner::Ensure(int64_t position, uint32_t count) {
+    if (position < 0 || position + count > size_) return false;
+    if (position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
+    if (count > window_.size()) window_.resize(count);
+    // Keep what the window already holds from position on, read the rest.
+    uint32_t kept = 0;
+    if (position >= windowStart_ && position < windowStart_ + windowBytes_) {
+        kept = uint32_t(windowStart_ + windowBytes_ - position);
+        std::memmove(window_.data(), At(position), kept);
+    }
+    windowStart_ = position;
+    const uint32_t want = uint32_t(std::min<int64_t>(window_.size(), size_ - position)) - kept;
+    const int64_t got = want ? FileReadAble_ReadAt(file_, position + kept, window_.data() + kept, want) : 0;
+    if (got < 0) {
+        readFailed_ = true;
+        windowBytes_ = kept;
+        size_ = position + kept;   // nothing past a read error is trusted
+        return position + count <= windowStart_ + windowBytes_;
+    }
+    windowBytes_ = kept + uint32_t(got);
+    if (got < want) size_ = position + windowBytes_;   // the file shrank while read
+    return count <= windowBytes_;
+}
+
+bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
+    if (!Ensure(position, kHeaderBytes + 1)) return false;
+    const uint8_t* h = At(position);
+    const uint32_t type = h[0];
+    if (type != 8 && type != 9 && type != 18) return false;   // also: no filter, no reserved bits
+    if (h[8] || h[9] || h[10]) return false;                    // StreamID is always 0
+    dataSize = Be24(h + 1);
+    if (dataSize == 0 || position + kHeaderBytes + dataSize > size_) return false;
+    const uint8_t codec = h[11];
+    if (type == 9) {
+        const uint32_t frame = codec >> 4, id = codec & 0x0F;
+        if (frame < 1 || frame > 5 || id < 1 || id > 7) return false;
+    } else if (type == 8) {
+        if ((codec >> 4) == 9) return false;   // reserved sound format
+    } else if (codec != 2) {
+        return false;   // script data opens with an AMF0 string
+    }
+    return true;
+}
+
+bool CRepairScanner::BackPointerAgrees(int64_t position, uint32_t dataSize) {
+    const int64_t at = position + kHeaderBytes + dataSize;
+    return Ensure(at, 4) && Be32(At(at)) == dataSize + kHeaderBytes;
+}
+
+bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSize) {
+    if (!Plausible(position, dataSize)) return false;
+    const int64_t after = position + kHeaderBytes + dataSize + 4;
+    const bool agrees = BackPointerAgrees(position, dataSize);
+    // The last tag's data is whole: its trailing size may be wrong or missing.
+    if (after >= size_) return agrees || !resync;
+    uint32_t nextSize = 0;
+    const bool nextPlausible = Plausible(after, nextSize);
+    return resync ? agrees && nextPlausible : agrees || nextPlausible;
+}
+
+bool CRepairScanner::Next(Tag& tag, Skip& skip) {
+    skip = Skip{};
+    if (!file_) return false;
+    uint32_t dataSize = 0;
+    int64_t at = next_;
+    if (!Acceptable(at, false, dataSize)) {
+        // Damage: look for the next tag all of whose parts agree.
+        const int64_t from = at;
+        bool found = false;
+        for (++at; at + kHeaderBytes < size_; ++at) {
+            if (!Ensure(at, 1)) break;
+            const uint8_t b = *At(at);
+            if ((b == 8 || b == 9 || b == 18) && Acceptable(at, true, dataSize)) {
+                found = true;
+                break;
+            }
+        }
+        skip.from = from;
+        skip.bytes = (found ? at : std::max(size_, from)) - from;
+        if (!found) {
+            skip.tail = skip.bytes > 0;
+            next_ = size_;
+            return false;
+        }
+    }
+    if (!Ensure(at, kHeaderBytes + dataSize)) return false;
+    uint8_t* h = At(at);
+    tag.position = at;
+    tag.type = h[0];
+    tag.dataSize = dataSize;
+    tag.timestamp = Be24(h + 4) | uint32_t(h[7]) << 24;
+    tag.bytes = h;
+    next_ = at + kHeaderBytes + dataSize + 4;
+    return true;
+}

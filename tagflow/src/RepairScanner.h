@@ -1,0 +1,66 @@
+// Reads the tags of a possibly damaged FLV file in one forward pass through a
+// bounded window. A tag is taken when its header is plausible and either its
+// back-pointer agrees or the next tag's header is plausible too (some writers
+// get every back-pointer wrong). Anything else is a damaged region: the
+// scanner moves on byte by byte to the next tag whose header, size and
+// back-pointer all agree, and says how much it skipped.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tagio/tagio.h"
+
+class CRepairScanner {
+public:
+    struct Tag {
+        int64_t position = 0;        // file offset of the tag header
+        uint32_t type = 0;
+        uint32_t timestamp = 0;      // ms, extended byte included
+        uint32_t dataSize = 0;
+        // 11 header bytes, then the data; valid until Next. The caller may
+        // retime the tag in place: the scanner never reads those bytes again.
+        uint8_t* bytes = nullptr;
+    };
+    // A run of bytes that held no tag, before the tag Next returns (or before the end).
+    struct Skip {
+        int64_t from = 0;
+        int64_t bytes = 0;
+        bool tail = false;           // it ran to the end of the file: a cut-off or lost tail
+    };
+
+    CRepairScanner() = default;
+    ~CRepairScanner();
+    CRepairScanner(const CRepairScanner&) = delete;
+    CRepairScanner& operator=(const CRepairScanner&) = delete;
+
+    // Opens the file and reads its header. False when it cannot be opened or
+    // does not start with an FLV signature.
+    bool Open(const char* path);
+    const TagioFlvHeader& Header() const { return header_; }
+    int64_t FileSize() const { return size_; }
+    // The next whole tag; false at the end. skip: the bytes passed over before
+    // it (bytes 0 when none); at the end, those left over after the last tag.
+    // A read error ends the file like a cut.
+    bool Next(Tag& tag, Skip& skip);
+    bool ReadFailed() const { return readFailed_; }
+
+private:
+    // Makes [position, position + count) readable through window_; false when
+    // the file ends first.
+    bool Ensure(int64_t position, uint32_t count);
+    uint8_t* At(int64_t position) { return window_.data() + (position - windowStart_); }
+    // Header plausible and the tag inside the file (its trailing size may be cut).
+    bool Plausible(int64_t position, uint32_t& dataSize);
+    bool BackPointerAgrees(int64_t position, uint32_t dataSize);
+    bool Acceptable(int64_t position, bool resync, uint32_t& dataSize);
+
+    TagioFileReadAble* file_ = nullptr;
+    TagioFlvHeader header_{};
+    int64_t size_ = 0;
+    int64_t next_ = 0;             // where the next tag should start
+    std::vector<uint8_t> window_;
+    int64_t windowStart_ = 0;
+    uint32_t windowBytes_ = 0;
+    bool readFailed_ = false;
+};

@@ -1,0 +1,151 @@
+// The repair's parts on files built tag by tag: the time line's handling of
+// a jump that the two streams cross at different tags, the scanner's
+// resynchronisation, and the refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "RepairScanner.h"
+#include "RepairSupport.h"
+#include "RepairTimeline.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RepairFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("repair-" + std::to_string(getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return path;
+    }
+    fs::path dir;
+};
+
+using T = CRepairTimeline;
+
+}  // namespace
+
+// Pictures cross a jump of +60 s two tags before the sound does: the sound
+// runs on one block after its last, and the pictures are moved onto the
+// sound's mapping, so both end up together and neither goes back.
+TEST(RepairTimeline, SoundIsTheClockAcrossAJump) {
+    T t;
+    uint32_t lastVideo = 0, lastAudio = 0;
+    for (uint32_t ms = 0; ms <= 1000; ms += 40) {
+        lastVideo = t.Map(T::kVideo, ms, 0).time;
+        lastAudio = t.Map(T::kAudio, ms, 40).time;
+    }
+    EXPECT_EQ(t.Map(T::kVideo, 61040, 0).event, T::kJump);   // the pictures first
+    const uint32_t v2 = t.Map(T::kVideo, 61080, 0).time;
+    const T::Mapped a = t.Map(T::kAudio, 61040, 40);
+    EXPECT_EQ(a.event, T::kJump);
+    EXPECT_EQ(a.time, lastAudio + 40);   // no hole and no overlap in the sound
+    const T::Mapped v3 = t.Map(T::kVideo, 61120, 0);
+    EXPECT_EQ(v3.time, std::max<uint32_t>(a.time + 80, v2 + 1));
+    EXPECT_GT(v2, lastVideo);
+}
+
+// A restart from zero is a jump back; small steps back are held, and a
+// stream that arrives near the other joins its mapping.
+TEST(RepairTimeline, RestartAndStepsBack) {
+    T t;
+    EXPECT_EQ(t.Map(T::kAudio, 5000, 23).time, 0u);   // the first tag starts the output
+    EXPECT_EQ(t.Map(T::kVideo, 5010, 0).time, 10u);    // near the sound: same mapping
+    EXPECT_EQ(t.Map(T::kAudio, 5023, 23).time, 23u);
+    const T::Mapped back = t.Map(T::kAudio, 5020, 23);
+    EXPECT_EQ(back.event, T::kStepBack);
+    EXPECT_EQ(back.time, 24u);
+    const T::Mapped restart = t.Map(T::kAudio, 0, 23);
+    EXPECT_EQ(restart.event, T::kJump);
+    EXPECT_EQ(restart.time, 24u + 23u);
+}
+
+// Tags whose back-pointers are all wrong are still read whole (no damage is
+// seen); a run of garbage is skipped to the next tag whose header, size and
+// back-pointer agree.
+TEST_F(RepairFiles, ScannerTrustsChainsAndResynchronises) {
+    FlvBuilder b;
+    for (int i = 0; i < 5; ++i) b.Pcm(uint32_t(i * 10), 10);
+    std::vector<uint8_t> bytes = b.bytes;
+    const size_t tagBytes = 11 + 1 + 441 + 4;
+    for (int i = 0; i < 5; ++i) bytes[13 + tagBytes * size_t(i + 1) - 1] ^= 0x55;   // every back-pointer wrong
+    CRepairScanner s;
+    ASSERT_TRUE(s.Open(Write("chain.flv", bytes).c_str()));
+    CRepairScanner::Tag tag;
+    CRepairScanner::Skip skip;
+    int n = 0;
+    while (s.Next(tag, skip)) {
+        EXPECT_EQ(skip.bytes, 0);
+        ++n;
+    }
+    EXPECT_EQ(n, 5);
+
+    std::vector<uint8_t> damaged = b.bytes;
+    for (size_t i = 13 + tagBytes + 7; i < 13 + 3 * tagBytes + 20; ++i) damaged[i] = uint8_t(i * 37);
+    CRepairScanner d;
+    ASSERT_TRUE(d.Open(Write("garbage.flv", damaged).c_str()));
+    std::vector<uint32_t> times;
+    int64_t skipped = 0;
+    while (d.Next(tag, skip)) {
+        skipped += skip.bytes;
+        times.push_back(tag.timestamp);
+    }
+    EXPECT_EQ(times, (std::vector<uint32_t>{0, 40}));
+    EXPECT_EQ(skipped, int64_t(3 * tagBytes));
+}
+
+// A tag whose size runs past the end ends the file at the last whole tag.
+TEST_F(RepairFiles, CutTailEndsAtTheLastWholeTag) {
+    FlvBuilder b;
+    for (int i = 0; i < 4; ++i) b.H263(uint32_t(i * 40), i == 0).Pcm(uint32_t(i * 40), 40);
+    std::vector<uint8_t> bytes = b.bytes;
+    bytes.resize(bytes.size() - 100);
+    const RepairRun run = Repair(Write("cut.flv", bytes), dir.string());
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.fixes.size(), 1u);
+    EXPECT_EQ(run.fixes[0].kind, FLVRepairTruncatedTail);
+    EXPECT_EQ(run.fixes[0].droppedBytes, int64_t(11 + 1 + 1764 + 4 - 100));
+    ASSERT_EQ(run.outputs.size(), 1u);
+    EXPECT_EQ(run.outputs[0].videoFrames, 4);
+    EXPECT_EQ(run.outputs[0].audioBlocks, 3);
+}
+
+TEST_F(RepairFiles, Refusals) {
+    // Nothing to keep.
+    FlvBuilder empty;
+    empty.Tag(18, 0, {2, 0, 10, 'o', 'n', 'M', 'e', 't', 'a', 'D', 'a', 't', 'a', 5});
+    EXPECT_EQ(Repair(Write("empty.flv", empty.bytes), dir.string()).result, 3);
+    EXPECT_EQ(Repair(Write("text.flv", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}), dir.string()).result, 2);
+    EXPECT_EQ(Repair((dir / "missing.flv").string(), dir.string()).result, 1);
+    EXPECT_EQ(Repair(dir.string(), dir.string()).result, 1);   // a folder
+    // An output path that is the input itself is never opened for writing.
+    FlvBuilder b;
+    b.H263(0, true).Pcm(0, 40);
+    const std::string input = Write("out.flv", b.bytes);
+    EXPECT_EQ(Repair(input, dir.string()).result, 4);
+    std::ifstream in(input, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), b.bytes);
+}
+
+// Every input a fuzz target ever tripped on, repaired: no crash, a known result.
+TEST_F(RepairFiles, FuzzRegressionsStayHarmless) {
+    for (const auto& entry : fs::directory_iterator(FUZZ_REGRESSIONS_DIR)) {
+        if (entry.path().filename() == "README.md") continue;
+        SCOPED_TRACE(entry.path().string());
+        const RepairRun run = Repair(entry.path().string(), dir.string());
+        EXPECT_GE(run.result, 0);
+        EXPECT_LE(run.result, 7);
+        for (const auto& p : run.paths) fs::remove(p);
+    }
+}

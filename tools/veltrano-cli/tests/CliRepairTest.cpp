@@ -1,0 +1,74 @@
+// veltrano-cli repair: exit statuses, the JSON report, and outputs that
+// never take the place of an existing file or of the input.
+#include <QJsonArray>
+#include <fstream>
+#include <iterator>
+
+#include "CliFixture.h"
+
+namespace {
+
+std::string Bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+TEST_F(Cli, RepairSplitsAndReportsInJson) {
+    const std::string input = Fixture("broken/glued_new_size.flv");
+    const std::string before = Bytes(input);
+    const CliResult r = Run({"repair", input, "--out", (dir / "out").string(), "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = JsonLines(r);
+    ASSERT_EQ(lines.size(), 1u);
+    const QJsonObject o = lines[0];
+    EXPECT_TRUE(o["ok"].toBool());
+    ASSERT_EQ(o["outputs"].toArray().size(), 2);
+    EXPECT_EQ(o["outputs"][0]["path"].toString().toStdString(), (dir / "out" / "glued_new_size.flv").string());
+    EXPECT_EQ(o["outputs"][1]["path"].toString().toStdString(), (dir / "out" / "glued_new_size_2.flv").string());
+    EXPECT_EQ(o["outputs"][0]["videoFrames"].toInt() + o["outputs"][1]["videoFrames"].toInt(), 200);
+    bool change = false;
+    for (const auto& v : o["fixes"].toArray()) {
+        const QJsonObject f = v.toObject();
+        change = change || f["kind"].toString() == "setup-change";
+        EXPECT_GE(f["offset"].toInteger(), 13);
+    }
+    EXPECT_TRUE(change);
+    EXPECT_EQ(Bytes(input), before);
+    // Nothing but the outputs is left in the folder (no temporary files).
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 2);
+}
+
+TEST_F(Cli, RepairNeverReplacesAFileOrTheInput) {
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    std::ofstream(out / "jump_forward.flv") << "someone else's file";
+    const CliResult r = Run({"repair", Fixture("broken/jump_forward.flv"), "--out", out.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Bytes(out / "jump_forward.flv"), "someone else's file");
+    EXPECT_TRUE(fs::exists(out / "jump_forward_2.flv"));
+    EXPECT_NE(r.out.find("time-jump"), std::string::npos) << r.out;
+
+    // Repairing a copy in its own folder would write over it: refused, the copy intact.
+    fs::copy_file(Fixture("broken/truncated.flv"), dir / "rec.flv");
+    const std::string before = Bytes(dir / "rec.flv");
+    const CliResult self = Run({"repair", (dir / "rec.flv").string(), "--out", dir.string()});
+    EXPECT_EQ(self.exitCode, 1);
+    EXPECT_NE(self.err.find("input itself"), std::string::npos) << self.err;
+    EXPECT_EQ(Bytes(dir / "rec.flv"), before);
+}
+
+TEST_F(Cli, RepairExitStatuses) {
+    // A file that is no FLV gives nothing: 1, and the good one is still repaired.
+    std::ofstream(dir / "not.flv") << "this is not a recording at all";
+    const CliResult bad = Run({"repair", (dir / "not.flv").string(), Fixture("broken/zeros.flv"), "--out",
+                               (dir / "out").string()});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(fs::exists(dir / "out" / "zeros.flv"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "not.flv"));
+    // Usage: no file, an option repair does not take, a missing file.
+    EXPECT_EQ(Run({"repair"}).exitCode, 2);
+    EXPECT_EQ(Run({"repair", Fixture("broken/zeros.flv"), "--jobs", "2"}).exitCode, 2);
+    EXPECT_EQ(Run({"repair", (dir / "missing.flv").string()}).exitCode, 2);
+}
