@@ -48,18 +48,19 @@ bool CRepairPass::FileExists(const char* path) {
     return ::stat(path, &st) == 0;
 }
 
-int32_t CRepairPass::OnTag(const CRepairScanner::Tag& t) {
-    const uint8_t* data = t.bytes + 11;
+int32_t CRepairPass::OnTag(CRepairScanner::Tag& t) {
     if (t.type == 18) {
-        if (IsOnMetaData(data, t.dataSize)) {
+        if (!scanner_.Load(t)) return 0;
+        if (IsOnMetaData(t.bytes + 11, t.dataSize)) {
             // Every output gets a fresh one; one inside the stream marks where
             // a second push was glued on.
             if (anyMedia_) Fix(FLVRepairExtraMetadata, t.position, t.timestamp, t.dataSize + 15, 1, 0);
             return 0;
         }
         // Cue points and other script data stay, at the time the output has reached.
-        return segmentHasMedia_ ? Emit(18, data, t.dataSize, timeline_.Now(), t.position) : 0;
+        return segmentHasMedia_ ? EmitFileTag(t, timeline_.Now()) : 0;
     }
+    const uint8_t* data = t.bytes + 11;
     const int s = t.type == 8 ? kAudio : kVideo;
     const bool aac = s == kAudio && (data[0] >> 4) == 10;
     const bool avc = s == kVideo && (data[0] & 0x0F) == 7;
@@ -67,7 +68,8 @@ int32_t CRepairPass::OnTag(const CRepairScanner::Tag& t) {
     return OnMedia(s, t);
 }
 
-int32_t CRepairPass::OnSetup(int s, const CRepairScanner::Tag& t) {
+int32_t CRepairPass::OnSetup(int s, CRepairScanner::Tag& t) {
+    if (!scanner_.Load(t)) return 0;
     const uint8_t* data = t.bytes + 11;
     TagioCodecSetup setup;
     if (!Flv_ReadCodecSetup(t.type, data, t.dataSize, &setup)) {
@@ -92,7 +94,7 @@ int32_t CRepairPass::OnSetup(int s, const CRepairScanner::Tag& t) {
     return 0;
 }
 
-int32_t CRepairPass::OnMedia(int s, const CRepairScanner::Tag& t) {
+int32_t CRepairPass::OnMedia(int s, CRepairScanner::Tag& t) {
     const uint8_t* data = t.bytes + 11;
     const uint32_t codec = s == kAudio ? data[0] >> 4 : data[0] & 0x0F;
     const uint32_t frame = data[0] >> 4;
@@ -121,7 +123,9 @@ int32_t CRepairPass::OnMedia(int s, const CRepairScanner::Tag& t) {
     }
     int64_t blockMs = 0;
     if (s == kAudio) {
-        const int64_t units = AudioBlockUnits(data, t.dataSize);
+        // Only AAC tells its block's length by its packet type alone.
+        if (codec != 10 && !scanner_.Load(t)) return 0;
+        const int64_t units = AudioBlockUnits(t.bytes + 11, t.dataSize);
         if (units > 0) blockMs = units / kUnitsPerMs;
         lastAudioUnits_ = units;
     }
@@ -151,45 +155,37 @@ int32_t CRepairPass::OnMedia(int s, const CRepairScanner::Tag& t) {
             return r;
         setupWritten_[s] = true;
     }
-    if (const int32_t r = EmitTag(t.bytes, t.dataSize, m.time, t.position)) return r;
+    if (const int32_t r = EmitFileTag(t, m.time)) return r;
     segmentHasMedia_ = anyMedia_ = true;
     ++(s == kAudio ? blocks_ : frames_);
     return 0;
 }
 
-void CRepairPass::FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize,
+void CRepairPass::FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize, uint32_t loaded,
                              int64_t position) const {
     const uint8_t* data = bytes + 11;
     tag.type = bytes[0];
     tag.dataSize = dataSize;
     tag.tagSize = dataSize + 15;
-    tag.buffer = const_cast<uint8_t*>(bytes);
-    tag.data = tag.buffer + 11;
-    tag.bufferCapacity = dataSize + 11;
     tag.filePosition = position;
-    tag.packetType = dataSize >= 2 ? data[1] : 0;
     const uint8_t b = data[0];
     if (tag.type == 8) {
         tag.codecField1 = b >> 4;
         tag.codecField2 = (b >> 2) & 3;
         tag.codecField3 = (b >> 1) & 1;
         tag.codecField4 = b & 1;
-        tag.audioPayload = data + 1;
-        tag.audioPayloadSize = dataSize - 1;
     } else if (tag.type == 9) {
         tag.codecField1 = b >> 4;
         tag.codecField2 = b & 0x0F;
-        TagioCodecSetup setup;
-        if (tag.codecField2 == 7 && tag.packetType == 0 && Flv_ReadCodecSetup(9, data, dataSize, &setup)) {
-            tag.codecField3 = uint32_t(setup.width);
-            tag.codecField4 = uint32_t(setup.height);
-        }
-        tag.videoPayload = data + 1;
-        tag.videoPayloadSize = dataSize - 1;
     }
-    tag.packetType = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7)
-                         ? tag.packetType
-                         : 0;
+    const bool packets = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7);
+    tag.packetType = packets && dataSize >= 2 ? data[1] : 0;
+    TagioCodecSetup setup;
+    if (tag.type == 9 && tag.codecField2 == 7 && tag.packetType == 0 && loaded == dataSize &&
+        Flv_ReadCodecSetup(9, data, dataSize, &setup)) {
+        tag.codecField3 = uint32_t(setup.width);
+        tag.codecField4 = uint32_t(setup.height);
+    }
 }
 
 int32_t CRepairPass::Emit(uint32_t type, const uint8_t* data, uint32_t dataSize, uint32_t time,
@@ -200,20 +196,32 @@ int32_t CRepairPass::Emit(uint32_t type, const uint8_t* data, uint32_t dataSize,
     h[1] = uint8_t(dataSize >> 16);
     h[2] = uint8_t(dataSize >> 8);
     h[3] = uint8_t(dataSize);
-    h[8] = h[9] = h[10] = 0;
-    std::memcpy(h + 11, data, dataSize);
-    return EmitTag(h, dataSize, time, position);
-}
-
-int32_t CRepairPass::EmitTag(uint8_t* h, uint32_t dataSize, uint32_t time, int64_t position) {
-    const uint32_t type = h[0];
     h[4] = uint8_t(time >> 16);
     h[5] = uint8_t(time >> 8);
     h[6] = uint8_t(time);
     h[7] = uint8_t(time >> 24);
+    h[8] = h[9] = h[10] = 0;
+    std::memcpy(h + 11, data, dataSize);
     TagioFlvTag tag{};
-    FillFields(tag, h, dataSize, position);
+    FillFields(tag, h, dataSize, dataSize, position);
     tag.timestamp = time;
+    tag.buffer = h;
+    tag.data = h + 11;
+    tag.bufferCapacity = dataSize + 11;
+    if (const int32_t r = Plan(tag, time)) return r;
+    return mode_ == kPlan || Flv_WriteTag(out_, &tag) ? 0 : 4;
+}
+
+int32_t CRepairPass::EmitFileTag(const CRepairScanner::Tag& t, uint32_t time) {
+    TagioFlvTag tag{};
+    FillFields(tag, t.bytes, t.dataSize, t.loaded, t.position);
+    tag.timestamp = time;
+    if (const int32_t r = Plan(tag, time)) return r;
+    // The data goes from the input file to the output without passing through here.
+    return mode_ == kPlan || Flv_CopyTag(scanner_.File(), &tag, time, out_) ? 0 : 4;
+}
+
+int32_t CRepairPass::Plan(const TagioFlvTag& tag, uint32_t time) {
     if (mode_ == kPlan) {
         if (size_t(segment_) >= segments_.size()) {
             segments_.emplace_back();
@@ -222,14 +230,15 @@ int32_t CRepairPass::EmitTag(uint8_t* h, uint32_t dataSize, uint32_t time, int64
         }
         RepairSegment& seg = segments_[size_t(segment_)];
         FlvMetaPlanTag(seg.plan.get(), &tag, time);
-        (type == 8 ? seg.audio : seg.video) |= type != 18;
+        if (tag.type == 8) seg.audio = true;
+        if (tag.type == 9) seg.video = true;
         return 0;
     }
     if (openSegment_ != segment_) {
         if (const int32_t r = OpenOutput()) return r;
     }
     FlvMetaPlanTag(written_.get(), &tag, time);
-    return Flv_WriteTag(out_, &tag) ? 0 : 4;
+    return 0;
 }
 
 int32_t CRepairPass::OpenOutput() {

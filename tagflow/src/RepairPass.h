@@ -1,8 +1,9 @@
 // One pass of the repair over a file's tags. The repair runs it twice with
 // the same rules: the plan pass decides every tag and tells each output's
 // metadata object what it will hold (and reports the fixes); the write pass
-// then writes each output's header, that metadata, and its tags. Memory
-// stays bounded by the read window and the largest tag.
+// then writes each output's header, that metadata, and its tags, copied
+// from the input file. Memory stays bounded by the read window and the
+// largest tag read whole (codec setups, script data, non-AAC sound).
 #pragma once
 
 #include <cstdint>
@@ -54,13 +55,15 @@ private:
         int32_t tags = 0;
     };
 
-    int32_t OnTag(const CRepairScanner::Tag& t);
-    int32_t OnSetup(int s, const CRepairScanner::Tag& t);
-    int32_t OnMedia(int s, const CRepairScanner::Tag& t);
+    int32_t OnTag(CRepairScanner::Tag& t);
+    int32_t OnSetup(int s, CRepairScanner::Tag& t);
+    int32_t OnMedia(int s, CRepairScanner::Tag& t);
     // Writes (or plans) one tag with the given data at time.
     int32_t Emit(uint32_t type, const uint8_t* data, uint32_t dataSize, uint32_t time, int64_t position);
-    // The same for a tag already laid out (header, then data), retimed in place.
-    int32_t EmitTag(uint8_t* bytes, uint32_t dataSize, uint32_t time, int64_t position);
+    // A tag of the input at time, its data copied straight from the file.
+    int32_t EmitFileTag(const CRepairScanner::Tag& t, uint32_t time);
+    // Tells the output's metadata about a tag (opening the output first when writing).
+    int32_t Plan(const TagioFlvTag& tag, uint32_t time);
     static bool FileExists(const char* path);
     // Closes the current output and starts the next.
     int32_t NewSegment();
@@ -74,7 +77,9 @@ private:
     void Flush(Dropped& d, int32_t kind);
     void FlushHeld(int s);
     int64_t AudioBlockUnits(const uint8_t* data, uint32_t size) const;
-    void FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize, int64_t position) const;
+    // loaded: the data bytes at bytes + 11 (the codec fields need the first two).
+    void FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize, uint32_t loaded,
+                    int64_t position) const;
 
     Mode mode_;
     std::vector<RepairSegment>& segments_;

@@ -5,8 +5,14 @@
 
 namespace {
 
-constexpr uint32_t kWindowBytes = 1u << 20;
 constexpr uint32_t kHeaderBytes = 11;
+// A tag is walked by its header and the size after its data; the data stays
+// in the file (the writer copies it from there). Reads are long all the
+// same: a system call costs more than copying the bytes between two headers.
+constexpr uint32_t kTagRead = 1u << 20;
+constexpr uint32_t kScanRead = 1u << 20;
+// The data bytes every tag comes with: codec byte, packet type, composition time.
+constexpr uint32_t kHeadBytes = 16;
 
 uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | Be24(p + 1); }
@@ -21,8 +27,8 @@ bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
     size_ = FileReadAble_GetSize(file_);
-    window_.resize(kWindowBytes);
-    if (!Ensure(0, 9)) return false;
+    window_.resize(kScanRead);
+    if (!Ensure(0, 9, kTagRead)) return false;
     const uint8_t* h = At(0);
     if (std::memcmp(h, "FLV", 3) != 0) return false;
     header_.version = h[3];
@@ -35,19 +41,19 @@ bool CRepairScanner::Open(const char* path) {
     return true;
 }
 
-bool CRepairScanner::Ensure(int64_t position, uint32_t count) {
+bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
     if (position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
-    if (count > window_.size()) window_.resize(count);
+    const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
+    if (want > window_.size()) window_.resize(want);
     // Keep what the window already holds from position on, read the rest.
     uint32_t kept = 0;
     if (position >= windowStart_ && position < windowStart_ + windowBytes_) {
-        kept = uint32_t(windowStart_ + windowBytes_ - position);
+        kept = std::min(uint32_t(windowStart_ + windowBytes_ - position), want);
         std::memmove(window_.data(), At(position), kept);
     }
     windowStart_ = position;
-    const uint32_t want = uint32_t(std::min<int64_t>(window_.size(), size_ - position)) - kept;
-    const int64_t got = want ? FileReadAble_ReadAt(file_, position + kept, window_.data() + kept, want) : 0;
+    const int64_t got = want > kept ? FileReadAble_ReadAt(file_, position + kept, window_.data() + kept, want - kept) : 0;
     if (got < 0) {
         readFailed_ = true;
         windowBytes_ = kept;
@@ -55,12 +61,20 @@ bool CRepairScanner::Ensure(int64_t position, uint32_t count) {
         return position + count <= windowStart_ + windowBytes_;
     }
     windowBytes_ = kept + uint32_t(got);
-    if (got < want) size_ = position + windowBytes_;   // the file shrank while read
+    if (got < want - kept) size_ = position + windowBytes_;   // the file shrank while read
     return count <= windowBytes_;
 }
 
+bool CRepairScanner::Load(Tag& tag) {
+    if (tag.loaded == tag.dataSize) return true;
+    if (!Ensure(tag.position, kHeaderBytes + tag.dataSize, kHeaderBytes + tag.dataSize)) return false;
+    tag.bytes = At(tag.position);
+    tag.loaded = tag.dataSize;
+    return true;
+}
+
 bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
-    if (!Ensure(position, kHeaderBytes + 1)) return false;
+    if (!Ensure(position, kHeaderBytes + 1, kTagRead)) return false;
     const uint8_t* h = At(position);
     const uint32_t type = h[0];
     if (type != 8 && type != 9 && type != 18) return false;   // also: no filter, no reserved bits
@@ -81,7 +95,7 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
 
 bool CRepairScanner::BackPointerAgrees(int64_t position, uint32_t dataSize) {
     const int64_t at = position + kHeaderBytes + dataSize;
-    return Ensure(at, 4) && Be32(At(at)) == dataSize + kHeaderBytes;
+    return Ensure(at, 4, kTagRead) && Be32(At(at)) == dataSize + kHeaderBytes;
 }
 
 bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSize) {
@@ -105,7 +119,7 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
         const int64_t from = at;
         bool found = false;
         for (++at; at + kHeaderBytes < size_; ++at) {
-            if (!Ensure(at, 1)) break;
+            if (!Ensure(at, 1, kScanRead)) break;
             const uint8_t b = *At(at);
             if ((b == 8 || b == 9 || b == 18) && Acceptable(at, true, dataSize)) {
                 found = true;
@@ -120,13 +134,15 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
             return false;
         }
     }
-    if (!Ensure(at, kHeaderBytes + dataSize)) return false;
+    const uint32_t head = std::min(dataSize, kHeadBytes);
+    if (!Ensure(at, kHeaderBytes + head, kTagRead)) return false;
     uint8_t* h = At(at);
     tag.position = at;
     tag.type = h[0];
     tag.dataSize = dataSize;
     tag.timestamp = Be24(h + 4) | uint32_t(h[7]) << 24;
     tag.bytes = h;
+    tag.loaded = head;
     next_ = at + kHeaderBytes + dataSize + 4;
     return true;
 }

@@ -1,5 +1,5 @@
 // Reads the tags of a possibly damaged FLV file in one forward pass through a
-// bounded window. A tag is taken when its header is plausible and either its
+// bounded window, by their headers and trailing sizes only. A tag is taken when its header is plausible and either its
 // back-pointer agrees or the next tag's header is plausible too (some writers
 // get every back-pointer wrong). Anything else is a damaged region: the
 // scanner moves on byte by byte to the next tag whose header, size and
@@ -18,9 +18,10 @@ public:
         uint32_t type = 0;
         uint32_t timestamp = 0;      // ms, extended byte included
         uint32_t dataSize = 0;
-        // 11 header bytes, then the data; valid until Next. The caller may
-        // retime the tag in place: the scanner never reads those bytes again.
-        uint8_t* bytes = nullptr;
+        // 11 header bytes, then `loaded` bytes of the data (at least the
+        // first 16, all of it after Load); valid until the next call.
+        const uint8_t* bytes = nullptr;
+        uint32_t loaded = 0;
     };
     // A run of bytes that held no tag, before the tag Next returns (or before the end).
     struct Skip {
@@ -44,11 +45,15 @@ public:
     // A read error ends the file like a cut.
     bool Next(Tag& tag, Skip& skip);
     bool ReadFailed() const { return readFailed_; }
+    // Makes the whole data of the tag Next returned readable at tag.bytes.
+    bool Load(Tag& tag);
+    // The file, for copying tags straight from it.
+    TagioFileReadAble* File() const { return file_; }
 
 private:
-    // Makes [position, position + count) readable through window_; false when
-    // the file ends first.
-    bool Ensure(int64_t position, uint32_t count);
+    // Makes [position, position + count) readable through window_, reading
+    // at least `ahead` bytes when it reads; false when the file ends first.
+    bool Ensure(int64_t position, uint32_t count, uint32_t ahead);
     uint8_t* At(int64_t position) { return window_.data() + (position - windowStart_); }
     // Header plausible and the tag inside the file (its trailing size may be cut).
     bool Plausible(int64_t position, uint32_t& dataSize);
