@@ -25,26 +25,6 @@ bool EndsWith(const std::string& s, const char* suffix) {
     return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
 }
 
-std::string Absolute(const std::string& path) {
-    std::error_code ec;
-    const fs::path p = fs::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
-}
-
-// The folder as the conversion manager takes it: absolute, made when
-// missing, with a trailing "/".
-bool OutputFolder(const std::string& wanted, std::string& folder, std::string* error) {
-    folder = Absolute(wanted.empty() ? "." : wanted);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder)) {
-        *error = "cannot make the output folder " + folder + (ec ? ": " + ec.message() : "");
-        return false;
-    }
-    if (folder.back() != '/') folder += '/';
-    return true;
-}
-
 std::string CloseNamesText(const ProfileCatalog& catalog, const std::string& wanted) {
     const auto names = catalog.CloseNames(wanted);
     std::string text = "no output profile \"" + wanted + "\"";

@@ -10,6 +10,7 @@
 #include "EngineSession.h"
 #include "InputCheck.h"
 #include "Json.h"
+#include "OutputFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -77,12 +78,9 @@ int RunRepair(const Options& o) {
         if (const std::string why = WhyUnreadable(path); !why.empty())
             return Refuse(o.json, "cannot read " + path + ": " + why);
     }
-    const std::string folder = o.outDir.empty() ? "." : o.outDir;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder)) return Refuse(o.json, "cannot make the output folder " + folder);
+    std::string folder, error;
+    if (!OutputFolder(o.outDir, folder, &error)) return Refuse(o.json, error);
     EngineSession engine;
-    std::string error;
     if (!engine.Start(&error)) return Refuse(o.json, error);
     int status = 0;
     for (const std::string& input : o.inputs) {
