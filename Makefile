@@ -1,8 +1,10 @@
 # Front door: make deps | build | test | run | bench | fuzz | package | clean
-# SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# TSAN=1 with ThreadSanitizer.
 BUILD_TYPE ?= RelWithDebInfo
 SANITIZE   ?= 0
-BUILD_DIR  ?= $(if $(filter 1,$(SANITIZE)),build-asan,build)
+TSAN       ?= 0
+BUILD_DIR  ?= $(if $(filter 1,$(SANITIZE)),build-asan,$(if $(filter 1,$(TSAN)),build-tsan,build))
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
@@ -12,7 +14,7 @@ deps:
 	bash scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVELTRANO_SANITIZE=$(SANITIZE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVELTRANO_SANITIZE=$(SANITIZE) -DVELTRANO_TSAN=$(TSAN)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -43,4 +45,4 @@ fuzz: deps
 	bash fuzz/run-all.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz

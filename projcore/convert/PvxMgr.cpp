@@ -142,6 +142,7 @@ void CPvxMgr::OnAddTask(void*, int32_t, intptr_t p1, intptr_t) {
         auto task = std::make_unique<Task>();
         task->sequence = sequence;
         task->settings.audioCodec = task->settings.videoCodec = -1;
+        if (settingsGiven_) AdoptSettings(*task);
         tasks_.push_back(std::move(task));
         PvxTaskAdded added{};
         added.task = static_cast<int32_t>(tasks_.size() - 1);
@@ -190,27 +191,45 @@ void CPvxMgr::OnSetFolder(void*, int32_t, intptr_t p1, intptr_t) {
             // What an earlier run left unfinished here (killed, or the machine stopped) goes now.
             if (cleanedFolders_.insert(folder).second) RemoveAbandonedParts(folder);
             t.folder = folder;
-            const std::string name = CleanName(*t.sequence);
-            if (IsPictureSeries(extension_)) {
-                // Each series gets a folder of its own, never one already there.
-                std::string sub = name;
-                for (int n = 0; Exists(folder + sub) || PathTaken(folder + sub + "/" + name + "." + extension_, r->task);
-                     ++n)
-                    sub = name + "_" + std::to_string(n);
-                t.outputPath = folder + sub + "/" + name + "." + extension_;
-            } else {
-                t.outputPath = folder + name + "." + extension_;
-            }
+            PlaceOutput(r->task);
         }
     }
     Send();
+}
+
+void CPvxMgr::PlaceOutput(int index) {
+    Task& t = *tasks_[index];
+    if (t.folder.empty()) return;
+    const std::string name = CleanName(*t.sequence);
+    if (IsPictureSeries(t.extension)) {
+        // Each series gets a folder of its own, never one already there.
+        std::string sub = name;
+        for (int n = 0; Exists(t.folder + sub) || PathTaken(t.folder + sub + "/" + name + "." + t.extension, index); ++n)
+            sub = name + "_" + std::to_string(n);
+        t.outputPath = t.folder + sub + "/" + name + "." + t.extension;
+    } else {
+        t.outputPath = t.folder + name + "." + t.extension;
+    }
+}
+
+void CPvxMgr::AdoptSettings(Task& t) const {
+    t.settings = settings_;
+    t.extension.assign(settings_.fileExt, strnlen(settings_.fileExt, sizeof settings_.fileExt));
+    t.hasSettings = true;
 }
 
 void CPvxMgr::OnSetSettings(void*, int32_t, intptr_t p1, intptr_t) {
     std::lock_guard g(lock_);
     if (active_ || !p1) return;
     std::memcpy(&settings_, reinterpret_cast<const void*>(p1), sizeof settings_);
-    extension_.assign(settings_.fileExt, strnlen(settings_.fileExt, sizeof settings_.fileExt));
+    settingsGiven_ = true;
+    // Tasks added before any settings take these; tasks that have their own keep them.
+    for (size_t i = 0; i < tasks_.size(); ++i) {
+        Task& t = *tasks_[i];
+        if (t.hasSettings || t.claimed) continue;
+        AdoptSettings(t);
+        PlaceOutput(static_cast<int>(i));
+    }
 }
 
 void CPvxMgr::OnSetMaxParallel(void*, int32_t, intptr_t, intptr_t p2) {
@@ -281,13 +300,15 @@ void CPvxMgr::OnEstimateSize(void*, int32_t, intptr_t p1, intptr_t) {
     std::lock_guard g(lock_);
     *r->bytes = 0;
     if (r->task < 0 || static_cast<size_t>(r->task) >= tasks_.size() || !tasks_[r->task]->sequence) return;
-    const CFLVSequence& seq = *tasks_[r->task]->sequence;
+    const Task& t = *tasks_[r->task];
+    const OutputSettings& settings = t.hasSettings ? t.settings : settings_;
+    const CFLVSequence& seq = *t.sequence;
     int64_t totalMs = 0;
     for (size_t i = 0; i < seq.GetClipCount(); ++i) totalMs += seq.Clip(i)->GetPlayLength();
     int64_t bytes = 0;
     // Bit rates in bit/s over 8192 per millisecond: the figure the window shows.
-    if (settings_.videoCodec != -1) bytes += int64_t{settings_.videoBitRate} / 8192 * totalMs;
-    if (settings_.audioCodec != -1) bytes += int64_t{settings_.audioBitRate} / 8192 * totalMs;
+    if (settings.videoCodec != -1) bytes += int64_t{settings.videoBitRate} / 8192 * totalMs;
+    if (settings.audioCodec != -1) bytes += int64_t{settings.audioBitRate} / 8192 * totalMs;
     *r->bytes = bytes;
 }
 
@@ -355,7 +376,7 @@ int CPvxMgr::NextTask() const {
 }
 
 void CPvxMgr::CompleteSettings(Task& t) const {
-    t.settings = settings_;
+    if (!t.hasSettings) AdoptSettings(t);
     if (t.settings.videoCodec == -1) return;
     const bool needSize = t.settings.width == -1 && t.settings.height == -1;
     const bool needRate = t.settings.frameRate == 0;
@@ -525,7 +546,7 @@ void CPvxMgr::CheckJobs(bool reportProgress) {
             // removed here, by the name it was given: only this job's file).
             std::error_code ignored;
             if (code == CPvx::kDone && !job.OutputPath().empty()) {
-                if (IsPictureSeries(extension_)) {
+                if (IsPictureSeries(t.extension)) {
                     fs::remove_all(fs::path(job.OutputPath()).parent_path(), ignored);
                 } else {
                     fs::remove(job.OutputPath(), ignored);
@@ -538,7 +559,7 @@ void CPvxMgr::CheckJobs(bool reportProgress) {
             ErrorNote(&text, code);
         } else {
             // A picture series is known by its folder.
-            const std::string written = IsPictureSeries(extension_) ? fs::path(job.OutputPath()).parent_path().string()
+            const std::string written = IsPictureSeries(t.extension) ? fs::path(job.OutputPath()).parent_path().string()
                                                                     : job.OutputPath();
             outbox_.push_back({msg::kNotifyConvTaskOutput, {}, written, false, int32_t(i)});
             outbox_.push_back({msg::kNotifyConvProgress, Bytes(PvxProgress{int32_t(i), total, total}), {}, false, 0});
@@ -667,7 +688,7 @@ void CPvxMgr::Reset() {
     tasks_.clear();
     settings_ = OutputSettings{};
     settings_.audioCodec = settings_.videoCodec = -1;
-    extension_.clear();
+    settingsGiven_ = false;
     maxParallel_ = 1;
     preview_ = nullptr;
     previewRect_ = Rect{0, 0, 100, 100};

@@ -24,7 +24,9 @@ class CPvx;
 // Runs a batch of conversions: one task per sequence, up to maxParallel jobs
 // at a time, each writing one output file. The window sends the settings,
 // the preview, the parallel count and the existing-file policy, adds tasks,
-// sets their folders and starts; a worker thread starts the jobs, reports
+// sets their folders and starts. A task keeps the settings in force when it
+// was added (or the first ones sent after it), so one batch may mix outputs:
+// settings, task, other settings, task converts each task its own way; a worker thread starts the jobs, reports
 // progress, state changes and errors, and ends the batch with 110581305.
 //
 // The worker sleeps on a condition woken by every command and every job's
@@ -51,7 +53,9 @@ private:
         int32_t state = kPvxWaiting;
         int32_t reported = 0;   // ms
         int32_t total = 0;      // ms
+        bool hasSettings = false;   // settings taken; sizes and rates "as the clip" filled at start
         OutputSettings settings{};
+        std::string extension;      // the settings' file extension
         std::unique_ptr<CPvx> job;
     };
     using Clock = std::chrono::steady_clock;
@@ -94,6 +98,8 @@ private:
     void ApplyPreview();
     bool PathTaken(const std::string& path, int except) const;
     bool ClaimedByOtherTask(const std::string& path, int except) const;
+    void AdoptSettings(Task& task) const;
+    void PlaceOutput(int index);
     void CompleteSettings(Task& task) const;
     std::string CleanName(const CFLVSequence& sequence) const;
 
@@ -106,8 +112,8 @@ private:
     void PaintBlack(const Rect& r);
 
     std::vector<std::unique_ptr<Task>> tasks_;
-    OutputSettings settings_{};
-    std::string extension_;
+    OutputSettings settings_{};   // the last settings sent: given to tasks added from then on
+    bool settingsGiven_ = false;
     int maxParallel_ = 1;
     CDrawSurface* preview_ = nullptr;
     Rect previewRect_{0, 0, 100, 100};

@@ -280,3 +280,28 @@ TEST(PvxMgr, TheOriginalSizeIsKeptWithinTheTypedSizesLimit) {
     EXPECT_EQ(Probe(dir.File("wide.mp4"), "v:0", "stream=width"), "3000");
     EXPECT_EQ(Probe(dir.File("wide.mp4"), "v:0", "stream=height"), "30");
 }
+
+// One batch may mix outputs: a task keeps the settings in force when it was
+// added, so a re-encoded and a copied output of one file run side by side,
+// each with its own container, size and extension.
+TEST(PvxMgr, ATaskKeepsTheSettingsItWasAddedWith) {
+    TempDir dir;
+    Batch b(Settings("mp4", "mp4", 28, 86018, 320, 240), 2);
+    b.Add("clip", dir.Path(), "h264_aac_bf2_160x120.flv", 1000);
+    const OutputSettings copy = Settings("mkvremux", "mkv", 28, 86018, -1, -1, 0);
+    b.mgr.OnMessage(nullptr, msg::kConvSetSettings, reinterpret_cast<intptr_t>(&copy), sizeof copy);
+    b.Add("clip", dir.Path(), "h264_aac_bf2_160x120.flv", 1000);
+    b.Start();
+    ASSERT_TRUE(b.host.Ended());
+    int converting = 0, maxConverting = 0;
+    for (const Event& e : b.host.Snapshot()) {
+        EXPECT_NE(e.id, msg::kNotifyConvError) << e.text;
+        if (e.id == msg::kNotifyConvTaskState)
+            maxConverting = std::max(maxConverting, converting += (e.value == kPvxConverting) - (e.value == kPvxFinished));
+    }
+    EXPECT_EQ(maxConverting, 2);
+    const std::string encoded = dir.File("clip.mp4"), copied = dir.File("clip.mkv");
+    EXPECT_EQ(Probe(encoded, "v:0", "stream=width"), "320") << "re-encoded at the size of its settings";
+    EXPECT_NE(Probe(copied, "", "format=format_name").find("matroska"), std::string::npos);
+    EXPECT_EQ(Probe(copied, "v:0", "stream=width"), "160") << "copied as it is";
+}

@@ -39,7 +39,12 @@ public:
         Line(JsonObject().Add("event", "begin").Add("profile", profile).Add("tasks", tasks).Add("jobs", jobs));
     }
     void Added(const TaskView& t) override {
-        Line(JsonObject().Add("event", "task").Add("task", t.index).Add("name", t.name).Add("folder", t.folder));
+        Line(JsonObject()
+                 .Add("event", "task")
+                 .Add("task", t.index)
+                 .Add("name", t.name)
+                 .Add("folder", t.folder)
+                 .Add("profile", t.profile));
     }
     void Progress(const TaskView& t) override {
         Line(JsonObject()
@@ -63,7 +68,8 @@ public:
         int finished = 0, failed = 0, stopped = 0;
         for (const TaskView& t : tasks) {
             JsonObject o;
-            o.Add("event", "result").Add("task", t.index).Add("name", t.name).Add("state", StateName(t.state));
+            o.Add("event", "result").Add("task", t.index).Add("name", t.name).Add("profile", t.profile);
+            o.Add("state", StateName(t.state));
             if (!t.output.empty()) o.Add("output", t.output);
             if (t.code) o.Add("code", t.code).Add("message", t.error);
             if (t.removed) o.Add("removed", true);

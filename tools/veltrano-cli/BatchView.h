@@ -12,6 +12,7 @@ struct TaskView {
     int32_t index = -1;
     std::string name;      // the destination name
     std::string folder;
+    std::string profile;   // the output profile's caption
     int32_t state = 5;     // PvxTaskStateValue
     int32_t position = 0, total = 0;   // ms
     int32_t code = 0;      // the engine's error code, 0 for none

@@ -27,10 +27,10 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         return nullptr;
     };
 
-    view.Begin(plan.profileCaption, static_cast<int>(plan.tasks.size()), plan.jobs);
-    OutputSettings settings = plan.settings;
+    std::string captions;
+    for (const BatchProfile& p : plan.profiles) captions += (captions.empty() ? "" : "; ") + p.caption;
+    view.Begin(captions, static_cast<int>(plan.tasks.size()), plan.jobs);
     engine.Send(conv, msg::kConvSetMaxParallel, 0, plan.jobs);
-    engine.Send(conv, msg::kConvSetSettings, reinterpret_cast<intptr_t>(&settings), sizeof settings);
     engine.Send(conv, msg::kConvSetExistingPolicy, 0, plan.existingPolicy);
 
     TaskView* settingUp = nullptr;   // errors while a folder is set belong to that task
@@ -74,7 +74,14 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         }
     };
 
+    size_t sent = plan.profiles.size();   // the profile whose settings the manager holds
     for (const BatchTaskPlan& p : plan.tasks) {
+        if (p.profile != sent) {
+            // A task keeps the settings in force when it is added.
+            OutputSettings settings = plan.profiles[p.profile].settings;
+            engine.Send(conv, msg::kConvSetSettings, reinterpret_cast<intptr_t>(&settings), sizeof settings);
+            sent = p.profile;
+        }
         host.lastTaskAdded = -1;
         engine.Send(conv, msg::kConvAddTask, reinterpret_cast<intptr_t>(p.sequence));
         if (host.lastTaskAdded < 0) {
@@ -86,6 +93,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         t.index = host.lastTaskAdded;
         t.name = p.destinationName;
         t.folder = p.folder;
+        t.profile = plan.profiles[p.profile].caption;
         tasks.push_back(t);
         view.Added(tasks.back());
         settingUp = &tasks.back();

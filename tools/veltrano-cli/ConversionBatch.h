@@ -9,15 +9,22 @@
 #include "BatchView.h"
 #include "EngineSession.h"
 
+struct BatchProfile {
+    OutputSettings settings;
+    std::string caption;
+};
+
 struct BatchTaskPlan {
     void* sequence;            // from the sequence manager
     std::string folder;        // absolute, existing
     std::string destinationName;
+    size_t profile = 0;        // into BatchPlan::profiles
 };
 
+// One batch may mix profiles (re-encoding and copying side by side): each
+// task is converted with its own.
 struct BatchPlan {
-    OutputSettings settings;
-    std::string profileCaption;
+    std::vector<BatchProfile> profiles;
     int jobs = 2;
     int existingPolicy = 0;
     std::vector<BatchTaskPlan> tasks;

@@ -71,12 +71,21 @@ int RunConvert(const Options& o) {
     ProfileCatalog catalog;
     std::string error;
     if (!catalog.Load(o.profilesFile, &error)) return Refuse(o.json, "cannot read the profiles: " + error);
-    const ProfileEntry* profile = o.profile ? catalog.Find(*o.profile) : catalog.Default();
-    if (!profile) return Refuse(o.json, o.profile ? CloseNamesText(catalog, *o.profile) : "the profile file has no profiles");
     BatchPlan plan;
-    if (!MakeOutputSettings(profile->format, o.stream, plan.settings, &error))
-        return Refuse(o.json, "profile \"" + profile->format.Caption() + "\": " + error);
-    plan.profileCaption = profile->format.Caption();
+    if (o.profiles.empty()) {
+        const ProfileEntry* profile = catalog.Default();
+        if (!profile) return Refuse(o.json, "the profile file has no profiles");
+        plan.profiles.push_back({{}, profile->format.Caption()});
+        if (!MakeOutputSettings(profile->format, o.stream, plan.profiles.back().settings, &error))
+            return Refuse(o.json, "profile \"" + profile->format.Caption() + "\": " + error);
+    }
+    for (const std::string& wanted : o.profiles) {
+        const ProfileEntry* profile = catalog.Find(wanted);
+        if (!profile) return Refuse(o.json, CloseNamesText(catalog, wanted));
+        plan.profiles.push_back({{}, profile->format.Caption()});
+        if (!MakeOutputSettings(profile->format, o.stream, plan.profiles.back().settings, &error))
+            return Refuse(o.json, "profile \"" + profile->format.Caption() + "\": " + error);
+    }
     plan.jobs = o.jobs;
     plan.existingPolicy = o.existing;
     std::string folder;
@@ -120,7 +129,9 @@ int RunConvert(const Options& o) {
         }
         void* sequence = engine.Sequence(i);
         if (!sequence) return Refuse(o.json, "the engine did not hand out sequence " + std::to_string(i + 1));
-        plan.tasks.push_back({sequence, folder, dest});
+        // Every chosen sequence in every profile asked for.
+        for (size_t profile = 0; profile < plan.profiles.size(); ++profile)
+            plan.tasks.push_back({sequence, folder, dest, profile});
     }
     auto view = MakeBatchView(o.json);
     return RunBatch(engine, plan, *view);
@@ -142,15 +153,16 @@ int RunJoin(const Options& o) {
         if (!bind && strcasecmp(e.format.FileFormat().c_str(), "flvbind") == 0) bind = &e;
     if (!bind) return Refuse(o.json, "the profile file " + catalog.Sources().front() + " has no FLV join profile");
     BatchPlan plan;
-    if (!MakeOutputSettings(bind->format, StreamOptions{}, plan.settings, &error)) return Refuse(o.json, error);
-    plan.profileCaption = bind->format.Caption();
+    plan.profiles.push_back({{}, bind->format.Caption()});
+    OutputSettings& settings = plan.profiles.back().settings;
+    if (!MakeOutputSettings(bind->format, StreamOptions{}, settings, &error)) return Refuse(o.json, error);
     plan.jobs = 1;
     plan.existingPolicy = o.existing;
 
     // The engine adds the profile's extension to the destination name.
     const fs::path target(Absolute(out));
     std::string name = target.filename().string();
-    const std::string ext = "." + std::string(plan.settings.fileExt);
+    const std::string ext = "." + std::string(settings.fileExt);
     if (EndsWith(name, ext.c_str())) name.resize(name.size() - ext.size());
     if (name.empty()) return Refuse(o.json, "the output needs a file name: " + out);
     std::string folder;

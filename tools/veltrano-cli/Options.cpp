@@ -44,7 +44,7 @@ bool SetValue(Options& o, const std::string& name, const std::string& value, std
     if (name == "profiles") {
         o.profilesFile = value;
     } else if (name == "profile") {
-        o.profile = value;
+        o.profiles.push_back(value);
     } else if (name == "out") {
         o.outDir = value;
     } else if (name == "jobs") {
@@ -245,7 +245,9 @@ Commands:
 Options:
   -p, --profile NAME|ID   Output profile, by name (any case) or identifier;
                           see "veltrano-cli profiles". Default: the first
-                          built-in profile.
+                          built-in profile. Given more than once, every
+                          input is converted with each profile, so one
+                          batch may mix re-encoded and copied outputs.
   -o, --out DIR           Output folder, made when missing. Default: the
                           current folder.
   -j, --jobs N            Conversions run at the same time, 1 to 10 (default 2).

@@ -16,7 +16,7 @@ struct Options {
     bool json = false;
     std::string profilesFile;            // --profiles
     std::vector<std::string> inputs;     // positional arguments after the command
-    std::optional<std::string> profile;  // --profile NAME|ID
+    std::vector<std::string> profiles;   // --profile NAME|ID, again for more: each input in each
     std::string outDir;                  // --out
     int jobs = 2;                        // --jobs, 1 ... 10
     std::optional<std::string> sequences;  // --sequences LIST

@@ -194,3 +194,29 @@ TEST_F(Cli, InterruptStopsTheBatchAndRemovesUnfinishedOutputs) {
 }
 
 }  // namespace
+
+// Several profiles in one run: every file in each, re-encoded and copied
+// outputs side by side, two at a time, each result naming its profile.
+TEST_F(Cli, OneBatchMixesReencodedAndCopiedOutputs) {
+    const fs::path out = dir / "out";
+    const std::string a = Fixture("h264_aac_bf2_160x120.flv"), b = Fixture("h264base_aac_160x120.flv");
+    const CliResult r = Run({"convert", "--json", "--jobs", "2", "--out", out.string(), "-p",
+                             "MP4 video (H.264 + AAC)", "-p", "MKV (no re-encoding)", a, b});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto results = Events(JsonLines(r), "result");
+    ASSERT_EQ(results.size(), 4u) << r.out;
+    std::map<std::string, std::string> formatOf;   // output -> container
+    for (const QJsonObject& result : results) {
+        EXPECT_EQ(result["state"].toString(), "finished") << r.out;
+        const std::string file = result["output"].toString().toStdString();
+        const auto probe = Probe(file);
+        ASSERT_EQ(probe.count("error"), 0u) << probe.at("error");
+        const bool copied = result["profile"].toString() == "MKV (no re-encoding)";
+        EXPECT_EQ(fs::path(file).extension(), copied ? ".mkv" : ".mp4");
+        EXPECT_NE(probe.at("format.format_name").find(copied ? "matroska" : "mp4"), std::string::npos) << file;
+        formatOf[file] = probe.at("format.format_name");
+    }
+    EXPECT_EQ(formatOf.size(), 4u) << "four distinct files";
+    EXPECT_EQ(Listing(out), (std::vector<std::string>{"h264_aac_bf2_160x120.mkv", "h264_aac_bf2_160x120.mp4",
+                                                      "h264base_aac_160x120.mkv", "h264base_aac_160x120.mp4"}));
+}
