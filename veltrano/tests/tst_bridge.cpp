@@ -167,32 +167,37 @@ private slots:
         engine.join();
     }
 
-    void secondStartHandsItsProjectToTheFirst() {
+    void secondStartHandsItsFilesToTheFirst() {
         QTemporaryDir runtime;
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         TSingleInstance first(QStringLiteral("AppVeltrano"));
-        QVERIFY(first.Start(QString()));
+        QVERIFY(first.Start({}));
         QVERIFY(first.ServerName().startsWith(runtime.path()));
         QSignalSpy spy(&first, &TSingleInstance::activated);
 
-        // The real program, started a second time, forwards and ends at once.
+        // The real program, started a second time as the desktop starts it
+        // with several files, forwards them all (made absolute) and ends at once.
         QProcess second;
+        second.setWorkingDirectory(runtime.path());
         second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veltrano"),
-                     {QStringLiteral("/projects/holiday.pvxp")});
+                     {QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
+                      QStringLiteral("relative.flv")});
         QVERIFY(spy.wait(10000));
-        QCOMPARE(spy.first().first().toString(), QStringLiteral("/projects/holiday.pvxp"));
+        QCOMPARE(spy.first().first().toStringList(),
+                 (QStringList{QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
+                              runtime.filePath(QStringLiteral("relative.flv"))}));
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 0);
         // It made no data folder: nothing ran past the instance check.
         QVERIFY(!QFileInfo::exists(config.path() + QStringLiteral("/Tarvolen")));
 
-        // Without a path the first only comes forward.
+        // Without paths the first only comes forward.
         TSingleInstance third(QStringLiteral("AppVeltrano"));
-        QVERIFY(!third.Start(QString()));
+        QVERIFY(!third.Start({}));
         QVERIFY(spy.wait(5000));
-        QCOMPARE(spy.last().first().toString(), QString());
+        QCOMPARE(spy.last().first().toStringList(), QStringList());
     }
 };
 

@@ -1,0 +1,302 @@
+// Repairing broken recordings from the main window (the Tools menu and a
+// clip's context menu) with the real engine, and files given on the
+// program's command line.
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "MainTestSupport.h"
+#include "ModalAnswerer.h"
+#include "app/MyLang.h"
+#include "windows/RepairLangKeys.h"
+#include "windows/TSeqListModel.h"
+#include "windows/TfmeTreeList.h"
+#include "windows/TfrmMain.h"
+#include "windows/TfrmRepair.h"
+
+namespace {
+
+QByteArray Digest(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// Answers a file dialog with files of one folder.
+void ChooseFiles(QWidget* modal, const QString& folder, const QStringList& names) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(dialog);
+    dialog->setDirectory(folder);
+    QStringList quoted;
+    for (const QString& n : names) quoted << QLatin1Char('"') + n + QLatin1Char('"');
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(names.size() == 1 ? names[0] : quoted.join(QLatin1Char(' ')));
+    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+}
+
+// The report as rows of its four columns, each input's rows after it.
+QList<QStringList> ReportRows(QTreeWidget* report) {
+    QList<QStringList> rows;
+    auto row = [](QTreeWidgetItem* item) {
+        return QStringList{item->text(0), item->text(1), item->text(2), item->text(3)};
+    };
+    for (int i = 0; i < report->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* input = report->topLevelItem(i);
+        rows << row(input);
+        for (int c = 0; c < input->childCount(); ++c) rows << row(input->child(c));
+    }
+    return rows;
+}
+
+// The engine's clips: sequence name and clip paths.
+QList<QStringList> EngineClips(TEngineApi& engine, CBaseListener* seq) {
+    QList<QStringList> sequences;
+    int32_t count = 0;
+    engine.Send(seq, msg::kSeqGetCount, reinterpret_cast<intptr_t>(&count), sizeof count);
+    for (int s = 0; s < count; ++s) {
+        TSeqProperty destination{s, 0, nullptr};
+        engine.Send(seq, msg::kSeqGetProperty, reinterpret_cast<intptr_t>(&destination), sizeof destination);
+        QStringList row{QString::fromUtf8(destination.text)};
+        int32_t clips = s;
+        engine.Send(seq, msg::kSeqGetClipCount, reinterpret_cast<intptr_t>(&clips), sizeof clips);
+        for (int c = 0; c < clips; ++c) {
+            const char* path = nullptr;
+            TSeqClipQuery q{s, c, reinterpret_cast<intptr_t>(&path)};
+            engine.Send(seq, msg::kSeqGetClipPath, reinterpret_cast<intptr_t>(&q), sizeof q);
+            row << QString::fromUtf8(path);
+        }
+        sequences << row;
+    }
+    return sequences;
+}
+
+}  // namespace
+
+class TestRepair : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestHolder> holder_;
+    std::unique_ptr<TEngineApi> engine_;
+    std::unique_ptr<TfrmMain> main_;
+
+    TfrmMain& Main() { return *main_; }
+    CBaseListener* Sequences() { return main_->Handles().sequenceMgr; }
+
+    void StartMain(const QStringList& arguments) {
+        main_ = std::make_unique<TfrmMain>(*holder_->holder, *engine_, arguments);
+        main_->Start();
+    }
+
+    // Runs the repair dialog that is open: into `folder`, then presses `button`.
+    static void RunRepair(QWidget* modal, const QString& folder, const char* button, QList<QStringList>* report) {
+        auto* dialog = qobject_cast<TfrmRepair*>(modal);
+        QVERIFY(dialog);
+        dialog->SetOutputFolder(folder);
+        dialog->findChild<QPushButton*>(QStringLiteral("btnRepair"))->click();
+        QVERIFY(dialog->Running());
+        QVERIFY(QTest::qWaitFor([&] { return !dialog->Running(); }, 60000));
+        *report = ReportRows(dialog->findChild<QTreeWidget*>(QStringLiteral("lvReport")));
+        auto* press = dialog->findChild<QPushButton*>(QLatin1String(button));
+        QVERIFY(press->isEnabled());
+        press->click();
+    }
+
+private slots:
+    void initTestCase() { holder_ = std::make_unique<TestHolder>(); }
+
+    void init() { engine_ = std::make_unique<TEngineApi>(); }
+
+    void cleanup() {
+        PromptLog discard(1);  // "No" to saving
+        if (main_) main_->close();
+        main_.reset();
+    }
+
+    void theToolsMenuRepairsChosenFilesAndImportsThem() {
+        StartMain({});
+        QTemporaryDir out;
+        const QString broken = Fixture("broken");
+        const QByteArray before = Digest(broken + QStringLiteral("/glued_new_size.flv"));
+        QList<QStringList> report;
+        ModalAnswerer answer;
+        answer.onDialog = [&](QWidget* modal) {
+            if (qobject_cast<QFileDialog*>(modal))
+                ChooseFiles(modal, broken, {QStringLiteral("jump_forward.flv"), QStringLiteral("glued_new_size.flv")});
+            else
+                RunRepair(modal, out.path(), "btnImport", &report);
+        };
+        QAction* action = Main().Action(QStringLiteral("actRepairFlv"));
+        QVERIFY(action);
+        QVERIFY(Main().menuBar()->findChild<QMenu*>(QStringLiteral("mnuTools"))->actions().contains(action));
+        action->trigger();
+
+        // Each fix with its kind, offset, stream time and what was done; each file written.
+        const QList<QStringList> expected = {
+            {"jump_forward.flv", "", "", "1 repaired file(s) written"},
+            {"Time jump closed", "23857", "01:00:02.000", "output 1; closed a step of 3600040 ms"},
+            {"Time jump closed", "25454", "01:00:02.030", "output 1; closed a step of 3600046 ms"},
+            {"Repaired file", "", "00:00:04.120", "jump_forward.flv: 4.12 s, 100 pictures, 88 sound blocks"},
+            {"glued_new_size.flv", "", "", "2 repaired file(s) written"},
+            {"Extra onMetaData dropped", "49354", "00:00:00.000", "output 1; dropped 1 tags, 283 bytes"},
+            {"Codec setup changed", "49637", "00:00:00.000", "output 2; a new file starts"},
+            {"Repeated codec setup dropped", "49701", "00:00:00.000", "output 2; dropped 1 tags, 22 bytes"},
+            {"Repaired file", "", "00:00:04.120", "glued_new_size.flv: 4.12 s, 100 pictures, 88 sound blocks"},
+            {"Repaired file", "", "00:00:04.120", "glued_new_size_2.flv: 4.12 s, 100 pictures, 88 sound blocks"},
+        };
+        QCOMPARE(report, expected);
+
+        // The files are written whole beside nothing else; the inputs are untouched.
+        QDir folder(out.path());
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"glued_new_size.flv", "glued_new_size_2.flv", "jump_forward.flv"}));
+        QCOMPARE(Digest(broken + QStringLiteral("/glued_new_size.flv")), before);
+
+        // Imported: one sequence per recording, a split recording's files together.
+        QCOMPARE(EngineClips(*engine_, Sequences()),
+                 (QList<QStringList>{{"jump_forward", out.filePath("jump_forward.flv")},
+                                     {"glued_new_size", out.filePath("glued_new_size.flv"),
+                                      out.filePath("glued_new_size_2.flv")}}));
+        QCOMPARE(Main().SequenceList()->Model().SequenceCount(), 2);
+        QVERIFY(answer.prompts.isEmpty());
+    }
+
+    void aClipsRepairReplacesItKeepingItsEdits() {
+        StartMain({});
+        PromptLog prompts;
+        Main().ImportFiles({Fixture("broken/clean_160.flv"), Fixture("broken/jump_forward.flv")}, true);
+        TfmeTreeList& list = *Main().SequenceList();
+        list.Select(0, 1);
+        QTRY_VERIFY(Main().Handles().clipEditMgr);
+        // The broken clip's edits: a brightness, a trim and a watermark.
+        CBaseListener* edit = Main().Handles().clipEditMgr;
+        engine_->Send(edit, msg::kEditBrightness, 0, 30);
+        engine_->Send(edit, msg::kEditTrimStart, 0, 1000);
+        const QByteArray text = QByteArrayLiteral("mark");
+        WaterMarkString mark{0, text.constData()};
+        engine_->Send(edit, msg::kWaterMarkAddText, reinterpret_cast<intptr_t>(&mark), sizeof mark);
+
+        QAction* action = Main().Action(QStringLiteral("actRepairClip"));
+        auto* menu = list.findChild<QMenu*>(QStringLiteral("ppmList"));
+        QVERIFY(menu && menu->actions().contains(action));
+        emit menu->aboutToShow();
+        QVERIFY(action->isEnabled());
+
+        QTemporaryDir out;
+        QList<QStringList> report;
+        ModalAnswerer answer;
+        answer.onDialog = [&](QWidget* modal) { RunRepair(modal, out.path(), "btnReplace", &report); };
+        action->trigger();
+        QVERIFY(!report.isEmpty());
+        QCOMPARE(report[0][3], QStringLiteral("1 repaired file(s) written"));
+
+        // In the broken clip's place, with its edits; the broken clip went to the trash.
+        QCOMPARE(EngineClips(*engine_, Sequences()),
+                 (QList<QStringList>{{"clean_160", Fixture("broken/clean_160.flv"), out.filePath("jump_forward.flv")}}));
+        list.Select(0, 1);
+        EditEffects effects{};
+        engine_->Send(edit, msg::kEditGetEffects, reinterpret_cast<intptr_t>(&effects), sizeof effects);
+        QCOMPARE(effects.brightness, 30u);
+        EditTrim trim{};
+        engine_->Send(edit, msg::kEditGetTrim, reinterpret_cast<intptr_t>(&trim), sizeof trim);
+        QCOMPARE(trim.start, 1000u);
+        uint32_t marks = 0;
+        engine_->Send(edit, msg::kWaterMarkGetCount, reinterpret_cast<intptr_t>(&marks), sizeof marks);
+        QCOMPARE(marks, 1u);
+        QVERIFY(prompts.texts.isEmpty());
+        QVERIFY(answer.prompts.isEmpty());
+    }
+
+    void aSequenceRowHasNoClipToRepair() {
+        StartMain({});
+        Main().ImportFiles({Fixture("broken/clean_160.flv")}, false);
+        Main().SequenceList()->Select(0, -1);
+        emit Main().SequenceList()->findChild<QMenu*>(QStringLiteral("ppmList"))->aboutToShow();
+        QVERIFY(!Main().Action(QStringLiteral("actRepairClip"))->isEnabled());
+    }
+
+    void theCommandLineOpensAProjectThenImportsFiles() {
+        // A project with one sequence, saved by the engine itself.
+        QTemporaryDir work;
+        const QString project = work.filePath(QStringLiteral("saved.pvxp"));
+        StartMain({});
+        Main().ImportFiles({Fixture("flv1_mp3_160x120.flv")}, false);
+        SaveProjectAs(project);
+        QVERIFY(QFileInfo::exists(project));
+        cleanup();
+
+        struct Case {
+            const char* name;
+            QStringList arguments;
+            QStringList destinations;  // of the sequences, in order
+            int prompts;
+        };
+        const Case cases[] = {
+            {"a project", {project}, {"flv1_mp3_160x120"}, 0},
+            {"two FLV files", {Fixture("flv1_adpcm_160x120.flv"), Fixture("mp3_audio_only.flv")},
+             {"flv1_adpcm_160x120", "mp3_audio_only"}, 0},
+            {"files join the project, whatever their order",
+             {Fixture("mp3_audio_only.flv"), project}, {"flv1_mp3_160x120", "mp3_audio_only"}, 0},
+            {"a missing project is named", {work.filePath(QStringLiteral("gone.pvxp"))}, {}, 1},
+        };
+        for (const Case& c : cases) {
+            {
+                PromptLog prompts;
+                StartMain(c.arguments);
+                // The start timer opens them, after the window is up.
+                QStringList shown;
+                (void)QTest::qWaitFor([&] {
+                    shown.clear();
+                    for (const QStringList& s : EngineClips(*engine_, Sequences())) shown << s.first();
+                    return shown == c.destinations && prompts.texts.size() >= c.prompts;
+                }, 10000);
+                QVERIFY2(shown == c.destinations, qPrintable(QLatin1String(c.name) + QLatin1String(": ") + shown.join(',')));
+                QCOMPARE(prompts.texts.size(), c.prompts);
+            }
+            cleanup();
+        }
+    }
+
+    void everyRepairTextIsInBothLanguages() {
+        for (const QString& language : holder_->holder->Languages().LanguageNames()) {
+            QVERIFY(holder_->holder->Languages().SelectLanguage(language));
+            for (const TLangKey& key : repairkey::kAll) {
+                TMyLang lang(nullptr, QLatin1String(key.unit), &holder_->holder->Languages());
+                QVERIFY2(!lang.Text(key).isEmpty(), qPrintable(language + QLatin1Char(' ') + QLatin1String(key.key)));
+            }
+            TfrmRepair dialog(*engine_, nullptr, {}, QString(), false);
+            for (QObject* obj : dialog.findChildren<QObject*>()) {
+                auto* button = qobject_cast<QPushButton*>(obj);
+                if (!button || obj->property("langSkip").toBool()) continue;
+                TMyLang* lang = dialog.findChild<TMyLang*>();
+                QVERIFY2(!lang->Text(obj->objectName()).isEmpty(), qPrintable(obj->objectName()));
+            }
+        }
+        QVERIFY(holder_->holder->Languages().SelectLanguage(QStringLiteral("English")));
+    }
+
+private:
+    // Saves the project under `path` through Save As, answering the window's save dialog.
+    void SaveProjectAs(const QString& path) {
+        QTimer timer;
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->setDirectory(QFileInfo(path).path());
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(QFileInfo(path).fileName());
+                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+            }
+        });
+        timer.start();
+        Main().Action(QStringLiteral("actSaveAsProject"))->trigger();
+    }
+};
+
+QTEST_MAIN(TestRepair)
+#include "tst_repair.moc"
