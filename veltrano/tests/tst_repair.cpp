@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -210,6 +211,75 @@ private slots:
         QCOMPARE(marks, 1u);
         QVERIFY(prompts.texts.isEmpty());
         QVERIFY(answer.prompts.isEmpty());
+    }
+
+    void whatCannotBeRepairedIsSaidAndNothingIsOffered() {
+        StartMain({});
+        QTemporaryDir work;
+        const QString notAFolder = work.filePath(QStringLiteral("file"));
+        QFile(notAFolder).open(QIODevice::WriteOnly);
+        struct Case {
+            const char* name;
+            QStringList inputs;
+            QString folder;
+            bool runs;
+            QString says;  // the first input's outcome
+        };
+        const Case cases[] = {
+            {"not an FLV file", {Fixture("still_160x120.png")}, work.path(), true, "Not repaired: not an FLV file"},
+            {"a missing file", {work.filePath(QStringLiteral("gone.flv"))}, work.path(), true,
+             "Not repaired: cannot open the file"},
+            {"the input's own folder", {Fixture("broken/zeros.flv")}, Fixture("broken"), true,
+             "Not repaired: the repaired file would be the input itself"},
+            {"an output folder that cannot be made", {Fixture("broken/zeros.flv")},
+             notAFolder + QStringLiteral("/out"), false, ""},
+        };
+        for (const Case& c : cases) {
+            PromptLog prompts;
+            TfrmRepair dialog(*engine_, Main().Handles().projectMgr, c.inputs, c.folder, false);
+            QCOMPARE(dialog.StartRepair(), c.runs);
+            QVERIFY(QTest::qWaitFor([&] { return !dialog.Running(); }, 30000));
+            if (c.runs) {
+                QCOMPARE(dialog.Results().size(), 1);
+                const QString said = dialog.findChild<QTreeWidget*>(QStringLiteral("lvReport"))->topLevelItem(0)->text(3);
+                QVERIFY2(said.startsWith(c.says), qPrintable(QLatin1String(c.name) + QLatin1String(": ") + said));
+            } else {
+                QTRY_COMPARE(prompts.texts.size(), 1);
+                QVERIFY2(prompts.texts[0].contains(c.folder), c.name);
+            }
+            QVERIFY2(!dialog.findChild<QPushButton*>(QStringLiteral("btnImport"))->isEnabled(), c.name);
+            QVERIFY2(dialog.RepairedFiles().isEmpty(), c.name);
+        }
+        QCOMPARE(QDir(work.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{QStringLiteral("file")});
+    }
+
+    void aStopLeavesTheFilesNotBegunAndClosingWaitsForTheFileBeingRepaired() {
+        StartMain({});
+        QTemporaryDir out;
+        const QStringList inputs = {Fixture("broken/mixed.flv"), Fixture("broken/zeros.flv"),
+                                    Fixture("broken/truncated.flv")};
+        TfrmRepair dialog(*engine_, Main().Handles().projectMgr, inputs, out.path(), false);
+        dialog.show();
+        QSignalSpy ended(&dialog, &TfrmRepair::repairEnded);
+        QVERIFY(dialog.StartRepair());
+        dialog.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
+        QVERIFY(ended.wait(30000));
+        // The stop came before the second file: the last two were never begun, and say so.
+        QVERIFY(dialog.Results().size() <= 1);
+        QTreeWidget* report = dialog.findChild<QTreeWidget*>(QStringLiteral("lvReport"));
+        QCOMPARE(report->topLevelItemCount(), 3);
+        QCOMPARE(report->topLevelItem(2)->text(3), QStringLiteral("Not repaired: stopped before this file"));
+        QVERIFY(!QFileInfo::exists(out.filePath(QStringLiteral("truncated.flv"))));
+
+        // Closing while a file is repaired waits for it: its output is whole, nothing half-written stays.
+        QVERIFY(dialog.StartRepair());
+        dialog.reject();
+        QVERIFY(dialog.isVisible());
+        QVERIFY(ended.wait(30000));
+        QTRY_VERIFY(!dialog.isVisible());
+        for (const QString& name : QDir(out.path()).entryList(QDir::Files | QDir::Hidden))
+            QVERIFY2(!name.startsWith(QLatin1Char('.')), qPrintable(name));
     }
 
     void aSequenceRowHasNoClipToRepair() {
