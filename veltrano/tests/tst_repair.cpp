@@ -18,6 +18,7 @@
 #include "app/MyLang.h"
 #include "windows/RepairLangKeys.h"
 #include "windows/TSeqListModel.h"
+#include "windows/TSeqQueries.h"
 #include "windows/TfmeTreeList.h"
 #include "windows/TfrmMain.h"
 #include "windows/TfrmRepair.h"
@@ -28,18 +29,6 @@ QByteArray Digest(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-// Answers a file dialog with files of one folder.
-void ChooseFiles(QWidget* modal, const QString& folder, const QStringList& names) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    QVERIFY(dialog);
-    dialog->setDirectory(folder);
-    QStringList quoted;
-    for (const QString& n : names) quoted << QLatin1Char('"') + n + QLatin1Char('"');
-    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-        ->setText(names.size() == 1 ? names[0] : quoted.join(QLatin1Char(' ')));
-    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
 }
 
 // The report as rows of its four columns, each input's rows after it.
@@ -56,23 +45,13 @@ QList<QStringList> ReportRows(QTreeWidget* report) {
     return rows;
 }
 
-// The engine's clips: sequence name and clip paths.
+// The engine's sequences: each one's destination name, then its clips' paths.
 QList<QStringList> EngineClips(TEngineApi& engine, CBaseListener* seq) {
+    const TSeqQueries q(engine, seq);
     QList<QStringList> sequences;
-    int32_t count = 0;
-    engine.Send(seq, msg::kSeqGetCount, reinterpret_cast<intptr_t>(&count), sizeof count);
-    for (int s = 0; s < count; ++s) {
-        TSeqProperty destination{s, 0, nullptr};
-        engine.Send(seq, msg::kSeqGetProperty, reinterpret_cast<intptr_t>(&destination), sizeof destination);
-        QStringList row{QString::fromUtf8(destination.text)};
-        int32_t clips = s;
-        engine.Send(seq, msg::kSeqGetClipCount, reinterpret_cast<intptr_t>(&clips), sizeof clips);
-        for (int c = 0; c < clips; ++c) {
-            const char* path = nullptr;
-            TSeqClipQuery q{s, c, reinterpret_cast<intptr_t>(&path)};
-            engine.Send(seq, msg::kSeqGetClipPath, reinterpret_cast<intptr_t>(&q), sizeof q);
-            row << QString::fromUtf8(path);
-        }
+    for (int s = 0; s < q.SequenceCount(); ++s) {
+        QStringList row{q.Property(s, 0)};
+        for (int c = 0; c < q.ClipCount(s); ++c) row << q.ClipPath(s, c);
         sequences << row;
     }
     return sequences;
@@ -296,7 +275,7 @@ private slots:
         const QString project = work.filePath(QStringLiteral("saved.pvxp"));
         StartMain({});
         Main().ImportFiles({Fixture("flv1_mp3_160x120.flv")}, false);
-        SaveProjectAs(project);
+        SaveProjectAs(Main().Action(QStringLiteral("actSaveAsProject")), project);
         QVERIFY(QFileInfo::exists(project));
         cleanup();
 
@@ -350,22 +329,6 @@ private slots:
         QVERIFY(holder_->holder->Languages().SelectLanguage(QStringLiteral("English")));
     }
 
-private:
-    // Saves the project under `path` through Save As, answering the window's save dialog.
-    void SaveProjectAs(const QString& path) {
-        QTimer timer;
-        timer.setInterval(20);
-        connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                dialog->setDirectory(QFileInfo(path).path());
-                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                    name->setText(QFileInfo(path).fileName());
-                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-            }
-        });
-        timer.start();
-        Main().Action(QStringLiteral("actSaveAsProject"))->trigger();
-    }
 };
 
 QTEST_MAIN(TestRepair)
