@@ -3,6 +3,7 @@
 // program's command line.
 
 #include <QAction>
+#include <QDialog>
 #include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -309,6 +310,22 @@ private slots:
             }
             cleanup();
         }
+    }
+
+    void filesFromASecondStartWaitForAnOpenModalWindow() {
+        StartMain({});
+        QDialog modal(&Main());
+        bool untouched = false;
+        QTimer::singleShot(0, &modal, [&] {
+            Main().ActivateFromOtherInstance({Fixture("flv1_mp3_160x120.flv")});
+            QTest::qWait(700);
+            untouched = EngineClips(*engine_, Sequences()).isEmpty();
+            modal.accept();
+        });
+        modal.exec();
+        QVERIFY(untouched);  // the modal window's project stayed as it was
+        QTRY_COMPARE(EngineClips(*engine_, Sequences()),
+                     (QList<QStringList>{{"flv1_mp3_160x120", Fixture("flv1_mp3_160x120.flv")}}));
     }
 
     void everyRepairTextIsInBothLanguages() {

@@ -164,6 +164,12 @@ void TfrmMain::ActivateFromOtherInstance(const QStringList& paths) {
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
+    // A modal window (a conversion, a repair, a question) works on the
+    // project as it is: the files wait until it has closed.
+    if (!paths.isEmpty() && QApplication::activeModalWidget()) {
+        QTimer::singleShot(500, this, [this, paths] { ActivateFromOtherInstance(paths); });
+        return;
+    }
     OpenCommandLine(paths);
 }
 
