@@ -1,5 +1,6 @@
 // The listener wrapper and the single-instance rule.
 
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -177,13 +178,26 @@ private slots:
         QVERIFY(first.ServerName().startsWith(runtime.path()));
         QSignalSpy spy(&first, &TSingleInstance::activated);
 
-        // The real program, started a second time as the desktop starts it
-        // with several files, forwards them all (made absolute) and ends at once.
+        // The real program, started a second time the way its desktop entry
+        // says for several chosen files, forwards them all (made absolute)
+        // and ends at once. %F is every file; %f would be one per start.
+        const QStringList chosen = {QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
+                                    QStringLiteral("relative.flv")};
+        QFile entry(QStringLiteral(VELTRANO_LANGUAGE_SOURCE_DIR "/../desktop/veltrano.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList exec;
+        for (const QString& line : QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("Exec="))) exec = line.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(exec.value(0), QStringLiteral("veltrano"));
+        QStringList arguments;
+        for (const QString& word : exec.mid(1)) {
+            if (word == QStringLiteral("%F")) arguments << chosen;
+            else if (word == QStringLiteral("%f")) arguments << chosen.first();
+            else arguments << word;
+        }
         QProcess second;
         second.setWorkingDirectory(runtime.path());
-        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veltrano"),
-                     {QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
-                      QStringLiteral("relative.flv")});
+        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veltrano"), arguments);
         QVERIFY(spy.wait(10000));
         QCOMPARE(spy.first().first().toStringList(),
                  (QStringList{QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
