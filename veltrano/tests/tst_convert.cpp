@@ -305,7 +305,7 @@ private slots:
     }
 
     void finishedRowsShowTheNameTheirOutputWasGiven() {
-        auto window = Running(2);
+        auto window = Running(3);
         auto* open = Find<QAction>(window.get(), "actOpenOutputFolder");
         QCOMPARE(window->RowText(0, 1), QStringLiteral("out0"));
         // The name taken meanwhile by another file: the engine gave another.
@@ -313,18 +313,21 @@ private slots:
         PvxTaskOutput output{0, path.constData()};
         fake_->Notify(msg::kNotifyConvTaskOutput, &output, sizeof output);
         fake_->State(0, kPvxFinished);
-        PvxTaskOutput broken{1, nullptr};  // says nothing: the row keeps its name
+        PvxTaskOutput series{1, "/videos/frames/"};  // a picture series: its folder
+        fake_->Notify(msg::kNotifyConvTaskOutput, &series, sizeof series);
+        PvxTaskOutput broken{1, nullptr};  // says nothing: the row keeps the name it has
         fake_->Notify(msg::kNotifyConvTaskOutput, &broken, sizeof broken);
         Flush();
         QCOMPARE(window->RowText(0, 1), QStringLiteral("out0_0.mp4"));
         QCOMPARE(window->RowOutput(0), QStringLiteral("/videos/out0_0.mp4"));
         QVERIFY(Find<QTreeWidget>(window.get(), "lvConvert")->topLevelItem(0)->toolTip(1).contains(QStringLiteral("/videos/out0_0.mp4")));
-        QCOMPARE(window->RowText(1, 1), QStringLiteral("out1"));
-        QVERIFY(window->RowOutput(1).isEmpty());
+        QCOMPARE(window->RowText(1, 1), QStringLiteral("frames"));
+        QCOMPARE(window->RowText(2, 1), QStringLiteral("out2"));
+        QVERIFY(window->RowOutput(2).isEmpty());
 
         // Its folder opens from the row; a row without an output opens nothing.
         auto* list = Find<QTreeWidget>(window.get(), "lvConvert");
-        list->setCurrentItem(list->topLevelItem(1));
+        list->setCurrentItem(list->topLevelItem(2));
         QVERIFY(!open->isEnabled());
         open->trigger();
         QVERIFY(opened.isEmpty());

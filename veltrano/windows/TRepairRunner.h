@@ -4,6 +4,9 @@
 // window stays alive while the engine works. The engine repairs a file in
 // one call that cannot be interrupted: a stop takes effect between files.
 // Everything the engine reports is copied and handed to the window thread.
+// The engine runs the repair message on the caller's thread and keeps no
+// state between calls, so it may be sent from this thread while the window
+// thread goes on sending others.
 
 #include <QList>
 #include <QObject>

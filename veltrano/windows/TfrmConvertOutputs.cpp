@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QTreeWidget>
 
@@ -34,8 +35,10 @@ QString TfrmConvert::RowOutput(int row) const {
     return row >= 0 && row < RowCount() ? rows_[static_cast<size_t>(row)].output : QString();
 }
 
-void TfrmConvert::OutputNamed(int task, const QString& path) {
-    if (task < 0 || task >= RowCount() || path.isEmpty()) return;
+void TfrmConvert::OutputNamed(int task, const QString& given) {
+    if (task < 0 || task >= RowCount() || given.isEmpty()) return;
+    // A picture series' folder may come with its trailing "/": its name is still shown.
+    const QString path = QDir::cleanPath(given);
     Row& row = rows_[static_cast<size_t>(task)];
     row.output = path;
     row.item->setText(kDestinationColumn, QFileInfo(path).fileName());
