@@ -20,6 +20,8 @@
 #include "windows/RepairLangKeys.h"
 #include "windows/TSeqListModel.h"
 #include "windows/TSeqQueries.h"
+#include "windows/TfmeLocalResource.h"
+#include "windows/TfmeResourceList.h"
 #include "windows/TfmeTreeList.h"
 #include "windows/TfrmMain.h"
 #include "windows/TfrmRepair.h"
@@ -148,49 +150,71 @@ private slots:
     }
 
     void aClipsRepairReplacesItKeepingItsEdits() {
-        StartMain({});
-        PromptLog prompts;
-        Main().ImportFiles({Fixture("broken/clean_160.flv"), Fixture("broken/jump_forward.flv")}, true);
-        TfmeTreeList& list = *Main().SequenceList();
-        list.Select(0, 1);
-        QTRY_VERIFY(Main().Handles().clipEditMgr);
-        // The broken clip's edits: a brightness, a trim and a watermark.
-        CBaseListener* edit = Main().Handles().clipEditMgr;
-        engine_->Send(edit, msg::kEditBrightness, 0, 30);
-        engine_->Send(edit, msg::kEditTrimStart, 0, 1000);
-        const QByteArray text = QByteArrayLiteral("mark");
-        WaterMarkString mark{0, text.constData()};
-        engine_->Send(edit, msg::kWaterMarkAddText, reinterpret_cast<intptr_t>(&mark), sizeof mark);
+        // One repaired file takes every edit; a recording split in two starts
+        // new time lines (and may change size): only the effects go to both.
+        struct Case {
+            const char* file;
+            QStringList outputs;
+            uint32_t trimStart, marks;
+        };
+        const Case cases[] = {
+            {"jump_forward.flv", {"jump_forward.flv"}, 1000, 1},
+            {"glued_new_size.flv", {"glued_new_size.flv", "glued_new_size_2.flv"}, 0, 0},
+        };
+        for (const Case& c : cases) {
+            StartMain({});
+            PromptLog prompts;
+            const QString broken = Fixture("broken/") + QLatin1String(c.file);
+            Main().ImportFiles({Fixture("broken/clean_160.flv"), broken}, true);
+            TfmeTreeList& list = *Main().SequenceList();
+            list.Select(0, 1);
+            // The broken clip's edits: a brightness, a trim and a watermark.
+            CBaseListener* edit = Main().Handles().clipEditMgr;
+            engine_->Send(edit, msg::kEditBrightness, 0, 30);
+            engine_->Send(edit, msg::kEditTrimStart, 0, 1000);
+            const QByteArray text = QByteArrayLiteral("mark");
+            WaterMarkString mark{0, text.constData()};
+            engine_->Send(edit, msg::kWaterMarkAddText, reinterpret_cast<intptr_t>(&mark), sizeof mark);
 
-        QAction* action = Main().Action(QStringLiteral("actRepairClip"));
-        auto* menu = list.findChild<QMenu*>(QStringLiteral("ppmList"));
-        QVERIFY(menu && menu->actions().contains(action));
-        emit menu->aboutToShow();
-        QVERIFY(action->isEnabled());
+            QAction* action = Main().Action(QStringLiteral("actRepairClip"));
+            auto* menu = list.findChild<QMenu*>(QStringLiteral("ppmList"));
+            QVERIFY(menu && menu->actions().contains(action));
+            emit menu->aboutToShow();
+            QVERIFY(action->isEnabled());
 
-        QTemporaryDir out;
-        QList<QStringList> report;
-        ModalAnswerer answer;
-        answer.onDialog = [&](QWidget* modal) { RunRepair(modal, out.path(), "btnReplace", &report); };
-        action->trigger();
-        QVERIFY(!report.isEmpty());
-        QCOMPARE(report[0][3], QStringLiteral("1 repaired file(s) written"));
+            QTemporaryDir out;
+            QList<QStringList> report;
+            {
+                ModalAnswerer answer;
+                answer.onDialog = [&](QWidget* modal) { RunRepair(modal, out.path(), "btnReplace", &report); };
+                action->trigger();
+                QVERIFY(answer.prompts.isEmpty());
+            }
+            QVERIFY(!report.isEmpty());
 
-        // In the broken clip's place, with its edits; the broken clip went to the trash.
-        QCOMPARE(EngineClips(*engine_, Sequences()),
-                 (QList<QStringList>{{"clean_160", Fixture("broken/clean_160.flv"), out.filePath("jump_forward.flv")}}));
-        list.Select(0, 1);
-        EditEffects effects{};
-        engine_->Send(edit, msg::kEditGetEffects, reinterpret_cast<intptr_t>(&effects), sizeof effects);
-        QCOMPARE(effects.brightness, 30u);
-        EditTrim trim{};
-        engine_->Send(edit, msg::kEditGetTrim, reinterpret_cast<intptr_t>(&trim), sizeof trim);
-        QCOMPARE(trim.start, 1000u);
-        uint32_t marks = 0;
-        engine_->Send(edit, msg::kWaterMarkGetCount, reinterpret_cast<intptr_t>(&marks), sizeof marks);
-        QCOMPARE(marks, 1u);
-        QVERIFY(prompts.texts.isEmpty());
-        QVERIFY(answer.prompts.isEmpty());
+            // In the broken clip's place, with what of its edits fits.
+            QStringList clips{"clean_160", Fixture("broken/clean_160.flv")};
+            for (const QString& name : c.outputs) clips << out.filePath(name);
+            QCOMPARE(EngineClips(*engine_, Sequences()), QList<QStringList>{clips});
+            for (int clip = 1; clip <= c.outputs.size(); ++clip) {
+                list.Select(0, clip);
+                EditEffects effects{};
+                engine_->Send(edit, msg::kEditGetEffects, reinterpret_cast<intptr_t>(&effects), sizeof effects);
+                QCOMPARE(effects.brightness, 30u);
+                EditTrim trim{};
+                engine_->Send(edit, msg::kEditGetTrim, reinterpret_cast<intptr_t>(&trim), sizeof trim);
+                QCOMPARE(trim.start, c.trimStart);
+                uint32_t marks = 0;
+                engine_->Send(edit, msg::kWaterMarkGetCount, reinterpret_cast<intptr_t>(&marks), sizeof marks);
+                QCOMPARE(marks, c.marks);
+            }
+            // The broken clip went to the trash, from where it can be restored.
+            TfmeLocalResource* trash = Main().ResourceList()->GroupOfType(resgroup::kTrash);
+            QCOMPARE(trash->NodeCount(), 1);
+            QCOMPARE(QFileInfo(trash->NodeData(0)->node.path).fileName(), QLatin1String(c.file));
+            QVERIFY(prompts.texts.isEmpty());
+            cleanup();
+        }
     }
 
     void whatCannotBeRepairedIsSaidAndNothingIsOffered() {

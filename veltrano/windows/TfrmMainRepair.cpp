@@ -87,9 +87,15 @@ void TfrmMain::ReplaceClip(int sequence, int clip, const QStringList& repaired) 
     if (!handles_.sequenceMgr || repaired.isEmpty()) return;
     const TSeqQueries q = Queries();
     const int before = q.ClipCount(sequence);
-    const TPathList paths(repaired);
-    SendAddFiles(engine_, handles_.sequenceMgr, sequence, clip + 1, paths);
-    ReportRefused({}, paths.Refused());
+    // One file at a time, each after the last: the engine puts every file
+    // of one message at the same position, which reverses them.
+    QStringList tooLong;
+    for (const QString& file : repaired) {
+        const TPathList path({file});
+        tooLong << path.Refused();
+        SendAddFiles(engine_, handles_.sequenceMgr, sequence, clip + 1 + (q.ClipCount(sequence) - before), path);
+    }
+    ReportRefused({}, tooLong);
     const int added = q.ClipCount(sequence) - before;
     if (added <= 0) {  // nothing was taken: the broken clip stays where it is
         RebuildList();
