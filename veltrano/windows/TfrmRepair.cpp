@@ -58,7 +58,7 @@ TfrmRepair::TfrmRepair(TEngineApi& engine, CBaseListener* projectMgr, const QStr
 TfrmRepair::~TfrmRepair() = default;
 
 void TfrmRepair::BuildLayout() {
-    resize(720, 520);
+    resize(900, 560);
     lvFiles_ = Named(new QListWidget(this), "lvFiles");
     lvFiles_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvFiles_->setMaximumHeight(110);
@@ -94,7 +94,7 @@ void TfrmRepair::BuildLayout() {
     lvReport_ = Named(new QTreeWidget(this), "lvReport");
     lvReport_->setHeaderLabels({QStringLiteral("Fix"), QStringLiteral("Offset"), QStringLiteral("Time"),
                                 QStringLiteral("Details")});
-    lvReport_->header()->resizeSection(0, 220);
+    lvReport_->header()->resizeSection(0, 260);
     lvReport_->header()->resizeSection(1, 90);
     lvReport_->header()->resizeSection(2, 100);
     lvReport_->setSelectionMode(QAbstractItemView::ExtendedSelection);
