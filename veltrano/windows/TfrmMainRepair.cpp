@@ -58,8 +58,7 @@ void TfrmMain::RepairSelectedClip() {
     const QString path = q.ClipPath(s, c);
     MediaFileInfo info{};
     if (!q.ClipInfo(s, c, info) || !info.isFlv) {
-        TMyLang lang(nullptr, QLatin1String(repairkey::kNotFlvClip.unit), &holder_.Languages());
-        ShowError(lang.Text(repairkey::kNotFlvClip) + QStringLiteral("\n\n") + path, kIconWarning);
+        ShowError(lang_->Text(repairkey::kNotFlvClip) + QStringLiteral("\n\n") + path, kIconWarning);
         return;
     }
     TfrmRepair dialog(engine_, handles_.projectMgr, {path}, holder_.Ini().outputFolder, true, this);
