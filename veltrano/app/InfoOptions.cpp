@@ -5,12 +5,13 @@
 
 namespace {
 
-constexpr const char kUsage[] = R"(Usage: veltrano [PROJECT.pvxp]
+constexpr const char kUsage[] = R"(Usage: veltrano [PROJECT.pvxp] [FILE.flv ...]
 Edits FLV files into sequences (trims, crops, effects, watermarks and
 subtitles) and converts them to other formats.
 
-With a project file, opens it. Only one Veltrano runs per user: a second
-start hands its project to the first window and ends.
+With a project file, opens it; FLV files (and folders of them) are
+imported into the open project, one sequence each. Only one Veltrano runs
+per user: a second start hands its files to the first window and ends.
 
 Options:
   -h, --help     This text.

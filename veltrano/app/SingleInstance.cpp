@@ -9,7 +9,9 @@
 
 namespace {
 constexpr int kConnectMs = 1000;
-constexpr qsizetype kMaxMessage = 64 * 1024;  // a path and its end, with room to spare
+// Paths are sent each ended by a zero byte (no path holds one), the message
+// by an empty one. A desktop's file manager may hand over many files.
+constexpr qsizetype kMaxMessage = 4 * 1024 * 1024;
 }  // namespace
 
 TSingleInstance::TSingleInstance(const QString& name, QObject* parent) : QObject(parent) {
@@ -22,7 +24,7 @@ TSingleInstance::TSingleInstance(const QString& name, QObject* parent) : QObject
 
 TSingleInstance::~TSingleInstance() = default;
 
-bool TSingleInstance::Start(const QString& projectPath) {
+bool TSingleInstance::Start(const QStringList& paths) {
     // Two starts at the same moment take turns, so only one of them listens.
     QLockFile turn(serverName_ + QStringLiteral(".lock"));
     turn.lock();
@@ -30,7 +32,10 @@ bool TSingleInstance::Start(const QString& projectPath) {
         QLocalSocket socket;
         socket.connectToServer(serverName_);
         if (socket.waitForConnected(kConnectMs)) {
-            socket.write(projectPath.toUtf8() + '\n');
+            QByteArray message;
+            for (const QString& path : paths)
+                if (!path.isEmpty()) message += path.toUtf8() + '\0';
+            socket.write(message + '\0');
             socket.waitForBytesWritten(kConnectMs);
             socket.disconnectFromServer();
             if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(kConnectMs);
@@ -58,11 +63,14 @@ void TSingleInstance::OnNewConnection() {
                 socket->abort();
                 return;
             }
-            const qsizetype end = buffer->indexOf('\n');
+            // The message ends with an empty path: a zero at its start or after another.
+            const qsizetype end = buffer->startsWith('\0') ? 0 : buffer->indexOf(QByteArray("\0\0", 2));
             if (end < 0) return;
-            const QString path = QString::fromUtf8(buffer->left(end));
+            QStringList paths;
+            if (end > 0)
+                for (const QByteArray& path : buffer->left(end).split('\0')) paths << QString::fromUtf8(path);
             buffer->clear();
-            emit activated(path);
+            emit activated(paths);
         };
         connect(socket, &QLocalSocket::readyRead, this, readLine);
         if (socket->bytesAvailable() > 0) readLine();

@@ -1,11 +1,12 @@
 #pragma once
 
 // One running program per user: the first start listens on a local socket;
-// a later start hands its command-line project path (possibly empty) to the
-// first and ends. The first then comes to the front and opens the project.
+// a later start hands its command-line paths (possibly none) to the first
+// and ends. The first then comes to the front and opens them.
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QLocalServer;
@@ -19,14 +20,14 @@ public:
     ~TSingleInstance() override;
 
     // True when this process is the first and now listens. False when another
-    // instance took `projectPath`: the caller ends without a window.
-    bool Start(const QString& projectPath);
+    // instance took `paths`: the caller ends without a window.
+    bool Start(const QStringList& paths);
 
     const QString& ServerName() const { return serverName_; }
 
 signals:
-    // A later start asked to come forward, with its project path ("" for none).
-    void activated(const QString& projectPath);
+    // A later start asked to come forward, with its paths (none for none).
+    void activated(const QStringList& paths);
 
 private:
     void OnNewConnection();

@@ -26,10 +26,12 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("veltrano"));
     const QStringList arguments = QApplication::arguments().mid(1);
 
-    // A second start hands its project to the first and ends without a window.
+    // A second start hands its files to the first and ends without a window;
+    // the first may run in another folder, so the paths go whole.
     TSingleInstance instance(QStringLiteral("AppVeltrano"));
-    const QString project = arguments.size() == 1 ? QFileInfo(arguments[0]).absoluteFilePath() : QString();
-    if (!instance.Start(project)) return 0;
+    QStringList paths;
+    for (const QString& argument : arguments) paths << QFileInfo(argument).absoluteFilePath();
+    if (!instance.Start(paths)) return 0;
 
     const QString dataFolder = AppPaths::DataFolder();
     InstallCrashHandler(dataFolder);

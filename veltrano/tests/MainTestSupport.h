@@ -3,7 +3,11 @@
 // What the main window's tests share: a settings and language holder in a
 // folder of their own, fixture paths, and answering message dialogs.
 
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -57,3 +61,31 @@ private:
     int slot_;
     QTimer timer_;
 };
+
+// Answers a file dialog with files of one folder.
+inline void ChooseFiles(QWidget* modal, const QString& folder, const QStringList& names) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (!dialog) qFatal("a file dialog was expected");
+    dialog->setDirectory(folder);
+    QStringList quoted;
+    for (const QString& n : names) quoted << QLatin1Char('"') + n + QLatin1Char('"');
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(names.size() == 1 ? names[0] : quoted.join(QLatin1Char(' ')));
+    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+}
+
+// Triggers `saveAs` and answers the save dialog it opens with `path`.
+inline void SaveProjectAs(QAction* saveAs, const QString& path) {
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->setDirectory(QFileInfo(path).path());
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(QFileInfo(path).fileName());
+            static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+        }
+    });
+    timer.start();
+    saveAs->trigger();
+}

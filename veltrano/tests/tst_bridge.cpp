@@ -1,5 +1,6 @@
 // The listener wrapper and the single-instance rule.
 
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -167,32 +168,50 @@ private slots:
         engine.join();
     }
 
-    void secondStartHandsItsProjectToTheFirst() {
+    void secondStartHandsItsFilesToTheFirst() {
         QTemporaryDir runtime;
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         TSingleInstance first(QStringLiteral("AppVeltrano"));
-        QVERIFY(first.Start(QString()));
+        QVERIFY(first.Start({}));
         QVERIFY(first.ServerName().startsWith(runtime.path()));
         QSignalSpy spy(&first, &TSingleInstance::activated);
 
-        // The real program, started a second time, forwards and ends at once.
+        // The real program, started a second time the way its desktop entry
+        // says for several chosen files, forwards them all (made absolute)
+        // and ends at once. %F is every file; %f would be one per start.
+        const QStringList chosen = {QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
+                                    QStringLiteral("relative.flv")};
+        QFile entry(QStringLiteral(VELTRANO_LANGUAGE_SOURCE_DIR "/../desktop/veltrano.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList exec;
+        for (const QString& line : QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("Exec="))) exec = line.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(exec.value(0), QStringLiteral("veltrano"));
+        QStringList arguments;
+        for (const QString& word : exec.mid(1)) {
+            if (word == QStringLiteral("%F")) arguments << chosen;
+            else if (word == QStringLiteral("%f")) arguments << chosen.first();
+            else arguments << word;
+        }
         QProcess second;
-        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veltrano"),
-                     {QStringLiteral("/projects/holiday.pvxp")});
+        second.setWorkingDirectory(runtime.path());
+        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veltrano"), arguments);
         QVERIFY(spy.wait(10000));
-        QCOMPARE(spy.first().first().toString(), QStringLiteral("/projects/holiday.pvxp"));
+        QCOMPARE(spy.first().first().toStringList(),
+                 (QStringList{QStringLiteral("/projects/holiday.pvxp"), QStringLiteral("/media/a b.flv"),
+                              runtime.filePath(QStringLiteral("relative.flv"))}));
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 0);
         // It made no data folder: nothing ran past the instance check.
         QVERIFY(!QFileInfo::exists(config.path() + QStringLiteral("/Tarvolen")));
 
-        // Without a path the first only comes forward.
+        // Without paths the first only comes forward.
         TSingleInstance third(QStringLiteral("AppVeltrano"));
-        QVERIFY(!third.Start(QString()));
+        QVERIFY(!third.Start({}));
         QVERIFY(spy.wait(5000));
-        QCOMPARE(spy.last().first().toString(), QString());
+        QCOMPARE(spy.last().first().toStringList(), QStringList());
     }
 };
 

@@ -2,6 +2,7 @@
 // a run against a stand-in conversion manager; then a real conversion of a
 // project's sequences through the window.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -303,6 +304,39 @@ private slots:
         QVERIFY(window->RowText(0, 2).isEmpty());
     }
 
+    void finishedRowsShowTheNameTheirOutputWasGiven() {
+        auto window = Running(3);
+        auto* open = Find<QAction>(window.get(), "actOpenOutputFolder");
+        QCOMPARE(window->RowText(0, 1), QStringLiteral("out0"));
+        // The name taken meanwhile by another file: the engine gave another.
+        const QByteArray path = QByteArrayLiteral("/videos/out0_0.mp4");
+        PvxTaskOutput output{0, path.constData()};
+        fake_->Notify(msg::kNotifyConvTaskOutput, &output, sizeof output);
+        fake_->State(0, kPvxFinished);
+        PvxTaskOutput series{1, "/videos/frames/"};  // a picture series: its folder
+        fake_->Notify(msg::kNotifyConvTaskOutput, &series, sizeof series);
+        PvxTaskOutput broken{1, nullptr};  // says nothing: the row keeps the name it has
+        fake_->Notify(msg::kNotifyConvTaskOutput, &broken, sizeof broken);
+        Flush();
+        QCOMPARE(window->RowText(0, 1), QStringLiteral("out0_0.mp4"));
+        QCOMPARE(window->RowOutput(0), QStringLiteral("/videos/out0_0.mp4"));
+        QVERIFY(Find<QTreeWidget>(window.get(), "lvConvert")->topLevelItem(0)->toolTip(1).contains(QStringLiteral("/videos/out0_0.mp4")));
+        QCOMPARE(window->RowText(1, 1), QStringLiteral("frames"));
+        QCOMPARE(window->RowText(2, 1), QStringLiteral("out2"));
+        QVERIFY(window->RowOutput(2).isEmpty());
+
+        // Its folder opens from the row; a row without an output opens nothing.
+        auto* list = Find<QTreeWidget>(window.get(), "lvConvert");
+        list->setCurrentItem(list->topLevelItem(2));
+        QVERIFY(!open->isEnabled());
+        open->trigger();
+        QVERIFY(opened.isEmpty());
+        list->setCurrentItem(list->topLevelItem(0));
+        QVERIFY(open->isEnabled());
+        open->trigger();
+        QCOMPARE(opened, QStringList{QStringLiteral("/videos")});
+    }
+
     void pauseAllThenResumeAllSwapsTheButtons() {
         auto window = Running(3);
         fake_->State(2, kPvxFinished);
@@ -518,6 +552,14 @@ private slots:
 
         // The output settings dialog builds the record from the shipped profiles.
         const QString out = work.filePath(QStringLiteral("out"));
+        // Someone else's file holds the second output's name: it stays, and
+        // the row shows the name the output was given instead.
+        QVERIFY(QDir().mkpath(out));
+        {
+            QFile other(out + QStringLiteral("/second.mp4"));
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("someone else's file");
+        }
         const QString profileFile = DataFolder() + QStringLiteral("CustomFormats.xml");
         QFile::remove(profileFile);
         QVERIFY(QFile::copy(AppPaths::BuiltInProfileFile(), profileFile));
@@ -578,14 +620,21 @@ private slots:
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY2(text.startsWith(QStringLiteral("Error 1007")) && text.contains(gone), qPrintable(text));
 
-        for (const char* name : {"first", "second"}) {
+        QCOMPARE(window->RowText(0, 1), QStringLiteral("first.mp4"));
+        QCOMPARE(window->RowText(1, 1), QStringLiteral("second_0.mp4"));
+        QCOMPARE(window->RowOutput(1), out + QStringLiteral("/second_0.mp4"));
+        QCOMPARE(window->RowText(2, 1), QStringLiteral("third"));  // failed: nothing was written
+        QFile other(out + QStringLiteral("/second.mp4"));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArrayLiteral("someone else's file"));
+        for (const char* name : {"first", "second_0"}) {
             const QString output = out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mp4");
             QCOMPARE(Probe(output, "v:0", "stream=codec_name"), QStringLiteral("h264"));
             QCOMPARE(Probe(output, "a:0", "stream=codec_name"), QStringLiteral("aac"));
             QVERIFY2(Probe(output, "v:0", "stream=duration").toDouble() > 3.0, qPrintable(output));
         }
         QCOMPARE(Probe(out + QStringLiteral("/first.mp4"), "v:0", "stream=width"), QStringLiteral("160"));
-        QCOMPARE(Probe(out + QStringLiteral("/second.mp4"), "v:0", "stream=width"), QStringLiteral("320"));
+        QCOMPARE(Probe(out + QStringLiteral("/second_0.mp4"), "v:0", "stream=width"), QStringLiteral("320"));
         QVERIFY(!QFileInfo::exists(out + QStringLiteral("/third.mp4")));
 
         QVERIFY(window->close());

@@ -468,18 +468,7 @@ private:
     // Saves the project under `path` through Save As, answering the window's save dialog.
     bool AnswerSaveAs(const QString& path) {
         PromptLog failures;  // a failed save must not leave its message waiting
-        QTimer timer;
-        timer.setInterval(20);
-        connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                dialog->setDirectory(QFileInfo(path).path());
-                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                    name->setText(QFileInfo(path).fileName());
-                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-            }
-        });
-        timer.start();
-        Main().Action(QStringLiteral("actSaveAsProject"))->trigger();
+        SaveProjectAs(Main().Action(QStringLiteral("actSaveAsProject")), path);
         return QFile::exists(path);
     }
 };

@@ -44,18 +44,6 @@ QList<Row> Rows(const TfmeTreeList& list) {
     return rows;
 }
 
-// Answers a file dialog with files of one folder.
-void ChooseFiles(QWidget* modal, const QString& folder, const QStringList& names) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    QVERIFY(dialog);
-    dialog->setDirectory(folder);
-    QStringList quoted;
-    for (const QString& n : names) quoted << QLatin1Char('"') + n + QLatin1Char('"');
-    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-        ->setText(names.size() == 1 ? names[0] : quoted.join(QLatin1Char(' ')));
-    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-}
-
 // Clicks the cell's centre in the list's viewport.
 void ClickCell(TfmeTreeList& list, int sequence, int clip, int column, Qt::KeyboardModifiers mods = {}) {
     TSeqTreeView* view = list.View();

@@ -40,6 +40,7 @@ inline constexpr TLangKey kErrCode{"frmConvert", "err_code"};
 inline constexpr TLangKey kErrSequenceMissing{"frmConvert", "err_sequence_missing"};
 inline constexpr TLangKey kErrSaveLog{"frmConvert", "err_save_log"};
 inline constexpr TLangKey kErrOpenFile{"frmConvert", "err_open_file"};
+inline constexpr TLangKey kOutputName{"frmConvert", "str_output_name"};
 inline constexpr TLangKey kShutdownCountdown{"frmShutDown", "str_shutdown"};
 inline constexpr TLangKey kErrShutdown{"frmShutDown", "err_shutdown"};
 
@@ -57,7 +58,8 @@ inline constexpr TLangKey kAll[] = {
     kSelectFolder,
     kInvalidFolder, kInfoAudioVideo, kErrProfileSave, kEmptyName, kPathSelectFolder, kInvalidPath,
     kConvertOk, kDoNothing, kOpenOutputFolder, kShutDownComputer, kAskSkip, kAskStop, kTaskFinish, kTaskFail,
-    kTaskInterrupt, kErrCode, kErrSequenceMissing, kErrSaveLog, kErrOpenFile, kShutdownCountdown, kErrShutdown,
+    kTaskInterrupt, kErrCode, kErrSequenceMissing, kErrSaveLog, kErrOpenFile, kOutputName, kShutdownCountdown,
+    kErrShutdown,
 };
 
 }  // namespace convkey

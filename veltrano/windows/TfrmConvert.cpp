@@ -29,6 +29,8 @@ namespace {
 // 110581304 is copied to the window thread like the others: the log it
 // appends to is the window's.
 constexpr int kTaskError = 3036;
+// 110581306, {task, the output's path without its end}.
+constexpr int kTaskOutput = 3037;
 
 template <class W>
 W* Named(W* w, const char* name) {
@@ -139,6 +141,7 @@ void TfrmConvert::BuildLayout() {
     connect(&startTimer_, &QTimer::timeout, this, &TfrmConvert::StartRun);
     elapsedTimer_.setInterval(1000);
     connect(&elapsedTimer_, &QTimer::timeout, this, &TfrmConvert::TickElapsed);
+    BuildOutputMenu();
 }
 
 void TfrmConvert::Retranslate() {
@@ -166,6 +169,7 @@ void TfrmConvert::SetUp(const TConvertParams& params) {
     wrapper_.AddHandler(msg::kNotifyConvProgress, BindHandler<&TfrmConvert::OnTaskProgress>(this));
     wrapper_.AddHandler(msg::kNotifyConvError, BindHandler<&TfrmConvert::OnTaskError>(this));
     wrapper_.AddHandler(msg::kNotifyConvBatchEnded, BindHandler<&TfrmConvert::OnAllEnded>(this));
+    wrapper_.AddHandler(msg::kNotifyConvTaskOutput, BindHandler<&TfrmConvert::OnTaskOutput>(this));
     subscribed_ = true;
 
     Send(msg::kConvSetMaxParallel, 0, ini_.ProcessNum());
@@ -276,6 +280,16 @@ void TfrmConvert::OnAllEnded(void*, uint32_t, intptr_t, intptr_t) {
     PostWindowMessage(this, wm::kAllTasksEnded, nullptr, 0);
 }
 
+void TfrmConvert::OnTaskOutput(void*, uint32_t, intptr_t p1, intptr_t p2) {
+    // Sent before the task's "finished", and posted like it, so it arrives first.
+    if (!p1 || p2 != static_cast<intptr_t>(sizeof(PvxTaskOutput))) return;
+    const auto& output = *reinterpret_cast<const PvxTaskOutput*>(p1);
+    if (!output.path) return;
+    QByteArray data(reinterpret_cast<const char*>(&output.task), sizeof output.task);
+    data.append(output.path);
+    PostWindowMessage(this, kTaskOutput, data.constData(), static_cast<size_t>(data.size()));
+}
+
 void TfrmConvert::OnWindowMessage(int message, const QByteArray& data) {
     if (released_) return;  // closed: what is still on its way does not matter
     switch (message) {
@@ -298,6 +312,13 @@ void TfrmConvert::OnWindowMessage(int message, const QByteArray& data) {
                 int32_t code;
                 std::memcpy(&code, data.constData(), sizeof code);
                 AddErrorLine(code, QString::fromUtf8(data.mid(sizeof code)));
+            }
+            break;
+        case kTaskOutput:
+            if (data.size() > static_cast<qsizetype>(sizeof(int32_t))) {
+                int32_t task;
+                std::memcpy(&task, data.constData(), sizeof task);
+                OutputNamed(task, QString::fromUtf8(data.mid(sizeof task)));
             }
             break;
         case wm::kAllTasksEnded: RunHasEnded(); break;
@@ -347,6 +368,7 @@ void TfrmConvert::Release() {
         wrapper_.RemoveHandler(msg::kNotifyConvProgress, BindHandler<&TfrmConvert::OnTaskProgress>(this));
         wrapper_.RemoveHandler(msg::kNotifyConvError, BindHandler<&TfrmConvert::OnTaskError>(this));
         wrapper_.RemoveHandler(msg::kNotifyConvBatchEnded, BindHandler<&TfrmConvert::OnAllEnded>(this));
+        wrapper_.RemoveHandler(msg::kNotifyConvTaskOutput, BindHandler<&TfrmConvert::OnTaskOutput>(this));
         subscribed_ = false;
     }
     if (started_) {

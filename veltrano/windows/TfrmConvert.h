@@ -68,6 +68,10 @@ public:
     int RowIconOf(int row) const;
     int RowProgress(int row) const;  // tenths of a percent
     QString RowText(int row, int column) const;
+    // The file a finished task was written to (a picture series: its folder); "" until then.
+    QString RowOutput(int row) const;
+    // Opens the folder that holds the row's output (the context menu's and a double click's action).
+    void OpenRowFolder(int row);
     const QStringList& ErrorLog() const { return errorLog_; }
     bool RunEnded() const { return ended_; }
     QString ElapsedText() const;
@@ -91,6 +95,7 @@ private:
         int64_t started = 0;      // when the current period began
         bool running = false;
         int64_t done = 0, total = 0;  // ms of the last progress report
+        QString output{};             // the name the engine gave the finished output
     };
 
     void BuildLayout();
@@ -108,12 +113,16 @@ private:
     void OnTaskProgress(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnTaskError(void*, uint32_t, intptr_t p1, intptr_t p2);
     void OnAllEnded(void*, uint32_t, intptr_t p1, intptr_t p2);
+    void OnTaskOutput(void*, uint32_t, intptr_t p1, intptr_t p2);
 
     // On the window thread.
     void Progress(const PvxProgress& p);
     void StateChanged(const PvxTaskState& s);
     void AddErrorLine(int32_t code, const QString& text);
     void RunHasEnded();
+    // The output names (TfrmConvertOutputs.cpp).
+    void BuildOutputMenu();
+    void OutputNamed(int task, const QString& path);
     void TickElapsed();
     void UpdateRemaining(Row& row);
     void AdjustClock();

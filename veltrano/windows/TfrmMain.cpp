@@ -48,6 +48,7 @@ TfrmMain::TfrmMain(TfrmLang& holder, TEngineApi& engine, const QStringList& argu
     BuildMenus();
     BuildToolBar();
     BuildPanes();
+    BuildRepairActions();
     connect(lang_, &TMyLang::langChanged, this, &TfrmMain::Retranslate);
     Retranslate();
 }
@@ -132,9 +133,24 @@ void TfrmMain::OnStartTimer() {
         QApplication::restoreOverrideCursor();
         fmeResList_->Expand(0);
     }
-    // Exactly one argument naming an existing project file opens it.
-    if (arguments_.size() == 1 && IsProjectFile(arguments_[0]) && QFileInfo(arguments_[0]).isFile())
-        OpenPendingProject(QFileInfo(arguments_[0]).absoluteFilePath());
+    OpenCommandLine(arguments_);
+}
+
+void TfrmMain::OpenCommandLine(const QStringList& paths) {
+    QString project;
+    QStringList media, missing;
+    for (const QString& given : paths) {
+        if (given.isEmpty()) continue;
+        const QString path = QFileInfo(given).absoluteFilePath();
+        if (!IsProjectFile(path)) media << path;
+        else if (!QFileInfo(path).isFile()) missing << path;
+        else if (project.isEmpty()) project = path;  // one project is open at a time: the first
+    }
+    // The project opens first, so the files join it.
+    if (!project.isEmpty()) OpenPendingProject(project);
+    if (!media.isEmpty()) DropFiles(media);
+    for (const QString& path : missing)
+        ShowError(lang_->Text(langkey::kErrNotExist) + QStringLiteral("\n\n") + path, kIconWarning);
 }
 
 void TfrmMain::OpenPendingProject(const QString& path) {
@@ -144,12 +160,17 @@ void TfrmMain::OpenPendingProject(const QString& path) {
     projectPending_ = false;  // an engine that never asked leaves nothing behind
 }
 
-void TfrmMain::ActivateFromOtherInstance(const QString& projectPath) {
+void TfrmMain::ActivateFromOtherInstance(const QStringList& paths) {
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
-    if (!projectPath.isEmpty() && IsProjectFile(projectPath) && QFileInfo(projectPath).isFile())
-        OpenPendingProject(projectPath);
+    // A modal window (a conversion, a repair, a question) works on the
+    // project as it is: the files wait until it has closed.
+    if (!paths.isEmpty() && QApplication::activeModalWidget()) {
+        QTimer::singleShot(500, this, [this, paths] { ActivateFromOtherInstance(paths); });
+        return;
+    }
+    OpenCommandLine(paths);
 }
 
 void TfrmMain::SetTitle(const QString& title) {

@@ -37,6 +37,7 @@ class TmyTrackBar;
 class TPreviewSurface;
 class TMyLang;
 class TSeqQueries;
+struct TRepairResult;
 struct TResourceEntry;
 
 class TfrmMain : public QMainWindow, public TWindowMessageReceiver {
@@ -57,8 +58,11 @@ public:
     TfmeResourceList* ResourceList() const { return fmeResList_; }
     QAction* Action(const QString& name) const { return actions_.value(name); }
 
-    // Another start of the program asked us to come forward (and maybe open a project).
-    void ActivateFromOtherInstance(const QString& projectPath);
+    // Another start of the program asked us to come forward (and maybe open its files).
+    void ActivateFromOtherInstance(const QStringList& paths);
+    // Paths given on a command line: the first project file opens, then the
+    // FLV files (and folders) are imported into the open project.
+    void OpenCommandLine(const QStringList& paths);
 
     // Each file becomes a new sequence (merge: all of them one sequence).
     // Files that are not FLV files, and paths too long for the engine, are
@@ -170,6 +174,14 @@ private:
 
     // Export (TfrmMainExport.cpp).
     void ExportSequences(bool selectedOnly);
+
+    // Repairing FLV files (TfrmMainRepair.cpp).
+    void BuildRepairActions();
+    void RepairChosenFiles();
+    void RepairSelectedClip();
+    void UpdateRepairClipAction();
+    void ImportRepaired(const QList<TRepairResult>& results);
+    void ReplaceClip(int sequence, int clip, const QStringList& repaired);
 
     // Main wrapper handlers.
     void OnAskSavePath(void*, uint32_t, intptr_t p1, intptr_t p2);

@@ -1,0 +1,78 @@
+#include "windows/TRepairRunner.h"
+
+#include <QMetaObject>
+#include <cstring>
+
+#include "app/EngineApi.h"
+
+QStringList TRepairResult::Paths() const {
+    QStringList paths;
+    for (const TRepairOutput& out : written)
+        if (out.record.ok && !out.path.isEmpty()) paths << out.path;
+    return paths;
+}
+
+TRepairRunner::TRepairRunner(TEngineApi& engine, CBaseListener* projectMgr, QObject* parent)
+    : QObject(parent), engine_(engine), projectMgr_(projectMgr) {}
+
+TRepairRunner::~TRepairRunner() {
+    stop_ = true;
+    Join();
+}
+
+void TRepairRunner::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+bool TRepairRunner::Start(const QStringList& inputs, const QString& outputFolder) {
+    if (running_) return false;
+    Join();  // the last run's thread has posted its end; let it go
+    stop_ = false;
+    running_ = true;
+    thread_ = std::thread(&TRepairRunner::Run, this, inputs, outputFolder.toUtf8());
+    return true;
+}
+
+void TRepairRunner::Run(QStringList inputs, QByteArray folder) {
+    // Posted calls are dropped with the runner, which joins this thread first.
+    auto post = [this](auto call) { QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection); };
+    bool stopped = false;
+    for (int i = 0; i < inputs.size(); ++i) {
+        if (stop_) {
+            stopped = true;
+            break;
+        }
+        post([this, i] { emit fileStarted(i); });
+        TRepairResult result;
+        result.input = inputs[i];
+        const QByteArray input = inputs[i].toUtf8();
+        FlvRepairRequest request{};
+        request.input = input.constData();
+        request.outputFolder = folder.constData();
+        request.user = &result;
+        request.onFix = [](void* user, const FlvRepairFixRecord* f) {
+            TRepairFix fix{*f, QString::fromUtf8(f->kindName ? f->kindName : "")};
+            fix.record.kindName = nullptr;  // the engine's text is only lent for the call
+            static_cast<TRepairResult*>(user)->fixes.append(fix);
+        };
+        request.onOutput = [](void* user, const FlvRepairOutputRecord* out) {
+            TRepairOutput output{*out, out->path ? QString::fromUtf8(out->path) : QString()};
+            output.record.path = nullptr;
+            static_cast<TRepairResult*>(user)->written.append(output);
+        };
+        if (projectMgr_) {
+            engine_.Send(projectMgr_, msg::kProjectRepairFlv, reinterpret_cast<intptr_t>(&request), sizeof request);
+            result.result = request.result;
+            result.outputs = request.outputs;
+            result.error = QString::fromUtf8(request.error, static_cast<qsizetype>(strnlen(request.error, sizeof request.error)));
+        } else {
+            result.result = kFlvRepairCannotOpen;
+            result.error = QStringLiteral("no engine");
+        }
+        post([this, i, result] { emit fileDone(i, result); });
+    }
+    post([this, stopped] {
+        running_ = false;
+        emit runEnded(stopped);
+    });
+}
