@@ -35,7 +35,9 @@ int32_t CRepairPass::Run(const char* input) {
         }
         if (!more) break;
         if (const int32_t r = OnTag(tag)) {
-            FinishSegment();
+            // The output being written is cut short: it is closed and told as
+            // failed, so it is never given an output's name.
+            FinishSegment(true);
             return r;
         }
     }
@@ -267,7 +269,7 @@ int32_t CRepairPass::OpenOutput() {
     return 0;
 }
 
-int32_t CRepairPass::FinishSegment() {
+int32_t CRepairPass::FinishSegment(bool failed) {
     FlushHeld(kAudio);
     FlushHeld(kVideo);
     Flush(untilKey_, FLVRepairUntilKeyFrame);
@@ -287,7 +289,7 @@ int32_t CRepairPass::FinishSegment() {
     result.durationMs = timeline_.End();
     result.videoFrames = frames_;
     result.audioBlocks = blocks_;
-    bool ok = out_ && DeleteFileWritable(out_);
+    bool ok = out_ && DeleteFileWritable(out_) && !failed;
     out_ = nullptr;
     // The metadata written first is the file's own unless the input changed
     // between the passes: then it is written again from what the file holds.

@@ -67,7 +67,8 @@ private:
     static bool FileExists(const char* path);
     // Closes the current output and starts the next.
     int32_t NewSegment();
-    int32_t FinishSegment();
+    // Closes the output; failed: it was cut short by an error and is told as not written.
+    int32_t FinishSegment(bool failed = false);
     int32_t OpenOutput();
 
     // outputTime: where it is in the output; -1 for where the output stands now.

@@ -39,6 +39,8 @@ inline std::vector<QJsonObject> JsonLines(const CliResult& r) {
 std::map<std::string, std::string> Probe(const std::string& path);
 // The exit status of a shell command, with its output in *output.
 int Shell(const std::string& command, std::string* output = nullptr);
+// A path as one word of a shell command (the tests' paths hold no quote).
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // Each test gets a folder of its own and no user profile file.
 class Cli : public ::testing::Test {

@@ -41,8 +41,6 @@ bool HasTemporary(const fs::path& folder) {
     return false;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
 // Whatever the policy, an output that would replace one of its task's inputs
 // (or a link to one) is refused before anything is written; with the default
 // policy the output simply takes another name.

@@ -72,3 +72,22 @@ TEST_F(Cli, RepairExitStatuses) {
     EXPECT_EQ(Run({"repair", Fixture("broken/zeros.flv"), "--jobs", "2"}).exitCode, 2);
     EXPECT_EQ(Run({"repair", (dir / "missing.flv").string()}).exitCode, 2);
 }
+
+// A write that fails part-way (here a file-size limit) fails the repair with
+// its reason and leaves no cut file under an output's name.
+TEST_F(Cli, RepairThatCannotWriteLeavesNoCutOutput) {
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    std::string printed;
+    const int status = Shell("ulimit -f 40; " + Quote(VELTRANO_CLI) + " repair --json --out " + Quote(out.string()) +
+                                 " " + Quote(Fixture("broken/glued_new_size.flv")) + " 2>&1",
+                             &printed);
+    EXPECT_EQ(status, 1) << printed;
+    for (const auto& e : fs::directory_iterator(out)) {
+        // Only outputs that were written whole may be there, and they decode.
+        EXPECT_LE(fs::file_size(e.path()), 40u * 1024) << e.path();
+        std::string errors;
+        EXPECT_EQ(Shell("ffmpeg -v error -i " + Quote(e.path().string()) + " -f null - 2>&1", &errors), 0);
+        EXPECT_EQ(errors, "") << e.path();
+    }
+}
