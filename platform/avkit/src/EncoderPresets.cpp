@@ -9,6 +9,7 @@
 #include <cstring>
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/macros.h>
 }
 
@@ -58,6 +59,27 @@ void ApplyVideoPreset(const AVCodec* codec, AVCodecContext* enc, double frameRat
         av_dict_set(opts, "cpu-used", "6", 0);
         av_dict_set(opts, "row-mt", "1", 0);
     }
+}
+
+void ReadyUnusedEncoderForClose(AVCodecContext* enc) {
+    if (!enc || !avcodec_is_open(enc) || !Named(enc->codec, "libsvtav1")) return;
+    AVFrame* black = av_frame_alloc();
+    AVPacket* pkt = av_packet_alloc();
+    if (black && pkt) {
+        black->format = enc->pix_fmt;
+        black->width = enc->width;
+        black->height = enc->height;
+        ptrdiff_t lines[4] = {};
+        if (av_frame_get_buffer(black, 0) >= 0) {
+            for (int i = 0; i < 4; ++i) lines[i] = black->linesize[i];
+            av_image_fill_black(black->data, lines, enc->pix_fmt, enc->color_range, enc->width, enc->height);
+            black->pts = 0;
+            if (avcodec_send_frame(enc, black) >= 0 && avcodec_send_frame(enc, nullptr) >= 0)
+                while (avcodec_receive_packet(enc, pkt) >= 0) av_packet_unref(pkt);
+        }
+    }
+    av_packet_free(&pkt);
+    av_frame_free(&black);
 }
 
 uint32_t DefaultStreamTag(AVCodecID codec, const AVOutputFormat* muxer) {

@@ -28,6 +28,12 @@ void ApplyVideoPreset(const AVCodec* codec, AVCodecContext* enc, double frameRat
 // which Apple's players require; 0 leaves the muxer's own choice.
 uint32_t DefaultStreamTag(AVCodecID codec, const AVOutputFormat* muxer);
 
+// Readies an open encoder that was given no picture to be freed: SVT-AV1
+// never returns from closing (or from the end of the stream) before its
+// first picture, so it gets one black picture and the end, and whatever it
+// makes of them is dropped. Other encoders are left as they are.
+void ReadyUnusedEncoderForClose(AVCodecContext* enc);
+
 // The sample rate to encode at: the one asked when the encoder codes it,
 // else the nearest rate it codes at or above it, else its highest (Opus
 // codes 8, 12, 16, 24 and 48 kHz only). The writer resamples to it.

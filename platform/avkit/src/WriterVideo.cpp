@@ -50,6 +50,7 @@ VideoStream::VideoStream() = default;
 
 VideoStream::~VideoStream() {
     gif_.reset();
+    if (next_ == 0) ReadyUnusedEncoderForClose(enc_);
     avcodec_free_context(&enc_);
     av_frame_free(&frame_);
     av_packet_free(&pkt_);
@@ -194,7 +195,9 @@ bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) 
 }
 
 bool VideoStream::Flush(Muxer& mux) {
-    if (!enc_ || !st_) return true;
+    // Nothing was sent, so nothing is held; and SVT-AV1 waits forever for
+    // output when told of the end before any picture.
+    if (!enc_ || !st_ || next_ == 0) return true;
     if (gif_ && !gif_->Finish(mux, enc_, st_, pkt_)) return false;
     if (avcodec_send_frame(enc_, nullptr) < 0) return false;
     return DrainEncoder(mux, enc_, st_, pkt_);

@@ -406,6 +406,33 @@ TEST(Writer, PicturesAndSoundFromTwoThreads) {
     std::remove(path.c_str());
 }
 
+// A job that fails or is cancelled before its first picture still closes its
+// writer; no encoder may wait for pictures that never come. Run in a child
+// with an alarm, so a hang fails the test instead of stopping the suite.
+TEST(Writer, ClosingBeforeAnyPictureReturns) {
+    for (const Family& f : {Family{"webm", "webm", kAv1, kOpus, 320, 240, 25, 48000, 2, "", "", "", kNoTitle},
+                            Family{"webm", "webm", kVp9, -1, 320, 240, 25, 0, 0, "", "", "", kNoTitle},
+                            Family{"mp4", "mp4", kHevc, -1, 320, 240, 25, 0, 0, "", "", "", kNoTitle},
+                            Family{"gif", "gif", kGif, -1, 160, 120, 10, 0, 0, "", "", "", kNoTitle}}) {
+        const std::string path = TempPath(f.ext);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            alarm(120);
+            AvkWriter* w = MakeWriter(f, path);
+            if (!AVW_Open(w)) _exit(3);
+            AVW_Close(w);
+            AVW_Delete(w);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        std::remove(path.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << f.vName << " codec " << f.video << ": killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "codec " << f.video << " did not open";
+    }
+}
+
 // A file size limit stands for a full disk. The child ignores SIGXFSZ so the
 // write fails with EFBIG instead of killing it; the writer must report it.
 TEST(Writer, FullDiskIsAFailureNotACrash) {
