@@ -57,8 +57,9 @@ QString Merge(const QString& builtInFile, const QString& userFile) {
 
 QString RefreshProfileFile(const QString& builtInFile, const QString& userFile, int& profileVersion) {
     QString error;
-    // 4: the "No re-encoding" category came.
-    constexpr int kShippedVersion = 4;
+    // 4: the "No re-encoding" category came; 5: the HEVC and AV1 MP4
+    // profiles and the WebM, MKV and animated GIF categories.
+    constexpr int kShippedVersion = 5;
     if (!QFileInfo::exists(userFile) || profileVersion < kShippedVersion) error = Merge(builtInFile, userFile);
     profileVersion = kShippedVersion;
     return error.isEmpty() ? QString() : userFile + QStringLiteral("\n\n") + error;

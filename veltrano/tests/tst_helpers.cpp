@@ -351,7 +351,7 @@ private slots:
         };
 
         // No user file yet: the shipped one is copied.
-        int version = 4;
+        int version = 5;
         QVERIFY(RefreshProfileFile(Path("shipped.xml"), Path("user.xml"), version).isEmpty());
         QVERIFY(read("user.xml").contains("AVI new"));
 
@@ -364,7 +364,7 @@ private slots:
         // keeps the user's own.
         version = 1;
         QVERIFY(RefreshProfileFile(Path("shipped.xml"), Path("user.xml"), version).isEmpty());
-        QCOMPARE(version, 4);
+        QCOMPARE(version, 5);
         const QByteArray merged = read("user.xml");
         QVERIFY(merged.contains("Mine"));
         QVERIFY(merged.contains("AVI new"));
@@ -384,7 +384,7 @@ private slots:
         const QString error = RefreshProfileFile(Path("absent.xml"), Path("user.xml"), version);
         QVERIFY(error.startsWith(Path("user.xml") + QStringLiteral("\n\n")));
         QCOMPARE(read("user.xml"), users);
-        QCOMPARE(version, 4);
+        QCOMPARE(version, 5);
     }
 };
 

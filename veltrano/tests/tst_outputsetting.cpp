@@ -254,6 +254,59 @@ private slots:
         QVERIFY(!Find<QGroupBox>(dialog.get(), "grpVideo")->isEnabled());
     }
 
+    // The shipped profiles for today's players reach the record as the
+    // engine needs them: Opus offered at 48 kHz only, HEVC tagged hvc1, and
+    // the GIF with no sound and its own size and rate.
+    void theShippedNewerOutputsBuildTheirRecords() {
+        QFile::remove(profiles_);
+        QVERIFY(QFile::copy(AppPaths::BuiltInProfileFile(), profiles_));
+        profiles::TXMLNewDataSetType shipped;
+        QVERIFY(shipped.LoadFile(profiles_.toStdString()));
+        struct Case {
+            const char* caption;
+            const char* format;
+            const char* ext;
+            int32_t video, audio;
+            QStringList sampleRates;
+            int32_t width, height;
+            double fps;
+            uint32_t fourCC;
+        };
+        const uint32_t hvc1 = 'h' | ('v' << 8) | ('c' << 16) | (uint32_t('1') << 24);
+        const Case cases[] = {
+            {"WebM video (VP9 + Opus)", "webm", "webm", 167, 86076, {"48000"}, -1, -1, 0, 0},
+            {"WebM video (AV1 + Opus)", "webm", "webm", 226, 86076, {"48000"}, -1, -1, 0, 0},
+            {"MP4 video (HEVC + AAC)", "mp4", "mp4", 173, 86018, {"22050", "32000", "44100", "48000"}, -1, -1, 0, hvc1},
+            {"MP4 video (AV1 + Opus)", "mp4", "mp4", 226, 86076, {"48000"}, -1, -1, 0, 0},
+            {"MKV video (H.264 + AAC)", "matroska", "mkv", 28, 86018, {"22050", "32000", "44100", "48000"}, -1, -1, 0, 0},
+            {"Animated GIF", "gif", "gif", 100, -1, {}, 320, 240, 10, 0},
+        };
+        auto dialog = Dialog();
+        const profiles::TXMLExportFormatsType formats = shipped.ExportFormats();
+        for (const Case& c : cases) {
+            int category = -1, index = -1;
+            for (int k = 0; k < formats.Count() && category < 0; ++k)
+                for (int i = 0; i < formats.Item(k).Count(); ++i)
+                    if (formats.Item(k).Item(i).Caption() == c.caption) category = k, index = i;
+            QVERIFY2(category > 0, c.caption);
+            QVERIFY2(dialog->ChooseFormat(category, index), c.caption);
+            QCOMPARE(Items(Find<QComboBox>(dialog.get(), "cbxSampleRate")), c.sampleRates);
+            QCOMPARE(Find<QCheckBox>(dialog.get(), "chkIncludeAudio")->isChecked(), c.audio != -1);
+            dialog->accept();
+            QVERIFY2(dialog->result() == QDialog::Accepted, c.caption);
+            const OutputSettings& r = dialog->Record();
+            QCOMPARE(QByteArray(r.fileFormat), QByteArray(c.format));
+            QCOMPARE(QByteArray(r.fileExt), QByteArray(c.ext));
+            QCOMPARE(r.videoCodec, c.video);
+            QCOMPARE(r.audioCodec, c.audio);
+            if (c.audio != -1) QCOMPARE(r.sampleRate, c.sampleRates.contains("44100") ? 44100 : 48000);
+            QCOMPARE(r.width, c.width);
+            QCOMPARE(r.height, c.height);
+            QCOMPARE(r.frameRate, c.fps);
+            QCOMPARE(r.fourCC, c.fourCC);
+        }
+    }
+
     void customSizeFollowsTheAspectRatio() {
         auto dialog = Dialog();
         auto* width = Find<QSpinBox>(dialog.get(), "edtWidth");

@@ -373,7 +373,7 @@ private slots:
         QCOMPARE(main->windowTitle(), QStringLiteral("Veltrano"));
         // The profile file was brought up to date on the way.
         QVERIFY(QFileInfo::exists(DataFolder() + QStringLiteral("CustomFormats.xml")));
-        QCOMPARE(holder_->Ini().profileVersion, 4);
+        QCOMPARE(holder_->Ini().profileVersion, 5);
 
         // The engine closing the project takes every handle of it along.
         int32_t closed = 0;
@@ -398,7 +398,7 @@ private slots:
         holder_.reset();
         QSettings ini(DataFolder() + QStringLiteral("Defsetting.ini"), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("System/ProcessNum")).toInt(), 6);
-        QCOMPARE(ini.value(QStringLiteral("System/ProfileVersion")).toInt(), 4);
+        QCOMPARE(ini.value(QStringLiteral("System/ProfileVersion")).toInt(), 5);
     }
 };
 

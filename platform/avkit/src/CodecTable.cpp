@@ -3,6 +3,8 @@
 // each maps to today's FFmpeg codec and the encoder we pick for it.
 #include "avkit/avkit.h"
 
+#include <cstdlib>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
@@ -37,6 +39,9 @@ constexpr CodecEntry kCodecs[] = {
     {95, AV_CODEC_ID_VP6F, nullptr},
     {99, AV_CODEC_ID_TIFF, "tiff"},
     {100, AV_CODEC_ID_GIF, "gif"},
+    {167, AV_CODEC_ID_VP9, "libvpx-vp9"},
+    {173, AV_CODEC_ID_HEVC, "libx265"},
+    {226, AV_CODEC_ID_AV1, "libsvtav1"},   // libaom-av1 below SVT-AV1's smallest picture
     // Raw video as profiles name it; the picture format is set apart.
     {2097152, AV_CODEC_ID_RAWVIDEO, "rawvideo"},
     // audio
@@ -59,6 +64,7 @@ constexpr CodecEntry kCodecs[] = {
     {86024, AV_CODEC_ID_WMAV2, "wmav2"},
     {86030, AV_CODEC_ID_FLAC, "flac"},
     {86054, AV_CODEC_ID_SPEEX, nullptr},
+    {86076, AV_CODEC_ID_OPUS, "libopus"},
 };
 
 const CodecEntry* Find(int id) {
@@ -87,5 +93,8 @@ extern "C" AVKIT_API const char* AvkCodec_EncoderName(int avkitId) {
 
 extern "C" AVKIT_API int avkit_init(void) {
     av_log_set_level(AV_LOG_ERROR);
+    // SVT-AV1 prints its whole configuration unless told otherwise; errors
+    // only, as for FFmpeg. A level the user set is kept.
+    setenv("SVT_LOG", "1", 0);
     return 1;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "AmrNbEncoder.h"
+#include "EncoderPresets.h"
 #include "WriterParts.h"
 #include "avkit/avkit.h"
 
@@ -73,10 +74,11 @@ bool AudioStream::Open(AVFormatContext* fmt, const AudioSetup& s) {
         enc_ = avcodec_alloc_context3(codec);
         if (!enc_) return false;
         enc_->sample_fmt = PickFormat(codec);
-        enc_->sample_rate = s.sampleRate;
+        // A rate the encoder cannot code (Opus has no 44.1 kHz) is resampled to one it can.
+        enc_->sample_rate = FitSampleRate(codec, s.sampleRate);
         av_channel_layout_default(&enc_->ch_layout, s.channels);
         if (s.bitRate > 0) enc_->bit_rate = s.bitRate;
-        enc_->time_base = AVRational{1, s.sampleRate};
+        enc_->time_base = AVRational{1, enc_->sample_rate};
         if (fmt->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (avcodec_open2(enc_, codec, nullptr) < 0) return false;
         if (avcodec_parameters_from_context(st_->codecpar, enc_) < 0) return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -42,8 +43,11 @@ struct Muxer {
 // Hands every packet the encoder has ready to the muxer. False on a write error.
 bool DrainEncoder(Muxer& mux, AVCodecContext* enc, AVStream* st, AVPacket* pkt);
 
+class GifTwoPass;
+
 class VideoStream {
 public:
+    VideoStream();   // out of line: GifTwoPass is known only there
     ~VideoStream();
     // Opens the encoder and adds the stream. False when the codec, size or
     // rate cannot be written into this container.
@@ -63,6 +67,8 @@ private:
     int x_ = 0, y_ = 0, w_ = 0, h_ = 0;   // where the picture goes in the frame
     bool letterbox_ = false;
     int64_t next_ = 0;
+    AVPixelFormat picture_ = AV_PIX_FMT_NONE;   // of frame_: the encoder's, or BGRA for GIF
+    std::unique_ptr<GifTwoPass> gif_;           // GIF: pictures wait for the clip's palette
 };
 
 class AmrNbEncoder;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string>
 
+#include "EncoderPresets.h"
+#include "GifTwoPass.h"
 #include "WriterParts.h"
 
 extern "C" {
@@ -38,12 +41,16 @@ const AVCodec* PickEncoder(const VideoSetup& s) {
     if (id == AV_CODEC_ID_MPEG4 && s.fourcc == MKTAG('X', 'V', 'I', 'D'))
         if (const AVCodec* c = avcodec_find_encoder_by_name("libxvid")) return c;
     const char* name = AvkCodec_EncoderName(s.codec);
-    return name ? avcodec_find_encoder_by_name(name) : nullptr;
+    return FitVideoEncoder(name ? avcodec_find_encoder_by_name(name) : nullptr, s.width, s.height);
 }
 
 }  // namespace
 
+VideoStream::VideoStream() = default;
+
 VideoStream::~VideoStream() {
+    gif_.reset();
+    if (next_ == 0) ReadyUnusedEncoderForClose(enc_);
     avcodec_free_context(&enc_);
     av_frame_free(&frame_);
     av_packet_free(&pkt_);
@@ -65,7 +72,10 @@ bool VideoStream::Open(AVFormatContext* fmt, const VideoSetup& s) {
     AVPixelFormat pix = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
     if (codec->id == AV_CODEC_ID_RAWVIDEO)
         pix = s.rawImageFormat == AVK_IMAGE_BGRA32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pix);
+    // GIF pictures are scaled in BGRA and mapped to the clip's palette at the end.
+    if (codec->id == AV_CODEC_ID_GIF) pix = AV_PIX_FMT_PAL8;
+    picture_ = codec->id == AV_CODEC_ID_GIF ? AV_PIX_FMT_BGRA : pix;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(picture_);
 
     int w = s.width, h = s.height;
     letterbox_ = s.stretchMode == 2;
@@ -93,7 +103,11 @@ bool VideoStream::Open(AVFormatContext* fmt, const VideoSetup& s) {
     if (codec->id == AV_CODEC_ID_MJPEG) enc_->color_range = AVCOL_RANGE_JPEG;
     if (fmt->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     enc_->thread_count = s.threads;   // 0: as many as the encoder likes
-    if (avcodec_open2(enc_, codec, nullptr) < 0) return false;
+    AVDictionary* opts = nullptr;
+    ApplyVideoPreset(codec, enc_, s.frameRate, s.keyInterval, &opts);
+    const int opened = avcodec_open2(enc_, codec, &opts);
+    av_dict_free(&opts);
+    if (opened < 0) return false;
 
     st_ = avformat_new_stream(fmt, nullptr);
     if (!st_ || avcodec_parameters_from_context(st_->codecpar, enc_) < 0) return false;
@@ -104,19 +118,27 @@ bool VideoStream::Open(AVFormatContext* fmt, const VideoSetup& s) {
     if (s.fourcc && fmt->oformat->codec_tag &&
         av_codec_get_id(fmt->oformat->codec_tag, s.fourcc) == codec->id)
         st_->codecpar->codec_tag = s.fourcc;
+    if (!st_->codecpar->codec_tag) st_->codecpar->codec_tag = DefaultStreamTag(codec->id, fmt->oformat);
 
-    frame_->format = pix;
+    frame_->format = picture_;
     frame_->width = w;
     frame_->height = h;
     frame_->color_range = enc_->color_range;
     if (av_frame_get_buffer(frame_, 0) < 0) return false;
+    if (codec->id == AV_CODEC_ID_GIF) {
+        gif_ = std::make_unique<GifTwoPass>();
+        const std::string url = fmt->url ? fmt->url : "";
+        const size_t slash = url.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : url.substr(0, slash + (slash == 0));
+        if (!gif_->Open(w, h, enc_->time_base, folder)) return false;
+    }
     return true;
 }
 
 // Where a picture of inW x inH lands in the frame, and the scaler for it.
 bool VideoStream::Place(int inW, int inH) {
     if (inW == inW_ && inH == inH_ && sws_) return true;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(enc_->pix_fmt);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(picture_);
     const int alignW = 1 << desc->log2_chroma_w, alignH = 1 << desc->log2_chroma_h;
     w_ = enc_->width;
     h_ = enc_->height;
@@ -131,7 +153,7 @@ bool VideoStream::Place(int inW, int inH) {
         x_ = (enc_->width - w_) / 2 / alignW * alignW;
         y_ = (enc_->height - h_) / 2 / alignH * alignH;
     }
-    sws_ = sws_getCachedContext(sws_, inW, inH, AV_PIX_FMT_BGRA, w_, h_, enc_->pix_fmt,
+    sws_ = sws_getCachedContext(sws_, inW, inH, AV_PIX_FMT_BGRA, w_, h_, picture_,
                                 SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!sws_) return false;
     inW_ = inW;
@@ -145,12 +167,12 @@ bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) 
     // The encoder may still hold the last frame; then this takes a fresh buffer.
     if (av_frame_make_writable(frame_) < 0) return false;
 
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(enc_->pix_fmt);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(picture_);
     uint8_t* dst[4] = {};
     if (letterbox_) {
         ptrdiff_t lines[4];
         for (int i = 0; i < 4; ++i) lines[i] = frame_->linesize[i];
-        av_image_fill_black(frame_->data, lines, enc_->pix_fmt, enc_->color_range, enc_->width,
+        av_image_fill_black(frame_->data, lines, picture_, enc_->color_range, enc_->width,
                             enc_->height);
     }
     for (int i = 0; i < 4 && frame_->data[i]; ++i) {
@@ -167,12 +189,16 @@ bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) 
     sws_scale(sws_, src, srcStride, 0, height, dst, frame_->linesize);
 
     frame_->pts = next_++;
+    if (gif_) return gif_->Put(frame_);
     if (avcodec_send_frame(enc_, frame_) < 0) return false;
     return DrainEncoder(mux, enc_, st_, pkt_);
 }
 
 bool VideoStream::Flush(Muxer& mux) {
-    if (!enc_ || !st_) return true;
+    // Nothing was sent, so nothing is held; and SVT-AV1 waits forever for
+    // output when told of the end before any picture.
+    if (!enc_ || !st_ || next_ == 0) return true;
+    if (gif_ && !gif_->Finish(mux, enc_, st_, pkt_)) return false;
     if (avcodec_send_frame(enc_, nullptr) < 0) return false;
     return DrainEncoder(mux, enc_, st_, pkt_);
 }

@@ -47,6 +47,17 @@ std::map<std::string, std::string> Probe(const std::string& path) {
     return out;
 }
 
+std::string DecodeErrors(const std::string& path) {
+    const std::string cmd = "ffmpeg -nostdin -v error -i '" + path + "' -f null - 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return "ffmpeg could not be started";
+    std::string said;
+    std::array<char, 4096> line;
+    while (fgets(line.data(), line.size(), p)) said += line.data();
+    const int rc = pclose(p);
+    return rc == 0 || !said.empty() ? said : "ffmpeg failed (is it installed?)";
+}
+
 int StreamIndex(const std::map<std::string, std::string>& p, const std::string& type) {
     for (int i = 0; i < 8; ++i) {
         auto it = p.find("streams.stream." + std::to_string(i) + ".codec_type");

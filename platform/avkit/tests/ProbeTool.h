@@ -16,6 +16,10 @@ int StreamIndex(const std::map<std::string, std::string>& p, const std::string& 
 std::string StreamKey(const std::map<std::string, std::string>& p, int index,
                       const std::string& key);
 
+// What ffmpeg reports while decoding the whole file ("" when it decodes
+// cleanly), or why it could not run.
+std::string DecodeErrors(const std::string& path);
+
 // A temporary file name with the extension; removed by the caller.
 std::string TempPath(const std::string& ext);
 

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ProbeTool.h"
 #include "WriterSource.h"
@@ -28,6 +29,7 @@ namespace {
 
 constexpr int kRaw = 2097152, kMpeg4 = 13, kH264 = 28, kH263 = 5, kSorenson = 22, kWmv2 = 19, kMjpeg = 8;
 constexpr int kMp3 = 86017, kAac = 86018, kAmrNb = 73728, kWma2 = 86024, kPcm = 65536;
+constexpr int kVp9 = 167, kHevc = 173, kAv1 = 226, kGif = 100, kOpus = 86076;
 
 struct Family {
     const char* format;
@@ -41,6 +43,7 @@ struct Family {
     const char* aName;
     int title;   // how the title is checked: kNoTitle, kProbedTitle, kTitlBox
     const char* fourcc = nullptr;
+    const char* tag = nullptr;   // the tag expected without a FourCC given
 };
 
 // 3GP keeps the title in a "titl" box that ffprobe does not show; the PSP
@@ -92,8 +95,8 @@ TEST_P(WriterFamily, WritesWhatFfprobeReadsBack) {
         EXPECT_EQ(StreamKey(p, v, "width"), std::to_string(f.width));
         EXPECT_EQ(StreamKey(p, v, "height"), std::to_string(f.height));
         EXPECT_EQ(StreamKey(p, v, "r_frame_rate"), std::to_string(int(f.fps)) + "/1");
-        if (f.fourcc) {
-            EXPECT_EQ(StreamKey(p, v, "codec_tag_string"), f.fourcc);
+        if (f.fourcc || f.tag) {
+            EXPECT_EQ(StreamKey(p, v, "codec_tag_string"), f.fourcc ? f.fourcc : f.tag);
         }
     } else {
         EXPECT_LT(v, 0);
@@ -113,12 +116,13 @@ TEST_P(WriterFamily, WritesWhatFfprobeReadsBack) {
     }
     EXPECT_NEAR(std::atof(p.at("format.duration").c_str()), 2.0, f.video >= 0 ? 0.1 : 0.06)
         << f.format;
+    EXPECT_EQ(DecodeErrors(path), "");
     if (f.title == kProbedTitle) {
         EXPECT_EQ(p.count("format.tags.title") ? p.at("format.tags.title") : "", "Sea Walk");
-        // Containers name the author "artist" or "author".
-        const std::string author = p.count("format.tags.artist") ? p.at("format.tags.artist")
-                                   : p.count("format.tags.author") ? p.at("format.tags.author")
-                                                                   : "";
+        // Containers name the author "artist" or "author" (Matroska in capitals).
+        std::string author;
+        for (const char* key : {"format.tags.artist", "format.tags.author", "format.tags.ARTIST"})
+            if (author.empty() && p.count(key)) author = p.at(key);
         EXPECT_EQ(author, "Ana Ruiz");
     } else if (f.title == kTitlBox) {
         EXPECT_TRUE(FileHasTitlBox(path, "Sea Walk"));
@@ -143,7 +147,17 @@ INSTANTIATE_TEST_SUITE_P(
                "XVID"},
         Family{"mp3", "mp3", -1, kMp3, 0, 0, 0, 44100, 2, "mp3", "", "mp3", kProbedTitle},
         Family{"wav", "wav", -1, kPcm, 0, 0, 0, 22050, 1, "wav", "", "pcm_s16le", kProbedTitle},
-        Family{"m4a", "m4a", -1, kAac, 0, 0, 0, 44100, 2, "mp4", "", "aac", kProbedTitle}),
+        Family{"m4a", "m4a", -1, kAac, 0, 0, 0, 44100, 2, "mp4", "", "aac", kProbedTitle},
+        Family{"webm", "webm", kVp9, kOpus, 320, 240, 25, 48000, 2, "webm", "vp9", "opus", kProbedTitle},
+        Family{"webm", "webm", kAv1, kOpus, 320, 240, 25, 48000, 1, "webm", "av1", "opus", kProbedTitle},
+        Family{"mp4", "mp4", kAv1, kOpus, 320, 240, 25, 48000, 2, "mp4", "av1", "opus", kProbedTitle},
+        // Apple's players open HEVC only under the hvc1 tag.
+        Family{"mp4", "mp4", kHevc, kAac, 320, 240, 25, 44100, 2, "mp4", "hevc", "aac", kProbedTitle, nullptr,
+               "hvc1"},
+        Family{"mov", "mov", kHevc, kAac, 320, 240, 30, 48000, 2, "mov", "hevc", "aac", kProbedTitle, nullptr,
+               "hvc1"},
+        Family{"matroska", "mkv", kH264, kAac, 320, 240, 25, 44100, 2, "matroska", "h264", "aac", kProbedTitle},
+        Family{"gif", "gif", kGif, -1, 160, 120, 10, 0, 0, "gif", "gif", "", kNoTitle}),
     [](const testing::TestParamInfo<Family>& i) {
         return std::string(i.param.format) + "_" + std::to_string(i.index);
     });
@@ -159,6 +173,7 @@ TEST(Writer, CorrectsSizesTheEncoderCannotTake) {
         {kMpeg4, "avi", "avi", 321, 241, 322, 242},   // odd: raised by one
         {kH263, "3gp", "3gp", 320, 240, 352, 288},    // nearest size H.263 codes
         {kH263, "3gp", "3gp", 100, 80, 128, 96},
+        {kAv1, "webm", "webm", 48, 32, 48, 32},       // below SVT-AV1's smallest: another AV1 encoder
     };
     for (const Case& c : cases) {
         const std::string path = TempPath(c.ext);
@@ -177,6 +192,71 @@ TEST(Writer, CorrectsSizesTheEncoderCannotTake) {
         EXPECT_EQ(StreamKey(p, v, "height"), std::to_string(c.wantH)) << c.askH;
         std::remove(path.c_str());
     }
+}
+
+// Opus codes 48 kHz but not 44.1: the sound is resampled, keeping its length.
+TEST(Writer, SoundIsResampledToARateTheEncoderCodes) {
+    const std::string path = TempPath("webm");
+    Family f{"webm", "webm", -1, kOpus, 0, 0, 0, 44100, 2, "", "", "", kNoTitle};
+    AvkWriter* w = MakeWriter(f, path);
+    ASSERT_TRUE(AVW_Open(w));
+    Source src;
+    src.seconds = 1.5;
+    EXPECT_TRUE(src.Feed(w, false, true));
+    EXPECT_TRUE(AVW_Close(w));
+    AVW_Delete(w);
+    const auto p = Probe(path);
+    ASSERT_EQ(p.count("error"), 0u) << p.at("error");
+    EXPECT_EQ(StreamKey(p, StreamIndex(p, "audio"), "sample_rate"), "48000");
+    EXPECT_NEAR(std::atof(p.at("format.duration").c_str()), 1.5, 0.03);
+    EXPECT_EQ(DecodeErrors(path), "");
+    std::remove(path.c_str());
+}
+
+// The GIF palette is made from the clip: a picture of 160 shades of one
+// colour comes back nearly as it was, where any fixed 256-colour palette
+// holds only a handful of those shades.
+TEST(Writer, GifPaletteIsMadeFromTheClip) {
+    const int w = 160, h = 48;
+    auto shade = [](int x, int frame, uint8_t* bgra) {
+        const int level = (x + frame) % 160;
+        bgra[0] = 30, bgra[1] = static_cast<uint8_t>(40 + level / 2), bgra[2] = static_cast<uint8_t>(90 + level);
+        bgra[3] = 255;
+    };
+    const std::string path = TempPath("gif");
+    Family f{"gif", "gif", kGif, -1, w, h, 10, 0, 0, "", "", "", kNoTitle};
+    AvkWriter* wr = MakeWriter(f, path);
+    ASSERT_TRUE(AVW_Open(wr));
+    std::vector<uint8_t> pic(static_cast<size_t>(w) * h * 4);
+    constexpr int kFrames = 6;
+    for (int n = 0; n < kFrames; ++n) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) shade(x, n, &pic[(static_cast<size_t>(y) * w + x) * 4]);
+        ASSERT_TRUE(AVW_WriteVideoFrame(wr, pic.data(), w, h));
+    }
+    EXPECT_TRUE(AVW_Close(wr));
+    AVW_Delete(wr);
+
+    const std::string cmd = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt bgra - 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_TRUE(p);
+    std::vector<uint8_t> got(pic.size() * kFrames);
+    const size_t read = fread(got.data(), 1, got.size(), p);
+    pclose(p);
+    ASSERT_EQ(read, got.size()) << "ffmpeg did not give back " << kFrames << " pictures of " << path;
+    double squared = 0;
+    for (int n = 0; n < kFrames; ++n)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t want[4];
+                shade(x, n, want);
+                const uint8_t* px = &got[((static_cast<size_t>(n) * h + y) * w + x) * 4];
+                for (int c = 0; c < 3; ++c) squared += (px[c] - want[c]) * (px[c] - want[c]);
+            }
+    const double mse = squared / (3.0 * w * h * kFrames);
+    const double psnr = mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+    EXPECT_GT(psnr, 40) << "mean squared error " << mse;
+    std::remove(path.c_str());
 }
 
 // A 4:3 picture letterboxed into 16:9 keeps black bars left and right.
@@ -324,6 +404,33 @@ TEST(Writer, PicturesAndSoundFromTwoThreads) {
     EXPECT_EQ(StreamKey(p, StreamIndex(p, "video"), "nb_read_packets"), "50");
     EXPECT_NEAR(std::atof(p.at("format.duration").c_str()), 2.0, 0.1);
     std::remove(path.c_str());
+}
+
+// A job that fails or is cancelled before its first picture still closes its
+// writer; no encoder may wait for pictures that never come. Run in a child
+// with an alarm, so a hang fails the test instead of stopping the suite.
+TEST(Writer, ClosingBeforeAnyPictureReturns) {
+    for (const Family& f : {Family{"webm", "webm", kAv1, kOpus, 320, 240, 25, 48000, 2, "", "", "", kNoTitle},
+                            Family{"webm", "webm", kVp9, -1, 320, 240, 25, 0, 0, "", "", "", kNoTitle},
+                            Family{"mp4", "mp4", kHevc, -1, 320, 240, 25, 0, 0, "", "", "", kNoTitle},
+                            Family{"gif", "gif", kGif, -1, 160, 120, 10, 0, 0, "", "", "", kNoTitle}}) {
+        const std::string path = TempPath(f.ext);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            alarm(120);
+            AvkWriter* w = MakeWriter(f, path);
+            if (!AVW_Open(w)) _exit(3);
+            AVW_Close(w);
+            AVW_Delete(w);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        std::remove(path.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << f.vName << " codec " << f.video << ": killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "codec " << f.video << " did not open";
+    }
 }
 
 // A file size limit stands for a full disk. The child ignores SIGXFSZ so the

@@ -7,6 +7,7 @@
 #include "CliFixture.h"
 #include "ProfileCatalog.h"
 #include "profiles/OutputRecord.h"
+#include "profiles/ProfileNumbers.h"
 
 namespace {
 
@@ -34,6 +35,11 @@ std::string ProbeName(int avkitCodec) {
         case 86017: return "mp3";
         case 86018: return "aac";
         case 86024: return "wmav2";
+        case 100: return "gif";
+        case 167: return "vp9";
+        case 173: return "hevc";
+        case 226: return "av1";
+        case 86076: return "opus";
         default: return "codec " + std::to_string(avkitCodec);
     }
 }
@@ -109,6 +115,23 @@ TEST_P(EveryProfile, ConvertsTheDemosFirstSequence) {
     EXPECT_EQ(codecs, wanted);
     // Two clips trimmed to two seconds each.
     EXPECT_NEAR(std::stod(probe.at("format.duration")), 4.0, 0.5);
+    std::string said;
+    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i '" + output + "' -f null -", &said), 0);
+    EXPECT_EQ(said, "") << "ffmpeg decoding " << output;
+    if (bind || p.AudioOnly() == 1) return;
+    // The pictures: the profile's default size and rate, else the clips' own
+    // (160x120 at 25 frames a second).
+    for (int i = 0; probe.count("streams.stream." + std::to_string(i) + ".codec_type"); ++i) {
+        const std::string stream = "streams.stream." + std::to_string(i) + ".";
+        if (probe.at(stream + "codec_type") != "video") continue;
+        const auto size = profiles::ParseSize(p.DefSize());
+        const bool own = !size || size->width <= 0;
+        EXPECT_EQ(probe.at(stream + "width"), std::to_string(own ? 160 : size->width));
+        EXPECT_EQ(probe.at(stream + "height"), std::to_string(own ? 120 : size->height));
+        const std::string rate = probe.at(stream + "r_frame_rate");
+        const double fps = std::stod(rate) / std::stod(rate.substr(rate.find('/') + 1));
+        EXPECT_NEAR(fps, p.DefFPS() > 0 ? p.DefFPS() : 25.0, 0.01) << rate;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, EveryProfile, ::testing::ValuesIn(ShippedIds()),

@@ -15,7 +15,7 @@ int Shell(const std::string& command, std::string* output) {
 
 std::map<std::string, std::string> Probe(const std::string& path) {
     std::string text;
-    const int rc = Shell("ffprobe -v error -show_entries format=format_name,duration:format_tags=title:stream=codec_type,codec_name,width,height "
+    const int rc = Shell("ffprobe -v error -show_entries format=format_name,duration:format_tags=title:stream=codec_type,codec_name,width,height,r_frame_rate "
                          "-of flat '" + path + "'", &text);
     std::map<std::string, std::string> out;
     if (rc == 127) return {{"error", "ffprobe is missing (scripts/install-deps.sh installs the ffmpeg package)"}};
