@@ -23,6 +23,9 @@ _veltrano_cli() {
         -e|--existing) COMPREPLY=($(compgen -W "new overwrite skip" -- "$cur")); return ;;
         -j|--jobs) COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8 9 10" -- "$cur")); return ;;
         --size|--fps) COMPREPLY=($(compgen -W "original" -- "$cur")); return ;;
+        --results)
+            COMPREPLY=($(compgen -f -- "$cur")); compopt -o filenames 2>/dev/null
+            return ;;
         --profiles)
             COMPREPLY=($(compgen -f -X '!*.[xX][mM][lL]' -- "$cur") $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null
