@@ -7,7 +7,7 @@ _veltrano_cli() {
     local program="${COMP_WORDS[0]}" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case "${COMP_WORDS[i]}" in
-            convert|join|profiles|info) command="${COMP_WORDS[i]}"; break ;;
+            convert|join|profiles|info|repair) command="${COMP_WORDS[i]}"; break ;;
         esac
     done
     COMPREPLY=()
@@ -38,12 +38,12 @@ _veltrano_cli() {
         return
     fi
     case "$command" in
-        "") COMPREPLY=($(compgen -W "convert join profiles info" -- "$cur")) ;;
+        "") COMPREPLY=($(compgen -W "convert join profiles info repair" -- "$cur")) ;;
         convert)
             COMPREPLY=($(compgen -f -X '!*.[fF][lL][vV]' -- "$cur") $(compgen -f -X '!*.[pP][vV][xX][pP]' -- "$cur")
                        $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null ;;
-        join)
+        join|repair)
             COMPREPLY=($(compgen -f -X '!*.[fF][lL][vV]' -- "$cur") $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null ;;
         info)
