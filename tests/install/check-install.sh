@@ -54,6 +54,13 @@ grep -q "^from $root/share/veltrano/CustomFormats.xml$" <<<"$profiles" || fail "
 out="$scratch/out/$(basename "$fixture" .flv).mp4"
 [ -s "$out" ] || fail "no $out"
 
+# The installed veltrano-mirror finds the installed veltrano-cli on PATH.
+command -v parallel >/dev/null || fail "GNU parallel is missing (make deps installs it)"
+mkdir -p "$scratch/tree/sub" && cp "$fixture" "$scratch/tree/sub/"
+PATH="$root/bin:$PATH" "$root/bin/veltrano-mirror" -j 1 "$scratch/tree" "$scratch/mirror" -- --profile 101 \
+  >/dev/null 2>&1 || fail "the installed veltrano-mirror failed"
+[ -s "$scratch/mirror/sub/$(basename "$fixture" .flv).mp4" ] || fail "veltrano-mirror made no output"
+
 desktop-file-validate "$root/share/applications/veltrano.desktop" || fail "the desktop entry is not valid"
 
 mkdir -p "$scratch/mime/packages"
