@@ -4,7 +4,8 @@
 # power cut would); the second goes on from there. Every output must then be
 # whole and decodable, no temporary file may be left, and the results must
 # hold exactly one "finished" line per file. A third run finds nothing to do;
-# a file added later is converted alone by a fourth.
+# a file added later is converted alone by a fourth. A mirror inside its own
+# source is refused.
 # Usage: check-mirror.sh VELTRANO-CLI VELTRANO-MIRROR FIXTURES-DIR
 set -euo pipefail
 cli="$1" mirror="$2" fixtures="$3"
@@ -135,4 +136,8 @@ cp "$fixtures/flv1_mp3_160x120.flv" "$src/2019/jan/0-new.flv"
 [ -f "$dst/2019/jan/0-new.mp4" ] || fail "the new file was not converted: $(cat "$scratch/run4.log")"
 [ "$(outputs)" -eq 9 ] || fail "$(outputs) outputs instead of 9"
 check_results || fail "after a new file, the results are not one finished line per file"
+# A mirror inside its own source would be read as input by the next run.
+status=0
+"$mirror" --cli "$cli" "$src" "$src/2019/mirror" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] && [ ! -e "$src/2019/mirror" ] || fail "a mirror inside its source was not refused ($status)"
 echo "check-mirror: 8 files converted by two workers, resumed after a kill; a new file converted alone"
