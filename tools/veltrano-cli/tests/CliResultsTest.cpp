@@ -1,6 +1,4 @@
 // --results: a JSON line per ended task, appended, whatever way it ended.
-#include <signal.h>
-
 #include <fstream>
 
 #include "CliFixture.h"
@@ -106,12 +104,7 @@ TEST_F(Cli, AnInterruptedBatchRecordsItsTasksAsStopped) {
         args.push_back(copy.string());
     }
     bool sent = false;
-    const CliResult r = Run(args, [&](const std::string& line, int pid) {
-        if (!sent && line.find("\"state\":\"converting\"") != std::string::npos) {
-            sent = true;
-            kill(pid, SIGINT);
-        }
-    });
+    const CliResult r = RunInterrupted(args, &sent);
     ASSERT_TRUE(sent) << r.out << r.err;
     EXPECT_EQ(r.exitCode, 1);
     const auto lines = ResultLines(results);
