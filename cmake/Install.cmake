@@ -1,5 +1,5 @@
 # The install layout ("cmake --install", "make package"):
-#   bin/                  veltrano, veltrano-cli
+#   bin/                  veltrano, veltrano-cli, veltrano-mirror
 #   lib/veltrano/         the project's own shared libraries: private, found
 #                         through each program's RPATH ($ORIGIN-relative, so
 #                         the prefix can be anywhere), never on the system's path
@@ -22,6 +22,11 @@ foreach(program veltrano veltrano-cli)
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
   endif()
 endforeach()
+# The recipe for many files on many machines over GNU parallel (a
+# recommended package, not a dependency: the programs run without it).
+set(VELTRANO_MIRROR ${CMAKE_BINARY_DIR}/tools/veltrano-cli/veltrano-mirror)
+install(PROGRAMS ${VELTRANO_MIRROR} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS parallel)
 
 # The programs look for these in ../share/veltrano from their own folder.
 install(FILES ${VELTRANO_RESOURCES}/CustomFormats.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/veltrano COMPONENT Runtime)
@@ -53,17 +58,25 @@ find_program(VELTRANO_GZIP gzip)
 if(VELTRANO_HELP2MAN AND VELTRANO_GZIP AND TARGET veltrano AND TARGET veltrano-cli)
   set(VELTRANO_MANPAGES)
   foreach(entry "veltrano|edit FLV files and convert them to other formats"
-                "veltrano-cli|convert Veltrano projects and FLV files without windows")
+                "veltrano-cli|convert Veltrano projects and FLV files without windows"
+                "veltrano-mirror|convert a folder tree of FLV files on one or several machines")
     string(REPLACE "|" ";" entry "${entry}")
     list(GET entry 0 program)
     list(GET entry 1 summary)
+    if(TARGET ${program})
+      set(executable $<TARGET_FILE:${program}>)
+      set(dependency ${program})
+    else()
+      set(executable ${VELTRANO_MIRROR})   # a script, not a built target
+      set(dependency ${VELTRANO_MIRROR})
+    endif()
     set(page ${CMAKE_BINARY_DIR}/install/${program}.1.gz)
     add_custom_command(OUTPUT ${page}
       COMMAND ${CMAKE_COMMAND} -E env SDL_AUDIODRIVER=dummy
               ${VELTRANO_HELP2MAN} --no-info --no-discard-stderr --name=${summary}
-              --output=${CMAKE_BINARY_DIR}/install/${program}.1 $<TARGET_FILE:${program}>
+              --output=${CMAKE_BINARY_DIR}/install/${program}.1 ${executable}
       COMMAND ${VELTRANO_GZIP} -9nf ${CMAKE_BINARY_DIR}/install/${program}.1
-      DEPENDS ${program}
+      DEPENDS ${dependency}
       COMMENT "Making the manual page ${program}(1)"
       VERBATIM)
     list(APPEND VELTRANO_MANPAGES ${page})

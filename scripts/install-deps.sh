@@ -14,6 +14,7 @@ PACKAGES=(
   flvmeta yamdi xvfb
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info appstream help2man
+  parallel
 )
 
 missing=()

@@ -40,6 +40,7 @@ grep -q "libprojcore.so => $root/bin/../lib/veltrano/libprojcore.so" <<<"$(ldd "
 grep -q "^Usage: veltrano" <<<"$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/veltrano" --help)" \
   || fail "veltrano --help"
 [ "$("$root/bin/veltrano-cli" --version)" = "veltrano-cli $version" ] || fail "veltrano-cli --version"
+[ "$("$root/bin/veltrano-mirror" --version)" = "veltrano-mirror $version" ] || fail "veltrano-mirror --version"
 
 # A marked caption in the installed profile file shows which file was read.
 sed -i 's/Caption="MP4 video (H.264 + AAC)"/Caption="Installed MP4 profile"/' "$root/share/veltrano/CustomFormats.xml"
@@ -52,6 +53,13 @@ grep -q "^from $root/share/veltrano/CustomFormats.xml$" <<<"$profiles" || fail "
   || fail "the installed veltrano-cli could not convert $fixture"
 out="$scratch/out/$(basename "$fixture" .flv).mp4"
 [ -s "$out" ] || fail "no $out"
+
+# The installed veltrano-mirror finds the installed veltrano-cli on PATH.
+command -v parallel >/dev/null || fail "GNU parallel is missing (make deps installs it)"
+mkdir -p "$scratch/tree/sub" && cp "$fixture" "$scratch/tree/sub/"
+PATH="$root/bin:$PATH" "$root/bin/veltrano-mirror" -j 1 "$scratch/tree" "$scratch/mirror" -- --profile 101 \
+  >/dev/null 2>&1 || fail "the installed veltrano-mirror failed"
+[ -s "$scratch/mirror/sub/$(basename "$fixture" .flv).mp4" ] || fail "veltrano-mirror made no output"
 
 desktop-file-validate "$root/share/applications/veltrano.desktop" || fail "the desktop entry is not valid"
 
@@ -72,7 +80,7 @@ complete_words() {
 grep -qw 101 <<<"$(complete_words "$root/bin/veltrano-cli" convert --profile 10)" || fail "completion of a profile"
 
 if [ "$manpages" = 1 ]; then
-  for program in veltrano veltrano-cli; do
+  for program in veltrano veltrano-cli veltrano-mirror; do
     page="$(gzip -dc "$root/share/man/man1/$program.1.gz")" || fail "no manual page for $program"
     grep -qF -- '\-\-version' <<<"$page" || fail "$program(1) lacks the options of $program --help"
   done

@@ -3,6 +3,7 @@
 // How a batch shows itself: bars redrawn in place on a terminal, a line per
 // change otherwise, or JSON events (one object per line) with --json.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,6 +21,10 @@ struct TaskView {
     std::string output;    // the file or folder written, once known
     bool started = false;  // it was converting at some time
     bool removed = false;  // its unfinished output was removed
+    std::string input;     // what it converts: the file, the project file, a join's first part
+    std::string sequenceName;  // the sequence's name, when a project's
+    std::chrono::steady_clock::time_point since{};   // when it began converting
+    bool recorded = false; // its line is in the results file
 };
 
 class BatchView {

@@ -5,14 +5,34 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
 #include "InterruptWatch.h"
+#include "Json.h"
 
 namespace {
 
 bool Ended(int32_t state) { return state == kPvxFinished || state == kPvxFailed || state == kPvxStopped; }
+
+// A task's line in the results file. Input, output, profile, state, seconds
+// and error are always there (empty when there is none), so a reader needs
+// no special cases.
+std::string ResultLine(const TaskView& t, const char* state) {
+    const double seconds =
+        t.started ? std::chrono::duration<double>(std::chrono::steady_clock::now() - t.since).count() : 0.0;
+    JsonObject o;
+    o.Add("input", t.input);
+    if (!t.sequenceName.empty()) o.Add("sequence", t.sequenceName);
+    o.Add("output", t.state == kPvxFinished ? t.output : std::string())
+        .Add("profile", t.profile)
+        .Add("state", state)
+        .Add("seconds", std::round(seconds * 1000) / 1000)
+        .Add("error", t.error)
+        .Add("code", t.code);
+    return o.Text();
+}
 
 }  // namespace
 
@@ -33,6 +53,23 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
     engine.Send(conv, msg::kConvSetMaxParallel, 0, plan.jobs);
     engine.Send(conv, msg::kConvSetExistingPolicy, 0, plan.existingPolicy);
 
+    bool interrupted = false;
+    // A task's line goes out as soon as all about it is known: a finished
+    // task at its state, a failed one with its error, which follows the
+    // state; the rest when the batch ends.
+    auto record = [&](TaskView& t) {
+        if (!plan.results || t.recorded) return;
+        t.recorded = true;
+        // A task skipped because its output existed ends "stopped" without a
+        // stop from us; any other that neither finished nor failed was stopped
+        // (or never began, the batch stopping first).
+        const char* state = t.state == kPvxFinished ? "finished"
+                            : t.state == kPvxFailed ? "failed"
+                            : t.state == kPvxStopped && !interrupted && plan.existingPolicy == 2 ? "skipped"
+                                                                                               : "stopped";
+        plan.results->Append(ResultLine(t, state));
+    };
+
     TaskView* settingUp = nullptr;   // errors while a folder is set belong to that task
     auto handle = [&](const ConvEvent& e) {
         TaskView* t = find(e.task);
@@ -42,8 +79,10 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
             case ConvEvent::kState:
                 if (t) {
                     t->state = e.state;
+                    if (e.state == kPvxConverting && !t->started) t->since = std::chrono::steady_clock::now();
                     t->started = t->started || e.state == kPvxConverting;
                     view.State(*t);
+                    if (e.state == kPvxFinished) record(*t);
                 }
                 break;
             case ConvEvent::kOutput:
@@ -67,6 +106,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
                     if (owner == settingUp) owner->state = kPvxFailed;
                 }
                 view.Error(owner, e.code, e.text);
+                if (owner && owner->state == kPvxFailed) record(*owner);
                 break;
             }
             default:
@@ -94,6 +134,8 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         t.name = p.destinationName;
         t.folder = p.folder;
         t.profile = plan.profiles[p.profile].caption;
+        t.input = p.input;
+        t.sequenceName = p.sequenceName;
         tasks.push_back(t);
         view.Added(tasks.back());
         settingUp = &tasks.back();
@@ -115,7 +157,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         host.Push(ConvEvent(ConvEvent::kInterrupt));
     });
 
-    bool interrupted = false, heard = false;
+    bool heard = false;
     engine.Send(conv, msg::kConvStartBatch);
     const auto started = std::chrono::steady_clock::now();
     for (bool running = true; running;) {
@@ -156,7 +198,9 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         // A task skipped because its output existed ends "stopped" without a stop from us.
         if (t.state != kPvxFinished && !(t.state == kPvxStopped && !interrupted && plan.existingPolicy == 2))
             exitCode = 1;
+        record(t);
     }
+    if (plan.results && plan.results->Failed()) exitCode = 1;
     view.End(tasks, interrupted, exitCode);
     return exitCode;
 }

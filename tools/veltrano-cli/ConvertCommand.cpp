@@ -14,6 +14,7 @@
 #include "Json.h"
 #include "OutputFiles.h"
 #include "ProfileCatalog.h"
+#include "ResultsFile.h"
 #include "profiles/OutputRecord.h"
 
 namespace fs = std::filesystem;
@@ -90,6 +91,9 @@ int RunConvert(const Options& o) {
     plan.existingPolicy = o.existing;
     std::string folder;
     if (!OutputFolder(o.outDir, folder, &error)) return Refuse(o.json, error);
+    ResultsFile results;
+    if (o.results && !results.Open(*o.results, &error)) return Refuse(o.json, error);
+    if (results.IsOpen()) plan.results = &results;
 
     InterruptWatch::Block();   // before the engine starts any thread
     EngineSession engine;
@@ -129,9 +133,10 @@ int RunConvert(const Options& o) {
         }
         void* sequence = engine.Sequence(i);
         if (!sequence) return Refuse(o.json, "the engine did not hand out sequence " + std::to_string(i + 1));
+        const std::string input = Absolute(project ? o.inputs.front() : o.inputs.at(static_cast<size_t>(i)));
         // Every chosen sequence in every profile asked for.
         for (size_t profile = 0; profile < plan.profiles.size(); ++profile)
-            plan.tasks.push_back({sequence, folder, dest, profile});
+            plan.tasks.push_back({sequence, folder, dest, input, project ? engine.SequenceProperty(i, 8) : "", profile});
     }
     auto view = MakeBatchView(o.json);
     return RunBatch(engine, plan, *view);
@@ -167,6 +172,9 @@ int RunJoin(const Options& o) {
     if (name.empty()) return Refuse(o.json, "the output needs a file name: " + out);
     std::string folder;
     if (!OutputFolder(target.parent_path().string(), folder, &error)) return Refuse(o.json, error);
+    ResultsFile results;
+    if (o.results && !results.Open(*o.results, &error)) return Refuse(o.json, error);
+    if (results.IsOpen()) plan.results = &results;
 
     InterruptWatch::Block();
     EngineSession engine;
@@ -176,7 +184,7 @@ int RunJoin(const Options& o) {
     if (!engine.ImportSequence(absolute, "Sequence 01", name, &error)) return Refuse(o.json, error);
     void* sequence = engine.Sequence(engine.SequenceCount() - 1);
     if (!sequence) return Refuse(o.json, "the engine did not hand out the sequence");
-    plan.tasks.push_back({sequence, folder, name});
+    plan.tasks.push_back({sequence, folder, name, absolute.front(), ""});
     auto view = MakeBatchView(o.json);
     return RunBatch(engine, plan, *view);
 }

@@ -17,14 +17,14 @@ constexpr Flag kFlags[] = {
     {"json", 0, false},     {"help", 'h', false},    {"profiles", 0, true},  {"profile", 'p', true},
     {"out", 'o', true},     {"jobs", 'j', true},     {"sequences", 's', true}, {"existing", 'e', true},
     {"size", 0, true},      {"fps", 0, true},        {"no-audio", 0, false}, {"no-video", 0, false},
-    {"letterbox", 0, false}, {"skip-missing", 0, false}, {"cut", 0, true},
+    {"letterbox", 0, false}, {"skip-missing", 0, false}, {"cut", 0, true}, {"results", 0, true},
 };
 
 // Which options each command takes (the global ones are always allowed).
 bool Allowed(Command c, const std::string& name) {
     if (name == "json" || name == "help" || name == "profiles") return true;
     if (c == Command::kConvert) return true;
-    if (c == Command::kJoin) return name == "existing";
+    if (c == Command::kJoin) return name == "existing" || name == "results";
     if (c == Command::kRepair) return name == "out";
     return false;
 }
@@ -64,6 +64,8 @@ bool SetValue(Options& o, const std::string& name, const std::string& value, std
             return false;
         }
         o.existing = static_cast<int>(at - std::begin(policies));
+    } else if (name == "results") {
+        o.results = value;
     } else if (name == "size") {
         o.stream.size = value;
     } else if (name == "fps") {
@@ -219,9 +221,10 @@ const char* UsageText() {
 Usage:
   veltrano-cli convert PROJECT.pvxp [--profile NAME|ID] [--out DIR] [--jobs N]
                        [--sequences LIST] [--existing new|overwrite|skip]
-                       [--skip-missing]
+                       [--skip-missing] [--results FILE]
   veltrano-cli convert [--profile NAME|ID] [options] FILE.flv [FILE.flv ...]
   veltrano-cli join OUT.flv A.flv B.flv [...] [--existing new|overwrite|skip]
+                    [--results FILE]
   veltrano-cli profiles
   veltrano-cli info FILE [FILE ...]
   veltrano-cli repair FILE.flv [FILE.flv ...] [--out DIR]
@@ -274,6 +277,12 @@ Options:
       --profiles FILE     Profile file to read. Default: the desktop
                           program's copy in ~/.config/Tarvolen/Veltrano/,
                           else the one shipped with the program.
+      --results FILE      Adds one JSON object per ended task to the end of
+                          FILE (made when missing): input, output, profile,
+                          state (finished, failed, stopped or skipped),
+                          seconds, error and code; "sequence" too for a
+                          project's. Each line is written in one piece, so
+                          several converters on one machine may share FILE.
       --json              One JSON object per line on standard output:
                           progress and result events, a profile or a file's
                           facts.

@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> sequences;  // --sequences LIST
     int existing = 0;                    // --existing: 0 new name, 1 overwrite, 2 skip
     bool skipMissing = false;            // --skip-missing
+    std::optional<std::string> results;  // --results FILE
     StreamOptions stream;
 };
 

@@ -21,7 +21,7 @@
 #include "app/AppPaths.h"
 #include "app/IniInfo.h"
 #include "profiles/ProfileDocument.h"
-#include "profiles/tests/CommaLocale.h"
+#include "../../profiles/tests/CommaLocale.h"
 #include "windows/ConvertLangKeys.h"
 #include "windows/TfrmAddProfile.h"
 #include "windows/TfrmFormat.h"

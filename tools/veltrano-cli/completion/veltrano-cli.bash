@@ -7,7 +7,7 @@ _veltrano_cli() {
     local program="${COMP_WORDS[0]}" command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case "${COMP_WORDS[i]}" in
-            convert|join|profiles|info) command="${COMP_WORDS[i]}"; break ;;
+            convert|join|profiles|info|repair) command="${COMP_WORDS[i]}"; break ;;
         esac
     done
     COMPREPLY=()
@@ -23,6 +23,9 @@ _veltrano_cli() {
         -e|--existing) COMPREPLY=($(compgen -W "new overwrite skip" -- "$cur")); return ;;
         -j|--jobs) COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8 9 10" -- "$cur")); return ;;
         --size|--fps) COMPREPLY=($(compgen -W "original" -- "$cur")); return ;;
+        --results)
+            COMPREPLY=($(compgen -f -- "$cur")); compopt -o filenames 2>/dev/null
+            return ;;
         --profiles)
             COMPREPLY=($(compgen -f -X '!*.[xX][mM][lL]' -- "$cur") $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null
@@ -35,12 +38,12 @@ _veltrano_cli() {
         return
     fi
     case "$command" in
-        "") COMPREPLY=($(compgen -W "convert join profiles info" -- "$cur")) ;;
+        "") COMPREPLY=($(compgen -W "convert join profiles info repair" -- "$cur")) ;;
         convert)
             COMPREPLY=($(compgen -f -X '!*.[fF][lL][vV]' -- "$cur") $(compgen -f -X '!*.[pP][vV][xX][pP]' -- "$cur")
                        $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null ;;
-        join)
+        join|repair)
             COMPREPLY=($(compgen -f -X '!*.[fF][lL][vV]' -- "$cur") $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null ;;
         info)

@@ -1,6 +1,5 @@
 // Conversions through the engine's conversion manager, checked with ffprobe
 // and flvmeta.
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <QJsonArray>
@@ -166,12 +165,7 @@ TEST_F(Cli, InterruptStopsTheBatchAndRemovesUnfinishedOutputs) {
         args.push_back(copy.string());
     }
     bool sent = false;
-    const CliResult r = Run(args, [&](const std::string& line, int pid) {
-        if (!sent && line.find("\"state\":\"converting\"") != std::string::npos) {
-            sent = true;
-            kill(pid, SIGINT);
-        }
-    });
+    const CliResult r = RunInterrupted(args, &sent);
     ASSERT_TRUE(sent) << r.out << r.err;
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     const auto lines = JsonLines(r);

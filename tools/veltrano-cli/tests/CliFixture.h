@@ -4,6 +4,7 @@
 // file, JSON lines read with Qt's parser, and ffprobe's view of an output.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
@@ -57,6 +58,17 @@ protected:
     CliResult Run(const std::vector<std::string>& args,
                   const std::function<void(const std::string&, int)>& onLine = nullptr) {
         return RunCli(args, env, onLine);
+    }
+    // Runs args (with --json) and sends the signal Ctrl-C sends once a task
+    // is converting; *sent says whether that moment came.
+    CliResult RunInterrupted(const std::vector<std::string>& args, bool* sent) {
+        *sent = false;
+        return Run(args, [sent](const std::string& line, int pid) {
+            if (!*sent && line.find("\"state\":\"converting\"") != std::string::npos) {
+                *sent = true;
+                kill(pid, SIGINT);
+            }
+        });
     }
     fs::path dir;
     std::map<std::string, std::string> env;

@@ -118,14 +118,8 @@ TEST_F(Cli, AnInterruptRemovesOnlyThisConvertersOwnFiles) {
     const std::string before = Bytes(kept);
     fs::copy_file(Fixture("flv1_mp3_640x360.flv"), dir / "later.flv");
     bool sent = false;
-    const CliResult second =
-        Run({"convert", "--json", "--size", "1280x720", "--out", out.string(), (dir / "later.flv").string()},
-            [&](const std::string& line, int pid) {
-                if (!sent && line.find("\"state\":\"converting\"") != std::string::npos) {
-                    sent = true;
-                    kill(pid, SIGINT);
-                }
-            });
+    const CliResult second = RunInterrupted(
+        {"convert", "--json", "--size", "1280x720", "--out", out.string(), (dir / "later.flv").string()}, &sent);
     ASSERT_TRUE(sent) << second.out;
     EXPECT_EQ(second.exitCode, 1) << second.out << second.err;
     EXPECT_EQ(Listing(out), std::vector<std::string>{fs::path(kept).filename().string()});
