@@ -22,8 +22,6 @@ void ExpectAllKeys(const QJsonObject& o) {
     EXPECT_TRUE(o["code"].isDouble());
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
 }  // namespace
 
 // Runs of every kind add to one file, which is never truncated: finished
