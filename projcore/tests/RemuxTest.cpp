@@ -262,8 +262,16 @@ TEST(Remux, PausesResumesAndCancelsLeavingNothing) {
         while (job.Position() == 0 && job.GetState() != 2) std::this_thread::yield();
         ASSERT_NE(job.GetState(), 2) << "finished before it could be paused";
         EXPECT_EQ(job.SetState(1), 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const int64_t paused = job.Position();
+        // The copy stops at its next packet, however late a busy machine lets
+        // it run: wait until the position has settled (a copy that ignored the
+        // pause never settles), then check it stays.
+        int64_t paused = job.Position();
+        for (int quiet = 0, tries = 0; quiet < 2 && tries < 100; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const int64_t now = job.Position();
+            quiet = now == paused ? quiet + 1 : 0;
+            paused = now;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(job.Position(), paused) << "nothing is copied while paused";
         job.SetState(0);
