@@ -46,6 +46,20 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     return h->map.get();
 }
 
+// Fills the window with the bytes from pos on.
+static bool Refill(TagioFileReadAble* h, int64_t pos) {
+    if (!h->ahead) {
+        h->ahead.reset(new (std::nothrow) uint8_t[kAheadBytes]);
+        if (!h->ahead) return false;
+    }
+    h->aheadLength = 0;   // a failed read may have spoilt it
+    const int64_t n = ReadFullyAt(h->fd, pos, h->ahead.get(), kAheadBytes);
+    if (n < 0) return false;
+    h->aheadStart = pos;
+    h->aheadLength = static_cast<uint32_t>(n);
+    return true;
+}
+
 int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
     auto* dst = static_cast<uint8_t*>(out);
     if (h->position < 0) return -1;
@@ -68,17 +82,25 @@ int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
             h->position += n;
             break;
         }
-        if (!h->ahead) {
-            h->ahead.reset(new (std::nothrow) uint8_t[kAheadBytes]);
-            if (!h->ahead) return -1;
-        }
-        const int64_t n = ReadFullyAt(h->fd, pos, h->ahead.get(), kAheadBytes);
-        if (n < 0) return -1;
-        h->aheadStart = pos;
-        h->aheadLength = static_cast<uint32_t>(n);
-        if (n == 0) break;   // end of file
+        if (!Refill(h, pos)) return -1;
+        if (h->aheadLength == 0) break;   // end of file
     }
     return done;
+}
+
+bool CopyFromWindow(const TagioFileReadAble* h, int64_t position, void* out, uint32_t count) {
+    if (!h->ahead || position < h->aheadStart || position - h->aheadStart > h->aheadLength ||
+        count > h->aheadLength - uint32_t(position - h->aheadStart))
+        return false;
+    std::memcpy(out, h->ahead.get() + (position - h->aheadStart), count);
+    return true;
+}
+
+bool HoldInWindow(TagioFileReadAble* h, int64_t position, uint32_t count) {
+    if (count > kAheadBytes || (h->ahead && position >= h->aheadStart &&
+                                position + count <= h->aheadStart + h->aheadLength))
+        return true;
+    return Refill(h, position);
 }
 
 }  // namespace tagio
@@ -140,5 +162,8 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;
+    // Callers look back at the tag just walked (its first data bytes, a
+    // sound block's length): the window holds it, so no system call.
+    if (count && tagio::CopyFromWindow(h, position, buffer, count)) return count;
     return ReadFullyAt(h->fd, position, buffer, count);
 }
