@@ -31,6 +31,7 @@ struct TagioFileReadAble {
     std::shared_ptr<tagio::Mapping> map;
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
+    uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
 };

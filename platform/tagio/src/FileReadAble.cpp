@@ -46,17 +46,31 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     return h->map.get();
 }
 
-// Fills the window with the bytes from pos on.
-static bool Refill(TagioFileReadAble* h, int64_t pos) {
-    if (!h->ahead) {
-        h->ahead.reset(new (std::nothrow) uint8_t[kAheadBytes]);
-        if (!h->ahead) return false;
+// Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
+// when more (the window then grows and stays that large). What the window
+// already holds from pos on is kept, not read again.
+static bool Refill(TagioFileReadAble* h, int64_t pos, uint32_t bytes = kAheadBytes) {
+    const uint32_t want = std::max(bytes, kAheadBytes);
+    uint32_t kept = 0;
+    const uint8_t* from = nullptr;
+    if (h->ahead && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
+        from = h->ahead.get() + (pos - h->aheadStart);
+        kept = uint32_t(h->aheadStart + h->aheadLength - pos);
     }
-    h->aheadLength = 0;   // a failed read may have spoilt it
-    const int64_t n = ReadFullyAt(h->fd, pos, h->ahead.get(), kAheadBytes);
-    if (n < 0) return false;
+    if (h->aheadCapacity < want) {
+        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[want]);
+        if (!grown) return false;
+        if (kept) std::memcpy(grown.get(), from, kept);
+        h->ahead = std::move(grown);
+        h->aheadCapacity = want;
+    } else if (kept) {
+        std::memmove(h->ahead.get(), from, kept);
+    }
     h->aheadStart = pos;
-    h->aheadLength = static_cast<uint32_t>(n);
+    h->aheadLength = kept;
+    const int64_t n = ReadFullyAt(h->fd, pos + kept, h->ahead.get() + kept, h->aheadCapacity - kept);
+    if (n < 0) return false;
+    h->aheadLength = kept + static_cast<uint32_t>(n);
     return true;
 }
 
@@ -97,7 +111,7 @@ bool CopyFromWindow(const TagioFileReadAble* h, int64_t position, void* out, uin
 }
 
 bool HoldInWindow(TagioFileReadAble* h, int64_t position, uint32_t count) {
-    if (count > kAheadBytes || (h->ahead && position >= h->aheadStart &&
+    if (count > std::max(kAheadBytes, h->aheadCapacity) || (h->ahead && position >= h->aheadStart &&
                                 position + count <= h->aheadStart + h->aheadLength))
         return true;
     return Refill(h, position);
@@ -157,6 +171,18 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
     const int64_t n = ReadFullyAt(h->fd, h->position, buffer, count);
     if (n > 0) h->position += n;
     return n;
+}
+
+extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
+                                               uint32_t ahead, const uint8_t** bytes) {
+    if (!h || !bytes || position < 0) return -1;
+    const bool holds = h->ahead && position >= h->aheadStart &&
+                       position - h->aheadStart <= int64_t(h->aheadLength) &&
+                       (position + count <= h->aheadStart + h->aheadLength ||
+                        h->aheadStart + h->aheadLength >= h->size);
+    if (!holds && !tagio::Refill(h, position, std::max(count, ahead))) return -1;
+    *bytes = h->ahead.get() + (position - h->aheadStart);
+    return h->aheadStart + h->aheadLength - position;
 }
 
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
