@@ -68,7 +68,7 @@ bool CRepairScanner::Load(Tag& tag) {
     return true;
 }
 
-bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
+bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) {
     if (!Ensure(position, kHeaderBytes + 1, kTagRead)) return false;
     const uint8_t* h = At(position);
     const uint32_t type = h[0];
@@ -88,7 +88,7 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
     // The tag, its trailing size and the next header in one window when they
     // fit, so that the checks and the copy that follow read nothing again.
     const uint64_t whole = 2 * kHeaderBytes + uint64_t(dataSize) + 4 + 1;
-    if (whole <= kTagRead) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
+    if (hold && whole <= kTagRead) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
     return true;
 }
 
@@ -98,7 +98,7 @@ bool CRepairScanner::BackPointerAgrees(int64_t position, uint32_t dataSize) {
 }
 
 bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSize) {
-    if (!Plausible(position, dataSize)) return false;
+    if (!Plausible(position, dataSize, true)) return false;
     const int64_t after = position + kHeaderBytes + dataSize + 4;
     const bool agrees = BackPointerAgrees(position, dataSize);
     // The last tag's data is whole: its trailing size may be wrong or missing.

@@ -56,8 +56,11 @@ private:
     // file ends first.
     bool Ensure(int64_t position, uint32_t count, uint32_t ahead);
     const uint8_t* At(int64_t position) const { return window_ + (position - windowStart_); }
-    // Header plausible and the tag inside the file (its trailing size may be cut).
-    bool Plausible(int64_t position, uint32_t& dataSize);
+    // Header plausible and the tag inside the file (its trailing size may be
+    // cut). hold: the tag is the one being taken, so the window is made to
+    // hold all of it and the next header (a look at the next tag leaves the
+    // window where it is).
+    bool Plausible(int64_t position, uint32_t& dataSize, bool hold = false);
     bool BackPointerAgrees(int64_t position, uint32_t dataSize);
     bool Acceptable(int64_t position, bool resync, uint32_t& dataSize);
 
