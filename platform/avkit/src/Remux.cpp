@@ -89,8 +89,17 @@ int64_t SeekOut(void* opaque, int64_t offset, int whence) {
 
 // Creates the file and the context's output on it; an AVERROR when it cannot.
 int OpenOutput(AvkRemux* h) {
-    h->fd = ::open(h->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // An empty file (the job's temporary one) is not truncated again: ext4
+    // would then write the whole file out to disk at its close.
+    h->fd = ::open(h->path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (h->fd < 0) return AVERROR(errno);
+    struct stat st {};
+    if (::fstat(h->fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(h->fd, 0) != 0)) {
+        const int err = AVERROR(errno);
+        ::close(h->fd);
+        h->fd = -1;
+        return err;
+    }
     auto* buffer = static_cast<uint8_t*>(av_malloc(kOutputBuffer));
     AVIOContext* pb = buffer ? avio_alloc_context(buffer, kOutputBuffer, 1, h, nullptr, WriteOut, SeekOut) : nullptr;
     if (!pb) {
