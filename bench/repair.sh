@@ -22,35 +22,27 @@ echo "generating a ${size_mb} MB broken recording ..."
 ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 \
     -f lavfi -i sine=sample_rate=44100 -t 10 -c:v libx264 -preset veryfast -b:v 2M -g 50 \
     -c:a aac -b:a 128k "$work/clip.flv"
-python3 - "$work/clip.flv" "$work/big.flv" "$size_mb" <<'PY'
-import struct, sys
+python3 - "$work/clip.flv" "$work/big.flv" "$size_mb" "$root/bench" <<'PY'
+import sys
 src, dst, mb = sys.argv[1], sys.argv[2], int(sys.argv[3])
-b = open(src, "rb").read()
-pos, tags = 13, []
-while pos + 11 <= len(b):
-    size = int.from_bytes(b[pos + 1:pos + 4], "big")
-    ts = int.from_bytes(b[pos + 4:pos + 7], "big") | b[pos + 7] << 24
-    tags.append((b[pos], ts, b[pos + 11:pos + 11 + size]))
-    pos += 15 + size
-first = [t for t in tags if t[0] != 18]
-media = [t for t in first if not (len(t[2]) > 1 and t[2][1] == 0)]
-def tag(tt, ts, d):
-    ts &= 0xFFFFFFFF
-    return bytes([tt]) + len(d).to_bytes(3, "big") + (ts & 0xFFFFFF).to_bytes(3, "big") + bytes([ts >> 24, 0, 0, 0]) + d + struct.pack(">I", 11 + len(d))
+sys.path.insert(0, sys.argv[4])
+from flvtags import STEP_MS, read_tags, split, tag
+header, tags = read_tags(src)
+first, media = split(tags)
 with open(dst, "wb") as out:
-    out.write(b[:13])
+    out.write(header)
     out.write(b"".join(tag(*t) for t in first))
-    step = 10080   # the clip's length and a little more: no overlap between copies
-    base, n, written = step, 1, len(b)
+    base, n, written, zeroed = STEP_MS, 1, out.tell(), False
     while written < mb * 1000000:
         if n % 100 == 0:
             base += 3600000          # a jump of an hour
         chunk = bytearray(b"".join(tag(t[0], t[1] + base, t[2]) for t in media))
-        if n == 500:
-            chunk[1000:9000] = bytes(8000)   # a run of zeros
+        if not zeroed and written >= mb * 500000:
+            chunk[1000:9000] = bytes(8000)   # a run of zeros, half way
+            zeroed = True
         out.write(chunk)
         written += len(chunk)
-        base += step
+        base += STEP_MS
         n += 1
 PY
 bytes=$(stat -c %s "$work/big.flv")

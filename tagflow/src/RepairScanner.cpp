@@ -27,7 +27,6 @@ bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
     size_ = FileReadAble_GetSize(file_);
-    window_.resize(kScanRead);
     if (!Ensure(0, 9, kTagRead)) return false;
     const uint8_t* h = At(0);
     if (std::memcmp(h, "FLV", 3) != 0) return false;
@@ -43,25 +42,21 @@ bool CRepairScanner::Open(const char* path) {
 
 bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
-    if (position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
+    if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
-    if (want > window_.size()) window_.resize(want);
-    // Keep what the window already holds from position on, read the rest.
-    uint32_t kept = 0;
-    if (position >= windowStart_ && position < windowStart_ + windowBytes_) {
-        kept = std::min(uint32_t(windowStart_ + windowBytes_ - position), want);
-        std::memmove(window_.data(), At(position), kept);
-    }
-    windowStart_ = position;
-    const int64_t got = want > kept ? FileReadAble_ReadAt(file_, position + kept, window_.data() + kept, want - kept) : 0;
+    const uint8_t* bytes = nullptr;
+    const int64_t got = FileReadAble_View(file_, position, want, want, &bytes);
     if (got < 0) {
         readFailed_ = true;
-        windowBytes_ = kept;
-        size_ = position + kept;   // nothing past a read error is trusted
-        return position + count <= windowStart_ + windowBytes_;
+        window_ = nullptr;
+        windowBytes_ = 0;
+        size_ = position;   // nothing past a read error is trusted
+        return false;
     }
-    windowBytes_ = kept + uint32_t(got);
-    if (got < want - kept) size_ = position + windowBytes_;   // the file shrank while read
+    window_ = bytes;
+    windowStart_ = position;
+    windowBytes_ = uint32_t(std::min<int64_t>(got, size_ - position));
+    if (got < want) size_ = position + windowBytes_;   // the file shrank while read
     return count <= windowBytes_;
 }
 
@@ -73,7 +68,7 @@ bool CRepairScanner::Load(Tag& tag) {
     return true;
 }
 
-bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
+bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) {
     if (!Ensure(position, kHeaderBytes + 1, kTagRead)) return false;
     const uint8_t* h = At(position);
     const uint32_t type = h[0];
@@ -90,6 +85,10 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize) {
     } else if (codec != 2) {
         return false;   // script data opens with an AMF0 string
     }
+    // The tag, its trailing size and the next header in one window when they
+    // fit, so that the checks and the copy that follow read nothing again.
+    const uint64_t whole = 2 * kHeaderBytes + uint64_t(dataSize) + 4 + 1;
+    if (hold && whole <= kTagRead) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
     return true;
 }
 
@@ -99,7 +98,7 @@ bool CRepairScanner::BackPointerAgrees(int64_t position, uint32_t dataSize) {
 }
 
 bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSize) {
-    if (!Plausible(position, dataSize)) return false;
+    if (!Plausible(position, dataSize, true)) return false;
     const int64_t after = position + kHeaderBytes + dataSize + 4;
     const bool agrees = BackPointerAgrees(position, dataSize);
     // The last tag's data is whole: its trailing size may be wrong or missing.
@@ -136,7 +135,7 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     }
     const uint32_t head = std::min(dataSize, kHeadBytes);
     if (!Ensure(at, kHeaderBytes + head, kTagRead)) return false;
-    uint8_t* h = At(at);
+    const uint8_t* h = At(at);
     tag.position = at;
     tag.type = h[0];
     tag.dataSize = dataSize;

@@ -51,12 +51,16 @@ public:
     TagioFileReadAble* File() const { return file_; }
 
 private:
-    // Makes [position, position + count) readable through window_, reading
-    // at least `ahead` bytes when it reads; false when the file ends first.
+    // Makes [position, position + count) readable through the reader's
+    // window, reading at least `ahead` bytes when it reads; false when the
+    // file ends first.
     bool Ensure(int64_t position, uint32_t count, uint32_t ahead);
-    uint8_t* At(int64_t position) { return window_.data() + (position - windowStart_); }
-    // Header plausible and the tag inside the file (its trailing size may be cut).
-    bool Plausible(int64_t position, uint32_t& dataSize);
+    const uint8_t* At(int64_t position) const { return window_ + (position - windowStart_); }
+    // Header plausible and the tag inside the file (its trailing size may be
+    // cut). hold: the tag is the one being taken, so the window is made to
+    // hold all of it and the next header (a look at the next tag leaves the
+    // window where it is).
+    bool Plausible(int64_t position, uint32_t& dataSize, bool hold = false);
     bool BackPointerAgrees(int64_t position, uint32_t dataSize);
     bool Acceptable(int64_t position, bool resync, uint32_t& dataSize);
 
@@ -64,7 +68,9 @@ private:
     TagioFlvHeader header_{};
     int64_t size_ = 0;
     int64_t next_ = 0;             // where the next tag should start
-    std::vector<uint8_t> window_;
+    // The reader's own read-ahead window: a tag walked here is then copied
+    // from the same bytes, with no read of its own.
+    const uint8_t* window_ = nullptr;
     int64_t windowStart_ = 0;
     uint32_t windowBytes_ = 0;
     bool readFailed_ = false;

@@ -105,6 +105,75 @@ TEST_F(RepairFiles, ScannerTrustsChainsAndResynchronises) {
     EXPECT_EQ(skipped, int64_t(3 * tagBytes));
 }
 
+// A recording of several MiB with tags on both sides of the reading's 1 MiB
+// edges and one tag larger than that: every tag comes out as it went in, and
+// a run of zeros across an edge is skipped to exactly the next whole tag.
+TEST_F(RepairFiles, LargeTagsAndDamageAcrossReadEdges) {
+    FlvBuilder b;
+    std::vector<int64_t> positions;   // of the sound tags
+    uint32_t t = 0;
+    for (int i = 0; i < 50; ++i) {
+        if (i == 7) {   // a picture of 1.3 MB
+            std::vector<uint8_t> big(1300000);
+            for (size_t k = 0; k < big.size(); ++k) big[k] = uint8_t(k * 13 + 5);
+            big[0] = 0x22;
+            b.Tag(9, t, big);
+        } else {
+            b.H263(t, i % 5 == 0);
+        }
+        const uint32_t ms = 1000 + 10 * uint32_t(i % 3);
+        std::vector<uint8_t> d(1 + 441 * ms / 10);
+        for (size_t k = 0; k < d.size(); ++k) d[k] = uint8_t(k * 7 + i);
+        d[0] = 0x3C;   // 8-bit mono PCM at 44100 Hz
+        positions.push_back(int64_t(b.bytes.size()));
+        b.Tag(8, t, d);
+        t += ms;
+    }
+    ASSERT_GT(b.bytes.size(), size_t(3) << 20);
+    const std::string clean = Write("long.flv", b.bytes);
+    const RepairRun run = Repair(clean, dir.string());
+    ASSERT_EQ(run.result, 0);
+    EXPECT_TRUE(run.fixes.empty());
+    ASSERT_EQ(run.paths.size(), 1u);
+    // Tag for tag the same, after the output's own metadata.
+    const auto tags = [](const std::string& path) {
+        std::vector<std::vector<uint8_t>> all;
+        TagioFileReadAble* r = CreateFileReadAble(path.c_str());
+        TagioFlvHeader header{};
+        TagioFlvTag tag{};
+        if (r && Flv_ReadHeader(r, &header))
+            while (Flv_ReadTag(r, 1, &tag))
+                if (tag.type != 18) all.emplace_back(tag.buffer, tag.buffer + 11 + tag.dataSize);
+        Flv_FreeTag(&tag);
+        DeleteFileReadAble(r);
+        return all;
+    };
+    EXPECT_TRUE(tags(run.paths[0]) == tags(clean));
+
+    // Zeros from inside the tag before the 2 MiB edge to inside the one after it.
+    std::vector<uint8_t> damaged = b.bytes;
+    const int64_t edge = int64_t(2) << 20;
+    size_t hit = 0;
+    while (positions[hit + 1] <= edge) ++hit;
+    ASSERT_NE(hit, 6u) << "the picture after the damage is a small one";
+    std::fill(damaged.begin() + positions[hit] + 100, damaged.begin() + positions[hit + 1] + 100, 0);
+    fs::remove_all(dir / "out.flv");
+    const RepairRun broken = Repair(Write("damaged.flv", damaged), dir.string());
+    ASSERT_EQ(broken.result, 0);
+    int regions = 0;
+    for (const FLVRepairFix& f : broken.fixes) {
+        if (f.kind != FLVRepairDamagedRegion) continue;
+        ++regions;
+        EXPECT_EQ(f.offset, positions[hit]);
+        // Two sound tags and the picture between them are lost; the next
+        // whole tag is the picture before the third.
+        EXPECT_EQ(f.offset + f.droppedBytes, positions[hit + 2] - (11 + 9 + 4));
+    }
+    EXPECT_EQ(regions, 1);
+    ASSERT_EQ(broken.outputs.size(), 1u);
+    EXPECT_EQ(broken.outputs[0].audioBlocks, 48);
+}
+
 // A tag whose size runs past the end ends the file at the last whole tag.
 TEST_F(RepairFiles, CutTailEndsAtTheLastWholeTag) {
     FlvBuilder b;

@@ -2,8 +2,12 @@
 // packets as they were coded.
 #include "avkit/Remux.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,7 @@ struct AvkRemux {
     std::vector<std::string> chapterTitles;
     std::vector<std::pair<int64_t, int64_t>> chapterTimes;
     int64_t indexRoom = 0;
+    int fd = -1;   // the file, written through the context's own buffer
     bool begun = false;
     bool ended = false;
     std::string error;
@@ -52,6 +57,75 @@ AVStream* NewStream(AvkRemux* h, AVMediaType type, AVCodecID id, const uint8_t* 
         st->codecpar->extradata_size = extraSize;
     }
     return st;
+}
+
+// The file is written through a buffer of this size: libavformat's own file
+// output writes 32 KiB at a time, a system call every few packets of a copy.
+constexpr int kOutputBuffer = 1 << 20;
+
+int WriteOut(void* opaque, uint8_t* buf, int size) {
+    const int fd = static_cast<AvkRemux*>(opaque)->fd;
+    int done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, buf + done, size_t(size - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return AVERROR(errno);
+        }
+        done += int(n);
+    }
+    return size;
+}
+
+int64_t SeekOut(void* opaque, int64_t offset, int whence) {
+    const int fd = static_cast<AvkRemux*>(opaque)->fd;
+    if (whence & AVSEEK_SIZE) {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
+}
+
+// Creates the file and the context's output on it; an AVERROR when it cannot.
+int OpenOutput(AvkRemux* h) {
+    // An empty file (the job's temporary one) is not truncated again: ext4
+    // would then write the whole file out to disk at its close.
+    h->fd = ::open(h->path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (h->fd < 0) return AVERROR(errno);
+    struct stat st {};
+    if (::fstat(h->fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(h->fd, 0) != 0)) {
+        const int err = AVERROR(errno);
+        ::close(h->fd);
+        h->fd = -1;
+        return err;
+    }
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kOutputBuffer));
+    AVIOContext* pb = buffer ? avio_alloc_context(buffer, kOutputBuffer, 1, h, nullptr, WriteOut, SeekOut) : nullptr;
+    if (!pb) {
+        av_free(buffer);
+        ::close(h->fd);
+        h->fd = -1;
+        return AVERROR(ENOMEM);
+    }
+    h->ctx->pb = pb;
+    h->ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // No write after every packet: the buffer goes to the file when full.
+    h->ctx->flush_packets = 0;
+    return 0;
+}
+
+// Writes what the buffer holds and closes the file; an AVERROR when any
+// write failed.
+int CloseOutput(AvkRemux* h) {
+    if (!h->ctx->pb) return 0;
+    avio_flush(h->ctx->pb);
+    int err = h->ctx->pb->error;
+    av_freep(&h->ctx->pb->buffer);
+    avio_context_free(&h->ctx->pb);
+    if (::close(h->fd) != 0 && err >= 0) err = AVERROR(errno);
+    h->fd = -1;
+    return err < 0 ? err : 0;
 }
 
 // Whether the muxer has a tag for the codec: a packet of a codec it cannot
@@ -109,7 +183,7 @@ AVKIT_API AvkRemux* ARMX_Create(const char* container, const char* path) {
 AVKIT_API void ARMX_Delete(AvkRemux* h) {
     if (!h) return;
     if (h->ctx) {
-        if (h->begun && !h->ended && h->ctx->pb) avio_closep(&h->ctx->pb);
+        if (h->begun && !h->ended) CloseOutput(h);
         avformat_free_context(h->ctx);
     }
     av_packet_free(&h->packet);
@@ -189,7 +263,7 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
         for (size_t i = 0; i < h->chapterTitles.size(); ++i)
             if (!NewChapter(h, int(i) + 1, h->chapterTimes[i].first, h->chapterTimes[i].second, h->chapterTitles[i]))
                 return 0;
-    int err = avio_open(&h->ctx->pb, h->path.c_str(), AVIO_FLAG_WRITE);
+    int err = OpenOutput(h);
     if (err < 0) {
         h->error = "cannot create " + h->path + ": " + Why(err);
         return 0;
@@ -253,7 +327,7 @@ AVKIT_API int ARMX_End(AvkRemux* h) {
         h->error = "cannot finish " + h->path + ": " + Why(err);
         ok = false;
     }
-    err = avio_closep(&h->ctx->pb);
+    err = CloseOutput(h);
     if (err < 0 && ok) {
         h->error = "cannot finish " + h->path + ": " + Why(err);
         ok = false;

@@ -87,3 +87,17 @@ TEST(RemuxWriter, ACodecTheContainerCannotHoldIsRefused) {
     EXPECT_EQ(ARMX_Create("avi", path.c_str()), nullptr);
     std::remove(path.c_str());
 }
+
+// The file goes out through the writer's own buffer, in large writes: a
+// device that takes nothing fails the file at its end, saying so, for every
+// container (the last bytes reach the file only there).
+TEST(RemuxWriter, AWriteThatFailsFailsTheFile) {
+    for (const char* container : {"mp4", "matroska"}) {
+        SCOPED_TRACE(container);
+        AvkRemux* w = ARMX_Create(container, "/dev/full");
+        ASSERT_NE(w, nullptr);
+        EXPECT_FALSE(WritePcm(w));
+        EXPECT_STRNE(ARMX_Error(w), "");
+        ARMX_Delete(w);
+    }
+}

@@ -31,6 +31,7 @@ struct TagioFileReadAble {
     std::shared_ptr<tagio::Mapping> map;
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
+    uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
 };
@@ -61,6 +62,13 @@ inline constexpr uint32_t kWriteBytes = 1 << 20;
 int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count);
 // Full pread at position; bytes read or -1.
 int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count);
+// Copies [position, position + count) from the read-ahead window when the
+// window holds all of it; false (nothing copied) otherwise.
+bool CopyFromWindow(const TagioFileReadAble* h, int64_t position, void* out, uint32_t count);
+// Reads the window again from position when [position, position + count)
+// is not wholly in it and fits in it, so that a tag about to be copied
+// lies in one window. False on a read error or without memory.
+bool HoldInWindow(TagioFileReadAble* h, int64_t position, uint32_t count);
 // Appends bytes through the write buffer; false once any write has failed.
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
 // Writes what the byte buffer holds; false once any write has failed.

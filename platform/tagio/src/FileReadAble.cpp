@@ -46,6 +46,34 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     return h->map.get();
 }
 
+// Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
+// when more (the window then grows and stays that large). What the window
+// already holds from pos on is kept, not read again.
+static bool Refill(TagioFileReadAble* h, int64_t pos, uint32_t bytes = kAheadBytes) {
+    const uint32_t want = std::max(bytes, kAheadBytes);
+    uint32_t kept = 0;
+    const uint8_t* from = nullptr;
+    if (h->ahead && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
+        from = h->ahead.get() + (pos - h->aheadStart);
+        kept = uint32_t(h->aheadStart + h->aheadLength - pos);
+    }
+    if (h->aheadCapacity < want) {
+        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[want]);
+        if (!grown) return false;
+        if (kept) std::memcpy(grown.get(), from, kept);
+        h->ahead = std::move(grown);
+        h->aheadCapacity = want;
+    } else if (kept) {
+        std::memmove(h->ahead.get(), from, kept);
+    }
+    h->aheadStart = pos;
+    h->aheadLength = kept;
+    const int64_t n = ReadFullyAt(h->fd, pos + kept, h->ahead.get() + kept, h->aheadCapacity - kept);
+    if (n < 0) return false;
+    h->aheadLength = kept + static_cast<uint32_t>(n);
+    return true;
+}
+
 int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
     auto* dst = static_cast<uint8_t*>(out);
     if (h->position < 0) return -1;
@@ -68,17 +96,25 @@ int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
             h->position += n;
             break;
         }
-        if (!h->ahead) {
-            h->ahead.reset(new (std::nothrow) uint8_t[kAheadBytes]);
-            if (!h->ahead) return -1;
-        }
-        const int64_t n = ReadFullyAt(h->fd, pos, h->ahead.get(), kAheadBytes);
-        if (n < 0) return -1;
-        h->aheadStart = pos;
-        h->aheadLength = static_cast<uint32_t>(n);
-        if (n == 0) break;   // end of file
+        if (!Refill(h, pos)) return -1;
+        if (h->aheadLength == 0) break;   // end of file
     }
     return done;
+}
+
+bool CopyFromWindow(const TagioFileReadAble* h, int64_t position, void* out, uint32_t count) {
+    if (!h->ahead || position < h->aheadStart || position - h->aheadStart > h->aheadLength ||
+        count > h->aheadLength - uint32_t(position - h->aheadStart))
+        return false;
+    std::memcpy(out, h->ahead.get() + (position - h->aheadStart), count);
+    return true;
+}
+
+bool HoldInWindow(TagioFileReadAble* h, int64_t position, uint32_t count) {
+    if (count > std::max(kAheadBytes, h->aheadCapacity) || (h->ahead && position >= h->aheadStart &&
+                                position + count <= h->aheadStart + h->aheadLength))
+        return true;
+    return Refill(h, position);
 }
 
 }  // namespace tagio
@@ -137,8 +173,23 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
     return n;
 }
 
+extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
+                                               uint32_t ahead, const uint8_t** bytes) {
+    if (!h || !bytes || position < 0) return -1;
+    const bool holds = h->ahead && position >= h->aheadStart &&
+                       position - h->aheadStart <= int64_t(h->aheadLength) &&
+                       (position + count <= h->aheadStart + h->aheadLength ||
+                        h->aheadStart + h->aheadLength >= h->size);
+    if (!holds && !tagio::Refill(h, position, std::max(count, ahead))) return -1;
+    *bytes = h->ahead.get() + (position - h->aheadStart);
+    return h->aheadStart + h->aheadLength - position;
+}
+
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;
+    // Callers look back at the tag just walked (its first data bytes, a
+    // sound block's length): the window holds it, so no system call.
+    if (count && tagio::CopyFromWindow(h, position, buffer, count)) return count;
     return ReadFullyAt(h->fd, position, buffer, count);
 }

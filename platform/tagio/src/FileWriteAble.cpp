@@ -7,6 +7,7 @@
 #include <new>
 #include <algorithm>
 #include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FileHandles.h"
@@ -24,6 +25,20 @@ bool WriteAll(int fd, const uint8_t* data, size_t count) {
         count -= static_cast<size_t>(n);
     }
     return true;
+}
+
+// Opens the file for writing, made or emptied. A file that is empty already
+// (the temporary file a job made for its output) is not truncated: ext4 takes
+// a truncation to nothing for a file being replaced and writes all that
+// follows out to disk at the close, which keeps the writer waiting there.
+int OpenEmptied(const char* path) {
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(fd, 0) != 0))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool Flush(TagioFileWriteAble* h) {
@@ -106,7 +121,7 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
         delete h;
         return nullptr;
     }
-    h->fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    h->fd = OpenEmptied(path);
     if (h->fd < 0) {
         delete h;
         return nullptr;

@@ -94,7 +94,14 @@ static bool ReadHeaderOnly(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* head
 bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t& peekLength) {
     uint8_t head[11];
     const int64_t start = h->position;
-    if (!ReadHeaderOnly(h, tag, head)) return false;
+    // A window begins at a tag's header, never inside it.
+    if (!HoldInWindow(h, start, 11 + kCodecFieldBytes) || !ReadHeaderOnly(h, tag, head)) return false;
+    // The whole tag in the window: a copy of it, or a look at its data, then
+    // costs no read of its own.
+    if (!HoldInWindow(h, start, 11 + tag->dataSize)) {
+        h->position = start;
+        return false;
+    }
     const uint32_t n = tag->dataSize < kCodecFieldBytes ? tag->dataSize : kCodecFieldBytes;
     if (ReadSequential(h, peek, n) != int64_t(n)) {
         h->position = start;
@@ -108,7 +115,8 @@ bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t
     if (tag->type == 9 && tag->codecField2 == 7 && tag->codecField1 == 1 && tag->packetType == 0 &&
         tag->dataSize > n && tag->dataSize <= kSetupBytes) {
         uint8_t setup[kSetupBytes];
-        if (ReadFullyAt(h->fd, start + 11, setup, tag->dataSize) == tag->dataSize)
+        if (CopyFromWindow(h, start + 11, setup, tag->dataSize) ||
+            ReadFullyAt(h->fd, start + 11, setup, tag->dataSize) == tag->dataSize)
             DecodeCodecFields(*tag, setup, tag->dataSize);
     }
     h->position = start + tag->tagSize;

@@ -34,6 +34,16 @@ TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffer, uint32_t
 TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position, void* buffer,
                                       uint32_t count);
 
+// Makes the bytes at position readable in the reader's read-ahead window
+// without copying them out: when the window does not hold [position,
+// position + count), it is read again from position, max(count, ahead) bytes
+// at least (the window grows for a count beyond its usual 1 MiB). *bytes:
+// the window at position, valid until the reader reads again. Returns how
+// many bytes from position the window holds (fewer than count only at the
+// end of the file), or -1 on a read error or without memory.
+TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
+                                    uint32_t ahead, const uint8_t** bytes);
+
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte.
 // soundFormat: the FLV SoundFormat; sampleRate in Hz; bytesPerSample 1 or 2;
