@@ -67,6 +67,7 @@ public:
             actions << QStringLiteral("%1:%2").arg(r->task).arg(r->action);
         }
         if (id == msg::kConvSetSettings) std::memcpy(&settings, reinterpret_cast<const void*>(p1), sizeof settings);
+        if (id == msg::kSeqSelect) selection = *reinterpret_cast<const TSeqSelection*>(p1);
         (void)target;
     }
     // A notification as the engine raises it (the window copies what it keeps).
@@ -92,6 +93,7 @@ public:
     std::vector<Sent> sent;
     QStringList folders, actions;
     OutputSettings settings{};
+    TSeqSelection selection{1, 5, 5};
     int tasks = 0;
 
 private:
@@ -611,6 +613,7 @@ private slots:
         };
         QVERIFY(!runner.Run(handles, *hosts_.back(), {0, 1}));
         QCOMPARE(fake.Count(msg::kGetConversionManager), 0);
+        QCOMPARE(fake.Count(msg::kSeqSelect), 0);
 
         // Confirmed: the conversion window gets the record and both sequences.
         bool sawWindow = false;
@@ -629,6 +632,12 @@ private slots:
         };
         QVERIFY(runner.Run(handles, *hosts_.back(), {0, 1}));
         QVERIFY(sawWindow);
+        // The engine's selection was cleared before the conversion window opened.
+        QVERIFY(fake.Ids().indexOf(msg::kSeqSelect) >= 0);
+        QVERIFY(fake.Ids().indexOf(msg::kSeqSelect) < fake.Ids().indexOf(msg::kGetConversionManager));
+        QCOMPARE(fake.selection.kind, 0);
+        QCOMPARE(fake.selection.sequence, -1);
+        QCOMPARE(fake.selection.clip, -1);
         QCOMPARE(QString::fromLatin1(fake.settings.fileFormat), QStringLiteral("mp4"));
         QCOMPARE(fake.Count(msg::kConvAddTask), 2);
         QCOMPARE(answer.prompts, QStringList{QStringLiteral("The conversion was interrupted.")});

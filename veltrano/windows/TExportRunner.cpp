@@ -65,6 +65,10 @@ bool TExportRunner::Run(const TEngineHandles& handles, TListenerWrapper& mainWra
     const int answer = settings.exec();
     settings.SetSequences(nullptr);
     if (answer != QDialog::Accepted) return false;
+    // Nothing stays selected in the engine, so the selected clip's preview
+    // does not play on behind the conversion.
+    TSeqSelection none{0, -1, -1};
+    engine_.Send(handles.sequenceMgr, msg::kSeqSelect, reinterpret_cast<intptr_t>(&none), sizeof none);
 
     TConvertParams params;
     params.settings = settings.Record();
