@@ -444,6 +444,8 @@ private slots:
         TfrmPopupPreview* popup = panel_->Popup();
         QVERIFY(popup && popup->isVisible());
         QCOMPARE(popup->Preview()->size(), QSize(80, 60));  // half of 160 x 120
+        // The engine draws into the whole panel, not into the size it had before it was shown.
+        QTRY_COMPARE(popup->Preview()->CurrentFrameRect(), QRect(0, 0, 80, 60));
         QCOMPARE(popup->windowTitle(), QStringLiteral("flv1_mp3_160x120.flv - Clip"));
         Page(TfmeFlvCustomize::kWatermarkPage);
         QCOMPARE(popup->windowTitle(), QStringLiteral("flv1_mp3_160x120.flv - Watermark"));
@@ -455,6 +457,16 @@ private slots:
         const int before = popup->Preview()->FramesPresented();
         engine_->engine.Send(engine_->clipEdit, msg::kPlayerSeek, 0, 800);
         QTRY_VERIFY(popup->Preview()->FramesPresented() > before);
+        QTRY_COMPARE(popup->Preview()->CurrentFrameRect(), QRect(0, 0, 320, 240));
+        // A size the user drags reaches the engine, which draws into it.
+        for (const QSize size : {QSize(500, 240), QSize(200, 300)}) {
+            popup->resize(size);
+            QCOMPARE(popup->Preview()->size(), size);
+            QTRY_VERIFY2(popup->Preview()->rect().contains(popup->Preview()->CurrentFrameRect()) &&
+                             (popup->Preview()->CurrentFrameRect().width() == size.width() ||
+                              popup->Preview()->CurrentFrameRect().height() == size.height()),
+                         qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        }
 
         popup->close();
         const int embedded = panel_->Preview()->FramesPresented();

@@ -232,8 +232,10 @@ void TfmeFlvCustomize::TogglePopup() {
             onHint(control, entered && key ? link_->Text(*key) : QString());
         };
     }
-    popup_->Attach(link_->seqMgr, link_->clipEdit, PageMode(), PageCaption(), link_->clip, link_->sequence);
+    // Shown first: sized while hidden, its panel would tell the engine the
+    // size it has before any layout.
     popup_->show();
+    popup_->Attach(link_->seqMgr, link_->clipEdit, PageMode(), PageCaption(), link_->clip, link_->sequence);
     pnlPreview_->update();
 }
 
