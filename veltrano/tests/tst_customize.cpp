@@ -264,6 +264,29 @@ private slots:
         QCOMPARE(engine_->Crop(), m);
     }
 
+    // Opening the Effect page shows thumbnails of the picture playing now,
+    // without waiting for a pause; a clip chosen while the page is open
+    // shows its own picture in them, not the one shown before it.
+    void effectThumbnailsComeFromThePlayingPicture() {
+        auto* effects = Find<QComboBox>("cbxEffect");
+        engine_->Select(0, 0);
+        QTRY_VERIFY(panel_->Preview()->FramesPresented() > 0);
+        Page(TfmeFlvCustomize::kEffectPage);
+        QVERIFY(!panel_->Paused());
+        QTRY_VERIFY(!effects->itemIcon(0).isNull());
+        for (int i = 1; i <= TFlvEffectPage::kEffectCount; ++i)
+            QVERIFY2(!effects->itemIcon(i).isNull(), TFlvEffectPage::kEffectNames[i - 1]);
+
+        engine_->Import({"still_160x120.png"}, "Sequence 03");
+        engine_->Select(2, 0);
+        const QImage picture = QImage(FixturePath("still_160x120.png"))
+                                   .scaled(TFlvEffectPage::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        auto thumbnail = [&] { return effects->itemIcon(0).pixmap(TFlvEffectPage::kThumbnailSize).toImage(); };
+        QTRY_VERIFY2(thumbnail().size() == picture.size() &&
+                         Mismatch(thumbnail(), [&](int x, int y) { return picture.pixel(x, y); }) < 40,
+                     "the plain thumbnail is not the picture clip's");
+    }
+
     void anEffectAndAFlipChangeThePreviewAsTheFilterSays() {
         SelectPaused(0, 0);
         Page(TfmeFlvCustomize::kEffectPage);

@@ -64,6 +64,7 @@ void TPreviewSurface::ScheduleRepaint() {
         [this] {
             repaintPending_ = false;
             update();
+            emit presented();
         },
         Qt::QueuedConnection);
 }

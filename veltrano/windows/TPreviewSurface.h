@@ -31,6 +31,10 @@ public:
     // Where the last frame was drawn on the panel (null before the first).
     QRect CurrentFrameRect();
 
+signals:
+    // On the window thread, after frames (or fills) arrived.
+    void presented();
+
 protected:
     void paintEvent(QPaintEvent* e) override;
 

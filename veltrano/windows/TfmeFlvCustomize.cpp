@@ -108,6 +108,7 @@ void TfmeFlvCustomize::BuildPlayer() {
     pnlPreview_->setObjectName(QStringLiteral("pnlPreview"));
     pnlPreview_->setMouseTracking(true);
     pnlPreview_->installEventFilter(this);  // the mouse goes to the engine
+    connect(pnlPreview_, &TPreviewSurface::presented, this, [this] { OnPresented(pnlPreview_); });
     imgPreviewMask_ = new QLabel(pnlPreviewParent_);
     imgPreviewMask_->setObjectName(QStringLiteral("imgPreviewMask"));
     imgPreviewMask_->setAlignment(Qt::AlignCenter);
