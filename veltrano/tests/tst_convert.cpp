@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <memory>
 
@@ -435,16 +438,69 @@ private slots:
 
             bool saved = false;
             QStringList commands;
-            TSystemShutdown shutdown(engine, manager, [&saved] { saved = true; },
-                                     [&commands](const QString& program, const QStringList& args, QString*) {
-                                         commands << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
-                                         return true;
-                                     });
-            QCOMPARE(shutdown(), QString());
+            std::atomic<bool> asked{false};
+            TSystemShutdown::Hooks hooks;
+            hooks.saveSettings = [&saved] { saved = true; };
+            hooks.run = [&commands, &asked](const QString& program, const QStringList& args, QString*) {
+                commands << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+                asked = true;
+                return true;
+            };
+            QCOMPARE(TSystemShutdown(engine, manager, hooks)(), c.ran);
             QCOMPARE(saved, c.saved);
+            if (c.ran) QTRY_VERIFY(asked.load());
+            else QTest::qWait(50);
             QCOMPARE(commands, c.ran ? QStringList{QStringLiteral("systemctl poweroff")} : QStringList());
             engine.DeleteProjectMgr();
         }
+    }
+
+    // The system is asked off the window thread; when it refuses, the saved
+    // project comes back and the user hears why, and the settings written
+    // before still take what changes afterwards.
+    void aRefusedShutdownBringsTheProjectBack() {
+        struct Host : CBaseListener {
+            QByteArray savePath;
+            void OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) override {
+                if (id == msg::kAskSaveAsPath || id == msg::kAskSavePath)
+                    qstrncpy(reinterpret_cast<char*>(p1), savePath.constData(), static_cast<size_t>(p2));
+            }
+        } host;
+        QTemporaryDir work;
+        host.savePath = work.filePath(QStringLiteral("kept.pvxp")).toUtf8();
+        TEngineApi engine;
+        CBaseListener* manager = engine.GetProjectMgr(&host);
+        engine.Send(manager, msg::kProjectNew);
+        engine.Send(manager, msg::kProjectSaveAs);
+        QVERIFY(QFileInfo::exists(QString::fromUtf8(host.savePath)));
+
+        std::mutex mutex;
+        std::condition_variable answer;
+        bool release = false;
+        QString reopened, reported;
+        TSystemShutdown::Hooks hooks;
+        hooks.run = [&](const QString&, const QStringList&, QString* error) {
+            std::unique_lock lock(mutex);
+            answer.wait(lock, [&] { return release; });
+            *error = QStringLiteral("Interactive authentication required.");
+            return false;
+        };
+        hooks.reopenProject = [&reopened](const QString& path) { reopened = path; };
+        hooks.reportFailure = [&reported](const QString& why) { reported = why; };
+        QVERIFY(TSystemShutdown(engine, manager, hooks)());
+        // The request is still waiting, and the window thread runs on.
+        bool ticked = false;
+        QTimer::singleShot(20, [&ticked] { ticked = true; });
+        QTRY_VERIFY(ticked);
+        QVERIFY(reported.isEmpty());
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        answer.notify_all();
+        QTRY_COMPARE(reported, QStringLiteral("Interactive authentication required."));
+        QCOMPARE(reopened, QString::fromUtf8(host.savePath));
+        engine.DeleteProjectMgr();
     }
 
     void closingWhileTasksRunAsksFirst() {
