@@ -287,6 +287,30 @@ private slots:
                      "the plain thumbnail is not the picture clip's");
     }
 
+    // A language chosen while the panel shows: the combo items and the
+    // watermark rows' types follow it, and come back in English.
+    void comboTextsAndWatermarkTypesFollowTheLanguage() {
+        SelectPaused(0, 0);
+        Page(TfmeFlvCustomize::kWatermarkPage);
+        panel_->WatermarkPage()->choosePicture = [] { return FixturePath("still_64x48.bmp"); };
+        panel_->WatermarkPage()->AddMenu()->findChild<QAction*>("miAddImage")->trigger();
+        auto* list = Find<QTreeWidget>("lvWatermark");
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        struct Case {
+            const char* language;
+            QString flip, origin, type;
+        };
+        const Case cases[] = {
+            {"Deutsch", QStringLiteral("Nicht spiegeln"), QStringLiteral("Oben links"), QStringLiteral("Bild")},
+            {"English", QStringLiteral("No Flip"), QStringLiteral("Top-Left"), QStringLiteral("Image")}};
+        for (const Case& c : cases) {
+            QVERIFY(holder_->Languages().SelectLanguage(QLatin1String(c.language)));
+            QCOMPARE(Find<QComboBox>("cbxFlip")->itemText(0), c.flip);
+            QCOMPARE(Find<QComboBox>("cbxImageOrigin")->itemText(0), c.origin);
+            QCOMPARE(list->topLevelItem(0)->text(1), c.type);
+        }
+    }
+
     void anEffectAndAFlipChangeThePreviewAsTheFilterSays() {
         SelectPaused(0, 0);
         Page(TfmeFlvCustomize::kEffectPage);

@@ -203,6 +203,7 @@ void TfmeFlvCustomize::Retranslate() {
         // No unit for the panel in this language: it keeps its texts.
     }
     infoPage_->Retranslate();
+    watermarkPage_->Retranslate();
 }
 
 void TfmeFlvCustomize::Subscribe(TListenerWrapper& wrapper) {

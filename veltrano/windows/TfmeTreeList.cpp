@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -149,6 +150,11 @@ void TfmeTreeList::FitColumns() {
     const int most = std::max(200, view_->viewport()->width() / 2);
     if (view_->columnWidth(TSeqListModel::kColName) > most) view_->setColumnWidth(TSeqListModel::kColName, most);
 }
+void TfmeTreeList::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (e->size().width() != e->oldSize().width()) FitColumns();
+}
+
 void TfmeTreeList::CollapseAll() { view_->collapseAll(); }
 
 int TfmeTreeList::SelectedCount() const { return static_cast<int>(view_->selectionModel()->selectedRows().size()); }
