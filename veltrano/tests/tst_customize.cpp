@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QToolButton>
 #include <QtTest>
 #include <array>
 #include <cmath>
@@ -209,9 +210,9 @@ private slots:
         const uint32_t later = static_cast<uint32_t>(std::ceil(1000 / info.frameRate));
         const uint32_t earlier = static_cast<uint32_t>(-std::floor(-1000 / info.frameRate));
         QVERIFY(later >= 40 && later <= 41);
-        Find<QPushButton>("btnStartNext")->click();
+        Find<QToolButton>("btnStartNext")->click();
         QCOMPARE(Find<QLineEdit>("edtStartTime")->text(), FormatTime(true, 1000 + later));
-        Find<QPushButton>("btnEndPrev")->click();
+        Find<QToolButton>("btnEndPrev")->click();
         QCOMPARE(engine_->Trim().end, duration - earlier);
         QCOMPARE(Find<QLineEdit>("edtEndTime")->text(), FormatTime(true, duration - earlier));
 
