@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -19,6 +20,7 @@
 #include "ModalAnswerer.h"
 #include "app/MyLang.h"
 #include "windows/TSeqTreeView.h"
+#include "windows/TPreviewSurface.h"
 #include "windows/TfmeFlvCustomize.h"
 #include "windows/TfmeTreeList.h"
 #include "windows/TfrmConvert.h"
@@ -64,6 +66,7 @@ void Shoot(QWidget* window, const QString& name) {
     const QString folder = qEnvironmentVariable("VELTRANO_SCREENSHOTS");
     if (folder.isEmpty()) return;
     QDir().mkpath(folder);
+    QTest::qWait(300);  // the preview's redraw after a page change
     window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
@@ -130,6 +133,9 @@ private slots:
                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         auto* panel = main.findChild<TfmeFlvCustomize*>(QStringLiteral("fmeClip"));
         QVERIFY(panel);
+        // Paused on a picture, so that pictures of the window show one.
+        QTRY_VERIFY(panel->Preview()->FramesPresented() > 0);
+        if (!panel->Paused()) main.findChild<QPushButton*>(QStringLiteral("btnPause"))->click();
         const char* pages[] = {"preview", "clip", "watermark", "effect"};
         for (int page = 0; page < 4; ++page) {
             panel->Pages()->setCurrentIndex(page);
