@@ -87,6 +87,15 @@ bool LooksLikeFlv(const std::string& path) {
     return n == sizeof signature && std::memcmp(signature, "FLV", 3) == 0;
 }
 
+bool IsPictureFileName(const std::string& path) {
+    static const char* const kExtensions[] = {"bmp", "jpg", "jpeg", "jpe", "jfif", "png", "tif", "tiff", "ico", "gif"};
+    const auto dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.') return false;
+    const char* ext = path.c_str() + dot + 1;
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [ext](const char* known) { return strcasecmp(ext, known) == 0; });
+}
+
 void ExamineMediaFile(CFLVCache& cache, MediaFileInfo& info) {
     const std::string path = info.path ? info.path : "";
     if (path.size() < 5) throw CBaseException(errcode::kExamineMedia, path.c_str());

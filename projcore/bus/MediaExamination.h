@@ -11,6 +11,10 @@ class CFLVCache;
 // an extension).
 bool LooksLikeFlv(const std::string& path);
 
+// Whether a file is taken for a picture clip by its name: BMP, JPEG, PNG,
+// TIFF, ICO or GIF (any case). Whether it can be read is the picture loader's say.
+bool IsPictureFileName(const std::string& path);
+
 // Fills the facts of the media file named by info.path: an FLV file's stream
 // facts and length through the cache, or a picture's format, size and timing
 // (a still picture lasts 5000 ms at 25 frames per second). Throws

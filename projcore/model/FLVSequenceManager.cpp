@@ -150,6 +150,35 @@ std::unique_ptr<CBaseClip> CFLVSequenceManager::OpenFlvClip(const char* const* s
     return nullptr;
 }
 
+std::unique_ptr<CBaseClip> CFLVSequenceManager::OpenImageClip(const char* const* slot, int32_t imageLength) {
+    const std::string path = *slot;
+    auto clip = std::make_unique<CImageClip>();
+    try {
+        clip->SetFileName(NameOf(path));
+        clip->SetFilePath(path);
+        // A still picture shows for the length the host asks; an animation keeps its own.
+        if (imageLength > 0) clip->SetImageTime(static_cast<uint32_t>(imageLength));
+        return clip;
+    } catch (...) {
+    }
+    ReportRefused(slot, errcode::kExamineMedia);
+    return nullptr;
+}
+
+std::unique_ptr<CBaseClip> CFLVSequenceManager::OpenClip(const char* const* slot, int32_t imageLength) {
+    if (!slot || !*slot) return nullptr;
+    if (LooksLikeFlv(*slot)) return OpenFlvClip(slot);
+    if (IsPictureFileName(*slot)) return OpenImageClip(slot, imageLength);
+    // Neither an FLV file nor a picture: the host learns which file it was.
+    ReportRefused(slot, CFLVCache::kCannotOpen);
+    return nullptr;
+}
+
+void CFLVSequenceManager::ReportRefused(const char* const* slot, int32_t code) {
+    TAddFailure failure{slot, 1, &code, nullptr};
+    Notify(msg::kNotifySeqAddFailed, reinterpret_cast<intptr_t>(&failure), sizeof failure);
+}
+
 void CFLVSequenceManager::OnImport(void*, int32_t, intptr_t p1, intptr_t) {
     if (!p1) return;
     const auto& r = *reinterpret_cast<const TImportedFiles*>(p1);
@@ -164,11 +193,9 @@ void CFLVSequenceManager::OnImport(void*, int32_t, intptr_t p1, intptr_t) {
             Notify(msg::kNotifySeqImportProgress, reinterpret_cast<intptr_t>(&progress), sizeof progress);
             if (progress.continueImport == 0) return;  // cancelled: the list stays as it was
         }
-        if (path && LooksLikeFlv(path)) {
-            if (auto clip = OpenFlvClip(&r.paths[i])) {
-                sequence->InsertClip(clip, sequence->GetClipCount());
-                added.push_back(path);
-            }
+        if (auto clip = OpenClip(r.paths ? &r.paths[i] : nullptr, r.imageLength)) {
+            sequence->InsertClip(clip, sequence->GetClipCount());
+            added.push_back(path);
         }
         if (r.count > 1) {
             TImportProgress progress{i + 1, r.count, path, 1};
@@ -194,9 +221,9 @@ void CFLVSequenceManager::OnAddFiles(void*, int32_t, intptr_t p1, intptr_t) {
     const auto& r = *reinterpret_cast<const TAddFilesToSeq*>(p1);
     void* selected = SelectedObject();
     for (int32_t i = 0; r.paths && i < r.count; ++i) {
-        const char* path = r.paths[i];
-        if (!path || !LooksLikeFlv(path) || !At(r.sequence)) continue;
-        if (auto clip = OpenFlvClip(&r.paths[i])) InsertClip(std::move(clip), static_cast<size_t>(r.sequence), r.position);
+        if (!r.paths[i] || !At(r.sequence)) continue;
+        // The record carries no picture length: a still picture gets the clip's default.
+        if (auto clip = OpenClip(&r.paths[i], 0)) InsertClip(std::move(clip), static_cast<size_t>(r.sequence), r.position);
     }
     TFilesAdded files{r.paths, r.count};
     Notify(msg::kNotifySeqFilesAdded, reinterpret_cast<intptr_t>(&files), sizeof files);

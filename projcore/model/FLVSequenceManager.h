@@ -64,6 +64,14 @@ private:
 
     // A new FLV clip of the file, or null after announcing why it was refused.
     std::unique_ptr<CBaseClip> OpenFlvClip(const char* const* slot);
+    // A new picture clip (a still one lasting imageLength when that is
+    // positive), or null after announcing that the picture cannot be read.
+    std::unique_ptr<CBaseClip> OpenImageClip(const char* const* slot, int32_t imageLength);
+    // An FLV or picture clip of the file, by its kind; anything else is
+    // announced as refused.
+    std::unique_ptr<CBaseClip> OpenClip(const char* const* slot, int32_t imageLength);
+    // 110170114 for one file, without a stream description.
+    void ReportRefused(const char* const* slot, int32_t code);
     void InsertClip(std::unique_ptr<CBaseClip> clip, size_t sequence, int32_t position);
     void AppendSequence(std::unique_ptr<CFLVSequence> sequence);
     void InsertSequence(std::unique_ptr<CFLVSequence> sequence, size_t index);

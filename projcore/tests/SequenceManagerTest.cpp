@@ -18,6 +18,8 @@
 #include "model/PravexProject.h"
 #include "model/TrashResourceManager.h"
 #include "model/XMLSerialStream.h"
+#include "render/FLVCache.h"
+#include "bus/BaseException.h"
 
 namespace {
 
@@ -83,12 +85,13 @@ TEST_F(SequenceTest, ImportTakesFlvFilesWithProgressAndReportsRefusals) {
     std::filesystem::copy_file(a, upper);
     Import({a, upper, Fixture("still_160x120.jpg")});
     EXPECT_EQ(Count(msg::kNotifySeqImportProgress), 6);
-    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 0);  // the picture is skipped silently
+    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 0);
     ASSERT_EQ(Count(msg::kNotifySeqImported), 1);
     ASSERT_EQ(seq->SequenceCount(), 1u);
-    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 2u);
-    EXPECT_EQ(imported->Count(), 2u);  // the imported list heard it
+    EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 3u);  // the picture is a clip too
+    EXPECT_EQ(imported->Count(), 3u);  // the imported list heard it
     EXPECT_EQ(seq->Sequence(0)->Clip(0)->FileName(), "flv1_mp3_160x120.flv");
+    EXPECT_FALSE(seq->Sequence(0)->Clip(2)->IsFlv());
     host.log.clear();
 
     Import({b});
@@ -450,7 +453,51 @@ TEST_F(SequenceTest, ImportTakesExtensionlessFlvFilesByTheirSignature) {
     Import({cached, text});
     ASSERT_EQ(seq->SequenceCount(), 1u);
     EXPECT_EQ(seq->Sequence(0)->GetClipCount(), 1u);
-    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 0);
+    EXPECT_EQ(Count(msg::kNotifySeqAddFailed), 1);  // the text file, named to the host
+}
+
+// Pictures become picture clips by their names; a still one lasts the
+// import's picture length, an animation its own; what cannot be used is
+// refused with a reason for the host to show.
+TEST_F(SequenceTest, PicturesBecomeClipsAndTheRestIsRefusedWithItsReason) {
+    struct Refusals : CBaseListener {
+        std::vector<std::pair<std::string, int32_t>> seen;
+        void OnMessage(void*, int32_t id, intptr_t p1, intptr_t) override {
+            if (id != msg::kNotifySeqAddFailed) return;
+            const auto& f = *reinterpret_cast<const TAddFailure*>(p1);
+            seen.emplace_back(f.paths[0], f.codes[0]);
+        }
+    } refusals;
+    seq->AddListener(&refusals);
+    TempDir dir;
+    const std::string notPicture = dir.File("notes.png"), text = dir.File("notes.txt");
+    WriteFile(notPicture, "not a picture");
+    WriteFile(text, "not a video");
+    const std::vector<std::string> files{a, Fixture("still_160x120.png"), Fixture("anim_64x48_5x100ms.gif"),
+                                         Fixture("still_64x48.bmp"), notPicture, text};
+    std::vector<const char*> paths;
+    for (auto& f : files) paths.push_back(f.c_str());
+    TImportedFiles r{"Seq", -1, paths.data(), static_cast<int32_t>(paths.size()), "Seq", 3000};
+    Send(SeqL(), msg::kSeqImport, reinterpret_cast<intptr_t>(&r), sizeof r);
+    seq->RemoveListener(&refusals);
+
+    ASSERT_EQ(seq->SequenceCount(), 1u);
+    CFLVSequence* s = seq->Sequence(0);
+    ASSERT_EQ(s->GetClipCount(), 4u);
+    EXPECT_EQ(s->Clip(1)->GetPlayLength(), 3000u);  // still: the import's length
+    EXPECT_EQ(s->Clip(2)->GetPlayLength(), 500u);   // animation: five frames of 100 ms
+    EXPECT_EQ(s->Clip(3)->GetPlayLength(), 3000u);
+    EXPECT_EQ(s->GetPlayLength(), s->Clip(0)->GetPlayLength() + 6500u);
+    ASSERT_EQ(refusals.seen.size(), 2u);
+    EXPECT_EQ(refusals.seen[0], (std::pair<std::string, int32_t>{notPicture, errcode::kExamineMedia}));
+    EXPECT_EQ(refusals.seen[1], (std::pair<std::string, int32_t>{text, CFLVCache::kCannotOpen}));
+
+    // Added to a sequence, a still picture takes the clip's own default length.
+    std::vector<const char*> more{paths[1]};
+    TAddFilesToSeq add{0, -1, more.data(), 1};
+    Send(SeqL(), msg::kSeqAddFiles, reinterpret_cast<intptr_t>(&add));
+    ASSERT_EQ(s->GetClipCount(), 5u);
+    EXPECT_EQ(s->Clip(4)->GetPlayLength(), CImageClip::kDefaultTime);
 }
 
 TEST_F(SequenceTest, APictureClipsSettingsCountAsChanges) {

@@ -75,7 +75,7 @@ bool EngineSession::ImportSequence(const std::vector<std::string>& paths, const 
     else
         clips = -1;
     if (clips != static_cast<int32_t>(paths.size())) {
-        *error = "the engine took only FLV files; not all of these are: ";
+        *error = "the engine did not take all of these files: ";
         for (size_t i = 0; i < paths.size(); ++i) *error += (i ? ", " : "") + paths[i];
         return false;
     }

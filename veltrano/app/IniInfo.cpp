@@ -35,7 +35,9 @@ TIniInfo::TIniInfo(const QString& iniPath, const QString& documentsFolder) : pat
 }
 
 TIniInfo::~TIniInfo() {
-    if (!saved_) Save();
+    // Always: fields may have changed since an earlier Save (a shut-down
+    // that failed and let the program run on).
+    Save();
 }
 
 void TIniInfo::SetProcessNum(int n) {
@@ -94,6 +96,5 @@ bool TIniInfo::Save() {
     ini.setValue(QStringLiteral("SnapImgType"), snapImgType);
     ini.endGroup();
     ini.sync();
-    saved_ = true;
     return ini.status() == QSettings::NoError;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 
 // The program's settings, read completely from "Defsetting.ini" when created
-// and written completely when destroyed (or by Save, before a shut-down);
+// and written completely when destroyed (and by Save, before a shut-down);
 // nothing is written in between. Windows read and change the fields directly.
 // Values outside their range are brought into it on reading, so every window
 // can trust them.
@@ -46,5 +46,4 @@ private:
 
     QString path_;
     int processNum_ = 2;
-    bool saved_ = false;
 };

@@ -149,6 +149,14 @@ void TMyLang::Apply(QObject* obj) {
                 tree->headerItem()->setText(i, column.caption);
         }
     }
+    if (auto* combo = qobject_cast<QComboBox*>(obj)) {
+        // Item i takes its text from the item "<combo>.Item<i>".
+        for (int i = 0; i < combo->count(); ++i) {
+            TLangItem entry;
+            if (ReadItem(name + QStringLiteral(".Item") + QString::number(i), entry) && !entry.caption.isEmpty())
+                combo->setItemText(i, entry.caption);
+        }
+    }
     TLangItem item;
     if (!ReadItem(name, item)) return;
     const QString& caption = item.caption;

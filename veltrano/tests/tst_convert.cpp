@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <memory>
 
@@ -68,6 +71,7 @@ public:
             actions << QStringLiteral("%1:%2").arg(r->task).arg(r->action);
         }
         if (id == msg::kConvSetSettings) std::memcpy(&settings, reinterpret_cast<const void*>(p1), sizeof settings);
+        if (id == msg::kSeqSelect) selection = *reinterpret_cast<const TSeqSelection*>(p1);
         (void)target;
     }
     // A notification as the engine raises it (the window copies what it keeps).
@@ -93,6 +97,7 @@ public:
     std::vector<Sent> sent;
     QStringList folders, actions;
     OutputSettings settings{};
+    TSeqSelection selection{1, 5, 5};
     int tasks = 0;
 
 private:
@@ -467,16 +472,69 @@ private slots:
 
             bool saved = false;
             QStringList commands;
-            TSystemShutdown shutdown(engine, manager, [&saved] { saved = true; },
-                                     [&commands](const QString& program, const QStringList& args, QString*) {
-                                         commands << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
-                                         return true;
-                                     });
-            QCOMPARE(shutdown(), QString());
+            std::atomic<bool> asked{false};
+            TSystemShutdown::Hooks hooks;
+            hooks.saveSettings = [&saved] { saved = true; };
+            hooks.run = [&commands, &asked](const QString& program, const QStringList& args, QString*) {
+                commands << program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+                asked = true;
+                return true;
+            };
+            QCOMPARE(TSystemShutdown(engine, manager, hooks)(), c.ran);
             QCOMPARE(saved, c.saved);
+            if (c.ran) QTRY_VERIFY(asked.load());
+            else QTest::qWait(50);
             QCOMPARE(commands, c.ran ? QStringList{QStringLiteral("systemctl poweroff")} : QStringList());
             engine.DeleteProjectMgr();
         }
+    }
+
+    // The system is asked off the window thread; when it refuses, the saved
+    // project comes back and the user hears why, and the settings written
+    // before still take what changes afterwards.
+    void aRefusedShutdownBringsTheProjectBack() {
+        struct Host : CBaseListener {
+            QByteArray savePath;
+            void OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) override {
+                if (id == msg::kAskSaveAsPath || id == msg::kAskSavePath)
+                    qstrncpy(reinterpret_cast<char*>(p1), savePath.constData(), static_cast<size_t>(p2));
+            }
+        } host;
+        QTemporaryDir work;
+        host.savePath = work.filePath(QStringLiteral("kept.pvxp")).toUtf8();
+        TEngineApi engine;
+        CBaseListener* manager = engine.GetProjectMgr(&host);
+        engine.Send(manager, msg::kProjectNew);
+        engine.Send(manager, msg::kProjectSaveAs);
+        QVERIFY(QFileInfo::exists(QString::fromUtf8(host.savePath)));
+
+        std::mutex mutex;
+        std::condition_variable answer;
+        bool release = false;
+        QString reopened, reported;
+        TSystemShutdown::Hooks hooks;
+        hooks.run = [&](const QString&, const QStringList&, QString* error) {
+            std::unique_lock lock(mutex);
+            answer.wait(lock, [&] { return release; });
+            *error = QStringLiteral("Interactive authentication required.");
+            return false;
+        };
+        hooks.reopenProject = [&reopened](const QString& path) { reopened = path; };
+        hooks.reportFailure = [&reported](const QString& why) { reported = why; };
+        QVERIFY(TSystemShutdown(engine, manager, hooks)());
+        // The request is still waiting, and the window thread runs on.
+        bool ticked = false;
+        QTimer::singleShot(20, [&ticked] { ticked = true; });
+        QTRY_VERIFY(ticked);
+        QVERIFY(reported.isEmpty());
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        answer.notify_all();
+        QTRY_COMPARE(reported, QStringLiteral("Interactive authentication required."));
+        QCOMPARE(reopened, QString::fromUtf8(host.savePath));
+        engine.DeleteProjectMgr();
     }
 
     void closingWhileTasksRunAsksFirst() {
@@ -660,6 +718,7 @@ private slots:
         };
         QVERIFY(!runner.Run(handles, *hosts_.back(), {0, 1}));
         QCOMPARE(fake.Count(msg::kGetConversionManager), 0);
+        QCOMPARE(fake.Count(msg::kSeqSelect), 0);
 
         // Confirmed: the conversion window gets the record and both sequences.
         bool sawWindow = false;
@@ -678,6 +737,12 @@ private slots:
         };
         QVERIFY(runner.Run(handles, *hosts_.back(), {0, 1}));
         QVERIFY(sawWindow);
+        // The engine's selection was cleared before the conversion window opened.
+        QVERIFY(fake.Ids().indexOf(msg::kSeqSelect) >= 0);
+        QVERIFY(fake.Ids().indexOf(msg::kSeqSelect) < fake.Ids().indexOf(msg::kGetConversionManager));
+        QCOMPARE(fake.selection.kind, 0);
+        QCOMPARE(fake.selection.sequence, -1);
+        QCOMPARE(fake.selection.clip, -1);
         QCOMPARE(QString::fromLatin1(fake.settings.fileFormat), QStringLiteral("mp4"));
         QCOMPARE(fake.Count(msg::kConvAddTask), 2);
         QCOMPARE(answer.prompts, QStringList{QStringLiteral("The conversion was interrupted.")});

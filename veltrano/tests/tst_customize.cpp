@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QToolButton>
 #include <QtTest>
 #include <array>
 #include <cmath>
@@ -209,9 +210,9 @@ private slots:
         const uint32_t later = static_cast<uint32_t>(std::ceil(1000 / info.frameRate));
         const uint32_t earlier = static_cast<uint32_t>(-std::floor(-1000 / info.frameRate));
         QVERIFY(later >= 40 && later <= 41);
-        Find<QPushButton>("btnStartNext")->click();
+        Find<QToolButton>("btnStartNext")->click();
         QCOMPARE(Find<QLineEdit>("edtStartTime")->text(), FormatTime(true, 1000 + later));
-        Find<QPushButton>("btnEndPrev")->click();
+        Find<QToolButton>("btnEndPrev")->click();
         QCOMPARE(engine_->Trim().end, duration - earlier);
         QCOMPARE(Find<QLineEdit>("edtEndTime")->text(), FormatTime(true, duration - earlier));
 
@@ -262,6 +263,53 @@ private slots:
         Rect other{0, 10, 0, 0};
         engine_->engine.Send(engine_->clipEdit, msg::kEditCropMargins, reinterpret_cast<intptr_t>(&other), sizeof other);
         QCOMPARE(engine_->Crop(), m);
+    }
+
+    // Opening the Effect page shows thumbnails of the picture playing now,
+    // without waiting for a pause; a clip chosen while the page is open
+    // shows its own picture in them, not the one shown before it.
+    void effectThumbnailsComeFromThePlayingPicture() {
+        auto* effects = Find<QComboBox>("cbxEffect");
+        engine_->Select(0, 0);
+        QTRY_VERIFY(panel_->Preview()->FramesPresented() > 0);
+        Page(TfmeFlvCustomize::kEffectPage);
+        QVERIFY(!panel_->Paused());
+        QTRY_VERIFY(!effects->itemIcon(0).isNull());
+        for (int i = 1; i <= TFlvEffectPage::kEffectCount; ++i)
+            QVERIFY2(!effects->itemIcon(i).isNull(), TFlvEffectPage::kEffectNames[i - 1]);
+
+        engine_->Import({"still_160x120.png"}, "Sequence 03");
+        engine_->Select(2, 0);
+        const QImage picture = QImage(FixturePath("still_160x120.png"))
+                                   .scaled(TFlvEffectPage::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        auto thumbnail = [&] { return effects->itemIcon(0).pixmap(TFlvEffectPage::kThumbnailSize).toImage(); };
+        QTRY_VERIFY2(thumbnail().size() == picture.size() &&
+                         Mismatch(thumbnail(), [&](int x, int y) { return picture.pixel(x, y); }) < 40,
+                     "the plain thumbnail is not the picture clip's");
+    }
+
+    // A language chosen while the panel shows: the combo items and the
+    // watermark rows' types follow it, and come back in English.
+    void comboTextsAndWatermarkTypesFollowTheLanguage() {
+        SelectPaused(0, 0);
+        Page(TfmeFlvCustomize::kWatermarkPage);
+        panel_->WatermarkPage()->choosePicture = [] { return FixturePath("still_64x48.bmp"); };
+        panel_->WatermarkPage()->AddMenu()->findChild<QAction*>("miAddImage")->trigger();
+        auto* list = Find<QTreeWidget>("lvWatermark");
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        struct Case {
+            const char* language;
+            QString flip, origin, type;
+        };
+        const Case cases[] = {
+            {"Deutsch", QStringLiteral("Nicht spiegeln"), QStringLiteral("Oben links"), QStringLiteral("Bild")},
+            {"English", QStringLiteral("No Flip"), QStringLiteral("Top-Left"), QStringLiteral("Image")}};
+        for (const Case& c : cases) {
+            QVERIFY(holder_->Languages().SelectLanguage(QLatin1String(c.language)));
+            QCOMPARE(Find<QComboBox>("cbxFlip")->itemText(0), c.flip);
+            QCOMPARE(Find<QComboBox>("cbxImageOrigin")->itemText(0), c.origin);
+            QCOMPARE(list->topLevelItem(0)->text(1), c.type);
+        }
     }
 
     void anEffectAndAFlipChangeThePreviewAsTheFilterSays() {
@@ -444,6 +492,8 @@ private slots:
         TfrmPopupPreview* popup = panel_->Popup();
         QVERIFY(popup && popup->isVisible());
         QCOMPARE(popup->Preview()->size(), QSize(80, 60));  // half of 160 x 120
+        // The engine draws into the whole panel, not into the size it had before it was shown.
+        QTRY_COMPARE(popup->Preview()->CurrentFrameRect(), QRect(0, 0, 80, 60));
         QCOMPARE(popup->windowTitle(), QStringLiteral("flv1_mp3_160x120.flv - Clip"));
         Page(TfmeFlvCustomize::kWatermarkPage);
         QCOMPARE(popup->windowTitle(), QStringLiteral("flv1_mp3_160x120.flv - Watermark"));
@@ -455,6 +505,16 @@ private slots:
         const int before = popup->Preview()->FramesPresented();
         engine_->engine.Send(engine_->clipEdit, msg::kPlayerSeek, 0, 800);
         QTRY_VERIFY(popup->Preview()->FramesPresented() > before);
+        QTRY_COMPARE(popup->Preview()->CurrentFrameRect(), QRect(0, 0, 320, 240));
+        // A size the user drags reaches the engine, which draws into it.
+        for (const QSize size : {QSize(500, 240), QSize(200, 300)}) {
+            popup->resize(size);
+            QCOMPARE(popup->Preview()->size(), size);
+            QTRY_VERIFY2(popup->Preview()->rect().contains(popup->Preview()->CurrentFrameRect()) &&
+                             (popup->Preview()->CurrentFrameRect().width() == size.width() ||
+                              popup->Preview()->CurrentFrameRect().height() == size.height()),
+                         qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        }
 
         popup->close();
         const int embedded = panel_->Preview()->FramesPresented();

@@ -291,6 +291,7 @@ private slots:
             info.dealFileExist = 2;
             info.lastProfileName = QStringLiteral("MP4, 640x480");
             info.lastProfileFormatId = 42;
+            QVERIFY(info.Save());  // as before a shut-down, which may fail and let the program go on
             info.profileVersion = 3;
         }
         TIniInfo again(ini, QStringLiteral("/docs/"));

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -15,6 +17,7 @@
 #include <QtTest>
 
 #include "MainTestSupport.h"
+#include "ModalAnswerer.h"
 #include "app/MyLang.h"
 #include "windows/FlvFileMessages.h"
 #include "windows/MainLangKeys.h"
@@ -23,7 +26,9 @@
 #include "windows/TfmeResourceList.h"
 #include "windows/TfmeTreeList.h"
 #include "windows/TfrmLoadFile.h"
+#include "windows/TfrmConvert.h"
 #include "windows/TfrmMain.h"
+#include "windows/TfrmOutputSetting.h"
 
 namespace {
 
@@ -75,6 +80,25 @@ bool AnyLoadWindowVisible() {
     return false;
 }
 
+// Runs a tool we did not write and gives its standard output ("" when it failed).
+QString RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The mean difference of two pictures of one size, per channel (0 ... 255).
+double MeanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
 }  // namespace
 
 class TestMainWindow : public QObject {
@@ -103,35 +127,116 @@ private slots:
         main_.reset();
     }
 
-    void importRefusesPicturesAndNamesSequences() {
+    void importTakesPicturesAndNamesSequences() {
         PromptLog prompts;
-        Main().ImportFiles({Fixture("flv1_mp3_160x120.flv"), Fixture("still_160x120.png"),
+        const QString notes = Path("notes.txt");
+        QFile text(notes);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a clip") > 0);
+        text.close();
+        holder_->holder->Ini().imageDefLen = 2500;
+        Main().ImportFiles({Fixture("flv1_mp3_160x120.flv"), Fixture("still_160x120.png"), notes,
                             Fixture("mp3_audio_only.flv")},
                            false);
+        holder_->holder->Ini().imageDefLen = 5000;
         QCOMPARE(ListTree(List()), (Tree{{QStringLiteral("Sequence 00"), {QStringLiteral("flv1_mp3_160x120.flv")}},
-                                         {QStringLiteral("Sequence 01"), {QStringLiteral("mp3_audio_only.flv")}}}));
+                                         {QStringLiteral("Sequence 01"), {QStringLiteral("still_160x120.png")}},
+                                         {QStringLiteral("Sequence 02"), {QStringLiteral("mp3_audio_only.flv")}}}));
         QCOMPARE(ListTree(List()), Engine());
-        QCOMPARE(List().FindRow(1, -1)->destination, QStringLiteral("mp3_audio_only"));
-        QCOMPARE(List().FindRow(1, 0)->kind, 4);  // audio only
+        QCOMPARE(List().FindRow(2, -1)->destination, QStringLiteral("mp3_audio_only"));
+        QCOMPARE(List().FindRow(2, 0)->kind, 4);  // audio only
+        QCOMPARE(List().FindRow(1, 0)->kind, 2);  // a still picture, as long as "ImageDefLen" says
+        QCOMPARE(List().FindRow(1, 0)->ms, 2500);
         QVERIFY(List().FindRow(0, 0)->ms > 2900);
         QCOMPARE(List().FindRow(0, -1)->ms, List().FindRow(0, 0)->ms);
+        // Only what the engine refused is named, with the engine's reason.
         QCOMPARE(prompts.texts.size(), 1);
-        QVERIFY(prompts.texts[0].contains(QStringLiteral("still_160x120.png")));
+        QVERIFY(prompts.texts[0].startsWith(Main().Lang()->Text(mainkey::kInvalidFlv)));
+        QVERIFY(prompts.texts[0].contains(notes));
         QVERIFY(!AnyLoadWindowVisible());
         QVERIFY(Main().isEnabled());
         // The imported list shows what came in.
-        QCOMPARE(Main().ResourceList()->GroupOfType(resgroup::kImported)->NodeCount(), 2);
+        QCOMPARE(Main().ResourceList()->GroupOfType(resgroup::kImported)->NodeCount(), 3);
 
         // Merged: one sequence, the engine's progress window comes and goes.
         Main().ImportFiles({Fixture("flv1_video_only_160x120.flv"), Fixture("flv1_adpcm_160x120.flv")}, true);
         QCOMPARE(ListTree(List()).last(),
-                 (std::pair<QString, QStringList>{QStringLiteral("Sequence 02"),
+                 (std::pair<QString, QStringList>{QStringLiteral("Sequence 03"),
                                                   {QStringLiteral("flv1_video_only_160x120.flv"),
                                                    QStringLiteral("flv1_adpcm_160x120.flv")}}));
-        QCOMPARE(List().FindRow(2, -1)->destination, QStringLiteral("flv1_video_only_160x120"));
+        QCOMPARE(List().FindRow(3, -1)->destination, QStringLiteral("flv1_video_only_160x120"));
         QVERIFY(!AnyLoadWindowVisible());
         QVERIFY(Main().isEnabled());
         QVERIFY(Main().Action(QStringLiteral("actExportAll"))->isEnabled());
+    }
+
+    // A folder of FLV files and pictures dropped on the window is one
+    // sequence; exported to MP4 it lasts as long as its clips together and
+    // shows the still picture where it stands.
+    void aFolderOfClipsAndPicturesExportsAsOneFile() {
+        for (const char* tool : {"ffprobe", "ffmpeg"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                QFAIL("ffprobe and ffmpeg are needed to check the output (make deps installs them)");
+        const QString folder = Path("mixed");
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const std::pair<const char*, const char*> files[] = {{"flv1_mp3_160x120.flv", "a.flv"},
+                                                             {"flv1_adpcm_160x120.flv", "b.flv"},
+                                                             {"still_160x120.png", "c.png"},
+                                                             {"anim_64x48_5x100ms.gif", "d.gif"}};
+        for (const auto& [fixture, name] : files)
+            QVERIFY(QFile::copy(Fixture(fixture), folder + QLatin1Char('/') + QLatin1String(name)));
+        TIniInfo& ini = holder_->holder->Ini();
+        ini.imageDefLen = 1000;
+        Main().DropFiles({folder});
+        ini.imageDefLen = 5000;
+        QCOMPARE(ListTree(List()), (Tree{{QStringLiteral("Sequence 00"),
+                                          {QStringLiteral("a.flv"), QStringLiteral("b.flv"), QStringLiteral("c.png"),
+                                           QStringLiteral("d.gif")}}}));
+        QCOMPARE(List().FindRow(0, 2)->ms, 1000);
+        QCOMPARE(List().FindRow(0, 3)->ms, 500);  // the animation keeps its five frames of 100 ms
+        int total = 0;
+        for (int c = 0; c < 4; ++c) total += List().FindRow(0, c)->ms;
+        QCOMPARE(List().FindRow(0, -1)->ms, total);
+
+        // A clip selected, then exported: the conversion window opens with
+        // nothing selected and the clip panel let go.
+        List().View()->selectionModel()->select(List().Model().IndexOf(0, 0),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QTRY_VERIFY(Main().findChild<QPushButton*>(QStringLiteral("btnStop"))->isEnabled());
+        const QString out = Path("out");
+        bool selectionCleared = false;
+        ModalAnswerer answer;
+        answer.onDialog = [&](QWidget* w) {
+            if (auto* settings = qobject_cast<TfrmOutputSetting*>(w)) {
+                settings->findChild<QLineEdit*>(QStringLiteral("edtOutputPath"))->setText(out);
+                settings->accept();
+            } else if (auto* convert = qobject_cast<TfrmConvert*>(w)) {
+                if (convert->RowCount() == 1 && !selectionCleared)
+                    selectionCleared = !List().View()->selectionModel()->hasSelection() &&
+                                       !Main().findChild<QPushButton*>(QStringLiteral("btnStop"))->isEnabled();
+                if (convert->RunEnded()) convert->close();
+            }
+        };
+        Main().Action(QStringLiteral("actExportAll"))->trigger();
+        QVERIFY(selectionCleared);
+        QCOMPARE(answer.prompts.size(), 1);  // every task finished
+
+        const QString output = out + QStringLiteral("/mixed.mp4");
+        const double seconds = RunTool(QStringLiteral("ffprobe"),
+                                       {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                        QStringLiteral("format=duration"), QStringLiteral("-of"),
+                                        QStringLiteral("csv=p=0"), output})
+                                   .toDouble();
+        QVERIFY2(std::abs(seconds - total / 1000.0) < 0.25, qPrintable(QStringLiteral("%1 s").arg(seconds)));
+        // Halfway through the still picture's second, the frame is that picture.
+        const double at = (List().FindRow(0, 0)->ms + List().FindRow(0, 1)->ms + 500) / 1000.0;
+        const QString frameFile = Path("frame.png");
+        RunTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                                           QStringLiteral("-ss"), QString::number(at), QStringLiteral("-i"), output,
+                                           QStringLiteral("-frames:v"), QStringLiteral("1"), frameFile});
+        const QImage frame(frameFile), picture(Fixture("still_160x120.png"));
+        QCOMPARE(frame.size(), picture.size());
+        QVERIFY2(MeanDifference(frame, picture) < 12, qPrintable(QString::number(MeanDifference(frame, picture))));
     }
 
     void pathsTooLongAreRefusedNotCut() {
@@ -177,10 +282,11 @@ private slots:
         QCOMPARE(ListTree(List()).size(), 1);
         QVERIFY(prompts.texts.isEmpty());
 
-        // With another file, the project file is just a file that is not FLV.
+        // With another file, the project file is just a file the engine
+        // refuses; both refusals come in one message.
         Main().DropFiles({project, Path("notes.txt")});
         QCOMPARE(prompts.texts.size(), 1);
-        QVERIFY(prompts.texts[0].contains(QStringLiteral("dropped.pvxp; notes.txt")));
+        QVERIFY(prompts.texts[0].contains(project) && prompts.texts[0].contains(Path("notes.txt")));
         QCOMPARE(ListTree(List()).size(), 1);
     }
 

@@ -543,6 +543,8 @@ private slots:
             Find<QSpinBox>(dialog.get(), "edtWidth")->setValue(800);
             Pick(dialog.get(), "cbxFrameRate", QStringLiteral("Custom"));
             Find<QLineEdit>(dialog.get(), "edtFrameRate")->setText(QStringLiteral("12.5"));
+            // Bit rates read in kbit/s; the profile keeps bits per second.
+            QCOMPARE(Find<QComboBox>(dialog.get(), "cbxABitrate")->currentText(), QStringLiteral("128 kbit/s"));
             Find<QCheckBox>(dialog.get(), "chkIncludeAudio")->click();
             Find<QPushButton>(dialog.get(), "btnAddProfile")->click();
             QCOMPARE(attempts, 2);
@@ -562,6 +564,7 @@ private slots:
         QCOMPARE(mine.DefFPS(), 12.5);
         QCOMPARE(mine.SupportedFPSS().Item(2), 12.5);
         QCOMPARE(mine.FormatID(), 11);
+        QCOMPARE(mine.DefABtr(), 128000);
         QVERIFY(!mine.SupportedSampleRates());
         QCOMPARE(saved.ExportFormats().Item(1).Count(), 3);  // the built-in ones stay
 

@@ -85,10 +85,14 @@ private slots:
         ModalAnswerer answer;
         auto act = [&](const char* name) { main->Action(QLatin1String(name))->trigger(); };
 
-        // Import: one sequence per FLV file; the picture is refused with a warning.
+        // Import: one sequence per FLV file; a file that is no clip is refused with a warning.
+        {
+            QFile notes(media + QStringLiteral("notes.txt"));
+            QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("no clip") > 0);
+        }
         answer.onDialog = [&](QWidget* w) {
             ChooseFiles(w, media, {QStringLiteral("flv1_mp3_160x120.flv"), QStringLiteral("mp3_audio_only.flv"),
-                                   QStringLiteral("still_160x120.png")});
+                                   QStringLiteral("notes.txt")});
         };
         act("actImportFile");
         QCOMPARE(Rows(list), (QList<Row>{
@@ -96,7 +100,7 @@ private slots:
                                  {QStringLiteral("Sequence 01"), QStringLiteral("mp3_audio_only"), {QStringLiteral("mp3_audio_only.flv")}},
                              }));
         QCOMPARE(answer.prompts.size(), 1);
-        QVERIFY(answer.prompts[0].contains(QStringLiteral("still_160x120.png")));
+        QVERIFY(answer.prompts[0].contains(QStringLiteral("notes.txt")));
 
         // Rename the first sequence's destination in the list itself.
         list.ExpandAll();

@@ -16,6 +16,7 @@ struct TStreamHead {
 }  // namespace
 
 QString UnsupportedFileText(TMyLang& lang, int32_t code, const void* detail) {
+    if (code == kUnreadablePictureCode) return lang.Text(mainkey::kInvalidPicture);
     if (code != kUnsupportedFlvCode) return lang.Text(mainkey::kInvalidFlv);
     TStreamHead head{0, -1, -1};
     if (detail) std::memcpy(&head, detail, sizeof head);

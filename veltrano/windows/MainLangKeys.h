@@ -12,6 +12,7 @@ inline constexpr TLangKey kSequence{"frmMain", "str_sequence"};
 inline constexpr TLangKey kMerge{"frmMain", "str_merge"};
 inline constexpr TLangKey kLoadFile{"frmMain", "str_loadfile"};
 inline constexpr TLangKey kInvalidFlv{"frmMain", "invalid_flv_file"};
+inline constexpr TLangKey kInvalidPicture{"frmMain", "err_invalid_picture"};
 inline constexpr TLangKey kNotSupportedFlv{"frmMain", "err_not_support_flv"};
 inline constexpr TLangKey kOpenFile{"frmMain", "err_open_file"};
 inline constexpr TLangKey kNoCodec{"frmMain", "str_no_codec"};
@@ -47,7 +48,7 @@ inline constexpr TLangKey kSearching{"fmeLocalResource", "str_searching"};
 inline constexpr TLangKey kHintDrag{"fmeLocalResource", "hint_drag"};
 
 inline constexpr TLangKey kAll[] = {
-    kSequence, kMerge, kLoadFile, kInvalidFlv, kNotSupportedFlv, kOpenFile, kNoCodec, kImportTitle, kFlvFilter,
+    kSequence, kMerge, kLoadFile, kInvalidFlv, kInvalidPicture, kNotSupportedFlv, kOpenFile, kNoCodec, kImportTitle, kFlvFilter,
     kErrHelp, kAboutTitle, kAboutText, kColSequence, kColMovie, kColStillImage, kColVideo,
     kColAudio, kGroupPc, kGroupDownloads, kGroupCache, kGroupImported, kGroupTrash, kHintGroupPc,
     kHintGroupDownloads, kHintGroupCache, kHintGroupImported, kHintGroupTrash, kDesktop, kDocuments, kHome,

@@ -100,4 +100,12 @@ bool HasFlvExtension(const QString& name) {
     return name.endsWith(QStringLiteral(".flv"), Qt::CaseInsensitive);
 }
 
+bool IsClipFileName(const QString& name) {
+    static const QStringList kPictures{QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                       QStringLiteral("jpe"), QStringLiteral("jfif"), QStringLiteral("png"),
+                                       QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("ico"),
+                                       QStringLiteral("gif")};
+    return HasFlvExtension(name) || kPictures.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
+}
+
 }  // namespace resplaces

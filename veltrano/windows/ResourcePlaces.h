@@ -38,5 +38,8 @@ QStringList ReadDownloadHistory(const QString& file);
 
 // An FLV file by name: the extension ".flv" in any case.
 bool HasFlvExtension(const QString& name);
+// Whether the name is one of an FLV file or of a picture the engine makes a
+// clip of (BMP, JPEG, PNG, TIFF, ICO, GIF): the files a dropped folder brings.
+bool IsClipFileName(const QString& name);
 
 }  // namespace resplaces

@@ -1,26 +1,54 @@
 #include "windows/SystemShutdown.h"
 
+#include <QCoreApplication>
 #include <QProcess>
+#include <QThread>
+#include <memory>
+#include <vector>
 
 #include "app/EngineApi.h"
 
-TSystemShutdown::TSystemShutdown(TEngineApi& engine, CBaseListener* projectMgr, std::function<void()> saveSettings,
-                                 Runner run)
-    : engine_(engine), projectMgr_(projectMgr), saveSettings_(std::move(saveSettings)),
-      run_(run ? std::move(run) : Runner(&TSystemShutdown::RunProgram)) {}
+TSystemShutdown::TSystemShutdown(TEngineApi& engine, CBaseListener* projectMgr, Hooks hooks)
+    : engine_(engine), projectMgr_(projectMgr), hooks_(std::move(hooks)) {
+    if (!hooks_.run) hooks_.run = &TSystemShutdown::RunProgram;
+}
 
-QString TSystemShutdown::operator()() {
+bool TSystemShutdown::operator()() {
+    QString path;
     if (projectMgr_) {
+        std::vector<char> buffer(kPathBufferSize, '\0');
+        engine_.Send(projectMgr_, msg::kProjectGetPath, reinterpret_cast<intptr_t>(buffer.data()), kPathBufferSize);
         int32_t closed = 0;
         engine_.Send(projectMgr_, msg::kProjectClose, reinterpret_cast<intptr_t>(&closed), 0);
-        if (closed == -1) return {};  // the user chose to stay with the project
+        if (closed == -1) return false;  // the user chose to stay with the project
+        path = QString::fromUtf8(buffer.data());
     }
-    if (saveSettings_) saveSettings_();
-    QString error;
-    // "poweroff" without --force or -i: logind's inhibitors still have their say.
-    if (run_(QStringLiteral("systemctl"), {QStringLiteral("poweroff")}, &error)) return {};
-    if (projectMgr_) engine_.Send(projectMgr_, msg::kProjectNew);
-    return error.isEmpty() ? QStringLiteral("systemctl poweroff") : error;
+    if (hooks_.saveSettings) hooks_.saveSettings();
+
+    // systemctl may wait a long time for polkit or logind: not on the window thread.
+    struct Outcome {
+        bool ok = false;
+        QString error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    QThread* worker = QThread::create([run = hooks_.run, outcome] {
+        outcome->ok = run(QStringLiteral("systemctl"), {QStringLiteral("poweroff")}, &outcome->error);
+    });
+    // finished is delivered on the window thread, which owns the worker.
+    QObject::connect(worker, &QThread::finished, QCoreApplication::instance(), [self = *this, outcome, path, worker]() mutable {
+        worker->deleteLater();
+        if (!outcome->ok)
+            self.Failed(path, outcome->error.isEmpty() ? QStringLiteral("systemctl poweroff") : outcome->error);
+    });
+    worker->start();
+    return true;
+}
+
+void TSystemShutdown::Failed(const QString& path, const QString& why) {
+    // The old project is closed already: it comes back (or a new empty one).
+    if (hooks_.reopenProject) hooks_.reopenProject(path);
+    else if (projectMgr_) engine_.Send(projectMgr_, msg::kProjectNew);
+    if (hooks_.reportFailure) hooks_.reportFailure(why);
 }
 
 bool TSystemShutdown::RunProgram(const QString& program, const QStringList& arguments, QString* error) {

@@ -3,10 +3,13 @@
 #include <QFileInfo>
 
 #include "app/EngineApi.h"
+#include "app/MyLang.h"
+#include "windows/ConvertLangKeys.h"
 #include "windows/SystemShutdown.h"
 #include "windows/TfrmConvert.h"
 #include "windows/TfrmLang.h"
 #include "windows/TfrmOutputSetting.h"
+#include "windows/TfrmPrompt.h"
 
 namespace {
 
@@ -65,6 +68,10 @@ bool TExportRunner::Run(const TEngineHandles& handles, TListenerWrapper& mainWra
     const int answer = settings.exec();
     settings.SetSequences(nullptr);
     if (answer != QDialog::Accepted) return false;
+    // Nothing stays selected in the engine, so the selected clip's preview
+    // does not play on behind the conversion.
+    TSeqSelection none{0, -1, -1};
+    engine_.Send(handles.sequenceMgr, msg::kSeqSelect, reinterpret_cast<intptr_t>(&none), sizeof none);
 
     TConvertParams params;
     params.settings = settings.Record();
@@ -72,8 +79,28 @@ bool TExportRunner::Run(const TEngineHandles& handles, TListenerWrapper& mainWra
     params.sequences = sequences;
     params.paths = paths;
     TfrmConvert convert(params, engine_, handles.project, mainWrapper, holder_.Ini(), holder_.DataFolder(), owner_);
-    TfrmLang& holder = holder_;
-    convert.SetShutdown(TSystemShutdown(engine_, handles.projectMgr, [&holder] { holder.SaveSettings(); }));
+    convert.SetShutdown([this, projectMgr = handles.projectMgr] { ShutDown(projectMgr); });
     convert.exec();
     return true;
+}
+
+void TExportRunner::ShutDown(CBaseListener* projectMgr) {
+    TSystemShutdown::Hooks hooks;
+    TfrmLang& holder = holder_;
+    hooks.saveSettings = [&holder] { holder.SaveSettings(); };
+    // The runner lives as long as the main window; the window may be gone
+    // by the time the system answers.
+    QPointer<QWidget> owner(owner_);
+    hooks.reopenProject = [this, owner, projectMgr](const QString& path) {
+        if (!owner) return;
+        if (onReopenProject) onReopenProject(path);
+        else engine_.Send(projectMgr, msg::kProjectNew);
+    };
+    hooks.reportFailure = [owner, &holder](const QString& why) {
+        if (!owner) return;
+        TMyLang lang(nullptr, QLatin1String(convkey::kErrShutdown.unit), &holder.Languages());
+        ShowPrompt(lang.Text(convkey::kErrShutdown) + QStringLiteral("\n\n") + why, 0, kIconError, 2, owner);
+    };
+    hooks.run = shutdownRunner;
+    TSystemShutdown(engine_, projectMgr, std::move(hooks))();
 }

@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QPointer>
+#include <QStringList>
+#include <functional>
 
 #include "app/ShellRecords.h"
 
@@ -29,6 +31,12 @@ public:
 
     TfrmOutputSetting& OutputSetting();
 
+    // After a failed shut-down: opens the project saved at path again (a new
+    // one when path is empty). Set by the main window.
+    std::function<void(const QString& path)> onReopenProject;
+    // What asks the system to power off (systemctl when empty).
+    std::function<bool(const QString&, const QStringList&, QString*)> shutdownRunner;
+
     // Every sequence of the project.
     static QList<int> AllSequences(TEngineApi& engine, CBaseListener* sequenceMgr);
     // Each sequence's name, destination name and the folder of its first clip.
@@ -36,6 +44,10 @@ public:
                                              const QList<int>& sequences);
 
 private:
+    // The conversion window's shut-down: closes the project, saves the
+    // settings, asks the system; on failure the project comes back.
+    void ShutDown(CBaseListener* projectMgr);
+
     QWidget* owner_;
     TEngineApi& engine_;
     TfrmLang& holder_;

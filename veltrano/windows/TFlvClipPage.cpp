@@ -1,6 +1,7 @@
 #include "windows/TFlvClipPage.h"
 
 #include <QGridLayout>
+#include <QToolButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -57,14 +58,17 @@ TFlvClipPage::TFlvClipPage(TClipEditLink& link, TfmeRangeSlider& slider, QWidget
                           {"btnStartNext", ">", msg::kEditTrimStartLater, &panelkey::kHintStartNext},
                           {"btnEndPrev", "<", msg::kEditTrimEndEarlier, &panelkey::kHintEndPrev},
                           {"btnEndNext", ">", msg::kEditTrimEndLater, &panelkey::kHintEndNext}};
-    QPushButton* stepButtons[4];
+    QToolButton* stepButtons[4];
     for (int i = 0; i < 4; ++i) {
-        stepButtons[i] = Button(steps[i].name, steps[i].caption, trim);
+        // Small arrows; what they do is their hint.
+        stepButtons[i] = new QToolButton(trim);
+        stepButtons[i]->setObjectName(QLatin1String(steps[i].name));
+        stepButtons[i]->setText(QLatin1String(steps[i].caption));
+        stepButtons[i]->setArrowType(i % 2 == 0 ? Qt::LeftArrow : Qt::RightArrow);
         stepButtons[i]->setProperty("langSkip", true);
-        stepButtons[i]->setMaximumWidth(28);
         link_.SetHint(stepButtons[i], *steps[i].hint);
         const int32_t id = steps[i].id;
-        connect(stepButtons[i], &QPushButton::clicked, this, [this, id] { link_.Send(id); });
+        connect(stepButtons[i], &QToolButton::clicked, this, [this, id] { link_.Send(id); });
     }
     auto* btnMarkStart = Button("btnMarkStart", "Mark", trim);
     auto* btnMarkEnd = Button("btnMarkEnd", "Mark", trim);

@@ -70,9 +70,17 @@ void TFlvWatermarkPage::SetRow(int index, uint32_t type, const QString& value, b
     if (!item) return;
     const bool image = type == kImageType;
     item->setIcon(0, style()->standardIcon(image ? QStyle::SP_FileIcon : QStyle::SP_FileDialogDetailedView));
+    item->setData(1, Qt::UserRole, image);  // the type, for a later language
     item->setText(1, link_.Text(image ? panelkey::kImage : panelkey::kText));
     item->setText(2, image ? QFileInfo(value).fileName() : value);
     if (insert) lvWatermark_->insertTopLevelItem(std::min(index, RowCount()), item);
+}
+
+void TFlvWatermarkPage::Retranslate() {
+    for (int i = 0; i < RowCount(); ++i) {
+        QTreeWidgetItem* item = lvWatermark_->topLevelItem(i);
+        item->setText(1, link_.Text(item->data(1, Qt::UserRole).toBool() ? panelkey::kImage : panelkey::kText));
+    }
 }
 
 void TFlvWatermarkPage::Fill() {

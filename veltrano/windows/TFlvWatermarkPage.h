@@ -35,6 +35,8 @@ public:
                       QWidget* parent = nullptr);
 
     // The list from the engine (a clip was just selected).
+    // The Type column in the current language.
+    void Retranslate();
     void Fill();
     // The list and the editors emptied, the item editors off (the target is changing).
     void ClearAll();

@@ -40,6 +40,11 @@ QImage TPreviewSurface::CurrentFrame() {
     return frame_.copy();
 }
 
+QRect TPreviewSurface::CurrentFrameRect() {
+    std::lock_guard lock(mutex_);
+    return frame_.isNull() ? QRect() : dst_;
+}
+
 void TPreviewSurface::FillRect(const Rect& r, uint32_t bgra) {
     {
         std::lock_guard lock(mutex_);
@@ -59,6 +64,7 @@ void TPreviewSurface::ScheduleRepaint() {
         [this] {
             repaintPending_ = false;
             update();
+            emit presented();
         },
         Qt::QueuedConnection);
 }

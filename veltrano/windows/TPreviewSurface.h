@@ -28,6 +28,12 @@ public:
     // A copy of the last frame presented, upright and at the frame's own
     // size; a null image before the first.
     QImage CurrentFrame();
+    // Where the last frame was drawn on the panel (null before the first).
+    QRect CurrentFrameRect();
+
+signals:
+    // On the window thread, after frames (or fills) arrived.
+    void presented();
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -1,6 +1,7 @@
 // The panel's controls, its owner-facing operations and its translation.
 #include "windows/TfmeFlvCustomize.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -65,10 +66,16 @@ TfmeFlvCustomize::TfmeFlvCustomize(TEngineApi& engine, TIniInfo& ini, TMyLangDis
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(pnlPreviewParent_, 1);
     layout->addWidget(slider_);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {btnPlay_, btnPause_, btnStop_, btnPreFrame_, btnNextFrame_, btnSnap_, btnOpen_, btnPopup_})
-        buttons->addWidget(b);
-    buttons->addWidget(pnlCurPlayTime_, 1, Qt::AlignRight);
+    // Two rows, so that no caption is cut in a narrow panel: the player's
+    // own buttons, then the picture's and the time.
+    auto* buttons = new QGridLayout;
+    int column = 0;
+    for (QPushButton* b : {btnPlay_, btnPause_, btnStop_, btnPreFrame_, btnNextFrame_})
+        buttons->addWidget(b, 0, b == btnPause_ ? 0 : column++);  // Play and Pause share a place
+    column = 0;
+    for (QPushButton* b : {btnSnap_, btnOpen_, btnPopup_}) buttons->addWidget(b, 1, column++);
+    buttons->addWidget(pnlCurPlayTime_, 1, column, 1, -1, Qt::AlignRight);
+    buttons->setColumnStretch(4, 1);
     layout->addLayout(buttons);
     layout->addWidget(pgcFlvCustomize_);
 
@@ -108,6 +115,7 @@ void TfmeFlvCustomize::BuildPlayer() {
     pnlPreview_->setObjectName(QStringLiteral("pnlPreview"));
     pnlPreview_->setMouseTracking(true);
     pnlPreview_->installEventFilter(this);  // the mouse goes to the engine
+    connect(pnlPreview_, &TPreviewSurface::presented, this, [this] { OnPresented(pnlPreview_); });
     imgPreviewMask_ = new QLabel(pnlPreviewParent_);
     imgPreviewMask_->setObjectName(QStringLiteral("imgPreviewMask"));
     imgPreviewMask_->setAlignment(Qt::AlignCenter);
@@ -202,6 +210,10 @@ void TfmeFlvCustomize::Retranslate() {
         // No unit for the panel in this language: it keeps its texts.
     }
     infoPage_->Retranslate();
+    watermarkPage_->Retranslate();
+    // No layout may squeeze a caption: each button keeps room for its text
+    // in the current language, and the panel's least width follows.
+    for (QPushButton* b : findChildren<QPushButton*>()) b->setMinimumWidth(b->sizeHint().width());
 }
 
 void TfmeFlvCustomize::Subscribe(TListenerWrapper& wrapper) {

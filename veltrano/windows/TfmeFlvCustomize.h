@@ -113,6 +113,7 @@ private:
     void ApplyToAll();
     void ApplyToSelected();
     void RefreshThumbnails();
+    void OnPresented(TPreviewSurface* surface);
 
     TEngineApi& engine_;
     TIniInfo& ini_;
@@ -145,6 +146,9 @@ private:
 
     QString durationText_;
     bool paused_ = false;
+    // The Effect page opened (or got a new clip): the next picture shown
+    // makes its thumbnails, whether the clip plays or not.
+    bool thumbnailsDue_ = false;
     bool pressed_ = false;  // a press on the embedded preview was forwarded
     int naturalWidth_ = 0, naturalHeight_ = 0;
 };

@@ -136,7 +136,21 @@ void TfmeFlvCustomize::PageChanged() {
         Fit();
     }
     SetPreviewCursor(0);
-    if (page == kEffectPage) RefreshThumbnails();
+    if (page == kEffectPage) {
+        // What the preview holds may be another clip's last picture, or
+        // nothing yet: the next picture it shows makes them again.
+        thumbnailsDue_ = true;
+        RefreshThumbnails();
+        if (paused_) link_->Send(msg::kPlayerRedraw);
+    }
+}
+
+void TfmeFlvCustomize::OnPresented(TPreviewSurface* surface) {
+    if (!thumbnailsDue_ || pgcFlvCustomize_->currentIndex() != kEffectPage) return;
+    TPreviewSurface* shown = popup_ && popup_->isVisible() ? popup_->Preview() : pnlPreview_;
+    if (surface != shown || shown->FramesPresented() == 0) return;
+    thumbnailsDue_ = false;
+    RefreshThumbnails();
 }
 
 void TfmeFlvCustomize::RefreshThumbnails() {
@@ -222,6 +236,7 @@ void TfmeFlvCustomize::TogglePopup() {
     if (!popup_) {
         popup_ = new TfrmPopupPreview(engine_, ini_, languages_, this);
         popup_->onClosed = [this] { PopupClosed(); };
+        connect(popup_->Preview(), &TPreviewSurface::presented, this, [this] { OnPresented(popup_->Preview()); });
         popup_->onMouse = [this](QPoint point, int kind) { PreviewMouse(point, kind); };
         popup_->onHover = [this](QWidget* control, bool entered) {
             if (!onHint) return;
@@ -232,8 +247,10 @@ void TfmeFlvCustomize::TogglePopup() {
             onHint(control, entered && key ? link_->Text(*key) : QString());
         };
     }
-    popup_->Attach(link_->seqMgr, link_->clipEdit, PageMode(), PageCaption(), link_->clip, link_->sequence);
+    // Shown first: sized while hidden, its panel would tell the engine the
+    // size it has before any layout.
     popup_->show();
+    popup_->Attach(link_->seqMgr, link_->clipEdit, PageMode(), PageCaption(), link_->clip, link_->sequence);
     pnlPreview_->update();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -144,11 +145,22 @@ void TfmeTreeList::InvertSelection() {
 void TfmeTreeList::ExpandAll() { view_->expandAll(); }
 
 void TfmeTreeList::FitColumns() {
-    for (int column : {TSeqListModel::kColName, TSeqListModel::kColMediaType, TSeqListModel::kColLength})
+    for (int column : {TSeqListModel::kColName, TSeqListModel::kColMediaType, TSeqListModel::kColLength,
+                       TSeqListModel::kColDestination})
         view_->resizeColumnToContents(column);
-    const int most = std::max(200, view_->viewport()->width() / 2);
-    if (view_->columnWidth(TSeqListModel::kColName) > most) view_->setColumnWidth(TSeqListModel::kColName, most);
+    // The name gives way first, so that the type, length and destination
+    // stay readable; it never gets narrower than a short name.
+    int others = 0;
+    for (int column : {TSeqListModel::kColMediaType, TSeqListModel::kColLength, TSeqListModel::kColDestination})
+        others += view_->columnWidth(column);
+    const int room = std::max(120, view_->viewport()->width() - others);
+    if (view_->columnWidth(TSeqListModel::kColName) > room) view_->setColumnWidth(TSeqListModel::kColName, room);
 }
+void TfmeTreeList::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (e->size().width() != e->oldSize().width()) FitColumns();
+}
+
 void TfmeTreeList::CollapseAll() { view_->collapseAll(); }
 
 int TfmeTreeList::SelectedCount() const { return static_cast<int>(view_->selectionModel()->selectedRows().size()); }

@@ -92,6 +92,10 @@ signals:
     // The first selected row's data; none when nothing is selected.
     void rowDoubleClicked(const std::optional<TSeqRowData>& row);
 
+protected:
+    // A wider list gives the names the room they were cut to.
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     friend class TSeqTreeView;
     void OnSelectionChanged();

@@ -65,12 +65,12 @@ public:
     void OpenCommandLine(const QStringList& paths);
 
     // Each file becomes a new sequence (merge: all of them one sequence).
-    // Files that are not FLV files, and paths too long for the engine, are
-    // refused with a message.
+    // The engine takes FLV files and pictures and names what it refuses;
+    // paths too long for the engine are refused here with a message.
     void ImportFiles(const QStringList& paths, bool merge);
     // Files and folders dropped on the window (or on the list's empty space):
-    // a lone project file opens; folders bring their FLV files as one
-    // sequence each; every FLV file becomes a sequence of its own.
+    // a lone project file opens; folders bring their FLV files and pictures
+    // as one sequence each; every other file becomes a sequence of its own.
     void DropFiles(const QStringList& paths);
 
     void OnWindowMessage(int message, const QByteArray& data) override;
@@ -151,9 +151,23 @@ private:
     void SendImport(const QStringList& paths, const QString& destName, int insertPos = -1);
     void AddFilesToSequence(int sequence, int position, const QStringList& paths);
     void ImportFolder(const QString& folder);
-    // Splits paths into FLV files and the rest (by extension or first bytes).
-    static QStringList FlvFilesOf(const QStringList& paths, QStringList* refused);
-    void ReportRefused(const QStringList& refused, const QStringList& tooLong);
+    // Still pictures among the clips added at first.. of a sequence that had
+    // `before` clips get the "ImageDefLen" length.
+    void FitStillPictures(int sequence, int first, int before);
+    void ReportTooLong(const QStringList& tooLong);
+    void ShowRefusals();
+    // While one lives, the engine's refusals are collected and shown together
+    // when the last one ends.
+    class TRefusalBatch {
+    public:
+        explicit TRefusalBatch(TfrmMain& window);
+        ~TRefusalBatch();
+        TRefusalBatch(const TRefusalBatch&) = delete;
+        TRefusalBatch& operator=(const TRefusalBatch&) = delete;
+
+    private:
+        TfrmMain& window_;
+    };
     TfrmLoadFile* ShowProgressWindow();
     void CloseProgressWindow();
 
@@ -226,6 +240,8 @@ private:
     QPointer<TfrmLoadFile> loadWindow_;    // loading a project
     QPointer<TfrmLoadFile> importWindow_;  // importing files
     bool engineProgress_ = false;          // importWindow_ was opened by the engine's progress
+    int refusalBatches_ = 0;
+    QString refusals_;                     // the engine's refusals not shown yet
 
     // Set while the window fills controls itself: their change handlers do nothing.
     bool guard_ = false;

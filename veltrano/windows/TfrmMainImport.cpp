@@ -30,27 +30,16 @@ bool IsProjectPath(const QString& path) {
     return QFileInfo(path).suffix().compare(QStringLiteral("pvxp"), Qt::CaseInsensitive) == 0;
 }
 
-// The FLV files directly inside a folder (not in its sub-folders), by name.
-QStringList FlvFilesIn(const QString& folder) {
+// The FLV files and pictures directly inside a folder (not in its sub-folders), by name.
+QStringList ClipFilesIn(const QString& folder) {
     QStringList files;
     for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase))
-        if (resplaces::HasFlvExtension(info.fileName())) files << info.absoluteFilePath();
+        if (resplaces::IsClipFileName(info.fileName())) files << info.absoluteFilePath();
     return files;
 }
 }  // namespace
 
-QStringList TfrmMain::FlvFilesOf(const QStringList& paths, QStringList* refused) {
-    QStringList flv;
-    for (const QString& path : paths) {
-        if (resplaces::HasFlvExtension(path) || IsFlvSignature(path)) flv << path;
-        else if (refused) *refused << QFileInfo(path).fileName();
-    }
-    return flv;
-}
-
-void TfrmMain::ReportRefused(const QStringList& refused, const QStringList& tooLong) {
-    if (!refused.isEmpty())
-        ShowError(lang_->Text(mainkey::kInvalidFlv) + kBlankLine + refused.join(QStringLiteral("; ")), kIconWarning);
+void TfrmMain::ReportTooLong(const QStringList& tooLong) {
     // A path the engine cannot take whole is not sent cut: it would name another file.
     for (const QString& path : tooLong)
         ShowError(lang_->Text(langkey::kErrPathTooLong) + kBlankLine + path, kIconWarning);
@@ -87,25 +76,24 @@ void TfrmMain::ChooseAndImport(bool merge) {
 }
 
 void TfrmMain::ImportFiles(const QStringList& paths, bool merge) {
+    // Every file goes to the engine, which decides what becomes a clip (FLV
+    // files and pictures) and names the files it refuses.
     if (!handles_.sequenceMgr || paths.isEmpty()) return;
-    QStringList refused;
-    const QStringList files = FlvFilesOf(paths, &refused);
+    const TRefusalBatch batch(*this);
     if (merge) {
-        if (!files.isEmpty()) SendImport(files, QString());
-        ReportRefused(refused, {});
+        SendImport(paths, QString());
         return;
     }
     // One sequence per file; several files show their progress and can be stopped.
-    TfrmLoadFile* progress = files.size() > 1 ? ShowProgressWindow() : nullptr;
-    for (int i = 0; i < files.size(); ++i) {
-        if (progress) progress->SetText(lang_->Text(mainkey::kLoadFile).replace(QStringLiteral("%s"), files[i]));
-        SendImport({files[i]}, QString());
+    TfrmLoadFile* progress = paths.size() > 1 ? ShowProgressWindow() : nullptr;
+    for (int i = 0; i < paths.size(); ++i) {
+        if (progress) progress->SetText(lang_->Text(mainkey::kLoadFile).replace(QStringLiteral("%s"), paths[i]));
+        SendImport({paths[i]}, QString());
         if (!progress) continue;
         if (!importWindow_ || !importWindow_->isVisible()) break;  // the user closed it
-        progress->SetPercent(static_cast<int>(std::lround((i + 1) * 100.0 / files.size())));
+        progress->SetPercent(static_cast<int>(std::lround((i + 1) * 100.0 / paths.size())));
     }
     if (progress) CloseProgressWindow();
-    ReportRefused(refused, {});
 }
 
 void TfrmMain::SendImport(const QStringList& paths, const QString& destName, int insertPos) {
@@ -113,20 +101,39 @@ void TfrmMain::SendImport(const QStringList& paths, const QString& destName, int
     const TImportRecord import(seqName, insertPos, paths, destName, holder_.Ini().imageDefLen);
     if (import.Paths().Count() > 0)
         SendToList(msg::kSeqImport, reinterpret_cast<intptr_t>(&import.Record()), sizeof(TImportedFiles));
-    ReportRefused({}, import.Paths().Refused());
+    ReportTooLong(import.Paths().Refused());
 }
 
 void TfrmMain::AddFilesToSequence(int sequence, int position, const QStringList& paths) {
-    QStringList refused;
-    const TPathList list(FlvFilesOf(paths, &refused));
+    const TRefusalBatch batch(*this);
+    const TPathList list(paths);
+    int32_t before = sequence;
+    Send(handles_.sequenceMgr, msg::kSeqGetClipCount, reinterpret_cast<intptr_t>(&before), sizeof before);
     SendAddFiles(engine_, handles_.sequenceMgr, sequence, position, list);
+    FitStillPictures(sequence, position < 0 ? before : position, before);
     if (listChanged_) RebuildList();
-    ReportRefused(refused, list.Refused());
+    ReportTooLong(list.Refused());
+}
+
+void TfrmMain::FitStillPictures(int sequence, int first, int before) {
+    // Adding to a sequence carries no picture length: the still pictures that
+    // came in take "ImageDefLen" afterwards, as imported ones do.
+    int32_t after = sequence;
+    Send(handles_.sequenceMgr, msg::kSeqGetClipCount, reinterpret_cast<intptr_t>(&after), sizeof after);
+    for (int clip = first; clip < first + (after - before); ++clip) {
+        MediaFileInfo info{};
+        TSeqClipQuery query{sequence, clip, reinterpret_cast<intptr_t>(&info)};
+        Send(handles_.sequenceMgr, msg::kSeqGetMediaInfo, reinterpret_cast<intptr_t>(&query), sizeof query);
+        if (info.isFlv || info.frameCount != 1) continue;
+        TSeqClipQuery length{sequence, clip, holder_.Ini().imageDefLen};
+        Send(handles_.sequenceMgr, msg::kSeqSetImageTime, reinterpret_cast<intptr_t>(&length), sizeof length);
+        listChanged_ = true;
+    }
 }
 
 void TfrmMain::ImportFolder(const QString& folder) {
-    // The folder's FLV files become one sequence named after the folder.
-    const QStringList files = FlvFilesIn(folder);
+    // The folder's FLV files and pictures become one sequence named after the folder.
+    const QStringList files = ClipFilesIn(folder);
     if (files.isEmpty()) return;
     SendImport(files, QDir(folder).dirName());
 }
@@ -139,19 +146,18 @@ void TfrmMain::DropFiles(const QStringList& paths) {
         return;
     }
     if (!handles_.sequenceMgr) return;
-    QStringList refused;
+    const TRefusalBatch batch(*this);
     TfrmLoadFile* progress = paths.size() > 1 ? ShowProgressWindow() : nullptr;
     for (int i = 0; i < paths.size(); ++i) {
         const QString& path = paths[i];
         if (progress) progress->SetText(lang_->Text(mainkey::kLoadFile).replace(QStringLiteral("%s"), path));
         if (QFileInfo(path).isDir()) ImportFolder(path);
-        else if (!FlvFilesOf({path}, &refused).isEmpty()) SendImport({path}, QString());
+        else SendImport({path}, QString());
         if (!progress) continue;
         if (!importWindow_ || !importWindow_->isVisible()) break;
         progress->SetPercent(static_cast<int>(std::lround((i + 1) * 100.0 / paths.size())));
     }
     if (progress) CloseProgressWindow();
-    ReportRefused(refused, {});
 }
 
 // ---- the engine's side of importing
@@ -187,14 +193,26 @@ void TfrmMain::OnImportProgress(void*, uint32_t, intptr_t p1, intptr_t p2) {
 void TfrmMain::OnSeqAddFailed(void*, uint32_t, intptr_t p1, intptr_t p2) {
     if (!p1 || p2 != static_cast<intptr_t>(sizeof(TAddFailure))) return;
     const auto& failure = *reinterpret_cast<const TAddFailure*>(p1);
-    QString text;
     for (int i = 0; i < failure.count && failure.paths; ++i) {
         const int32_t code = failure.codes ? failure.codes[i] : 0;
         const QString path = QString::fromUtf8(failure.paths[i] ? failure.paths[i] : "");
         // Only the first file carries a stream description.
-        text += UnsupportedFileText(*lang_, code, i == 0 ? failure.detail : nullptr) + kBlankLine + path + kBlankLine;
+        refusals_ += UnsupportedFileText(*lang_, code, i == 0 ? failure.detail : nullptr) + kBlankLine + path + kBlankLine;
     }
-    if (!text.isEmpty()) ShowError(text.trimmed(), kIconWarning);
+    if (refusalBatches_ == 0) ShowRefusals();
+}
+
+void TfrmMain::ShowRefusals() {
+    // Every file refused during one import or drop is listed in one dialog.
+    const QString text = refusals_.trimmed();
+    refusals_.clear();
+    if (!text.isEmpty()) ShowError(text, kIconWarning);
+}
+
+TfrmMain::TRefusalBatch::TRefusalBatch(TfrmMain& window) : window_(window) { ++window_.refusalBatches_; }
+
+TfrmMain::TRefusalBatch::~TRefusalBatch() {
+    if (--window_.refusalBatches_ == 0) window_.ShowRefusals();
 }
 
 // ---- drops onto the sequence list

@@ -278,17 +278,17 @@ void TfrmMain::BuildPanes() {
     // Right: the clip panel.
     fmeClip_ = new TfmeFlvCustomize(engine_, holder_.Ini(), &holder_.Languages(), split);
     fmeClip_->setObjectName(QStringLiteral("fmeClip"));
-    fmeClip_->setMinimumWidth(280);
     fmeClip_->onHint = [this](QWidget*, const QString& text) { lblMainHint_->setText(text); };
     fmeClip_->onTrimChanged = [this](int sequence, const EditTrim&, int clip) { RefreshLengths(sequence, clip); };
     // Settings given to other clips may change their lengths too.
     fmeClip_->onApplied = [this](bool, int, int) { RebuildList(); };
     split->addWidget(fmeClip_);
-    // The list gets the room the window gains; the sides keep theirs.
+    // The list and the clip panel share the room the window gains; the
+    // browser keeps its width.
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setStretchFactor(2, 0);
-    split->setSizes({300, 560, 420});
+    split->setStretchFactor(2, 1);
+    split->setSizes({280, 500, 500});
     layout->addWidget(split, 1);
     setCentralWidget(central);
 

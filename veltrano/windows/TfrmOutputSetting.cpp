@@ -371,7 +371,14 @@ void TfrmOutputSetting::ShowAudio(const TXMLExportFormatType& p) {
     const profiles::TXMLSupportedAudioBitRatesType bitRates = p.SupportedAudioBitRates();
     if (bitRates && bitRates.Count() > 0) {
         cbxABitrate_->setEnabled(true);
-        for (int i = 0; i < bitRates.Count(); ++i) cbxABitrate_->addItem(QString::number(bitRates.Item(i)), i);
+        for (int i = 0; i < bitRates.Count(); ++i) {
+            // Shown in kbit/s; the bits per second stay with the item for a saved profile.
+            const int bps = bitRates.Item(i);
+            const QString text = bps % 1000 == 0 ? QStringLiteral("%1 kbit/s").arg(bps / 1000)
+                                                 : QStringLiteral("%1 bit/s").arg(bps);
+            cbxABitrate_->addItem(text, i);
+            cbxABitrate_->setItemData(cbxABitrate_->count() - 1, bps, kBitsPerSecondRole);
+        }
         SelectData(cbxABitrate_, defaults.audioBitRate);
     } else {
         Disable(cbxABitrate_);

@@ -37,6 +37,8 @@ struct ProfileChoices;
 class TfrmOutputSetting : public QDialog {
     Q_OBJECT
 public:
+    // The audio bit rate item's bits per second (its text shows kbit/s).
+    static constexpr int kBitsPerSecondRole = Qt::UserRole + 1;
     // profileFile: the user's "CustomFormats.xml", read on first use and
     // written whenever a profile is added or deleted.
     TfrmOutputSetting(TIniInfo& ini, const QString& profileFile, QWidget* parent = nullptr);

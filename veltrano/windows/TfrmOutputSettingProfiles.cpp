@@ -119,7 +119,7 @@ void TfrmOutputSetting::FillCopy(TXMLExportFormatType copy, const TXMLExportForm
         }
     }
     copy.SetDefSampleRate(cbxSampleRate_->currentText().toInt());
-    copy.SetDefABtr(cbxABitrate_->currentText().toInt());
+    copy.SetDefABtr(cbxABitrate_->currentData(kBitsPerSecondRole).toInt());
     copy.SetDefChannel(cbxChannels_->currentIndex() >= 0 ? cbxChannels_->currentData().toInt() + 1 : 0);
     if (!audioOnly && chkIncludeAudio_->isEnabled() && !chkIncludeAudio_->isChecked()) copy.RemoveAudioLists();
 }

@@ -54,6 +54,7 @@ void TfrmPopupPreview::Attach(CBaseListener* seqMgr, CBaseListener* clipEdit, in
     sequence_ = sequence;
     mode_ = mode;
     pressed_ = false;
+    sentArea_ = Rect{0, 0, 0, 0};  // the engine hears this window's area anew
     QString caption;
     if (clip < 0 && seqMgr_ && sequence >= 0) {
         TSeqProperty name{sequence, 8, nullptr};
@@ -94,9 +95,20 @@ void TfrmPopupPreview::Resize() {
     else if (sizeType == 2) w *= 2, h *= 2;
     if (sizeType >= 0 && sizeType < 3) sizeItems_[sizeType]->setChecked(true);
     resize(std::max(w, 16), std::max(h, 16));
+    // The panel's resize event tells the engine its new area; a window not
+    // shown yet lays out when it is, and tells it then.
     QApplication::processEvents();
+    SendArea();
+}
+
+void TfrmPopupPreview::SendArea() {
+    // Until the window is shown its panel has no size of its own.
+    if (!isVisible()) return;
     Rect area = pnlPreview_->Area();
+    if (area.Width() <= 0 || area.Height() <= 0 || area == sentArea_) return;
+    sentArea_ = area;
     Send(msg::kPlayerSetArea, reinterpret_cast<intptr_t>(&area), sizeof area);
+    Send(msg::kPlayerRedraw);
 }
 
 void TfrmPopupPreview::ChooseSize(int sizeType) {
@@ -114,6 +126,11 @@ void TfrmPopupPreview::contextMenuEvent(QContextMenuEvent* e) { ppmPreview_->pop
 bool TfrmPopupPreview::eventFilter(QObject* watched, QEvent* e) {
     if (watched != pnlPreview_) return QWidget::eventFilter(watched, e);
     switch (e->type()) {
+        case QEvent::Resize:
+        case QEvent::Show:
+            // Shown, or sized by the user's drag: the engine draws to the new size.
+            SendArea();
+            break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease: {

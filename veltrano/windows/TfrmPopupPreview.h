@@ -50,6 +50,8 @@ protected:
 
 private:
     void ChooseSize(int sizeType);
+    // 210581503 with the picture panel's area, when shown and changed.
+    void SendArea();
     void Send(int32_t id, intptr_t p1 = 0, intptr_t p2 = 0);
 
     TEngineApi& engine_;
@@ -64,4 +66,5 @@ private:
     int mode_ = 0;
     int naturalWidth_ = 0, naturalHeight_ = 0;
     bool pressed_ = false;
+    Rect sentArea_{0, 0, 0, 0};
 };

@@ -53,6 +53,8 @@ TfrmPreference::TfrmPreference(TIniInfo& ini, QWidget* parent) : QDialog(parent)
     cmbSnapImgType_->setCurrentIndex(std::clamp(ini.snapImgType, 0, 1));
 
     edtDisplaySnap_ = Named(new QLineEdit(ini.snapPath, this), "edtDisplaySnap");
+    // Room for a usual folder path of some 45 characters.
+    edtDisplaySnap_->setMinimumWidth(edtDisplaySnap_->fontMetrics().averageCharWidth() * 45);
     auto* browse = Named(new QPushButton(QStringLiteral("..."), this), "btnBrowseSnap");
     browse->setProperty("langSkip", true);
     connect(browse, &QPushButton::clicked, this, &TfrmPreference::BrowseSnapFolder);

@@ -9,7 +9,6 @@
 #include "app/MyLang.h"
 #include "windows/ConvertLangKeys.h"
 #include "windows/TfrmLang.h"
-#include "windows/TfrmPrompt.h"
 
 TfrmShutDown::TfrmShutDown(TShutdownOperation shutdown, QWidget* parent)
     : QDialog(parent), shutdown_(std::move(shutdown)) {
@@ -70,7 +69,5 @@ void TfrmShutDown::ShutDownNow() {
     if (fired_) return;  // the last tick and a click may come together
     fired_ = true;
     accept();
-    const QString error = shutdown_ ? shutdown_() : QString();
-    if (!error.isEmpty())
-        ShowPrompt(lang_->Text(convkey::kErrShutdown) + QStringLiteral("\n\n") + error, 0, kIconError, 2, parentWidget());
+    if (shutdown_) shutdown_();
 }

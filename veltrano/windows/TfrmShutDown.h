@@ -11,9 +11,8 @@
 class QLabel;
 class TMyLang;
 
-// Runs the shut-down; returns a text to show when it could not, or nothing
-// (also when the user stopped it on the way).
-using TShutdownOperation = std::function<QString()>;
+// Starts the shut-down; it reports by itself when the system refuses.
+using TShutdownOperation = std::function<void()>;
 
 class TfrmShutDown : public QDialog {
     Q_OBJECT

@@ -47,7 +47,7 @@ TEST_F(Cli, HelpAndRefusedArguments) {
         {{"convert", (dir / "notes.pvxp").string(), flv}, 2, "not both"},
         {{"convert", (dir / "missing.flv").string()}, 2, "No such file or directory"},
         {{"convert", Fixture("bad_signature.flv")}, 2, "does not open as an FLV file"},
-        {{"convert", Fixture("still_160x120.png")}, 2, "only FLV files"},
+        {{"convert", Fixture("README.md")}, 2, "cannot read"},  // neither an FLV file nor a picture
         {{"convert", "--profile", "301", "--size", "100x100", flv}, 2, "does not offer the size 100x100"},
         {{"convert", "--profile", "MP3 audio", "--no-audio", flv}, 2, "neither picture nor sound"},
         {{"convert", "--profile", "--sequences", flv}, 2, "no output profile \"--sequences\""},
