@@ -1,21 +1,30 @@
 #include "convert/PvxPicturePool.h"
 
-CPvxPicturePool::CPvxPicturePool(int count, size_t bytes) : buffers_(static_cast<size_t>(count)) {
-    for (Buffer& b : buffers_) b.bytes.assign(bytes, 0);
-}
+CPvxPicturePool::CPvxPicturePool(int count) : buffers_(static_cast<size_t>(count)) {}
 
-CPvxPicturePool::Buffer* CPvxPicturePool::Take() {
-    std::unique_lock g(lock_);
-    for (;;) {
-        if (stopped_) return nullptr;
-        for (Buffer& b : buffers_) {
-            if (b.refs == 0) {
-                b.refs = 1;
-                return &b;
+CPvxPicturePool::Buffer* CPvxPicturePool::Take(size_t bytes) {
+    Buffer* taken = nullptr;
+    {
+        std::unique_lock g(lock_);
+        while (!taken) {
+            if (stopped_) return nullptr;
+            for (Buffer& b : buffers_) {
+                if (b.refs == 0) {
+                    b.refs = 1;
+                    taken = &b;
+                    break;
+                }
             }
+            if (!taken) freed_.wait(g);
         }
-        freed_.wait(g);
     }
+    try {
+        if (taken->bytes.size() < bytes) taken->bytes.resize(bytes);
+    } catch (...) {
+        Release(taken);
+        throw;
+    }
+    return taken;
 }
 
 void CPvxPicturePool::AddRef(Buffer* b) {

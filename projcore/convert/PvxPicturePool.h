@@ -19,9 +19,10 @@ public:
         int refs = 0;     // under the pool's lock
     };
 
-    CPvxPicturePool(int count, size_t bytes);
-    // A free buffer with one reference, or null once stopped.
-    Buffer* Take();
+    explicit CPvxPicturePool(int count);
+    // A free buffer of at least bytes with one reference, or null once
+    // stopped. A buffer grows to the largest size asked of it, once.
+    Buffer* Take(size_t bytes);
     void AddRef(Buffer* b);
     void Release(Buffer* b);
     void Stop();

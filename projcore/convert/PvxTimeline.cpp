@@ -35,12 +35,11 @@ CPvxTimeline::CPvxTimeline(const OutputSettings& s, CPvxOutput& output, CFlvBind
       output_(output),
       progress_(progress),
       outI420_(hasVideo_ && output.TakesI420()),
-      pool_(hasVideo_ ? kPoolFrames : 0, hasVideo_ ? static_cast<size_t>(width_) * height_ * 4 + AVK_ROW_SLACK : 0),
+      pool_(hasVideo_ ? kPoolFrames : 0),
       toPictures_(kQueueDepth),
       toEncoder_(kQueueDepth) {
     if (hasAudio_) silence_.assign(static_cast<size_t>(kSilenceFrames) * channels_ * 2, 0);
     if (!hasVideo_) return;
-    if (outI420_) canvas_.assign(static_cast<size_t>(width_) * height_ * 4 + AVK_ROW_SLACK, 0);
     pictureThread_ = std::thread(&CPvxTimeline::PictureStage, this);
     try {
         encodeThread_ = std::thread(&CPvxTimeline::EncodeStage, this);
@@ -104,7 +103,8 @@ bool CPvxTimeline::PutFrame(const uint8_t* pixels, int64_t time) {
     if (slot < slotsTaken_) return true;   // its slot is taken: a surplus picture
     const Rect& p = clip_.picture;
     const int bytes = AvkImage_Bytes(clip_.pictureFormat, p.Width(), p.Height());
-    Buffer* b = pool_.Take();   // waits while the later stages are busy
+    // Room for the converter's overrun too: a BGRA frame may be drawn into it.
+    Buffer* b = pool_.Take(std::max<size_t>(bytes, FrameBytes()));   // waits while the later stages are busy
     if (!b) return false;       // cancelled or failed
     std::memcpy(b->bytes.data(), pixels, static_cast<size_t>(bytes));
     b->format = clip_.pictureFormat;
@@ -117,11 +117,13 @@ bool CPvxTimeline::PutFrame(const uint8_t* pixels, int64_t time) {
 }
 
 bool CPvxTimeline::EndClip() {
-    if (failed_) return false;
     if (hasVideo_) {
-        if (slotsTaken_ < clipEndSlot_ && toPictures_.Push(Work{nullptr, 0, clipEndSlot_})) slotsTaken_ = clipEndSlot_;
-        toPictures_.WaitIdle();   // the clip's effects and marks are not used any more
+        if (!failed_ && slotsTaken_ < clipEndSlot_ && toPictures_.Push(Work{nullptr, 0, clipEndSlot_}))
+            slotsTaken_ = clipEndSlot_;
+        // Also after a failure: the clip's effects and marks go when this returns.
+        toPictures_.WaitIdle();
     }
+    if (failed_) return false;
     if (hasAudio_ && samplesWritten_ < clipEndSample_ && !WriteSilence(clipEndSample_ - samplesWritten_)) return false;
     return !failed_;
 }
@@ -166,8 +168,13 @@ void CPvxTimeline::PictureStage() {
     }
 }
 
+size_t CPvxTimeline::FrameBytes() const {
+    return static_cast<size_t>(AvkImage_Bytes(outI420_ ? AVK_IMAGE_I420 : AVK_IMAGE_BGRA32, width_, height_)) +
+           AVK_ROW_SLACK;
+}
+
 CPvxTimeline::Buffer* CPvxTimeline::Black() {
-    Buffer* b = pool_.Take();
+    Buffer* b = pool_.Take(FrameBytes());
     if (!b) return nullptr;
     if (outI420_) {
         const size_t luma = static_cast<size_t>(width_) * height_;
@@ -176,7 +183,7 @@ CPvxTimeline::Buffer* CPvxTimeline::Black() {
         std::memset(b->bytes.data() + luma, kNoChroma, all - luma);
         b->format = AVK_IMAGE_I420;
     } else {
-        std::fill(b->bytes.begin(), b->bytes.end(), uint8_t{0});
+        std::memset(b->bytes.data(), 0, static_cast<size_t>(width_) * height_ * 4);
         b->format = AVK_IMAGE_BGRA32;
     }
     return b;
@@ -186,14 +193,16 @@ CPvxTimeline::Buffer* CPvxTimeline::Compose(Buffer* in, int64_t clipTime) {
     const Rect& p = clip_.picture;
     const bool whole = p.Width() == width_ && p.Height() == height_;
     // 4:2:0 chroma covers two by two pixels: a picture at an odd place in the
-    // frame is laid in through BGRA.
+    // frame, or of an odd size, is laid in (and flipped) through BGRA.
     const bool evenPlace = p.left % 2 == 0 && p.top % 2 == 0 && p.Width() % 2 == 0 && p.Height() % 2 == 0;
-    const bool drawn = (clip_.effects && clip_.effects->ChangesPictures()) ||
+    // A flip is only a reordering of the samples: no need for BGRA.
+    const bool drawn = (clip_.effects && clip_.effects->ChangesPicturesBesidesFlip()) ||
                        (clip_.marks && clip_.marks->ShowsAnyAt(clipTime));
-    if (in->format == AVK_IMAGE_I420 && outI420_ && !drawn && (whole || evenPlace)) {
-        if (whole) return in;   // the decoder's picture is the frame
-        Buffer* out = pool_.Take();
-        if (out) PlaceI420(in->bytes.data(), out->bytes.data());
+    const int32_t flip = clip_.effects && clip_.effects->ChangesPictures() ? clip_.effects->FlipIndex() : 0;
+    if (in->format == AVK_IMAGE_I420 && outI420_ && !drawn && evenPlace) {
+        if (whole && flip == CEffectMgr::kNoFlip) return in;   // the decoder's picture is the frame
+        Buffer* out = pool_.Take(FrameBytes());
+        if (out) PlaceI420(in->bytes.data(), out->bytes.data(), flip);
         pool_.Release(in);
         if (out) out->format = AVK_IMAGE_I420;
         return out;
@@ -203,17 +212,18 @@ CPvxTimeline::Buffer* CPvxTimeline::Compose(Buffer* in, int64_t clipTime) {
     return out;
 }
 
-// Lays a 4:2:0 picture into a 4:2:0 frame at the clip's (even) place, with black around it.
-void CPvxTimeline::PlaceI420(const uint8_t* in, uint8_t* out) const {
+// Lays a 4:2:0 picture into a 4:2:0 frame at the clip's (even) place, with
+// black around it, flipped as the clip's effects say.
+void CPvxTimeline::PlaceI420(const uint8_t* in, uint8_t* out, int32_t flip) const {
     const Rect& p = clip_.picture;
     const int pw = p.Width(), ph = p.Height();
     const int planeW[3] = {width_, (width_ + 1) / 2, (width_ + 1) / 2};
     const int planeH[3] = {height_, (height_ + 1) / 2, (height_ + 1) / 2};
-    const int picW[3] = {pw, (pw + 1) / 2, (pw + 1) / 2};
-    const int picH[3] = {ph, (ph + 1) / 2, (ph + 1) / 2};
+    const int picW[3] = {pw, pw / 2, pw / 2};
+    const int picH[3] = {ph, ph / 2, ph / 2};
     for (int i = 0; i < 3; ++i) {
         const int shift = i == 0 ? 0 : 1;
-        const int left = p.left >> shift, top = p.top >> shift;
+        const int left = p.left >> shift, top = p.top >> shift, w = picW[i];
         const uint8_t fill = i == 0 ? kBlackLuma : kNoChroma;
         for (int y = 0; y < planeH[i]; ++y) {
             uint8_t* row = out + static_cast<size_t>(y) * planeW[i];
@@ -221,12 +231,19 @@ void CPvxTimeline::PlaceI420(const uint8_t* in, uint8_t* out) const {
                 std::memset(row, fill, static_cast<size_t>(planeW[i]));
                 continue;
             }
+            const int from = flip == CEffectMgr::kUpsideDown ? top + picH[i] - 1 - y : y - top;
+            const uint8_t* src = in + static_cast<size_t>(from) * w;
             std::memset(row, fill, static_cast<size_t>(left));
-            std::memcpy(row + left, in + static_cast<size_t>(y - top) * picW[i], static_cast<size_t>(picW[i]));
-            std::memset(row + left + picW[i], fill, static_cast<size_t>(planeW[i] - left - picW[i]));
+            if (flip == CEffectMgr::kLeftRight) {
+                uint8_t* dst = row + left;
+                for (int x = 0; x < w; ++x) dst[x] = src[w - 1 - x];
+            } else {
+                std::memcpy(row + left, src, static_cast<size_t>(w));
+            }
+            std::memset(row + left + w, fill, static_cast<size_t>(planeW[i] - left - w));
         }
         out += static_cast<size_t>(planeW[i]) * planeH[i];
-        in += static_cast<size_t>(picW[i]) * picH[i];
+        in += static_cast<size_t>(w) * picH[i];
     }
 }
 
@@ -235,8 +252,10 @@ void CPvxTimeline::PlaceI420(const uint8_t* in, uint8_t* out) const {
 CPvxTimeline::Buffer* CPvxTimeline::ComposeBgra(const Buffer* in, int64_t clipTime) {
     const Rect& p = clip_.picture;
     const int pw = p.Width(), ph = p.Height();
-    Buffer* out = pool_.Take();
+    Buffer* out = pool_.Take(FrameBytes());
     if (!out) return nullptr;
+    // Made the first time a picture is drawn on: a job that draws nothing never needs it.
+    if (outI420_ && canvas_.empty()) canvas_.assign(static_cast<size_t>(width_) * height_ * 4 + AVK_ROW_SLACK, 0);
     uint8_t* frame = outI420_ ? canvas_.data() : out->bytes.data();
     const size_t stride = static_cast<size_t>(width_) * 4;
     uint8_t* origin = frame + static_cast<size_t>(p.top) * stride + static_cast<size_t>(p.left) * 4;

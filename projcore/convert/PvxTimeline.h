@@ -103,7 +103,8 @@ private:
     void EncodeStage();
     Buffer* Compose(Buffer* in, int64_t clipTime);
     Buffer* ComposeBgra(const Buffer* in, int64_t clipTime);
-    void PlaceI420(const uint8_t* in, uint8_t* out) const;
+    void PlaceI420(const uint8_t* in, uint8_t* out, int32_t flip) const;
+    size_t FrameBytes() const;   // a frame in the output's format
     Buffer* Black();
     bool WriteFrame(const Buffer& frame, int64_t slot);
     void ShowPreview(const Buffer& frame);

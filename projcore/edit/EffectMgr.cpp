@@ -170,8 +170,12 @@ void CEffectMgr::ApplyFrameEffects(uint8_t* pixels, int width, int height, int s
 
 bool CEffectMgr::ChangesPictures() {
     std::lock_guard guard(lock_);
-    return effect_ || (flipIndex_ != kNoFlip && mirror_) || brightness_ != kNeutral || contrast_ != kNeutral ||
-           deinterlaceIndex_ == 1;
+    return (flipIndex_ != kNoFlip && mirror_) || ChangesPicturesBesidesFlip();
+}
+
+bool CEffectMgr::ChangesPicturesBesidesFlip() {
+    std::lock_guard guard(lock_);
+    return effect_ || brightness_ != kNeutral || contrast_ != kNeutral || deinterlaceIndex_ == 1;
 }
 
 void CEffectMgr::ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes) {

@@ -8,6 +8,7 @@
 #include "TempDir.h"
 #include "convert/Pvx.h"
 #include "edit/CropMgr.h"
+#include "edit/EffectMgr.h"
 #include "edit/WaterMarkMgr.h"
 
 using namespace pvxtest;
@@ -38,14 +39,18 @@ TEST(PvxPicturePath, PicturesKeptIn420MatchThePicturesDrawnInBgra) {
         const char* fixture;
         Rect crop;
         int width, height, scaling;
+        int32_t flip;
     };
     const Case cases[] = {
-        {"same size", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 240, 0},
-        {"scaled up", "flv1_mp3_160x120.flv", {0, 0, 0, 0}, 320, 240, 0},
-        {"cropped and scaled", "flv1_mp3_320x240.flv", {16, 8, 16, 8}, 320, 240, 0},
-        {"letterboxed at an even place", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 180, 2},
-        {"letterboxed at an odd place", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 200, 2},
-        {"cropped at odd margins", "flv1_mp3_320x240.flv", {7, 5, 9, 3}, 320, 240, 0},
+        {"same size", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 240, 0, 0},
+        {"scaled up", "flv1_mp3_160x120.flv", {0, 0, 0, 0}, 320, 240, 0, 0},
+        {"cropped and scaled", "flv1_mp3_320x240.flv", {16, 8, 16, 8}, 320, 240, 0, 0},
+        {"letterboxed at an even place", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 180, 2, 0},
+        {"letterboxed at an odd place", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 200, 2, 0},
+        {"cropped at odd margins", "flv1_mp3_320x240.flv", {7, 5, 9, 3}, 320, 240, 0, 0},
+        {"mirrored", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 240, 0, CEffectMgr::kLeftRight},
+        {"upside down, letterboxed", "flv1_mp3_320x240.flv", {0, 0, 0, 0}, 320, 180, 2, CEffectMgr::kUpsideDown},
+        {"H.264 mirrored", "h264_aac_bf2_160x120.flv", {0, 0, 0, 0}, 160, 120, 0, CEffectMgr::kLeftRight},
     };
     const int n = 12;
     for (const Case& c : cases) {
@@ -54,6 +59,7 @@ TEST(PvxPicturePath, PicturesKeptIn420MatchThePicturesDrawnInBgra) {
         CFLVSequence seq;
         auto clip = FlvClip(c.fixture, 0, 1000);
         clip->Crop().SetCropMargins(c.crop);
+        clip->Effects().SetFlip(c.flip);
         Append(seq, std::move(clip));
         const JobResult mp4 = Convert(Mp4(c.width, c.height, c.scaling), seq, dir.File("v.mp4"));
         ASSERT_EQ(mp4.code, CPvx::kDone) << mp4.text;
