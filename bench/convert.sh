@@ -7,10 +7,11 @@
 #   3. the 1280x720 clip mirrored left to right (ffmpeg: -vf hflip)
 #   4. the 640x360 clip cropped, mirrored, brightened, with a picture and a
 #      text watermark (ffmpeg: the equivalent filter graph)
-# Each row prints the best wall time of RUNS runs (default 3) of each side,
-# their ratio, and the peak memory (largest resident set, GNU time's %M) of
-# both and its ratio. The machine's load is printed before and after: on a
-# shared machine the timings are only as good as the quiet they had.
+# Each row prints the best wall time of RUNS runs (default 3) of each side and
+# their ratio, the least CPU time (user + system) of each side and its ratio,
+# and the peak memory (largest resident set, GNU time's %M) of both and its
+# ratio. The machine's load is printed before and after: on a shared machine
+# the wall times are only as good as the quiet they had (CPU time suffers less).
 # usage: convert.sh BUILD_DIR
 set -euo pipefail
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -33,20 +34,22 @@ ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=25 \
     -f lavfi -i sine=frequency=440:sample_rate=44100 -t 60 \
     -c:v libx264 -preset veryfast -b:v 3000k -g 50 -pix_fmt yuv420p -c:a aac -b:a 128k -ar 44100 -ac 2 "$work/hd.flv"
 
-# "SECONDS KILOBYTES": the best wall time and the largest peak memory of RUNS runs.
+# "SECONDS KILOBYTES CPU": the best wall time, the largest peak memory and
+# the least CPU seconds of RUNS runs.
 measure() {
-    local best="" peak=0
+    local best="" peak=0 cpu=""
     for ((i = 0; i < runs; i++)); do
-        local t0 t1 kb
+        local t0 t1 kb c
         t0=$(date +%s%N)
-        /usr/bin/time -o "$work/rss" -f %M "$@" > /dev/null 2> "$work/err" || { cat "$work/err" >&2; exit 1; }
+        /usr/bin/time -o "$work/rss" -f "%M %U %S" "$@" > /dev/null 2> "$work/err" || { cat "$work/err" >&2; exit 1; }
         t1=$(date +%s%N)
-        kb=$(tail -n 1 "$work/rss")
+        read -r kb c <<< "$(tail -n 1 "$work/rss" | awk '{ print $1, $2 + $3 }')"
         local ms=$(( (t1 - t0) / 1000000 ))
         if [[ -z $best || $ms -lt $best ]]; then best=$ms; fi
         if (( kb > peak )); then peak=$kb; fi
+        if [[ -z $cpu ]] || awk -v a="$c" -v b="$cpu" 'BEGIN { exit !(a < b) }'; then cpu=$c; fi
     done
-    awk -v ms="$best" -v kb="$peak" 'BEGIN { printf "%.3f %d", ms / 1000, kb }'
+    awk -v ms="$best" -v kb="$peak" -v c="$cpu" 'BEGIN { printf "%.3f %d %.2f", ms / 1000, kb, c }'
 }
 
 profile=(-c:v libx264 -b:v 1200k -bt 4000k -pix_fmt yuv420p -c:a aac -b:a 128k)
@@ -83,13 +86,15 @@ row "640x360 crop+flip+brightness+2 watermarks" 1.10 -- \
     "$tool" "$work/sd.flv" "$work/engine.mp4" --edits "$picture"
 echo "load after:  $(uptime)"
 
-printf "%-44s %8s %8s %6s %5s   %9s %9s %6s\n" case "ffmpeg" "ours" ratio goal "ffmpeg MB" "ours MB" ratio
+printf "%-44s %8s %8s %6s %5s   %8s %8s %6s   %9s %9s %6s\n" case "ffmpeg" "ours" ratio goal \
+    "ff cpu" "our cpu" ratio "ffmpeg MB" "ours MB" ratio
 for r in "${rows[@]}"; do
     IFS='|' read -r name goal f e <<< "$r"
-    read -r fs fk <<< "$f"
-    read -r es ek <<< "$e"
-    awk -v n="$name" -v g="$goal" -v fs="$fs" -v es="$es" -v fk="$fk" -v ek="$ek" 'BEGIN {
-        printf "%-44s %7.2fs %7.2fs %6.2f %5s   %9.1f %9.1f %6.2f\n", n, fs, es, es / fs, g, fk / 1024, ek / 1024, ek / fk
+    read -r fs fk fc <<< "$f"
+    read -r es ek ec <<< "$e"
+    awk -v n="$name" -v g="$goal" -v fs="$fs" -v es="$es" -v fk="$fk" -v ek="$ek" -v fc="$fc" -v ec="$ec" 'BEGIN {
+        printf "%-44s %7.2fs %7.2fs %6.2f %5s   %7.2fs %7.2fs %6.2f   %9.1f %9.1f %6.2f\n", n, fs, es, es / fs, g,
+            fc, ec, ec / fc, fk / 1024, ek / 1024, ek / fk
     }'
 done
 echo "(best of $runs runs each; peak memory goal: ratio <= 1.00)"
