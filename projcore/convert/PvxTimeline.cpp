@@ -21,6 +21,18 @@ constexpr int kPoolFrames = 6;
 constexpr size_t kQueueDepth = 2;
 constexpr int kResizeBicubic = 2;   // also for a mere change of colour format, as the encoder's does
 constexpr uint8_t kBlackLuma = 16, kNoChroma = 128;
+
+// A row of samples in reverse order, eight at a time.
+void ReverseRow(uint8_t* dst, const uint8_t* src, int width) {
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        uint64_t v;
+        std::memcpy(&v, src + width - 8 - x, 8);
+        v = __builtin_bswap64(v);
+        std::memcpy(dst + x, &v, 8);
+    }
+    for (; x < width; ++x) dst[x] = src[width - 1 - x];
+}
 }  // namespace
 
 CPvxTimeline::CPvxTimeline(const OutputSettings& s, CPvxOutput& output, CFlvBindProgress& progress)
@@ -235,8 +247,7 @@ void CPvxTimeline::PlaceI420(const uint8_t* in, uint8_t* out, int32_t flip) cons
             const uint8_t* src = in + static_cast<size_t>(from) * w;
             std::memset(row, fill, static_cast<size_t>(left));
             if (flip == CEffectMgr::kLeftRight) {
-                uint8_t* dst = row + left;
-                for (int x = 0; x < w; ++x) dst[x] = src[w - 1 - x];
+                ReverseRow(row + left, src, w);
             } else {
                 std::memcpy(row + left, src, static_cast<size_t>(w));
             }
