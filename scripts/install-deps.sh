@@ -11,7 +11,7 @@ PACKAGES=(
   libtinyxml2-dev qt6-base-dev libsdl2-dev libpango1.0-dev libcairo2-dev
   fonts-dejavu-core libopencore-amrnb-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
-  flvmeta yamdi xvfb
+  flvmeta yamdi xvfb time
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info appstream help2man
   parallel

@@ -1,10 +1,12 @@
 #include "convert/Pvx.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "avkit/avkit.h"
 #include "convert/FlvBind.h"
 #include "convert/OutputSettings.h"
 #include "convert/PvxLayout.h"
@@ -22,11 +24,16 @@
 namespace {
 constexpr int32_t kQueueTags = 1000;
 constexpr int32_t kMaxIntervalMs = 500;
-// Pictures are scaled to the output in BGRA, where swscale has no fast path:
-// bilinear (which still widens its filter when shrinking) costs a good deal
-// less than bicubic on the conversion's busiest thread, for a difference
-// hardly seen at video sizes.
-constexpr int32_t kResizeBilinear = 1;
+// Pictures scaled in BGRA (outputs that store BGRA), where swscale has no
+// fast path: bilinear (which still widens its filter when shrinking) costs a
+// good deal less than bicubic, for a difference hardly seen at video sizes.
+// Pictures that stay in the decoder's 4:2:0 are scaled bicubic, as the
+// ffmpeg tool does by default.
+constexpr int32_t kResizeBilinear = 1, kResizeBicubic = 2;
+// H.264 pictures above this many pixels are decoded with frame threads: below
+// it one thread keeps up with the encoder anyway.
+constexpr int64_t kThreadedDecodePixels = 640 * 480;
+constexpr int32_t kMaxDecodeThreads = 4;
 constexpr int32_t kSeekVideoKeyFrame = 9, kSeekAudio = 8;
 // How long one wait for room in a decoder's queue lasts before the job looks
 // at its state again (a cancel or pause also wakes the decoders' callbacks).
@@ -253,7 +260,8 @@ void CPvx::RunClips() {
         Finish(kClipRead, "no picture could be decoded" +
                               (unusableSize_.empty() ? std::string() : " from " + unusableSize_));
     }
-    if (timeline_->Failed()) Finish(kWrite, output_->Error());
+    // Whatever the stages still hold is written (or, cancelled, dropped) first.
+    if (!timeline_->Flush()) Finish(kWrite, output_->Error());
     if (Cancelled() || result_ != kDone || timeline_->Failed()) {
         output_->Discard();
     } else if (!output_->Close()) {
@@ -315,16 +323,24 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
     } catch (...) {
         ok = false;
     }
+    // The decoder's own colour all the way to the encoder where the output takes it.
+    const int pictureFormat = timeline_->TakesI420() ? AVK_IMAGE_I420 : AVK_IMAGE_BGRA32;
+    const bool largeH264 = info.videoCodec == 7 && int64_t{info.width} * info.height > kThreadedDecodePixels;
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int decodeThreads = largeH264 ? std::clamp(encoderThreads_ > 0 ? encoderThreads_ : cores, 1, kMaxDecodeThreads) : 1;
     auto setUp = [&](FLVStreamDecoderHandle d, bool isVideo) {
         FLVStreamDecoder_SetOutputCallBack(d, isVideo ? &CPvx::OnVideo : &CPvx::OnAudio, this);
         FLVStreamDecoder_SetDeleteFLVTagCallBack(d, &CPvx::OnReleaseTag, this);
         FLVStreamDecoder_SetMaxFLVTagQueue(d, kQueueTags);
         if (isVideo) {
             const FLVCropRect crop{visible.left, visible.top, visible.right, visible.bottom};
+            const int resize = pictureFormat == AVK_IMAGE_I420 ? kResizeBicubic : kResizeBilinear;
             return FLVStreamDecoder_SetOutputSize(d, picture.Width(), picture.Height()) &&
                    FLVStreamDecoder_SetOutputFPS(d, settings_.frameRate) &&
                    FLVStreamDecoder_SetDecodeAlphaChannel(d, 1) &&
-                   (FLVStreamDecoder_SetCropRect(d, &crop), FLVStreamDecoder_SetResizeMode(d, kResizeBilinear), true);
+                   FLVStreamDecoder_SetOutputImageFormat(d, pictureFormat) &&
+                   FLVStreamDecoder_SetDecodeThreads(d, decodeThreads) &&
+                   (FLVStreamDecoder_SetCropRect(d, &crop), FLVStreamDecoder_SetResizeMode(d, resize), true);
         }
         return FLVStreamDecoder_SetSampleRate(d, settings_.sampleRate) &&
                FLVStreamDecoder_SetNumberOfChannels(d, settings_.channels);
@@ -348,12 +364,13 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
     placed.lengthMs = lengthMs;
     placed.trimStartMs = clip.Trim().Start();
     placed.picture = picture;
+    placed.pictureFormat = pictureFormat;
     placed.effects = &clip.Effects();
     placed.marks = marks.get();
     timeline_->BeginClip(placed);
     clipShift_ = 0;
     clipPictures_ = clipSound_ = 0;
-    frameBytes_ = picture.Width() * picture.Height() * 4;   // sides are at most 8192
+    frameBytes_ = AvkImage_Bytes(pictureFormat, picture.Width(), picture.Height());
     if (audio) FLVStreamDecoder_Run(audio);
     if (video) FLVStreamDecoder_Run(video);
     uint32_t baseTime = 0;
@@ -374,11 +391,15 @@ bool CPvx::ConvertFlvClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) {
         std::lock_guard lock(readerLock_);
         FLVAVTagReader_Close(reader_);
     }
-    if (!finishing) return false;
+    if (!finishing) {
+        timeline_->AbandonClip();   // before the clip's marks go
+        return false;
+    }
     if ((audio || video) && clipPictures_ == 0 && clipSound_ == 0) {
         // Only metadata, a codec setup or damaged tags: converting it would
         // write a file of nothing (or of black) and call it done.
         Finish(kClipRead, path + " holds no pictures or sound that can be decoded");
+        timeline_->AbandonClip();
         return false;
     }
     if (settings_.videoCodec != -1 && info.videoCodec != -1) {

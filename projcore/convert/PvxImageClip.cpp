@@ -118,6 +118,9 @@ bool CPvx::ConvertImageClip(CBaseClip& clip, int64_t startMs, int64_t lengthMs) 
             feed.ended.wait_for(g, std::chrono::milliseconds(50));
     }
     render.Close();
-    if (Cancelled() || timeline_->Failed()) return false;
+    if (Cancelled() || timeline_->Failed()) {
+        timeline_->AbandonClip();   // before the clip's marks go
+        return false;
+    }
     return timeline_->EndClip();
 }

@@ -52,6 +52,14 @@ public:
         error_ = "could not write a picture to " + path_ + WhyNotWritten(path_);
         return false;
     }
+    // Raw video stores the BGRA pictures themselves, and a GIF's palette is
+    // made from full-colour pictures (4:2:0 would blur its colours first).
+    bool TakesI420() const override { return !bgraPictures_; }
+    bool WriteVideoI420(const uint8_t* frame, int64_t, int64_t) override {
+        if (AVW_WriteVideoFrameI420(writer_, frame, width_, height_)) return true;
+        error_ = "could not write a picture to " + path_ + WhyNotWritten(path_);
+        return false;
+    }
     bool WriteAudio(const uint8_t* pcm, int bytes, int64_t, int64_t) override {
         if (AVW_WriteAudioFrame(writer_, pcm, bytes, rate_, channels_)) return true;
         error_ = "could not write sound to " + path_ + WhyNotWritten(path_);
@@ -63,14 +71,15 @@ public:
         return false;
     }
     void Discard() override { AVW_Close(writer_); }
-    void SetFormats(int width, int height, int rate, int channels) {
-        width_ = width, height_ = height, rate_ = rate, channels_ = channels;
+    void SetFormats(int width, int height, int rate, int channels, bool bgraPictures) {
+        width_ = width, height_ = height, rate_ = rate, channels_ = channels, bgraPictures_ = bgraPictures;
     }
 
 private:
     AvkWriter* writer_;
     std::string path_;
     int width_ = 0, height_ = 0, rate_ = 0, channels_ = 0;
+    bool bgraPictures_ = false;
 };
 
 class CAsfOutput final : public CPvxOutput {
@@ -138,7 +147,8 @@ std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string
         return nullptr;
     }
     auto out = std::make_unique<CAvkitOutput>(w, path);
-    out->SetFormats(s.width, s.height, s.sampleRate, s.channels);
+    constexpr int kRawVideo = 2097152, kGif = 100;
+    out->SetFormats(s.width, s.height, s.sampleRate, s.channels, s.videoCodec == kRawVideo || s.videoCodec == kGif);
     if (s.fourCC) AVW_SetFourCC(w, s.fourCC);
     AVW_SetStretchMode(w, s.scaling);
     if (s.aspectRatio != 0) AVW_SetAspectRatio(w, s.aspectRatio);
@@ -154,7 +164,7 @@ std::unique_ptr<CPvxOutput> OpenAvkit(const OutputSettings& s, const std::string
         ok = AVW_SetupVideoParams(w, s.videoCodec, s.videoBitRate, s.width, s.height, s.frameRate, s.videoParameter,
                                   -1, -1) != 0;
         constexpr int kRawBgra = 6;
-        if (ok && s.videoCodec == 2097152) AVW_SetRawVideoImageFormat(w, kRawBgra);
+        if (ok && s.videoCodec == kRawVideo) AVW_SetRawVideoImageFormat(w, kRawBgra);
     }
     if (ok && audio) ok = AVW_SetupAudioParams(w, s.audioCodec, s.audioBitRate, s.sampleRate, s.channels) != 0;
     const std::string format(s.fileFormat, strnlen(s.fileFormat, sizeof s.fileFormat));

@@ -10,12 +10,17 @@ class CFLVSequence;
 
 // Where a conversion job's frames and sound go: the avkit writer, the ASF
 // writer, or one picture file per frame. Pictures are the record's size,
-// BGRA, top row first; sound is 16-bit PCM at the record's rate and channels.
+// BGRA (or 4:2:0 where the output takes it), top row first; sound is 16-bit PCM at the record's rate and channels.
 // Pictures and sound may arrive from two threads at once.
 class CPvxOutput {
 public:
     virtual ~CPvxOutput() = default;
     virtual bool WriteVideo(const uint8_t* frame, int64_t time100ns, int64_t duration100ns) = 0;
+    // Whether frames may come as planar 4:2:0 (avkit's AVK_IMAGE_I420, the
+    // record's size) through WriteVideoI420: the encoder takes that colour
+    // format without a detour through BGRA.
+    virtual bool TakesI420() const { return false; }
+    virtual bool WriteVideoI420(const uint8_t*, int64_t, int64_t) { return false; }
     virtual bool WriteAudio(const uint8_t* pcm, int bytes, int64_t time100ns, int64_t duration100ns) = 0;
     // Finishes the file; false when it could not be written whole.
     virtual bool Close() = 0;

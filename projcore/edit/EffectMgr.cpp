@@ -168,6 +168,16 @@ void CEffectMgr::ApplyFrameEffects(uint8_t* pixels, int width, int height, int s
     frameStride_ = stride;
 }
 
+bool CEffectMgr::ChangesPictures() {
+    std::lock_guard guard(lock_);
+    return (flipIndex_ != kNoFlip && mirror_) || ChangesPicturesBesidesFlip();
+}
+
+bool CEffectMgr::ChangesPicturesBesidesFlip() {
+    std::lock_guard guard(lock_);
+    return effect_ || brightness_ != kNeutral || contrast_ != kNeutral || deinterlaceIndex_ == 1;
+}
+
 void CEffectMgr::ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes) {
     if (volume == 100 || !samples || bytes == 0) return;
     const int32_t gain = static_cast<int32_t>(volume / 100.0 * 256.0);

@@ -44,6 +44,11 @@ public:
     // Callers apply effects before they draw watermarks, so watermarks are
     // never mirrored or blurred.
     void ApplyFrameEffects(uint8_t* pixels, int width, int height, int stride);
+    // Whether ApplyFrameEffects changes pictures at all (a caller may then
+    // leave them in the decoder's own colour format), and whether it changes
+    // them in any way but the flip (which a caller may do in any format).
+    bool ChangesPictures();
+    bool ChangesPicturesBesidesFlip();
     // Scales 16-bit signed samples by the volume, saturating.
     void ApplyVolume(int16_t* samples, size_t bytes);
     static void ApplyVolume(uint32_t volume, int16_t* samples, size_t bytes);

@@ -120,6 +120,8 @@ public:
     // means the rows are stored bottom-up.
     void DrawOverlays(uint8_t* pixels, int width, int height, int stride, int64_t time100ns);
     void DrawOverlaysAtFrame(uint8_t* pixels, int width, int height, int stride, int frame);
+    // Whether DrawOverlays would draw anything at that clip time.
+    bool ShowsAnyAt(int64_t time100ns);
     // What the drawer holds for a watermark (its place in the drawn frames).
     bool GetOverlayInfo(uint32_t index, BkOverlayInfo& info);
     int GetOverlayCount();

@@ -222,6 +222,11 @@ void CWaterMarkMgr::DrawOverlaysAtFrame(uint8_t* pixels, int width, int height, 
     BK_BlendFrame(drawer_.get(), pixels, width, height, stride);
 }
 
+bool CWaterMarkMgr::ShowsAnyAt(int64_t time100ns) {
+    Guard g(lock_);
+    return BK_AnyOverlayShown(drawer_.get(), wmgeo::FrameIndex(time100ns, frameRate_)) != 0;
+}
+
 bool CWaterMarkMgr::GetOverlayInfo(uint32_t index, BkOverlayInfo& info) {
     Guard g(lock_);
     return ValidIndex(index) && BK_GetOverlayInfo(drawer_.get(), static_cast<int>(index), &info) == BK_OK;

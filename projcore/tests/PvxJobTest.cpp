@@ -33,18 +33,6 @@ std::vector<uint8_t> Mirrored(const std::vector<uint8_t>& frame, int width, int 
     return out;
 }
 
-// Mean absolute difference inside a rectangle.
-double RegionDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, const Rect& r) {
-    double sum = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const size_t i = (size_t(y) * width + x) * 4 + c;
-                sum += std::abs(int(a[i]) - int(b[i]));
-            }
-    return sum / (double(r.Width()) * r.Height() * 3);
-}
-
 }  // namespace
 
 // Frame 10 lies in the first clip: cropped, mirrored, with both marks. The engine's own rendering of it

@@ -138,4 +138,15 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
+double RegionDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, const Rect& r) {
+    double sum = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const size_t i = (size_t(y) * width + x) * 4 + c;
+                sum += std::abs(int(a[i]) - int(b[i]));
+            }
+    return sum / (double(r.Width()) * r.Height() * 3);
+}
+
 }  // namespace pvxtest

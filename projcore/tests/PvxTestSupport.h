@@ -46,5 +46,7 @@ JobResult Convert(OutputSettings settings, CFLVSequence& seq, const std::string&
 std::vector<uint8_t> DecodeFrame(const std::string& path, int n, int width, int height);
 // Of the pictures' luma.
 double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+// Mean absolute difference of the colours inside a rectangle of two BGRA pictures.
+double RegionDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, const Rect& r);
 
 }  // namespace pvxtest

@@ -87,6 +87,12 @@ API void FLVStreamDecoder_SetCropRect(FLVStreamDecoderHandle d, const FLVCropRec
 API void FLVStreamDecoder_SetResizeMode(FLVStreamDecoderHandle d, int32_t mode) {
     if (d) d->SetResizeMode(mode);
 }
+API int32_t FLVStreamDecoder_SetOutputImageFormat(FLVStreamDecoderHandle d, int32_t format) {
+    return d ? d->SetOutputImageFormat(format) : 0;
+}
+API int32_t FLVStreamDecoder_SetDecodeThreads(FLVStreamDecoderHandle d, int32_t threads) {
+    return d ? d->SetDecodeThreads(threads) : 0;
+}
 
 // ---- stream decoder
 

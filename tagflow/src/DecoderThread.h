@@ -33,6 +33,8 @@ public:
     virtual int SetDecodeAlphaChannel(int) { return 0; }
     virtual void SetCropRect(const FLVCropRect*) {}
     virtual void SetResizeMode(int) {}
+    virtual int SetOutputImageFormat(int) { return 0; }
+    virtual int SetDecodeThreads(int) { return 0; }
     // Sync mode decoding on the caller's thread; refused while the worker runs.
     virtual int DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t* size) = 0;
 

@@ -65,6 +65,23 @@ void CVideoDecoderThread::SetResizeMode(int mode) {
     m_resizeMode = mode;
 }
 
+int CVideoDecoderThread::SetOutputImageFormat(int format) {
+    if (GetState() != kStopped || (format != AVK_IMAGE_BGRA32 && format != AVK_IMAGE_I420)) return 0;
+    if (format != m_imageFormat) FreeDecoders();   // reopened for the new format with the next key frame
+    m_imageFormat = format;
+    return 1;
+}
+
+int CVideoDecoderThread::SetDecodeThreads(int threads) {
+    if (GetState() != kStopped || threads < 1 || threads > 16) return 0;
+    m_decodeThreads = threads;
+    return 1;
+}
+
+int32_t CVideoDecoderThread::OutputBytes() const {
+    return AvkImage_Bytes(m_imageFormat, m_outputWidth, m_outputHeight);
+}
+
 // ---- decoding one tag
 
 bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int height) {
@@ -76,6 +93,7 @@ bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int he
         d = FlvDecoder_Create(1, kCodecOfSlot[slot]);
         if (!d) return false;
     }
+    FlvDecoder_SetThreads(d, m_decodeThreads);
     if (FlvDecoder_Open(d, imageFormat, width, height)) return true;
     FlvDecoder_Free(d);
     d = nullptr;
@@ -96,14 +114,15 @@ void CVideoDecoderThread::FreeDecoders() {
 bool CVideoDecoderThread::SetUpDecoders(const FLVTag& tag) {
     const int codec = int(tag.codecField2);
     const int width = int(tag.codecField3), height = int(tag.codecField4);
+    const int f = m_imageFormat == AVK_IMAGE_I420 ? FD_IMAGE_I420 : FD_IMAGE_BGRA32;
     bool ok = true;
     switch (codec) {
-        case 2: ok = OpenSlot(kH263, FD_IMAGE_BGRA32, width, height); break;
-        case 3: ok = OpenSlot(kScreen, FD_IMAGE_BGRA32, width, height); break;
-        case 4: ok = OpenSlot(kVp6, FD_IMAGE_BGRA32, width, height); break;
-        case 5: ok = OpenSlot(kVp6Alpha, FD_IMAGE_BGRA32, width, height); break;
-        case 6: ok = OpenSlot(kScreen2, FD_IMAGE_BGRA32, width, height); break;
-        case 7: ok = OpenSlot(kAvc, FD_IMAGE_BGRA32, width, height); break;
+        case 2: ok = OpenSlot(kH263, f, width, height); break;
+        case 3: ok = OpenSlot(kScreen, f, width, height); break;
+        case 4: ok = OpenSlot(kVp6, f, width, height); break;
+        case 5: ok = OpenSlot(kVp6Alpha, f, width, height); break;
+        case 6: ok = OpenSlot(kScreen2, f, width, height); break;
+        case 7: ok = OpenSlot(kAvc, f, width, height); break;
         default: break;   // nothing we decode: the last picture stands in
     }
     if (!ok) return false;
@@ -170,11 +189,12 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     const uint8_t* picture = nullptr;
     int pictureSize = 0, width = 0, height = 0;
     int64_t pts = tag.timestamp;
+    ShapeOutput(colour);
     if (!FlvDecoder_DecodeVideoEx(colour, in, inSize, tag.timestamp, key, &picture, &pictureSize,
                                   &width, &height, &pts))
         return nullptr;
     m_lastPictureTime = pts;
-    if (codec == 5 && !m_decodeAlpha) {
+    if (codec == 5 && !m_decodeAlpha && m_imageFormat == AVK_IMAGE_BGRA32) {
         // Opaque when the caller does not want the mask; the decoder's
         // picture is ours until its next call.
         auto* bgra = const_cast<uint8_t*>(picture);
@@ -190,6 +210,7 @@ const uint8_t* CVideoDecoderThread::TakeReordered(bool drain) {
     const uint8_t* picture = nullptr;
     int pictureSize = 0, width = 0, height = 0;
     int64_t pts = 0;
+    ShapeOutput(d);
     const int got = drain ? FlvDecoder_DecodeVideoEx(d, nullptr, 0, 0, 0, &picture, &pictureSize,
                                                      &width, &height, &pts)
                           : FlvDecoder_TakePicture(d, &picture, &pictureSize, &width, &height, &pts);
@@ -221,7 +242,23 @@ void CVideoDecoderThread::Forget() {
     if (m_codec == 7 && m_decoders[kAvc]) FlvDecoder_Flush(m_decoders[kAvc]);
 }
 
+void CVideoDecoderThread::ShapeOutput(FdDecoder* d) {
+    if (m_imageFormat != AVK_IMAGE_I420) return;
+    FLVCropRect crop;
+    int mode;
+    {
+        std::lock_guard<std::mutex> lock(QueueLock());
+        crop = m_cropRect;
+        mode = m_resizeMode;
+    }
+    // The decoder clips the part to its picture and shows all of it when nothing is left.
+    const FLVCropRect r = Intersect(m_visible, crop);
+    FlvDecoder_SetOutputShape(d, r.left, r.top, r.right, r.bottom, m_outputWidth, m_outputHeight, mode);
+}
+
 const uint8_t* CVideoDecoderThread::CropAndResize(const uint8_t* picture, int width, int height) {
+    if (m_imageFormat == AVK_IMAGE_I420)   // the decoder has cut and scaled it already
+        return width == m_outputWidth && height == m_outputHeight ? picture : nullptr;
     const FLVCropRect decoded{0, 0, width, height};
     FLVCropRect r = decoded;
     if (!Same(decoded, m_visible)) r = Intersect(r, m_visible);   // coded size beyond the picture
@@ -273,7 +310,7 @@ int CVideoDecoderThread::DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t
         const uint8_t* picture = DecodePicture(*tag, &skipped);
         if (!picture) return 0;
         *data = picture;
-        *size = int32_t(size_t(m_outputWidth) * m_outputHeight * 4);
+        *size = OutputBytes();
         return 1;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -283,8 +320,12 @@ int CVideoDecoderThread::DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t
 // ---- thread mode
 
 void CVideoDecoderThread::OnStart() {
-    const size_t bytes = size_t(m_outputWidth) * m_outputHeight * 4;
-    m_blank.assign(bytes, 0);
+    m_blank.assign(size_t(OutputBytes()), 0);
+    if (m_imageFormat == AVK_IMAGE_I420) {   // black: the lowest luma, no colour
+        const size_t luma = size_t(m_outputWidth) * m_outputHeight;
+        std::fill(m_blank.begin(), m_blank.begin() + luma, uint8_t{16});
+        std::fill(m_blank.begin() + luma, m_blank.end(), uint8_t{128});
+    }
     m_current = m_blank.data();
     m_havePicture = false;
     m_emitted = 0;
@@ -309,7 +350,7 @@ int CVideoDecoderThread::Pace(const uint8_t* picture, int64_t timeMs, int32_t fi
     const double e = double(timeMs) * m_fps / 1000.0 - double(m_emitted);
     if (e < -1.1) return 0;   // too early for the output rate: dropped
     const int64_t n = e <= 1.1 ? 1 : int64_t(e + 0.5);
-    const int32_t size = int32_t(size_t(m_outputWidth) * m_outputHeight * 4);
+    const int32_t size = OutputBytes();
     int done = 0;
     for (int64_t i = 0; i < n && !Terminating(); ++i, ++done) {
         Output(picture, size, m_outputTime, m_frameDuration, n == 1, filler);

@@ -1,5 +1,5 @@
-// Video decoder thread: FLV video tags to BGRA pictures of a fixed output
-// size, cropped and resized, emitted at a constant output frame rate (source
+// Video decoder thread: FLV video tags to BGRA (or planar 4:2:0) pictures of
+// a fixed output size, cropped and resized, emitted at a constant output frame rate (source
 // frames are repeated or dropped to keep the rate; repeats made to keep up
 // with an audio brother are marked as fillers).
 #pragma once
@@ -20,6 +20,8 @@ public:
     int SetDecodeAlphaChannel(int flag) override;
     void SetCropRect(const FLVCropRect* rect) override;
     void SetResizeMode(int mode) override;
+    int SetOutputImageFormat(int format) override;
+    int SetDecodeThreads(int threads) override;
     int DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t* size) override;
 
     // Streams whose pictures are stored out of presentation order (H.264):
@@ -50,6 +52,9 @@ private:
     bool OpenSlot(Slot slot, int imageFormat, int width, int height);
     void FreeDecoders();
     const uint8_t* CropAndResize(const uint8_t* picture, int width, int height);
+    // 4:2:0 pictures are cut and scaled by the decoder itself, from its own picture.
+    void ShapeOutput(FdDecoder* d);
+    int32_t OutputBytes() const;
     // Thread mode: decodes the tag and paces it to end at its timestamp + durationMs.
     void DecodeAndPace(const FLVTag& tag, int64_t durationMs);
     // Thread mode: paces the pictures a reordering stream still holds at its end.
@@ -60,6 +65,8 @@ private:
     int m_outputWidth = 320, m_outputHeight = 240;
     double m_fps = 25.0;
     int m_decodeAlpha = 1;
+    int m_imageFormat = AVK_IMAGE_BGRA32;
+    int m_decodeThreads = 1;
     FLVCropRect m_cropRect{-1, -1, -1, -1};   // under the queue lock
     int m_resizeMode = 0;                      // under the queue lock
 

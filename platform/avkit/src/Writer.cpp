@@ -203,16 +203,32 @@ AVKIT_API int AVW_Open(AvkWriter* h) {
     return 1;
 }
 
-AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int width, int height) {
+}  // extern "C"
+
+namespace {
+
+int WriteVideo(AvkWriter* h, const uint8_t* picture, int width, int height, bool i420) {
     if (!h || !h->open || !h->vs || h->failed) return 0;
     std::lock_guard<std::mutex> hold(h->videoLock);
     if (!h->open || !h->vs) return 0;   // closed while this call waited
-    if (!h->vs->Write(h->mux, picture, width, height)) {
+    if (!h->vs->Write(h->mux, picture, width, height, i420)) {
         // Bad arguments leave the file as it was; a failed encode or write does not.
         if (picture && width > 0 && height > 0) h->failed = true;
         return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int width, int height) {
+    return WriteVideo(h, picture, width, height, false);
+}
+
+AVKIT_API int AVW_WriteVideoFrameI420(AvkWriter* h, const uint8_t* picture, int width, int height) {
+    return WriteVideo(h, picture, width, height, true);
 }
 
 AVKIT_API int AVW_WriteAudioFrame(AvkWriter* h, const uint8_t* pcm, int bytes, int rate,

@@ -52,11 +52,13 @@ public:
     // Opens the encoder and adds the stream. False when the codec, size or
     // rate cannot be written into this container.
     bool Open(AVFormatContext* fmt, const VideoSetup& s);
-    bool Write(Muxer& mux, const uint8_t* bgra, int width, int height);
+    // picture: packed BGRA, or packed planar 4:2:0 when i420.
+    bool Write(Muxer& mux, const uint8_t* picture, int width, int height, bool i420);
     bool Flush(Muxer& mux);
 
 private:
-    bool Place(int inW, int inH);
+    bool Place(int inW, int inH, AVPixelFormat inFmt);
+    bool Encode(Muxer& mux);
 
     AVCodecContext* enc_ = nullptr;
     AVStream* st_ = nullptr;
@@ -64,6 +66,7 @@ private:
     AVPacket* pkt_ = nullptr;
     SwsContext* sws_ = nullptr;
     int inW_ = 0, inH_ = 0;
+    AVPixelFormat inFmt_ = AV_PIX_FMT_NONE;
     int x_ = 0, y_ = 0, w_ = 0, h_ = 0;   // where the picture goes in the frame
     bool letterbox_ = false;
     int64_t next_ = 0;

@@ -1,5 +1,6 @@
-// The writer's video stream: BGRA pictures scaled (stretched or letterboxed)
-// into the encoder's picture format and size, numbered at the frame rate.
+// The writer's video stream: BGRA or 4:2:0 pictures scaled (stretched or
+// letterboxed) into the encoder's picture format and size, numbered at the
+// frame rate. A 4:2:0 picture the encoder takes as it is is only copied.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -136,8 +137,8 @@ bool VideoStream::Open(AVFormatContext* fmt, const VideoSetup& s) {
 }
 
 // Where a picture of inW x inH lands in the frame, and the scaler for it.
-bool VideoStream::Place(int inW, int inH) {
-    if (inW == inW_ && inH == inH_ && sws_) return true;
+bool VideoStream::Place(int inW, int inH, AVPixelFormat inFmt) {
+    if (inW == inW_ && inH == inH_ && inFmt == inFmt_ && sws_) return true;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(picture_);
     const int alignW = 1 << desc->log2_chroma_w, alignH = 1 << desc->log2_chroma_h;
     w_ = enc_->width;
@@ -153,19 +154,33 @@ bool VideoStream::Place(int inW, int inH) {
         x_ = (enc_->width - w_) / 2 / alignW * alignW;
         y_ = (enc_->height - h_) / 2 / alignH * alignH;
     }
-    sws_ = sws_getCachedContext(sws_, inW, inH, AV_PIX_FMT_BGRA, w_, h_, picture_,
+    sws_ = sws_getCachedContext(sws_, inW, inH, inFmt, w_, h_, picture_,
                                 SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!sws_) return false;
     inW_ = inW;
     inH_ = inH;
+    inFmt_ = inFmt;
     return true;
 }
 
-bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) {
-    if (!bgra || width < 1 || height < 1 || width > 16384 || height > 16384) return false;
-    if (!Place(width, height)) return false;
+bool VideoStream::Write(Muxer& mux, const uint8_t* picture, int width, int height, bool i420) {
+    if (!picture || width < 1 || height < 1 || width > 16384 || height > 16384) return false;
     // The encoder may still hold the last frame; then this takes a fresh buffer.
     if (av_frame_make_writable(frame_) < 0) return false;
+    const uint8_t* src[4] = {picture, nullptr, nullptr, nullptr};
+    int srcStride[4] = {width * 4, 0, 0, 0};
+    if (i420) {
+        const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+        src[1] = picture + size_t(width) * height;
+        src[2] = src[1] + size_t(cw) * ch;
+        srcStride[0] = width;
+        srcStride[1] = srcStride[2] = cw;
+        if (picture_ == AV_PIX_FMT_YUV420P && width == enc_->width && height == enc_->height) {
+            av_image_copy(frame_->data, frame_->linesize, src, srcStride, AV_PIX_FMT_YUV420P, width, height);
+            return Encode(mux);
+        }
+    }
+    if (!Place(width, height, i420 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA)) return false;
 
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(picture_);
     uint8_t* dst[4] = {};
@@ -184,10 +199,11 @@ bool VideoStream::Write(Muxer& mux, const uint8_t* bgra, int width, int height) 
         const int py = chroma ? y_ >> desc->log2_chroma_h : y_;
         dst[i] = frame_->data[i] + static_cast<ptrdiff_t>(py) * frame_->linesize[i] + px * step;
     }
-    const uint8_t* src[4] = {bgra, nullptr, nullptr, nullptr};
-    const int srcStride[4] = {width * 4, 0, 0, 0};
     sws_scale(sws_, src, srcStride, 0, height, dst, frame_->linesize);
+    return Encode(mux);
+}
 
+bool VideoStream::Encode(Muxer& mux) {
     frame_->pts = next_++;
     if (gif_) return gif_->Put(frame_);
     if (avcodec_send_frame(enc_, frame_) < 0) return false;

@@ -62,6 +62,14 @@ BLITKIT_API int BK_BlendFrame(BkDrawer* d, uint8_t* pixels, int width, int heigh
     return BK_OK;
 }
 
+BLITKIT_API int BK_AnyOverlayShown(BkDrawer* d, int frame) {
+    if (!d) return 0;
+    std::lock_guard<std::mutex> g(d->lock);
+    for (const auto& slot : d->slots)
+        if (blitkit::OverlayStrength(*slot, frame, d->timeline) > 0) return 1;
+    return 0;
+}
+
 BLITKIT_API int BK_SetBackground(BkDrawer* d, const BkBitmap* bitmap) {
     return blitkit::Guarded([&]() -> int {
         if (!d) return BK_ERR_ARGUMENT;

@@ -3,6 +3,7 @@
 // kept between frames.
 #include "framedec/framedec.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -10,6 +11,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -36,6 +38,10 @@ struct FdDecoder {
     std::vector<uint8_t> setup;
     AVFrame* held[kHeldPictures] = {};
     int heldFirst = 0, heldCount = 0;
+    // FD_IMAGE_I420: the part handed out and its size (0: the part's own).
+    int cutLeft = -1, cutTop = -1, cutRight = -1, cutBottom = -1;
+    int outWidth = 0, outHeight = 0, scaleFlags = SWS_BICUBIC;
+    int threads = 1;
 };
 
 namespace {
@@ -65,9 +71,11 @@ bool OpenCodec(FdDecoder* d) {
     if (!d->ctx) return false;
     d->ctx->width = d->width;
     d->ctx->height = d->height;
-    // One thread: a frame comes out as soon as the bitstream allows (H.264
-    // still holds back as many pictures as its reordering needs).
-    d->ctx->thread_count = 1;
+    // One thread unless asked: a frame comes out as soon as the bitstream
+    // allows (H.264 still holds back as many pictures as its reordering
+    // needs). Frame threads hold back one picture more per thread.
+    d->ctx->thread_count = Reorders(d) ? d->threads : 1;
+    if (d->ctx->thread_count > 1) d->ctx->thread_type = FF_THREAD_FRAME;
     if (!d->setup.empty()) {
         d->ctx->extradata = static_cast<uint8_t*>(
             av_mallocz(d->setup.size() + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -85,10 +93,69 @@ bool OpenCodec(FdDecoder* d) {
     return true;
 }
 
-// Converts a frame into d->picture.
-bool Convert(FdDecoder* d, const AVFrame* f, int* outSize) {
+int ScaleFlags(int resizeMode) {
+    switch (resizeMode) {
+        case 0: return SWS_FAST_BILINEAR;
+        case 1: return SWS_BILINEAR;
+        case 3: return SWS_POINT;
+        default: return SWS_BICUBIC;
+    }
+}
+
+// Cuts the asked part out of the decoder's own picture and scales it to the
+// asked size as planar 4:2:0, in one pass (a plain copy when nothing changes).
+bool ConvertI420(FdDecoder* d, const AVFrame* f, int* outSize, int* width, int* height) {
+    const int w = f->width, h = f->height;
+    int l = 0, t = 0, r = w, b = h;
+    if (!(d->cutLeft == -1 && d->cutTop == -1 && d->cutRight == -1 && d->cutBottom == -1)) {
+        l = std::max(d->cutLeft, 0), t = std::max(d->cutTop, 0);
+        r = std::min(d->cutRight, w), b = std::min(d->cutBottom, h);
+        if (l >= r || t >= b) l = 0, t = 0, r = w, b = h;   // nothing left: all of it
+    }
+    const int cw = r - l, ch = b - t;
+    const int ow = d->outWidth > 0 ? d->outWidth : cw, oh = d->outHeight > 0 ? d->outHeight : ch;
+    if (ow > kMaxSide || oh > kMaxSide) return false;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(f->format));
+    if (!desc) return false;
+    const uint8_t* src[4] = {};
+    for (int i = 0; i < 4 && f->data[i]; ++i) {
+        if (i == 1 && (desc->flags & AV_PIX_FMT_FLAG_PAL)) {   // the palette is not a picture plane
+            src[i] = f->data[i];
+            continue;
+        }
+        int step = 0;   // bytes per pixel of this plane
+        for (int c = 0; c < desc->nb_components; ++c)
+            if (desc->comp[c].plane == i) step = std::max(step, desc->comp[c].step);
+        // A subsampled chroma plane starts at the sample that covers the edge.
+        const bool chroma = (i == 1 || i == 2) && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+        const int x = chroma ? l >> desc->log2_chroma_w : l, y = chroma ? t >> desc->log2_chroma_h : t;
+        src[i] = f->data[i] + ptrdiff_t(y) * f->linesize[i] + ptrdiff_t(x) * step;
+    }
+    const int cwOut = (ow + 1) / 2, chOut = (oh + 1) / 2;
+    const size_t bytes = size_t(ow) * oh + 2 * size_t(cwOut) * chOut;
+    // The converter writes whole vectors: its last row may run past the picture.
+    const size_t slack = size_t(ow) * 4 + 64;
+    if (d->picture.size() < bytes + slack) d->picture.resize(bytes + slack);
+    d->sws = sws_getCachedContext(d->sws, cw, ch, AVPixelFormat(f->format), ow, oh, AV_PIX_FMT_YUV420P,
+                                  d->scaleFlags, nullptr, nullptr, nullptr);
+    if (!d->sws) return false;
+    uint8_t* y = d->picture.data();
+    uint8_t* dst[4] = {y, y + size_t(ow) * oh, y + size_t(ow) * oh + size_t(cwOut) * chOut, nullptr};
+    const int dstStride[4] = {ow, cwOut, cwOut, 0};
+    if (sws_scale(d->sws, src, f->linesize, 0, ch, dst, dstStride) != oh) return false;
+    *outSize = int(bytes);
+    *width = ow;
+    *height = oh;
+    return true;
+}
+
+// Converts a frame into d->picture. width and height: what was handed out.
+bool Convert(FdDecoder* d, const AVFrame* f, int* outSize, int* width, int* height) {
     const int w = f->width, h = f->height;
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
+    if (d->imageFormat == FD_IMAGE_I420) return ConvertI420(d, f, outSize, width, height);
+    *width = w;
+    *height = h;
     const size_t bytes = size_t(w) * h * (d->imageFormat == FD_IMAGE_BGRA32 ? 4 : 1);
     // The converter writes whole vectors: its last row may run past the picture.
     const size_t slack = size_t(w) * 4 + 64;
@@ -138,10 +205,8 @@ bool TakeHeld(FdDecoder* d, const uint8_t** picture, int* pictureSize, int* widt
         AVFrame* f = d->held[d->heldFirst];
         d->heldFirst = (d->heldFirst + 1) % kHeldPictures;
         --d->heldCount;
-        const bool ok = Convert(d, f, pictureSize);
+        const bool ok = Convert(d, f, pictureSize, width, height);
         const int64_t t = f->pts != AV_NOPTS_VALUE ? f->pts : f->best_effort_timestamp;
-        *width = f->width;
-        *height = f->height;
         av_frame_unref(f);
         if (!ok) continue;
         *picture = d->picture.data();
@@ -256,7 +321,8 @@ extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
 }
 
 extern "C" FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int width, int height) {
-    if (!h || (imageFormat != FD_IMAGE_BGRA32 && imageFormat != FD_IMAGE_ALPHA8)) return 0;
+    if (!h || (imageFormat != FD_IMAGE_BGRA32 && imageFormat != FD_IMAGE_ALPHA8 && imageFormat != FD_IMAGE_I420))
+        return 0;
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) return 0;
     h->broken = false;
     h->width = width;
@@ -299,9 +365,7 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t
         for (;;) {   // keep only the newest picture should a packet yield more than one
             const int r = avcodec_receive_frame(h->ctx, h->frame);
             if (r < 0) break;
-            got = Convert(h, h->frame, pictureSize);
-            *width = h->frame->width;
-            *height = h->frame->height;
+            got = Convert(h, h->frame, pictureSize, width, height);
             av_frame_unref(h->frame);
         }
         if (!got) {
@@ -332,6 +396,22 @@ extern "C" FRAMEDEC_API int FlvDecoder_TakePicture(FdDecoder* h, const uint8_t**
     } catch (const std::bad_alloc&) {
         return 0;
     }
+}
+
+extern "C" FRAMEDEC_API int FlvDecoder_SetOutputShape(FdDecoder* h, int left, int top, int right, int bottom,
+                                                      int width, int height, int resizeMode) {
+    if (!h || width < 0 || height < 0 || width > kMaxSide || height > kMaxSide || (width == 0) != (height == 0))
+        return 0;
+    h->cutLeft = left, h->cutTop = top, h->cutRight = right, h->cutBottom = bottom;
+    h->outWidth = width, h->outHeight = height;
+    h->scaleFlags = ScaleFlags(resizeMode);
+    return 1;
+}
+
+extern "C" FRAMEDEC_API int FlvDecoder_SetThreads(FdDecoder* h, int threads) {
+    if (!h || threads < 1 || threads > 16) return 0;
+    h->threads = threads;
+    return 1;
 }
 
 extern "C" FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h) {

@@ -238,6 +238,13 @@ TAGFLOW_API int32_t FLVStreamDecoder_SetDecodeAlphaChannel(FLVStreamDecoderHandl
 TAGFLOW_API void FLVStreamDecoder_SetCropRect(FLVStreamDecoderHandle d, const FLVCropRect* rect);
 // 0 fast bilinear, 1 bilinear, 2 bicubic, 3 nearest. Any time.
 TAGFLOW_API void FLVStreamDecoder_SetResizeMode(FLVStreamDecoderHandle d, int32_t mode);
+// Video: the pictures handed out, 6 BGRA (the default) or 2 planar 4:2:0 YUV
+// (avkit's AVK_IMAGE_I420: cut and scaled straight from the decoder's own
+// picture, without alpha). Only while stopped.
+TAGFLOW_API int32_t FLVStreamDecoder_SetOutputImageFormat(FLVStreamDecoderHandle d, int32_t format);
+// Video: threads an H.264 decoder may use (1, the default, hands each picture
+// out as early as the stream allows). Only while stopped.
+TAGFLOW_API int32_t FLVStreamDecoder_SetDecodeThreads(FLVStreamDecoderHandle d, int32_t threads);
 
 // ---- stream decoder: bytes in, decoded audio and video out through callbacks.
 TAGFLOW_API FLVStreamHandle FLVStream_Create(void);

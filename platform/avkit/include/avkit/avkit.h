@@ -25,8 +25,12 @@ typedef struct AvkRect {
     int32_t left, top, right, bottom;
 } AvkRect;
 
-// Image formats understood by the scaler.
-enum { AVK_IMAGE_ALPHA8 = 1, AVK_IMAGE_BGRA32 = 6 };
+// Image formats understood by the scaler. AVK_IMAGE_I420: planar 4:2:0 YUV
+// in limited range, packed: Y rows of width bytes, then U, then V rows of
+// (width + 1) / 2 bytes, (height + 1) / 2 of them.
+enum { AVK_IMAGE_ALPHA8 = 1, AVK_IMAGE_I420 = 2, AVK_IMAGE_BGRA32 = 6 };
+// Bytes of a packed picture of that format and size; 0 when unknown.
+AVKIT_API int AvkImage_Bytes(int imageFormat, int width, int height);
 
 // Once at start-up: FFmpeg keeps its messages to errors (its progress chatter
 // is not for our users).
@@ -73,8 +77,19 @@ AVKIT_API void ARes_Free(AvkResampler* h);
 // ---- picture scaler. resizeMode: 0 fast bilinear, 1 bilinear, 2 bicubic, 3 nearest.
 AVKIT_API AvkResizer* VRes_CreateByResizeMode(int inWidth, int inHeight, int outWidth,
                                               int outHeight, int imageFormat, int resizeMode);
+// The same, changing the image format on the way (BGRA32 to I420 or back).
+AVKIT_API AvkResizer* VRes_CreateConverter(int inWidth, int inHeight, int inFormat, int outWidth,
+                                           int outHeight, int outFormat, int resizeMode);
 // in: inWidth x inHeight, out: outWidth x outHeight, rows packed. Nonzero on success.
 AVKIT_API int VRes_Resize(AvkResizer* h, const uint8_t* in, uint8_t* out);
+// As VRes_Resize into a BGRA32 or ALPHA8 picture whose rows are outStride
+// bytes apart (a part of a larger frame).
+AVKIT_API int VRes_ResizeInto(AvkResizer* h, const uint8_t* in, uint8_t* out, int outStride);
+// From I420 to BGRA32 the converter writes whole vectors: each row may be
+// written up to this many bytes past its last pixel, so the memory after the
+// last row must have that room (rows inside a frame run into the next one,
+// which is written after them).
+enum { AVK_ROW_SLACK = 64 };
 AVKIT_API void VRes_Free(AvkResizer* h);
 
 // Copies rect (clipped to the picture) of src into dst, rows packed at
@@ -134,6 +149,9 @@ AVKIT_API int AVW_Open(AvkWriter* h);
 // picture: width x height BGRA, rows top-down, packed. Scaled to the output
 // size. Nonzero on success.
 AVKIT_API int AVW_WriteVideoFrame(AvkWriter* h, const uint8_t* picture, int width, int height);
+// picture: width x height AVK_IMAGE_I420. Handed to a 4:2:0 encoder of that
+// size as it is; otherwise converted like a BGRA picture. Nonzero on success.
+AVKIT_API int AVW_WriteVideoFrameI420(AvkWriter* h, const uint8_t* picture, int width, int height);
 // pcm: 16-bit interleaved at rate and channels; converted to the encoder's.
 AVKIT_API int AVW_WriteAudioFrame(AvkWriter* h, const uint8_t* pcm, int bytes, int rate,
                                   int channels);

@@ -138,6 +138,9 @@ BLITKIT_API int BK_GetOverlayInfo(const BkDrawer* d, int slot, BkOverlayInfo* in
 BLITKIT_API int BK_SetFrameIndex(BkDrawer* d, int frame);
 // Blends the overlays active at that frame, in slot order, into the pixels.
 BLITKIT_API int BK_BlendFrame(BkDrawer* d, uint8_t* pixels, int width, int height, int stride);
+// 1 when BK_BlendFrame would draw anything at that frame (a caller may leave
+// the pictures without overlays as they are), else 0.
+BLITKIT_API int BK_AnyOverlayShown(BkDrawer* d, int frame);
 // The background drawn first by BK_Compose (copied; a null bitmap removes it).
 // It takes the current alpha and fill mode.
 BLITKIT_API int BK_SetBackground(BkDrawer* d, const BkBitmap* bitmap);

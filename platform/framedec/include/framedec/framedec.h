@@ -18,8 +18,11 @@ extern "C" {
 typedef struct FdDecoder FdDecoder;
 
 // Output image formats: 6 = 32-bit BGRA (the stream's alpha for VP6 alpha,
-// else 255), 1 = the picture's luma plane, one byte per pixel.
-enum { FD_IMAGE_ALPHA8 = 1, FD_IMAGE_BGRA32 = 6 };
+// else 255), 1 = the picture's luma plane, one byte per pixel, 2 = planar
+// 4:2:0 YUV in limited range (Y rows of width bytes, then U, then V rows of
+// (width + 1) / 2 bytes, (height + 1) / 2 of them; no alpha), which may be
+// cut and scaled on the way out (FlvDecoder_SetOutputShape).
+enum { FD_IMAGE_ALPHA8 = 1, FD_IMAGE_I420 = 2, FD_IMAGE_BGRA32 = 6 };
 
 // framing: 1 = the video data of an FLV tag after its codec byte (and, for
 // VP6, after the adjustment byte; VP6 alpha data starts with its 24-bit
@@ -61,6 +64,16 @@ FRAMEDEC_API int FlvDecoder_TakePicture(FdDecoder* h, const uint8_t** picture, i
 // Forgets the pictures held for reordering and the references, keeping the
 // setup: decoding starts again at the next key frame (after a seek).
 FRAMEDEC_API int FlvDecoder_Flush(FdDecoder* h);
+// FD_IMAGE_I420 only: the part of each decoded picture handed out (right and
+// bottom exclusive; clipped to the picture, all -1 or nothing left: all of
+// it) and the size it is scaled to (0 x 0: the part's own size), in one step
+// from the decoder's own picture. resizeMode: 0 fast bilinear, 1 bilinear,
+// 2 bicubic, 3 nearest. Any time; takes effect with the next picture.
+FRAMEDEC_API int FlvDecoder_SetOutputShape(FdDecoder* h, int left, int top, int right, int bottom,
+                                           int width, int height, int resizeMode);
+// Threads the codec may decode with (H.264 only; more than one delays the
+// pictures by as many frames). Takes effect at the next Open or setup. 1 by default.
+FRAMEDEC_API int FlvDecoder_SetThreads(FdDecoder* h, int threads);
 // Releases the codec state; Open may follow again.
 FRAMEDEC_API int FlvDecoder_Close(FdDecoder* h);
 FRAMEDEC_API void FlvDecoder_Free(FdDecoder* h);
