@@ -116,7 +116,7 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     // AVC setups and ends of sequence come as key frames, but no picture
     // starts there; an AAC setup plays nothing.
     const bool setup = tag.data && IsCodecSetup(tag);
-    const bool noPicture = tag.type == 9 && tag.data && tag.codecField2 == 7 && !IsPictureTag(tag);
+    const bool noPicture = tag.type == 9 && tag.data && HasPacketType(tag) && !IsPictureTag(tag);
     if (setup) e.keyFrame |= kSetupMark;
     else if (noPicture) e.keyFrame |= kNoPictureMark;
     e.offsetHigh = uint16_t(offset >> 32);
@@ -136,6 +136,11 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
                 m_infoEx.videoCodec = int32_t(tag.codecField2);
                 m_infoEx.width = int32_t(tag.codecField3);
                 m_infoEx.height = int32_t(tag.codecField4);
+            } else if (m_infoEx.width == 0 && tag.data && tag.codecField1 == 1 && tag.codecField3 &&
+                       int32_t(tag.codecField2) == m_infoEx.videoCodec) {
+                // A VP9 setup declares no size: its first key frame does.
+                m_infoEx.width = int32_t(tag.codecField3);
+                m_infoEx.height = int32_t(tag.codecField4);
             }
         }
         // Setups and ends of sequence are no frames: they take no part in
@@ -145,7 +150,7 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
         if (hasData) {
             ++m_videoTagsWithData;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
-            if (tag.data && tag.codecField2 == 7) {   // shown at decode time + composition time
+            if (tag.data && HasPacketType(tag)) {   // shown at decode time + composition time
                 const int64_t pts = std::max<int64_t>(int64_t(tag.timestamp) + tag.compositionTime, 0);
                 m_minPts = m_avcPictures == 0 ? pts : std::min(m_minPts, pts);
                 m_maxPts = std::max(m_maxPts, pts);
@@ -308,7 +313,7 @@ int CFLVAVTagReader::Open(const char* path) {
             if (tag->data && tag->audioPayloadSize) {
                 int rate = 0, channels = 0;
                 DeclaredSoundFormat(*tag, rate, channels);
-                if (tag->codecField1 == 10 && m_aacRate > 0) rate = m_aacRate;
+                if (HasPacketType(*tag) && m_aacRate > 0) rate = m_aacRate;   // the setup's
                 units = CalcFLVAudioBlockDuration(tag->audioPayload, tag->audioPayloadSize,
                                                   int(tag->codecField1), rate,
                                                   int(tag->codecField3) + 1, channels);
