@@ -175,6 +175,8 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
             m_audioBytes += tag.dataSize;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
             if (m_infoEx.audioFormat == -1 && tag.data) FillAudioInfo(m_infoEx, tag);
+            // Sound that came before its setup said no rate: the setup does.
+            else if (m_infoEx.sampleRate == 0 && setup) FillAudioInfo(m_infoEx, tag);
             TagioCodecSetup s;
             if (setup && m_aacRate == 0 && ReadCodecSetup(8, tag.data, tag.dataSize, &s))
                 m_aacRate = s.sampleRate;

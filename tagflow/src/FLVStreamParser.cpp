@@ -353,10 +353,12 @@ void CFLVStreamParser::OnTagHeader() {
 void CFLVStreamParser::OnTagData() {
     FLVTag& tag = *m_current;
     const uint8_t* d = tag.buffer + kTagHeaderSize;
-    // A load limited to the first bytes of video tags cut an AVC sequence
-    // header: it is small and describes the stream, so it is read whole.
+    // A load limited to the first bytes of video tags cut a codec setup: it
+    // is small and describes the stream, so it is read whole.
+    TagioTagLayout layout;
     if (tag.type == 9 && m_loadBytes >= 2 && m_loadBytes < tag.dataSize &&
-        tag.dataSize <= kMaxSetupBytes && (d[0] & 0x0F) == 7 && d[1] == kPacketSetup &&
+        tag.dataSize <= kMaxSetupBytes && Flv_ReadTagLayout(9, d, m_loadBytes, tag.dataSize, &layout) &&
+        Flv_HasPacketType(9, layout.codec) && layout.packetType == kPacketSetup &&
         GrowTagBuffer(tag, tag.dataSize)) {
         m_dataDone = m_loadBytes;
         m_need = tag.dataSize - m_loadBytes;
@@ -500,7 +502,8 @@ bool CFLVStreamParser::CheckReady(bool force) {
     for (; m_scanned < m_queue.Size(); ++m_scanned) {
         const FLVTag& t = *m_queue.At(m_scanned);
         if (!t.data || t.dataSize == 0) continue;
-        if (t.type == 8 && !m_audioFound) {
+        if (t.type == 8 && (!m_audioFound || (m_info.sampleRate == 0 && IsCodecSetup(t)))) {
+            // Sound that came before its setup said no rate: the setup does.
             m_audioFound = true;
             FillAudioInfo(m_info, t);
         } else if (t.type == 9) {
