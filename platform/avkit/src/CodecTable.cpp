@@ -37,6 +37,9 @@ constexpr CodecEntry kCodecs[] = {
     {95, AV_CODEC_ID_VP6F, nullptr},
     {99, AV_CODEC_ID_TIFF, "tiff"},
     {100, AV_CODEC_ID_GIF, "gif"},
+    {167, AV_CODEC_ID_VP9, "libvpx-vp9"},
+    {173, AV_CODEC_ID_HEVC, "libx265"},
+    {226, AV_CODEC_ID_AV1, "libsvtav1"},
     // Raw video as profiles name it; the picture format is set apart.
     {2097152, AV_CODEC_ID_RAWVIDEO, "rawvideo"},
     // audio
