@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "projcore/CodecNames.h"
+
 namespace {
 
 // Tags of both streams lie at most this far out of time order in a file, so
@@ -20,13 +22,7 @@ bool IsConfig(const TagioFlvTag& tag) {
 
 // A codec number as people know it: the FourCC's letters or the FLV number.
 std::string CodecText(uint32_t codec) {
-    if (!Flv_IsFourcc(codec)) return std::to_string(codec);
-    std::string s;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = char(codec >> shift);
-        s += c >= 0x20 && c < 0x7F ? c : '?';
-    }
-    return "'" + s + "'";
+    return Flv_IsFourcc(codec) ? codecnames::FourccText(int32_t(codec)) : std::to_string(codec);
 }
 
 std::string Size(int64_t w, int64_t h) { return std::to_string(w) + "x" + std::to_string(h); }

@@ -1,6 +1,7 @@
 #include "convert/RemuxFormat.h"
 
 #include "convert/OutputSettings.h"
+#include "projcore/CodecNames.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -30,15 +31,6 @@ bool Holds(const TRemuxContainer& c, bool video, uint32_t flv) {
            (newer && !mov) || (flv == TagioFourccFlac && name == "MKV");
 }
 
-// A FourCC's letters.
-std::string Letters(uint32_t code) {
-    std::string s;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = char(code >> shift);
-        s += c >= 0x20 && c < 0x7F ? c : '?';
-    }
-    return s;
-}
 
 std::string VideoName(uint32_t flv) {
     switch (flv) {
@@ -52,7 +44,7 @@ std::string VideoName(uint32_t flv) {
         case TagioFourccHevc: return "HEVC";
         case TagioFourccAv1: return "AV1";
         case TagioFourccVp9: return "VP9";
-        default: return Flv_IsFourcc(flv) ? "Video codec '" + Letters(flv) + "'" : "Video codec " + std::to_string(flv);
+        default: return "Video codec " + (Flv_IsFourcc(flv) ? codecnames::FourccText(int32_t(flv)) : std::to_string(flv));
     }
 }
 
@@ -71,7 +63,7 @@ std::string AudioName(uint32_t flv) {
         case TagioFourccAc3: return "AC-3 sound";
         case TagioFourccEac3: return "E-AC-3 sound";
         case TagioFourccMp3: return "MP3 sound";
-        default: return Flv_IsFourcc(flv) ? "Sound format '" + Letters(flv) + "'" : "Sound format " + std::to_string(flv);
+        default: return "Sound format " + (Flv_IsFourcc(flv) ? codecnames::FourccText(int32_t(flv)) : std::to_string(flv));
     }
 }
 

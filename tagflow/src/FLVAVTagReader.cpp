@@ -87,6 +87,7 @@ void CFLVAVTagReader::Reset() {
     m_maxPts = -1;
     m_presentationEnd = 0;
     m_aacRate = 0;
+    m_tracks[0] = m_tracks[1] = 1;
 }
 
 // ---- building the index
@@ -129,6 +130,8 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     if (setup) setups.push_back(uint32_t(i));
 
     const bool hasData = tag.dataSize != 0;
+    if (tag.data && (tag.type == 8 || tag.type == 9))
+        m_tracks[tag.type == 9] = std::max(m_tracks[tag.type == 9], int32_t(tag.trackCount));
     if (tag.type == 9) {
         if (hasData) {
             m_videoBytes += tag.dataSize;
@@ -381,6 +384,8 @@ int CFLVAVTagReader::Assign(const CFLVAVTagReader& source) {
     m_maxPts = source.m_maxPts;
     m_presentationEnd = source.m_presentationEnd;
     m_aacRate = source.m_aacRate;
+    m_tracks[0] = source.m_tracks[0];
+    m_tracks[1] = source.m_tracks[1];
     m_path = source.m_path;
     if (source.m_opened && !m_path.empty()) {
         m_file = CreateFileReadAble(m_path.c_str());
@@ -402,6 +407,13 @@ int CFLVAVTagReader::GetFLVInfoEx(FLVInfo* info) const {
     if (!m_opened || !info) return 0;
     *info = m_infoEx;
     return 1;
+}
+
+int CFLVAVTagReader::GetTrackCount(int32_t* video, int32_t* audio) const {
+    if (!m_opened) return 3;
+    if (video) *video = m_tracks[1];
+    if (audio) *audio = m_tracks[0];
+    return 0;
 }
 
 int CFLVAVTagReader::GetMinIntervaledFrameTime(int32_t* ms) const {

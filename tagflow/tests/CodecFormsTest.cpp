@@ -90,6 +90,10 @@ TEST_P(CodecForms, Examined) {
     }
     EXPECT_EQ(keys, 2);   // a key frame a second
     FreeTags(video);
+    int32_t videoTracks = 0, audioTracks = 0;
+    ASSERT_EQ(FLVAVTagReader_GetTrackCount(reader.r, &videoTracks, &audioTracks), 0);
+    EXPECT_EQ(uint32_t(videoTracks), f.videoTracks);
+    EXPECT_EQ(audioTracks, 1);
 }
 
 // Pictures in presentation order, equal to ffmpeg's decoding of the source

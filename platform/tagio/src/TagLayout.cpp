@@ -141,13 +141,15 @@ int ReadExtended(uint32_t type, const uint8_t* d, uint32_t n, uint32_t dataSize,
             c.pos += 3;
             end = c.pos + size;
             if (end > dataSize) return 0;
-            // Count the tracks while their headers are among the bytes.
+            // Count the tracks: each one's header says where the next begins.
+            // One whose header is not among the bytes counts, and ends the count.
             uint32_t at = end, count = 1;
             const uint32_t head = (kind == kManyTracksManyCodecs ? 4 : 0) + 1;
-            while (at < dataSize && at <= n && n - at >= head + 3) {
+            while (at < dataSize) {
+                ++count;
+                if (at > n || n - at < head + 3) break;
                 const uint32_t next = at + head + 3 + Be24(d + at + head);
                 if (next > dataSize || next <= at) break;
-                ++count;
                 at = next;
             }
             l.trackCount = count;

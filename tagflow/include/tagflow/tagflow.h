@@ -138,6 +138,9 @@ TAGFLOW_API int32_t FLVAVTagReader_Assign(FLVAVTagReaderHandle source, FLVAVTagR
 TAGFLOW_API int32_t FLVAVTagReader_GetFLVInfo(FLVAVTagReaderHandle r, FLVInfo* info);
 TAGFLOW_API int32_t FLVAVTagReader_GetFLVInfoEx(FLVAVTagReaderHandle r, FLVInfo* info);
 TAGFLOW_API int32_t FLVAVTagReader_GetMinIntervaledFrameTime(FLVAVTagReaderHandle r, int32_t* ms);
+// Multitrack files: the most tracks one video (audio) tag holds; only the
+// first track of each is read and decoded. 1 for other files. 0 done, 3 not open.
+TAGFLOW_API int32_t FLVAVTagReader_GetTrackCount(FLVAVTagReaderHandle r, int32_t* video, int32_t* audio);
 TAGFLOW_API void FLVAVTagReader_GetDuration(FLVAVTagReaderHandle r, uint32_t* audioEnd,
                                             uint32_t* videoEnd);
 TAGFLOW_API int32_t FLVAVTagReader_GetNextKeyFrameTimeStamp(FLVAVTagReaderHandle r, uint32_t t,

@@ -128,7 +128,7 @@ typedef struct TagioTagLayout {
     uint32_t payloadOffset;    // in the data: where the codec's own bytes begin
     uint32_t payloadSize;
     uint32_t extended;         // 1: the FourCC form
-    uint32_t trackCount;       // 1 unless multitrack; a count not yet readable stays 1
+    uint32_t trackCount;       // 1 unless multitrack; at least the tracks begun within the bytes read
     uint32_t known;            // 0: a FourCC this reader does not know (codec holds it)
 } TagioTagLayout;
 
