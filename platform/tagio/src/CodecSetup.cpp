@@ -11,7 +11,8 @@ namespace tagio {
 static void SkipScalingList(Bits& b, int size) {
     int last = 8, next = 8;
     for (int j = 0; j < size && !b.Failed(); ++j) {
-        if (next != 0) next = (last + b.Se() + 256) % 256;
+        // A delta is -128..127; a damaged one may be any 32-bit number.
+        if (next != 0) next = int(((int64_t(last) + b.Se()) % 256 + 256) % 256);
         last = next == 0 ? last : next;
     }
 }
