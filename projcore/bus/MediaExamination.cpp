@@ -53,6 +53,9 @@ void ExamineFlv(CFLVCache& cache, const std::string& path, MediaFileInfo& info) 
     info.channels = flv.channels;
     info.sampleRate = flv.sampleRate;
     info.frameRate = flv.frameRate;
+    int32_t videoTracks = 1, audioTracks = 1;
+    FLVAVTagReader_GetTrackCount(reader, &videoTracks, &audioTracks);
+    info.tracks = std::max(videoTracks, audioTracks);
 }
 
 void ExaminePicture(const std::string& path, MediaFileInfo& info) {

@@ -30,17 +30,18 @@ struct MetaDeleter {
     void operator()(TagioFlvMeta* m) const { FlvMetaDeleteObject(m); }
 };
 
-bool IsConfig(const TagioFlvTag& t) {
-    const bool codec = (t.type == 8 && t.codecField1 == 10) || (t.type == 9 && t.codecField2 == 7);
-    return codec && t.dataSize >= 2 && t.packetType == 0;
+// AVC, HEVC, AAC and the FourCC codecs: their tags carry a packet type.
+bool HasPackets(const TagioFlvTag& t) {
+    return (t.type == 8 || t.type == 9) && Flv_HasPacketType(t.type, t.type == 9 ? t.codecField2 : t.codecField1);
 }
 
+bool IsConfig(const TagioFlvTag& t) { return HasPackets(t) && t.dataSize >= 2 && t.packetType == 0; }
+
 // A tag with something to show or hear: not a codec setup, not an end of
-// sequence, not a bare codec byte.
+// sequence or other signalling, not a bare codec byte.
 bool IsMedia(const TagioFlvTag& t) {
     if (t.dataSize < 2 || IsConfig(t)) return false;
-    const bool avc = t.type == 9 && t.codecField2 == 7;
-    return !avc || t.packetType == 1;
+    return !HasPackets(t) || t.packetType == 1;
 }
 
 enum class Pass { kPlan, kWrite };
@@ -71,7 +72,7 @@ public:
             const int64_t shown = FirstPictureShown(file, probe, startTime, clip.trimEnd);
             if (shown >= 0) elapsed_ = std::max<int64_t>(elapsed_, presentedUntil_ - shown);
         }
-        audioRate_ = probe.AudioSetup().codec == 10 ? probe.AudioSetup().sampleRate : 0;
+        audioRate_ = probe.AudioSetup().codec ? probe.AudioSetup().sampleRate : 0;
         bool haveFirst = false, keyWritten = false;
         bool setupChecked[2] = {false, false};   // audio, video
         uint32_t first = 0;
@@ -105,7 +106,7 @@ public:
                 continue;
             }
             // An end of sequence belongs only at the end of the whole file.
-            if (!isAudio && tag.codecField2 == 7 && tag.packetType == 2 && !lastClip) continue;
+            if (!isAudio && HasPackets(tag) && tag.packetType == 2 && !lastClip) continue;
             // A part never starts on a frame that needs an earlier one.
             if (!isAudio && !keyWritten && tag.codecField1 != 1) continue;
             if (!setupChecked[stream]) {
@@ -130,7 +131,7 @@ public:
                 lastAudioTag = tag;
             } else {
                 keyWritten = true;
-                if (tag.codecField2 == 7 && tag.packetType != 1) continue;   // no picture
+                if (HasPackets(tag) && tag.packetType != 1) continue;   // no picture
                 if (lastVideo >= 0 && span_ > lastVideo) videoStep = span_ - lastVideo;
                 lastVideo = span_;
                 lastShown = std::max<int64_t>(lastShown, int64_t(span_) +
@@ -164,7 +165,7 @@ public:
             if (t < startTime) continue;
             if (t > trimEnd) break;
             if (first < 0) first = t;
-            if (tag.type == 9 && tag.codecField1 == 1 && (tag.codecField2 != 7 || tag.packetType == 1))
+            if (tag.type == 9 && tag.codecField1 == 1 && (!HasPackets(tag) || tag.packetType == 1))
                 shown = int64_t(t) - first + CFlvBindProbe::CompositionTime(file, tag);
         }
         FileReadAble_Seek(file, at, 0);
@@ -276,8 +277,13 @@ private:
         static const int kRates[4] = {5512, 11025, 22050, 44100};
         const int format = int(t.codecField1);
         int rate = format == 5 ? 8000 : format == 4 || format == 11 ? 16000 : kRates[t.codecField2 & 3];
-        if (format == 10 && audioRate_ > 0) rate = audioRate_;   // AAC: its setup's rate
-        return CalcFLVAudioBlockDuration(block_.data() + 1, t.dataSize - 1, format, rate,
+        if (HasPackets(t) && audioRate_ > 0) rate = audioRate_;   // AAC, FLAC: the setup's rate
+        // The FourCC codecs' own bytes lie past their headers.
+        TagioTagLayout layout;
+        const bool fourcc = Flv_IsFourcc(t.codecField1) &&
+                            Flv_ReadTagLayout(8, block_.data(), t.dataSize, t.dataSize, &layout);
+        return CalcFLVAudioBlockDuration(block_.data() + (fourcc ? layout.payloadOffset : 1),
+                                         fourcc ? layout.payloadSize : t.dataSize - 1, format, rate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
     }
 
@@ -303,7 +309,7 @@ private:
     int64_t lastAudioUnits_ = -1;
     int64_t media_ = 0;               // tags with pictures or sound passed on
     int64_t presentedUntil_ = 0;      // ms: after the last H.264 picture shown so far
-    int audioRate_ = 0;               // the clip's AAC sampling frequency, 0 when not AAC
+    int audioRate_ = 0;               // the sampling frequency of the clip's sound setup, 0 without one
     std::vector<uint8_t> written_[2];   // the last setup written, audio and video
     std::vector<uint8_t> inband_;       // parameter sets for the next key picture, length-prefixed
     std::vector<uint8_t> composed_;     // a key picture with them, header first

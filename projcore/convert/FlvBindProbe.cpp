@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "projcore/CodecNames.h"
+
 namespace {
 
 // Tags of both streams lie at most this far out of time order in a file, so
@@ -11,24 +13,26 @@ namespace {
 // frame at or before the trim start is still to come.
 constexpr uint32_t kInterleaveMs = 1000;
 
+bool HasPackets(uint32_t type, uint32_t codec) { return Flv_HasPacketType(type, codec) != 0; }
+
 bool IsConfig(const TagioFlvTag& tag) {
-    const bool codec = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7);
-    return codec && tag.dataSize >= 2 && tag.packetType == 0;
+    const bool codec = HasPackets(tag.type, tag.type == 9 ? tag.codecField2 : tag.codecField1);
+    return (tag.type == 8 || tag.type == 9) && codec && tag.dataSize >= 2 && tag.packetType == 0;
+}
+
+// A codec number as people know it: the FourCC's letters or the FLV number.
+std::string CodecText(uint32_t codec) {
+    return Flv_IsFourcc(codec) ? codecnames::FourccText(int32_t(codec)) : std::to_string(codec);
 }
 
 std::string Size(int64_t w, int64_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 }  // namespace
 
-int32_t CFlvBindProbe::CompositionTime(TagioFileReadAble* file, const TagioFlvTag& tag) {
-    uint8_t d[5];
-    if (tag.type != 9 || tag.codecField2 != 7 || tag.dataSize < sizeof d ||
-        FileReadAble_ReadAt(file, tag.filePosition + 11, d, sizeof d) != int64_t(sizeof d) || d[1] != 1)
-        return 0;
-    uint32_t v = uint32_t(d[2]) << 16 | uint32_t(d[3]) << 8 | d[4];
-    if (v & 0x800000) v |= 0xFF000000u;
-    const auto cts = int32_t(v);
-    return cts > 4000 || cts < -4000 ? 0 : cts;   // beyond a few frames: damage
+int32_t CFlvBindProbe::CompositionTime(TagioFileReadAble*, const TagioFlvTag& tag) {
+    // The tag reader read it with the header (beyond a few frames it is damage and 0).
+    if (tag.type != 9 || !HasPackets(9, tag.codecField2) || tag.packetType != 1) return 0;
+    return tag.compositionTime;
 }
 
 CFlvBindProbe::~CFlvBindProbe() {
@@ -49,6 +53,10 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
     TagioFlvTag tag{};
     bool haveBase = false;
     std::vector<std::pair<uint32_t, int64_t>> setups[2];   // audio, video: clip time and position
+    // A setup stored after the start but before the stream's first picture
+    // or sound (recorders put it with the first of them) governs from the start.
+    int64_t early[2] = {-1, -1};
+    bool media[2] = {false, false};
     while (Flv_ReadTag(file, 0, &tag)) {
         if (tag.type != 8 && tag.type != 9) continue;
         if (!haveBase) {
@@ -57,7 +65,12 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
         }
         const uint32_t t = tag.timestamp >= base_ ? tag.timestamp - base_ : 0;
         if (tag.dataSize) {
-            if (IsConfig(tag) && t <= trimStart) setups[tag.type == 9].push_back({t, tag.filePosition});
+            const int s = tag.type == 9;
+            if (IsConfig(tag) && t <= trimStart) setups[s].push_back({t, tag.filePosition});
+            else if (IsConfig(tag) && !media[s] && early[s] < 0) early[s] = tag.filePosition;
+            else if (!IsConfig(tag) && (!HasPackets(tag.type, s ? tag.codecField2 : tag.codecField1) ||
+                                        tag.packetType == 1))
+                media[s] = true;
             if (tag.type == 8 && !hasAudio_) {
                 hasAudio_ = true;
                 soundFormat_ = tag.codecField1;
@@ -69,8 +82,8 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
                     hasVideo_ = true;
                     videoCodec_ = tag.codecField2;
                 }
-                // An H.264 setup or end of sequence comes as a key frame, but no picture starts there.
-                const bool picture = tag.codecField2 != 7 || tag.packetType == 1;
+                // A setup or end of sequence comes as a key frame, but no picture starts there.
+                const bool picture = !HasPackets(9, tag.codecField2) || tag.packetType == 1;
                 if (tag.codecField1 == 1 && picture) {
                     if (!width_) {
                         width_ = tag.codecField3;
@@ -91,9 +104,11 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
     // stored at its time, before or after it).
     const uint32_t start = keyFound_ ? keyTime_ : trimStart;
     int64_t at[2] = {-1, -1};
-    for (int s = 0; s < 2; ++s)
+    for (int s = 0; s < 2; ++s) {
         for (const auto& [t, position] : setups[s])
             if (t <= start) at[s] = position;
+        if (at[s] < 0) at[s] = early[s];
+    }
     bool ok = true;
     if (at[0] >= 0) ok = LoadConfig(file, at[0], audioConfig_, audioSetup_) && ok;
     if (at[1] >= 0) ok = LoadConfig(file, at[1], videoConfig_, videoSetup_) && ok;
@@ -103,8 +118,8 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
 std::string CFlvBindProbe::Difference(const CFlvBindProbe& first) const {
     if (hasAudio_ && first.hasAudio_) {
         if (soundFormat_ != first.soundFormat_)
-            return "sound format " + std::to_string(soundFormat_) + " differs from the first clip's " +
-                   std::to_string(first.soundFormat_);
+            return "sound format " + CodecText(soundFormat_) + " differs from the first clip's " +
+                   CodecText(first.soundFormat_);
         if (soundFormat_ == 10) {
             // AAC's FLV fields are fixed; what counts is in its setup.
             const TagioCodecSetup &a = audioSetup_, &b = first.audioSetup_;
@@ -120,6 +135,13 @@ std::string CFlvBindProbe::Difference(const CFlvBindProbe& first) const {
             if (a.profile != b.profile)
                 return "AAC object type " + std::to_string(a.profile) + " differs from the first clip's " +
                        std::to_string(b.profile) + "; the sound would have to be encoded again";
+        } else if (Flv_IsFourcc(soundFormat_)) {
+            // The format is in the setup (Opus, FLAC) or in every frame (AC-3,
+            // MP3), which a decoder follows.
+            const TagioCodecSetup &a = audioSetup_, &b = first.audioSetup_;
+            if (a.codec && b.codec && (a.sampleRate != b.sampleRate || a.channels != b.channels))
+                return "sample rate or channels of " + CodecText(soundFormat_) +
+                       " sound differ from the first clip's; the sound would have to be encoded again";
         } else if (soundRate_ != first.soundRate_ || soundSize_ != first.soundSize_ ||
                    soundType_ != first.soundType_) {
             return "sample rate, sample size or channels differ from the first clip's";
@@ -127,18 +149,19 @@ std::string CFlvBindProbe::Difference(const CFlvBindProbe& first) const {
     }
     if (hasVideo_ && first.hasVideo_) {
         if (videoCodec_ != first.videoCodec_)
-            return "video codec " + std::to_string(videoCodec_) + " differs from the first clip's " +
-                   std::to_string(first.videoCodec_);
-        if (videoCodec_ == 7) {
+            return "video codec " + CodecText(videoCodec_) + " differs from the first clip's " +
+                   CodecText(first.videoCodec_);
+        // H.264, HEVC and AV1 declare their picture in their setup (VP9 in its key frames).
+        if (HasPackets(9, videoCodec_) && videoCodec_ != TagioFourccVp9) {
+            const std::string name = videoCodec_ == 7 ? "H.264" : videoCodec_ == TagioFourccAv1 ? "AV1" : "HEVC";
             const TagioCodecSetup &a = videoSetup_, &b = first.videoSetup_;
             if (!a.codec || !b.codec)
-                return std::string("H.264 pictures without a readable sequence header") +
-                       (a.codec ? " in the first clip" : "");
+                return name + " pictures without a readable sequence header" + (a.codec ? " in the first clip" : "");
             if (a.width != b.width || a.height != b.height)
-                return "H.264 frame size " + Size(a.width, a.height) + " differs from the first clip's " +
+                return name + " frame size " + Size(a.width, a.height) + " differs from the first clip's " +
                        Size(b.width, b.height) + "; the pictures would have to be encoded again";
             if (a.chromaFormat != b.chromaFormat || a.bitDepth != b.bitDepth)
-                return "H.264 chroma format or bit depth differs from the first clip's; the pictures "
+                return name + " chroma format or bit depth differs from the first clip's; the pictures "
                        "would have to be encoded again";
         } else if (width_ && first.width_ && (width_ != first.width_ || height_ != first.height_)) {
             return "frame size " + Size(width_, height_) + " differs from the first clip's " +

@@ -5,6 +5,7 @@
 
 #include "avkit/Remux.h"
 #include "convert/RemuxCut.h"
+#include "convert/RemuxFormat.h"
 #include "convert/RemuxPlan.h"
 #include "tagio/tagio.h"
 
@@ -24,9 +25,26 @@ struct RemuxDeleter {
     void operator()(AvkRemux* r) const { ARMX_Delete(r); }
 };
 
-bool IsConfig(const TagioFlvTag& t) {
-    const bool codec = (t.type == 8 && t.codecField1 == 10) || (t.type == 9 && t.codecField2 == 7);
-    return codec && t.dataSize >= 2 && t.packetType == 0;
+// AVC, HEVC, AAC and the FourCC codecs: their tags carry a packet type.
+bool HasPackets(const TagioFlvTag& t) {
+    return (t.type == 8 || t.type == 9) && Flv_HasPacketType(t.type, t.type == 9 ? t.codecField2 : t.codecField1);
+}
+
+bool IsConfig(const TagioFlvTag& t) { return HasPackets(t) && t.dataSize >= 2 && t.packetType == 0; }
+
+// Where the codec's own bytes lie in a tag's data: past the codec byte, the
+// packet type and composition time, or the extended headers (a multitrack
+// tag: the first track's). available: the data bytes at hand.
+struct Payload {
+    uint32_t offset = 0, size = 0;
+};
+Payload PayloadOf(const TagioFlvTag& t, const uint8_t* data, uint32_t available, uint32_t legacySkip) {
+    TagioTagLayout l;
+    if (Flv_IsFourcc(t.type == 9 ? t.codecField2 : t.codecField1)) {
+        Flv_ReadTagLayout(t.type, data, available, t.dataSize, &l);
+        return {l.payloadOffset, l.payloadSize};
+    }
+    return t.dataSize > legacySkip ? Payload{legacySkip, t.dataSize - legacySkip} : Payload{t.dataSize, 0};
 }
 
 // A video tag held back at a trim end: written only when a picture shown
@@ -93,11 +111,18 @@ public:
             if (IsConfig(tag)) {
                 // A setup inside the span must be the one the file declares for the stream.
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
-                const std::vector<uint8_t>& setup = isAudio ? plan_.audio.setup : plan_.video.setup;
-                const uint32_t skip = isAudio ? 2 : 5;
-                if (t >= start && (tag.dataSize < skip || setup.size() != tag.dataSize - skip ||
-                                     !std::equal(setup.begin(), setup.end(), block_.begin() + skip)))
-                    return {CRemux::kRefused, clip.path + ": its " + (isAudio ? "AAC" : "H.264") +
+                const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
+                const std::vector<uint8_t>& setup = stream.setup;
+                Payload p = PayloadOf(tag, block_.data(), tag.dataSize, isAudio ? 2 : 5);
+                // FLAC's record travels as its bare STREAMINFO.
+                if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && block_[p.offset] == 'f') {
+                    p.offset += 8;
+                    p.size = 34;
+                }
+                if (t >= start &&
+                    (setup.size() != p.size || !std::equal(setup.begin(), setup.end(), block_.begin() + p.offset)))
+                    return {CRemux::kRefused, clip.path + ": its " +
+                                                  (isAudio ? RemuxAudioName(stream.flvCodec) : RemuxVideoName(stream.flvCodec)) +
                                                   " setup changes at " + std::to_string(t) +
                                                   " ms; one file cannot hold both without re-encoding"};
                 continue;
@@ -111,11 +136,12 @@ public:
                     audioDone = true;
                     continue;
                 }
-                const uint32_t skip = plan_.audio.flvCodec == 10 ? 2 : 1;
-                if (tag.dataSize <= skip) continue;
+                if (HasPackets(tag) && tag.packetType != 1) continue;   // an end of sequence, a channel layout
+                const Payload p = PayloadOf(tag, block_.data(), tag.dataSize, plan_.audio.flvCodec == 10 ? 2 : 1);
+                if (p.size == 0) continue;
                 int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
-                if (!Write(audioIndex_, block_.data() + skip, tag.dataSize - skip, when, when, true))
+                if (!Write(audioIndex_, block_.data() + p.offset, p.size, when, when, true))
                     return Failed(clip.path);
                 lastAudioOut_ = when;
                 audioEnd = std::max(audioEnd, when + units / kUnitsPerMs);
@@ -128,13 +154,12 @@ public:
                 videoDone = true;
                 continue;
             }
-            const bool avc = plan_.video.flvCodec == 7;
-            if (avc && tag.packetType != 1) continue;   // an end of sequence: no picture
+            if (HasPackets(tag) && tag.packetType != 1) continue;   // an end of sequence, metadata: no picture
             const bool key = tag.codecField1 == 1;
             if (!keyWritten && !key) continue;   // never start on a picture that needs an earlier one
             keyWritten = true;
             if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
-            const int32_t cts = avc ? Composition() : 0;
+            const int32_t cts = HasPackets(tag) ? tag.compositionTime : 0;
             if (lastVideoT >= 0 && int64_t(t) > lastVideoT) videoStep = int64_t(t) - lastVideoT;
             lastVideoT = t;
             if (cutEnd && int64_t(t) + cts >= int64_t(clip.trimEnd)) {
@@ -143,12 +168,12 @@ public:
             }
             if (!held_.empty()) {   // they come first in decode order; block_ is then loaded again
                 for (const Held& h : held_)
-                    if (!WriteVideo(file.get(), h.position, h.size, h.t, h.cts, h.key, shownEnd))
+                    if (!WriteVideo(file.get(), tag, h.position, h.size, h.t, h.cts, h.key, shownEnd))
                         return Failed(clip.path);
                 held_.clear();
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
             }
-            if (!WriteLoadedVideo(tag.dataSize, t, cts, key, shownEnd)) return Failed(clip.path);
+            if (!WriteLoadedVideo(tag, tag.dataSize, t, cts, key, shownEnd)) return Failed(clip.path);
         }
         // The next clip starts after the last picture shown and the last sound block.
         int64_t end = elapsed_;
@@ -194,20 +219,26 @@ private:
         return !out_ || ARMX_Write(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
     }
 
-    bool WriteVideo(TagioFileReadAble* file, int64_t position, uint32_t size, uint32_t t, int32_t cts, bool key,
-                    int64_t& shownEnd) {
+    // like: a tag of the stream (its codec fields); the held tag's bytes are read from position.
+    bool WriteVideo(TagioFileReadAble* file, const TagioFlvTag& like, int64_t position, uint32_t size, uint32_t t,
+                    int32_t cts, bool key, int64_t& shownEnd) {
         if (block_.size() < size) block_.resize(size);
-        if (out_ && FileReadAble_ReadAt(file, position + 11, block_.data(), size) != int64_t(size)) return false;
-        return WriteLoadedVideo(size, t, cts, key, shownEnd);
+        const uint32_t read = out_ ? size : std::min<uint32_t>(size, kHeaderBytes);
+        if (FileReadAble_ReadAt(file, position + 11, block_.data(), read) != int64_t(read)) return false;
+        TagioFlvTag held = like;
+        held.dataSize = size;
+        return WriteLoadedVideo(held, size, t, cts, key, shownEnd);
     }
 
-    // The picture in block_: its payload after the FLV video header.
-    bool WriteLoadedVideo(uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
-        const uint32_t skip = plan_.video.flvCodec == 7 ? 5 : plan_.video.flvCodec == 4 ? 2 : 1;
-        if (size <= skip) return true;
+    // The picture in block_: its payload after the FLV video headers.
+    bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
+        const uint32_t flv = plan_.video.flvCodec;
+        const uint32_t skip = flv == 7 || flv == TagioCodecHevc ? 5 : flv == 4 ? 2 : 1;
+        const Payload p = PayloadOf(tag, block_.data(), std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
+        if (p.size == 0) return true;
         const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
         const int64_t pts = std::max(dts, dts + cts);
-        if (!Write(videoIndex_, block_.data() + skip, size - skip, dts, pts, key)) return false;
+        if (!Write(videoIndex_, block_.data() + p.offset, p.size, dts, pts, key)) return false;
         lastVideoDts_ = dts;
         shownEnd = std::max(shownEnd, pts);
         span_ = std::max<int64_t>(span_, dts - elapsed_);
@@ -240,28 +271,27 @@ private:
         return true;
     }
 
-    // An H.264 picture's composition time (ms) from the loaded tag.
-    int32_t Composition() const {
-        uint32_t v = uint32_t(block_[2]) << 16 | uint32_t(block_[3]) << 8 | block_[4];
-        if (v & 0x800000) v |= 0xFF000000u;
-        const auto cts = int32_t(v);
-        return cts > 4000 || cts < -4000 ? 0 : cts;   // beyond a few frames: damage
-    }
-
     // The loaded sound block's length in 100 ns; -1 when it cannot be told.
     int64_t BlockUnits(const TagioFlvTag& t) const {
         const TRemuxStream& a = plan_.audio;
         if (t.dataSize < 2) return -1;
-        return CalcFLVAudioBlockDuration(block_.data() + 1, t.dataSize - 1, int(t.codecField1), a.sampleRate,
+        const Payload p = Flv_IsFourcc(t.codecField1) ? PayloadOf(t, block_.data(), t.dataSize, 1)
+                                                      : Payload{1, t.dataSize - 1};
+        return CalcFLVAudioBlockDuration(block_.data() + p.offset, p.size, int(t.codecField1), a.sampleRate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
     }
 
     // A tag's data into block_; a dry run reads of a picture only its header.
     bool Load(TagioFileReadAble* file, const TagioFlvTag& t) {
         if (block_.size() < t.dataSize) block_.resize(t.dataSize);
-        const uint32_t size = !out_ && t.type == 9 && !IsConfig(t) ? std::min<uint32_t>(t.dataSize, 5) : t.dataSize;
+        const uint32_t size = !out_ && t.type == 9 && !IsConfig(t) ? std::min<uint32_t>(t.dataSize, kHeaderBytes)
+                                                                 : t.dataSize;
         return FileReadAble_ReadAt(file, t.filePosition + 11, block_.data(), size) == int64_t(size);
     }
+
+    // A picture's headers, all a dry run reads of it (the longest: a
+    // multitrack HEVC tag's, 13 bytes).
+    static constexpr uint32_t kHeaderBytes = 16;
 
     const CRemuxPlan& plan_;
     AvkRemux* out_;
@@ -318,7 +348,10 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
     int videoIndex = -1, audioIndex = -1;
     if (v.present) {
         const uint8_t* setup = v.setup.empty() ? nullptr : v.setup.data();
-        videoIndex = ARMX_AddVideo(out.get(), v.codec, 0, v.width, v.height, setup, int(v.setup.size()));
+        // HEVC in MP4 and MOV is tagged hvc1 (its parameter sets in the setup), which Apple's players need.
+        const bool hvc1 = v.codec == 173 && std::string(container.muxer) != "matroska";
+        const uint32_t fourcc = hvc1 ? uint32_t('h') | uint32_t('v') << 8 | uint32_t('c') << 16 | uint32_t('1') << 24 : 0;
+        videoIndex = ARMX_AddVideo(out.get(), v.codec, fourcc, v.width, v.height, setup, int(v.setup.size()));
     }
     if (a.present) {
         const uint8_t* setup = a.setup.empty() ? nullptr : a.setup.data();

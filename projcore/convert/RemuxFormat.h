@@ -20,6 +20,9 @@ const TRemuxContainer* RemuxContainerOf(const OutputSettings& settings);
 // avkit's codec number for an FLV video CodecID or audio SoundFormat (sound:
 // bits 1 or 2 bytes a sample for PCM); -1 when it is not copied anywhere.
 int RemuxVideoCodec(uint32_t flvCodecId);
+// A codec's name for messages ("HEVC", "Opus sound" ...).
+std::string RemuxVideoName(uint32_t flvCodecId);
+std::string RemuxAudioName(uint32_t flvSoundFormat);
 int RemuxAudioCodec(uint32_t flvSoundFormat, uint32_t bytesPerSample);
 
 // Empty when the container holds the FLV codec; otherwise the refusal:

@@ -14,11 +14,33 @@ struct ReaderDeleter {
 const int kPcmRates[4] = {5512, 11025, 22050, 44100};
 
 std::string Describe(const TagioCodecSetup& s) {
-    if (s.codec == 7)
+    if (s.width > 0)
         return std::to_string(s.width) + "x" + std::to_string(s.height) + ", profile " + std::to_string(s.profile) +
                ", level " + std::to_string(s.level);
-    return std::to_string(s.sampleRate) + " Hz, " + std::to_string(s.channels) + " channels, object type " +
-           std::to_string(s.profile);
+    return std::to_string(s.sampleRate) + " Hz, " + std::to_string(s.channels) + " channels" +
+           (s.codec == 10 ? ", object type " + std::to_string(s.profile) : std::string());
+}
+
+// A loaded setup tag's record, past its headers.
+bool SetupPayload(const TagioFlvTag& config, TagioTagLayout& l) {
+    return Flv_ReadTagLayout(config.type, config.data, config.dataSize, config.dataSize, &l) && l.payloadSize > 0;
+}
+
+// AC-3, E-AC-3 and MP3 by FourCC have no setup: their first frame says the
+// format. False when no frame says it.
+bool FrameSoundFormat(TagioFileReadAble* file, int64_t firstTag, uint32_t codec, int& rate, int& channels) {
+    FileReadAble_Seek(file, firstTag, 0);
+    TagioFlvTag tag{};
+    bool found = false;
+    for (int i = 0; i < 64 && !found && Flv_ReadTag(file, 1, &tag); ++i) {
+        if (tag.type != 8 || tag.codecField1 != codec || tag.packetType != 1 || !tag.audioPayload) continue;
+        int32_t r = 0, c = 0;
+        found = Flv_ReadSoundFrameFormat(codec, tag.audioPayload, tag.audioPayloadSize, &r, &c) != 0;
+        rate = r;
+        channels = c;
+    }
+    Flv_FreeTag(&tag);
+    return found;
 }
 
 // The stream as this clip's file holds it.
@@ -31,10 +53,13 @@ TRemuxStream StreamOf(const CFlvBindProbe& probe, bool isVideo) {
         s.width = int(probe.Width());
         s.height = int(probe.Height());
         const TagioFlvTag& config = probe.VideoConfig();
-        if (s.flvCodec == 7 && config.type && config.dataSize > 5) {
-            s.setup.assign(config.data + 5, config.data + config.dataSize);
-            s.width = probe.VideoSetup().width;
-            s.height = probe.VideoSetup().height;
+        TagioTagLayout l;
+        if (Flv_HasPacketType(9, s.flvCodec) && config.type && SetupPayload(config, l)) {
+            s.setup.assign(config.data + l.payloadOffset, config.data + l.payloadOffset + l.payloadSize);
+            if (probe.VideoSetup().width > 0) {
+                s.width = probe.VideoSetup().width;
+                s.height = probe.VideoSetup().height;
+            }
         }
         return s;
     }
@@ -44,11 +69,20 @@ TRemuxStream StreamOf(const CFlvBindProbe& probe, bool isVideo) {
     s.channels = probe.SoundType() ? 2 : 1;
     s.sampleRate = s.flvCodec == 14 ? 8000 : kPcmRates[probe.SoundRate() & 3];
     const TagioFlvTag& config = probe.AudioConfig();
-    if (s.flvCodec == 10 && config.type && config.dataSize > 2) {
-        s.setup.assign(config.data + 2, config.data + config.dataSize);
+    TagioTagLayout l;
+    if (Flv_HasPacketType(8, s.flvCodec) && config.type && SetupPayload(config, l)) {
+        const uint8_t* p = config.data + l.payloadOffset;
+        uint32_t n = l.payloadSize;
+        // FLAC: the writers take the bare STREAMINFO.
+        if (s.flvCodec == TagioFourccFlac && n >= 8 + 34 && p[0] == 'f' && p[1] == 'L' && p[2] == 'a' && p[3] == 'C') {
+            p += 8;
+            n = 34;
+        }
+        s.setup.assign(p, p + n);
         s.sampleRate = probe.AudioSetup().sampleRate;
         if (probe.AudioSetup().channels > 0) s.channels = probe.AudioSetup().channels;
     }
+    if (Flv_IsFourcc(s.flvCodec)) s.bytesPerSample = 2;
     return s;
 }
 
@@ -95,10 +129,15 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
             if (!refusal.empty()) return {CRemux::kRefused, clip.path + ": " + refusal};
             TRemuxStream mine = StreamOf(*probe, isVideo);
             if (isVideo && mine.flvCodec == 4) mine.setup = Vp6Adjustment(file.get(), firstTag);
-            const bool needsSetup = mine.flvCodec == 7 || (!isVideo && mine.flvCodec == 10);
+            if (!isVideo && Flv_IsFourcc(mine.flvCodec) && mine.setup.empty() &&
+                !FrameSoundFormat(file.get(), firstTag, mine.flvCodec, mine.sampleRate, mine.channels))
+                return {CRemux::kRefused, clip.path + ": " + RemuxAudioName(mine.flvCodec) + " whose format no frame says"};
+            const bool needsSetup = Flv_HasPacketType(isVideo ? 9 : 8, mine.flvCodec) && mine.flvCodec != TagioFourccVp9 &&
+                                    mine.flvCodec != TagioFourccAc3 && mine.flvCodec != TagioFourccEac3 &&
+                                    mine.flvCodec != TagioFourccMp3;
             if (needsSetup && mine.setup.empty())
-                return {CRemux::kRefused, clip.path + (isVideo ? ": H.264 pictures without a readable sequence header"
-                                                               : ": AAC sound without a readable setup")};
+                return {CRemux::kRefused, clip.path + ": " + (isVideo ? RemuxVideoName(mine.flvCodec) : RemuxAudioName(mine.flvCodec)) +
+                                              (isVideo ? " pictures without a readable sequence header" : " without a readable setup")};
             TRemuxStream& out = isVideo ? video : audio;
             if (!out.present) {
                 out = std::move(mine);
@@ -112,7 +151,7 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
                 const TagioCodecSetup& a = isVideo ? probe->VideoSetup() : probe->AudioSetup();
                 const TagioCodecSetup& b = isVideo ? firstOf[s]->VideoSetup() : firstOf[s]->AudioSetup();
                 return {CRemux::kRefused,
-                        clip.path + ": its " + (isVideo ? "H.264 setup (" : "AAC setup (") + Describe(a) +
+                        clip.path + ": its " + (isVideo ? RemuxVideoName(mine.flvCodec) : RemuxAudioName(mine.flvCodec)) + " setup (" + Describe(a) +
                             ") differs from the first clip's (" + Describe(b) + ")" +
                             (Describe(a) == Describe(b) ? " in its parameter sets" : "") +
                             "; one file cannot hold both without re-encoding"};

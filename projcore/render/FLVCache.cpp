@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "tagio/tagio.h"
+
 namespace {
 void ClearInfo(FLVInfo* info) {
     if (!info) return;
@@ -24,11 +26,16 @@ CFLVCache::~CFLVCache() {
 }
 
 bool CFLVCache::IsSupported(const FLVInfo& info) {
-    // Sorenson H.263, screen video, On2 VP6, VP6 with alpha, screen video 2
-    // and H.264; linear PCM (both byte orders), ADPCM, MP3, Nellymoser, AAC
-    // and Speex.
-    static constexpr int32_t kVideo[] = {-1, 2, 3, 4, 5, 6, 7};
-    static constexpr int32_t kAudio[] = {-1, 0, 1, 2, 3, 5, 6, 10, 11};
+    // Sorenson H.263, screen video, On2 VP6, VP6 with alpha, screen video 2,
+    // H.264, HEVC (by CodecID 12 or FourCC), AV1 and VP9; linear PCM (both
+    // byte orders), ADPCM, MP3, Nellymoser, AAC, Speex, and by FourCC Opus,
+    // FLAC, AC-3, E-AC-3 and MP3. Any other FourCC is refused.
+    static constexpr int32_t kVideo[] = {-1, 2, 3, 4, 5, 6, 7, TagioCodecHevc, int32_t(TagioFourccHevc),
+                                         int32_t(TagioFourccAv1), int32_t(TagioFourccVp9)};
+    static constexpr int32_t kAudio[] = {-1, 0, 1, 2, 3, 5, 6, 10, 11,
+                                         int32_t(TagioFourccOpus), int32_t(TagioFourccFlac),
+                                         int32_t(TagioFourccAc3), int32_t(TagioFourccEac3),
+                                         int32_t(TagioFourccMp3)};
     return std::find(std::begin(kVideo), std::end(kVideo), info.videoCodec) != std::end(kVideo) &&
            std::find(std::begin(kAudio), std::end(kAudio), info.audioFormat) != std::end(kAudio);
 }

@@ -119,6 +119,7 @@ TEST(MediaExamination, TheNameDecidesAndFailuresCarryTheirCodes) {
         {"a.fl", 10580022},
         {"", 10580022},
         {Fixture("flv1_alaw_160x120.flv"), 10070001},   // G.711 sound: still refused
+        {Fixture("codecs/unknown_fourcc_vvc9.flv"), 10070001},   // a FourCC nobody knows
         {Fixture("bad_signature.flv"), 10070002},
         {Fixture("bad_empty.flv"), 10070002},
         {dir.File("missing.flv"), 10070002},

@@ -10,7 +10,7 @@ namespace {
 constexpr int32_t kSilenceBlock = 5120;   // bytes of silence per output call
 const uint8_t kZeros[kSilenceBlock] = {};
 
-// The avkit decoder for an FLV SoundFormat, -1 when there is none.
+// The avkit decoder for an FLV SoundFormat or FourCC, -1 when there is none.
 int DecoderFormat(const FLVTag& t) {
     switch (t.codecField1) {
         case 0:
@@ -21,6 +21,11 @@ int DecoderFormat(const FLVTag& t) {
         case 6: return 71680;                                // Nellymoser
         case 10: return 86018;                               // AAC
         case 11: return 86054;                               // Speex
+        case TagioFourccOpus: return 86076;
+        case TagioFourccFlac: return 86030;
+        case TagioFourccAc3: return 86019;
+        case TagioFourccEac3: return 86056;
+        case TagioFourccMp3: return 86017;
         default: return -1;
     }
 }
@@ -82,7 +87,9 @@ bool CAudioDecoderThread::ApplySetup(const FLVTag& tag) {
     if (!tag.data || !ReadCodecSetup(8, tag.data, tag.dataSize, &setup)) return false;
     const int format = DecoderFormat(tag);
     if (format < 0 || !UseFormat(format)) return false;
-    return ADD_SetCodecConfig(m_decoder, tag.audioPayload + 1, int(tag.audioPayloadSize) - 1) != 0;
+    // AAC: after its packet type; the FourCC codecs' payload is their own bytes.
+    const int skip = tag.codecField1 == 10 ? 1 : 0;
+    return ADD_SetCodecConfig(m_decoder, tag.audioPayload + skip, int(tag.audioPayloadSize) - skip) != 0;
 }
 
 CAudioDecoderThread::DecodeResult CAudioDecoderThread::Decode(const FLVTag* tag,

@@ -16,22 +16,24 @@ enum : uint32_t { kPacketSetup = 0, kPacketMedia = 1, kPacketEndOfSequence = 2 }
 // counts as 0, so one bad tag cannot push a picture hours ahead.
 int32_t ReadCompositionTime(const uint8_t* bytes);
 
-// True for an AVC video tag or an AAC audio tag: their data carries a packet
-// type after the codec byte.
+// True for an AVC or HEVC video tag, an AAC audio tag or a tag of a FourCC
+// codec: their data carries a packet type.
 bool HasPacketType(const FLVTag& tag);
 // A sequence header or AudioSpecificConfig tag (loaded or not).
 bool IsCodecSetup(const FLVTag& tag);
-// A video tag that codes a picture: every tag of the older codecs, an AVC
-// tag only with packet type 1.
+// A video tag that codes a picture: every tag of the older codecs, an AVC,
+// HEVC or FourCC codec tag only with packet type 1.
 bool IsPictureTag(const FLVTag& tag);
 // An audio tag that carries sound to decode (an AAC setup carries none).
 bool HasSoundData(const FLVTag& tag);
 
 // The sample rate and channels a sound tag's FLV fields declare; Nellymoser
-// 8 kHz and Speex imply their own (8000 and 16000 Hz, mono).
+// 8 kHz and Speex imply their own (8000 and 16000 Hz, mono); FourCC codecs
+// declare none there (0, 0).
 void DeclaredSoundFormat(const FLVTag& tag, int& rate, int& channels);
 // The audio fields of a stream description from its first sound tag; an AAC
-// setup gives its own rate and channels (the FLV fields of AAC are fixed).
+// setup gives its own rate and channels (the FLV fields of AAC are fixed), as
+// do Opus and FLAC setups and the frame headers of AC-3, E-AC-3 and MP3.
 void FillAudioInfo(FLVInfo& info, const FLVTag& tag);
 
 // Reads a setup from a tag's data (codec byte first). False, with *setup

@@ -87,6 +87,7 @@ void CFLVAVTagReader::Reset() {
     m_maxPts = -1;
     m_presentationEnd = 0;
     m_aacRate = 0;
+    m_tracks[0] = m_tracks[1] = 1;
 }
 
 // ---- building the index
@@ -116,7 +117,7 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     // AVC setups and ends of sequence come as key frames, but no picture
     // starts there; an AAC setup plays nothing.
     const bool setup = tag.data && IsCodecSetup(tag);
-    const bool noPicture = tag.type == 9 && tag.data && tag.codecField2 == 7 && !IsPictureTag(tag);
+    const bool noPicture = tag.type == 9 && tag.data && HasPacketType(tag) && !IsPictureTag(tag);
     if (setup) e.keyFrame |= kSetupMark;
     else if (noPicture) e.keyFrame |= kNoPictureMark;
     e.offsetHigh = uint16_t(offset >> 32);
@@ -129,11 +130,18 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     if (setup) setups.push_back(uint32_t(i));
 
     const bool hasData = tag.dataSize != 0;
+    if (tag.data && (tag.type == 8 || tag.type == 9))
+        m_tracks[tag.type == 9] = std::max(m_tracks[tag.type == 9], int32_t(tag.trackCount));
     if (tag.type == 9) {
         if (hasData) {
             m_videoBytes += tag.dataSize;
             if (m_infoEx.videoCodec == -1 && tag.data && tag.codecField1 == 1) {
                 m_infoEx.videoCodec = int32_t(tag.codecField2);
+                m_infoEx.width = int32_t(tag.codecField3);
+                m_infoEx.height = int32_t(tag.codecField4);
+            } else if (m_infoEx.width == 0 && tag.data && tag.codecField1 == 1 && tag.codecField3 &&
+                       int32_t(tag.codecField2) == m_infoEx.videoCodec) {
+                // A VP9 setup declares no size: its first key frame does.
                 m_infoEx.width = int32_t(tag.codecField3);
                 m_infoEx.height = int32_t(tag.codecField4);
             }
@@ -145,7 +153,7 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
         if (hasData) {
             ++m_videoTagsWithData;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
-            if (tag.data && tag.codecField2 == 7) {   // shown at decode time + composition time
+            if (tag.data && HasPacketType(tag)) {   // shown at decode time + composition time
                 const int64_t pts = std::max<int64_t>(int64_t(tag.timestamp) + tag.compositionTime, 0);
                 m_minPts = m_avcPictures == 0 ? pts : std::min(m_minPts, pts);
                 m_maxPts = std::max(m_maxPts, pts);
@@ -170,6 +178,8 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
             m_audioBytes += tag.dataSize;
             m_highestTimestamp = std::max(m_highestTimestamp, tag.timestamp);
             if (m_infoEx.audioFormat == -1 && tag.data) FillAudioInfo(m_infoEx, tag);
+            // Sound that came before its setup said no rate: the setup does.
+            else if (m_infoEx.sampleRate == 0 && setup) FillAudioInfo(m_infoEx, tag);
             TagioCodecSetup s;
             if (setup && m_aacRate == 0 && ReadCodecSetup(8, tag.data, tag.dataSize, &s))
                 m_aacRate = s.sampleRate;
@@ -308,7 +318,7 @@ int CFLVAVTagReader::Open(const char* path) {
             if (tag->data && tag->audioPayloadSize) {
                 int rate = 0, channels = 0;
                 DeclaredSoundFormat(*tag, rate, channels);
-                if (tag->codecField1 == 10 && m_aacRate > 0) rate = m_aacRate;
+                if (HasPacketType(*tag) && m_aacRate > 0) rate = m_aacRate;   // the setup's
                 units = CalcFLVAudioBlockDuration(tag->audioPayload, tag->audioPayloadSize,
                                                   int(tag->codecField1), rate,
                                                   int(tag->codecField3) + 1, channels);
@@ -374,6 +384,8 @@ int CFLVAVTagReader::Assign(const CFLVAVTagReader& source) {
     m_maxPts = source.m_maxPts;
     m_presentationEnd = source.m_presentationEnd;
     m_aacRate = source.m_aacRate;
+    m_tracks[0] = source.m_tracks[0];
+    m_tracks[1] = source.m_tracks[1];
     m_path = source.m_path;
     if (source.m_opened && !m_path.empty()) {
         m_file = CreateFileReadAble(m_path.c_str());
@@ -395,6 +407,13 @@ int CFLVAVTagReader::GetFLVInfoEx(FLVInfo* info) const {
     if (!m_opened || !info) return 0;
     *info = m_infoEx;
     return 1;
+}
+
+int CFLVAVTagReader::GetTrackCount(int32_t* video, int32_t* audio) const {
+    if (!m_opened) return 3;
+    if (video) *video = m_tracks[1];
+    if (audio) *audio = m_tracks[0];
+    return 0;
 }
 
 int CFLVAVTagReader::GetMinIntervaledFrameTime(int32_t* ms) const {

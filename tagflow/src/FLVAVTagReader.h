@@ -47,6 +47,7 @@ public:
     int GetFLVInfo(FLVInfo* info) const;
     int GetFLVInfoEx(FLVInfo* info) const;
     int GetMinIntervaledFrameTime(int32_t* ms) const;
+    int GetTrackCount(int32_t* video, int32_t* audio) const;
     void GetDuration(uint32_t* audioEnd, uint32_t* videoEnd) const;
     // type 9: key frames, 8: audio. entry may be null.
     int GetNextTimeStamp(int type, uint32_t t, uint32_t* ts, int32_t* entry) const;
@@ -127,5 +128,6 @@ private:
     int64_t m_avcPictures = 0;
     int64_t m_minPts = 0, m_maxPts = -1;
     uint32_t m_presentationEnd = 0;   // ms: after the last picture shown
-    int m_aacRate = 0;                // the first AAC setup's sampling frequency
+    int32_t m_tracks[2] = {1, 1};   // audio, video: the most tracks one tag holds
+    int m_aacRate = 0;                // the first sound setup's sampling frequency (AAC, Opus, FLAC)
 };

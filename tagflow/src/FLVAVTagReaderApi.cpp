@@ -39,6 +39,10 @@ API int32_t FLVAVTagReader_GetFLVInfoEx(FLVAVTagReaderHandle r, FLVInfo* info) {
     return r ? r->GetFLVInfoEx(info) : 0;
 }
 
+API int32_t FLVAVTagReader_GetTrackCount(FLVAVTagReaderHandle r, int32_t* video, int32_t* audio) {
+    return r ? r->GetTrackCount(video, audio) : 3;
+}
+
 API int32_t FLVAVTagReader_GetMinIntervaledFrameTime(FLVAVTagReaderHandle r, int32_t* ms) {
     return r ? r->GetMinIntervaledFrameTime(ms) : 0;
 }

@@ -353,10 +353,12 @@ void CFLVStreamParser::OnTagHeader() {
 void CFLVStreamParser::OnTagData() {
     FLVTag& tag = *m_current;
     const uint8_t* d = tag.buffer + kTagHeaderSize;
-    // A load limited to the first bytes of video tags cut an AVC sequence
-    // header: it is small and describes the stream, so it is read whole.
+    // A load limited to the first bytes of video tags cut a codec setup: it
+    // is small and describes the stream, so it is read whole.
+    TagioTagLayout layout;
     if (tag.type == 9 && m_loadBytes >= 2 && m_loadBytes < tag.dataSize &&
-        tag.dataSize <= kMaxSetupBytes && (d[0] & 0x0F) == 7 && d[1] == kPacketSetup &&
+        tag.dataSize <= kMaxSetupBytes && Flv_ReadTagLayout(9, d, m_loadBytes, tag.dataSize, &layout) &&
+        Flv_HasPacketType(9, layout.codec) && layout.packetType == kPacketSetup &&
         GrowTagBuffer(tag, tag.dataSize)) {
         m_dataDone = m_loadBytes;
         m_need = tag.dataSize - m_loadBytes;
@@ -418,7 +420,7 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
     const int64_t own = ContinuousTime(tag);
     if (m_collectPictureTimes && video && tag.data && tag.dataSize > 1 && IsPictureTag(tag) &&
         tag.codecField1 != 5) {   // frame type 5 carries a command, no picture
-        const int64_t shown = own + (tag.codecField2 == 7 ? tag.compositionTime : 0);
+        const int64_t shown = own + (HasPacketType(tag) ? tag.compositionTime : 0);
         m_pictureTimes.push_back(uint32_t(std::clamp<int64_t>(shown, 0, UINT32_MAX)));
     }
     uint32_t t = uint32_t(std::clamp<int64_t>(own, 0, UINT32_MAX));
@@ -448,7 +450,7 @@ void CFLVStreamParser::ApplyTiming(FLVTag& tag) {
         if (sound) {
             int rate = 0, channels = 0;
             DeclaredSoundFormat(tag, rate, channels);
-            if (tag.codecField1 == 10 && m_aacRate > 0) rate = m_aacRate;   // the setup's, not the fixed field
+            if (HasPacketType(tag) && m_aacRate > 0) rate = m_aacRate;   // the setup's, not the fixed field
             const int64_t d = CalcFLVAudioBlockDuration(tag.audioPayload, tag.audioPayloadSize,
                                                         int(tag.codecField1), rate,
                                                         int(tag.codecField3) + 1, channels);
@@ -500,7 +502,8 @@ bool CFLVStreamParser::CheckReady(bool force) {
     for (; m_scanned < m_queue.Size(); ++m_scanned) {
         const FLVTag& t = *m_queue.At(m_scanned);
         if (!t.data || t.dataSize == 0) continue;
-        if (t.type == 8 && !m_audioFound) {
+        if (t.type == 8 && (!m_audioFound || (m_info.sampleRate == 0 && IsCodecSetup(t)))) {
+            // Sound that came before its setup said no rate: the setup does.
             m_audioFound = true;
             FillAudioInfo(m_info, t);
         } else if (t.type == 9) {
@@ -512,6 +515,11 @@ bool CFLVStreamParser::CheckReady(bool force) {
             if (!m_videoFound && t.codecField1 == 1) {
                 m_videoFound = true;
                 m_info.videoCodec = int32_t(t.codecField2);
+                m_info.width = int32_t(t.codecField3);
+                m_info.height = int32_t(t.codecField4);
+            } else if (m_videoFound && m_info.width == 0 && t.codecField1 == 1 && t.codecField3 &&
+                       int32_t(t.codecField2) == m_info.videoCodec) {
+                // A VP9 setup declares no size: its first key frame does.
                 m_info.width = int32_t(t.codecField3);
                 m_info.height = int32_t(t.codecField4);
             }

@@ -1,5 +1,6 @@
 #include "FLVTagCodec.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -62,11 +63,20 @@ void Vp6Size(const uint8_t* p, uint32_t n, uint32_t hAdjust, uint32_t vAdjust, u
     width = cols > hAdjust ? cols - hAdjust : 0;
 }
 
+// The part of a FourCC codec's payload among the loaded bytes.
+uint32_t LoadedPart(const TagioTagLayout& l, uint32_t loaded) {
+    if (l.payloadOffset >= loaded) return 0;
+    return std::min(l.payloadSize, loaded - l.payloadOffset);
+}
+
 void DecodeVideoFields(FLVTag& t, const uint8_t* d, uint32_t n) {
-    t.codecField1 = d[0] >> 4;   // FrameType
-    t.codecField2 = d[0] & 15;   // CodecID
-    t.videoPayload = d + 1;
-    t.videoPayloadSize = n - 1;
+    TagioTagLayout l;
+    Flv_ReadTagLayout(9, d, n, t.dataSize, &l);
+    t.codecField1 = l.frameType;
+    t.codecField2 = l.codec;
+    t.trackCount = l.trackCount;
+    t.videoPayload = d + (l.extended ? l.payloadOffset : 1);
+    t.videoPayloadSize = l.extended ? LoadedPart(l, n) : n - 1;
     const uint32_t codec = t.codecField2;
     const bool key = t.codecField1 == 1;
     uint32_t width = 0, height = 0;
@@ -93,15 +103,21 @@ void DecodeVideoFields(FLVTag& t, const uint8_t* d, uint32_t n) {
             if (key && t.vp6Payload)
                 Vp6Size(t.vp6Payload, n - head, t.vp6HAdjust, t.vp6VAdjust, width, height);
         }
-    } else if (codec == 7) {
-        // AVCPacketType, CompositionTime (SI24), then the record or the NAL units.
-        if (n >= 2) t.packetType = d[1];
-        if (n >= 5) t.compositionTime = ReadCompositionTime(d + 2);
+    } else if (Flv_HasPacketType(9, codec)) {
+        // AVC and HEVC: packet type, composition time, then the record or
+        // the NAL units; the FourCC codecs: their headers, then the same.
+        t.packetType = l.packetType;
+        t.compositionTime = l.compositionTime;
         TagioCodecSetup setup;
+        int32_t w = 0, h = 0;
         if (key && t.packetType == kPacketSetup && ReadCodecSetup(9, d, n, &setup)) {
-            width = uint32_t(setup.width);
-            height = uint32_t(setup.height);
+            w = setup.width;
+            h = setup.height;
+        } else if (key && codec == TagioFourccVp9 && t.packetType == kPacketMedia) {
+            Flv_ReadVp9FrameSize(t.videoPayload, t.videoPayloadSize, &w, &h);
         }
+        width = uint32_t(w);
+        height = uint32_t(h);
     } else if (key && codec == 2) {
         H263Size(d + 1, n - 1, width, height);
     } else if (key && (codec == 3 || codec == 6) && n >= 5) {
@@ -178,9 +194,19 @@ void DecodeTagBody(FLVTag& t, const uint8_t* data, uint32_t loaded) {
     t.data = t.buffer + kTagHeaderSize;
     if (loaded && data != t.data) std::memcpy(t.data, data, loaded);
     if (loaded == 0) return;
+    t.trackCount = 1;
     if (t.type == 8) {
         const uint8_t b = t.data[0];
-        t.codecField1 = b >> 4;         // SoundFormat
+        TagioTagLayout l;
+        Flv_ReadTagLayout(8, t.data, loaded, t.dataSize, &l);
+        t.codecField1 = l.codec;        // SoundFormat or FourCC
+        t.trackCount = l.trackCount;
+        if (l.extended) {   // the low bits hold the packet type: the payload is past the headers
+            t.packetType = l.packetType;
+            t.audioPayload = t.data + std::min(l.payloadOffset, loaded);
+            t.audioPayloadSize = LoadedPart(l, loaded);
+            return;
+        }
         t.codecField2 = (b >> 2) & 3;   // SoundRate index
         t.codecField3 = (b >> 1) & 1;   // SoundSize
         t.codecField4 = b & 1;          // SoundType

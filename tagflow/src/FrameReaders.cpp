@@ -144,7 +144,8 @@ VideoFrameReader::VideoFrameReader(CFLVAVTagReader* reader, double fps, int deco
     reader->GetDuration(&audioEnd, &videoEnd);
     m_videoEnd = videoEnd;
     m_frameDuration = int64_t(1000 / m_fps);
-    m_reordered = info.videoCodec == 7;
+    // The codecs with setups may show pictures in another order than stored.
+    m_reordered = info.videoCodec > 0 && Flv_HasPacketType(9, uint32_t(info.videoCodec)) != 0;
     m_pictureDuration = info.frameRate > 0 ? std::max<int64_t>(int64_t(1000 / info.frameRate), 1)
                                            : std::max<int64_t>(m_frameDuration, 1);
 }

@@ -64,10 +64,11 @@ int32_t CRepairPass::OnTag(CRepairScanner::Tag& t) {
     }
     const uint8_t* data = t.bytes + 11;
     const int s = t.type == 8 ? kAudio : kVideo;
-    const bool aac = s == kAudio && (data[0] >> 4) == 10;
-    const bool avc = s == kVideo && (data[0] & 0x0F) == 7;
-    if ((aac || avc) && t.dataSize >= 2 && data[1] == 0) return OnSetup(s, t);
-    return OnMedia(s, t);
+    // Every header form, the extended one's FourCC codecs too.
+    TagioTagLayout l;
+    Flv_ReadTagLayout(t.type, data, t.loaded, t.dataSize, &l);
+    if (Flv_HasPacketType(t.type, l.codec) && t.dataSize >= 2 && l.packetType == 0) return OnSetup(s, t);
+    return OnMedia(s, t, l);
 }
 
 int32_t CRepairPass::OnSetup(int s, CRepairScanner::Tag& t) {
@@ -96,15 +97,21 @@ int32_t CRepairPass::OnSetup(int s, CRepairScanner::Tag& t) {
     return 0;
 }
 
-int32_t CRepairPass::OnMedia(int s, CRepairScanner::Tag& t) {
+int32_t CRepairPass::OnMedia(int s, CRepairScanner::Tag& t, const TagioTagLayout& l) {
     const uint8_t* data = t.bytes + 11;
-    const uint32_t codec = s == kAudio ? data[0] >> 4 : data[0] & 0x0F;
-    const uint32_t frame = data[0] >> 4;
-    const bool needsSetup = (s == kAudio && codec == 10) || (s == kVideo && codec == 7);
+    const uint32_t codec = l.codec;
+    const uint32_t frame = s == kVideo ? l.frameType : data[0] >> 4;
+    const bool fourcc = Flv_IsFourcc(codec) != 0;
+    // VP9, AC-3, E-AC-3 and MP3 by FourCC decode without a setup.
+    const bool needsSetup = (s == kAudio && codec == 10) || (s == kVideo && (codec == 7 || codec == TagioCodecHevc)) ||
+                            (fourcc && codec != TagioFourccVp9 && codec != TagioFourccAc3 &&
+                             codec != TagioFourccEac3 && codec != TagioFourccMp3);
     if (s == kVideo && frame == 5) return 0;   // a command frame, no picture
-    // AVC and AAC: only packet type 1 holds a picture or sound; an end of
-    // sequence inside a repaired stream would only stop decoders early.
-    if (needsSetup && (t.dataSize < (s == kVideo ? 5u : 2u) || data[1] != 1)) return 0;
+    // AVC, HEVC, AAC and the FourCC codecs: only packet type 1 holds a
+    // picture or sound; an end of sequence inside a repaired stream would
+    // only stop decoders early, metadata is passed over.
+    if (fourcc && (l.packetType != 1 || l.payloadSize == 0)) return 0;
+    if (!fourcc && needsSetup && (t.dataSize < (s == kVideo ? 5u : 2u) || data[1] != 1)) return 0;
     if (codec_[s] >= 0 && uint32_t(codec_[s]) != codec && segmentHasMedia_) {
         if (const int32_t r = NewSegment()) return r;
         Fix(FLVRepairSetupChange, t.position, t.timestamp, 0, 0, 0);
@@ -127,7 +134,7 @@ int32_t CRepairPass::OnMedia(int s, CRepairScanner::Tag& t) {
     if (s == kAudio) {
         // Only AAC tells its block's length by its packet type alone.
         if (codec != 10 && !scanner_.Load(t)) return 0;
-        const int64_t units = AudioBlockUnits(t.bytes + 11, t.dataSize);
+        const int64_t units = AudioBlockUnits(t.bytes + 11, t.dataSize, l);
         if (units > 0) blockMs = units / kUnitsPerMs;
         lastAudioUnits_ = units;
     }
@@ -171,19 +178,21 @@ void CRepairPass::FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t da
     tag.tagSize = dataSize + 15;
     tag.filePosition = position;
     const uint8_t b = data[0];
+    TagioTagLayout l;
+    Flv_ReadTagLayout(tag.type, data, loaded, dataSize, &l);
     if (tag.type == 8) {
-        tag.codecField1 = b >> 4;
-        tag.codecField2 = (b >> 2) & 3;
-        tag.codecField3 = (b >> 1) & 1;
-        tag.codecField4 = b & 1;
+        tag.codecField1 = l.codec;
+        tag.codecField2 = l.extended ? 0 : (b >> 2) & 3;
+        tag.codecField3 = l.extended ? 0 : (b >> 1) & 1;
+        tag.codecField4 = l.extended ? 0 : b & 1;
     } else if (tag.type == 9) {
-        tag.codecField1 = b >> 4;
-        tag.codecField2 = b & 0x0F;
+        tag.codecField1 = l.frameType;
+        tag.codecField2 = l.codec;
     }
-    const bool packets = (tag.type == 8 && tag.codecField1 == 10) || (tag.type == 9 && tag.codecField2 == 7);
-    tag.packetType = packets && dataSize >= 2 ? data[1] : 0;
+    const bool packets = (tag.type == 8 || tag.type == 9) && Flv_HasPacketType(tag.type, l.codec);
+    tag.packetType = packets && dataSize >= 2 ? l.packetType : 0;
     TagioCodecSetup setup;
-    if (tag.type == 9 && tag.codecField2 == 7 && tag.packetType == 0 && loaded == dataSize &&
+    if (tag.type == 9 && packets && tag.packetType == 0 && loaded == dataSize &&
         Flv_ReadCodecSetup(9, data, dataSize, &setup)) {
         tag.codecField3 = uint32_t(setup.width);
         tag.codecField4 = uint32_t(setup.height);
@@ -367,8 +376,10 @@ void CRepairPass::Flush(Dropped& d, int32_t kind) {
     Fix(kind, d.offset, d.time, d.bytes, d.tags, 0, d.outTime);
 }
 
-int64_t CRepairPass::AudioBlockUnits(const uint8_t* data, uint32_t size) const {
+int64_t CRepairPass::AudioBlockUnits(const uint8_t* data, uint32_t size, const TagioTagLayout& l) const {
     static const int kRates[4] = {5512, 11025, 22050, 44100};
+    if (Flv_IsFourcc(l.codec))   // their own bytes, past the headers; FLAC at its setup's rate
+        return CalcFLVAudioBlockDuration(data + l.payloadOffset, l.payloadSize, int(l.codec), aacRate_, 2, 2);
     const int format = data[0] >> 4;
     int rate = format == 5 ? 8000 : format == 4 || format == 11 ? 16000 : kRates[(data[0] >> 2) & 3];
     if (format == 10 && aacRate_ > 0) rate = aacRate_;

@@ -57,7 +57,7 @@ private:
 
     int32_t OnTag(CRepairScanner::Tag& t);
     int32_t OnSetup(int s, CRepairScanner::Tag& t);
-    int32_t OnMedia(int s, CRepairScanner::Tag& t);
+    int32_t OnMedia(int s, CRepairScanner::Tag& t, const TagioTagLayout& layout);
     // Writes (or plans) one tag with the given data at time.
     int32_t Emit(uint32_t type, const uint8_t* data, uint32_t dataSize, uint32_t time, int64_t position);
     // A tag of the input at time, its data copied straight from the file.
@@ -77,7 +77,7 @@ private:
     void Drop(Dropped& d, const CRepairScanner::Tag& t);
     void Flush(Dropped& d, int32_t kind);
     void FlushHeld(int s);
-    int64_t AudioBlockUnits(const uint8_t* data, uint32_t size) const;
+    int64_t AudioBlockUnits(const uint8_t* data, uint32_t size, const TagioTagLayout& layout) const;
     // loaded: the data bytes at bytes + 11 (the codec fields need the first two).
     void FillFields(TagioFlvTag& tag, const uint8_t* bytes, uint32_t dataSize, uint32_t loaded,
                     int64_t position) const;

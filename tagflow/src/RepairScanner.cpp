@@ -78,10 +78,15 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) 
     if (dataSize == 0 || position + kHeaderBytes + dataSize > size_) return false;
     const uint8_t codec = h[11];
     if (type == 9) {
-        const uint32_t frame = codec >> 4, id = codec & 0x0F;
-        if (frame < 1 || frame > 5 || id < 1 || id > 7) return false;
+        // The extended header: bit 7, the frame type, a packet type (0-7).
+        const bool extended = codec & 0x80;
+        const uint32_t frame = (codec >> 4) & 7, id = codec & 0x0F;
+        if (frame < 1 || frame > 5) return false;
+        if (!extended && (id < 1 || id > 7) && id != 12) return false;   // 12: HEVC by CodecID
+        if (extended && id > 7) return false;
     } else if (type == 8) {
-        if ((codec >> 4) == 9) return false;   // reserved sound format
+        // Sound format 9 opens the extended header: packet types 0-2, 4, 5 and 7.
+        if ((codec >> 4) == 9 && ((codec & 0x0F) > 7 || (codec & 0x0F) == 3 || (codec & 0x0F) == 6)) return false;
     } else if (codec != 2) {
         return false;   // script data opens with an AMF0 string
     }

@@ -89,8 +89,8 @@ bool CVideoDecoderThread::OpenSlot(Slot slot, int imageFormat, int width, int he
     if (d) {
         FlvDecoder_Close(d);
     } else {
-        static const int kCodecOfSlot[kSlots] = {2, 3, 4, 5, 6, 7};
-        d = FlvDecoder_Create(1, kCodecOfSlot[slot]);
+        static const uint32_t kCodecOfSlot[kSlots] = {2, 3, 4, 5, 6, 7, 12, FD_FOURCC_AV1, FD_FOURCC_VP9};
+        d = FlvDecoder_Create(1, int(kCodecOfSlot[slot]));
         if (!d) return false;
     }
     FlvDecoder_SetThreads(d, m_decodeThreads);
@@ -123,14 +123,18 @@ bool CVideoDecoderThread::SetUpDecoders(const FLVTag& tag) {
         case 5: ok = OpenSlot(kVp6Alpha, f, width, height); break;
         case 6: ok = OpenSlot(kScreen2, f, width, height); break;
         case 7: ok = OpenSlot(kAvc, f, width, height); break;
+        case TagioCodecHevc:
+        case int(TagioFourccHevc): ok = OpenSlot(kHevc, f, width, height); break;
+        case int(TagioFourccAv1): ok = OpenSlot(kAv1, f, width, height); break;
+        case int(TagioFourccVp9): ok = OpenSlot(kVp9, f, width, height); break;
         default: break;   // nothing we decode: the last picture stands in
     }
     if (!ok) return false;
     m_codec = codec;
     m_width = width;
     m_height = height;
-    // H.264 pictures are already cut to what their setup shows.
-    m_visible = codec == 7 ? FLVCropRect{-1, -1, -1, -1} : FLVCropRect{0, 0, width, height};
+    // Pictures of the codecs with setups are already cut to what they show.
+    m_visible = HasPacketType(tag) ? FLVCropRect{-1, -1, -1, -1} : FLVCropRect{0, 0, width, height};
     m_lastPictureTime = 0;
     return true;
 }
@@ -140,14 +144,15 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     if (!tag.data || tag.dataSize == 0) return nullptr;
     const int codec = int(tag.codecField2);
     const bool key = tag.codecField1 == 1;
-    // A damaged H.264 setup is passed over: the one in force stays.
+    // A damaged setup is passed over: the one in force stays.
+    const bool packets = HasPacketType(tag);
     TagioCodecSetup setup;
-    if (codec == 7 && IsCodecSetup(tag) && !ReadCodecSetup(9, tag.data, tag.dataSize, &setup))
+    if (packets && IsCodecSetup(tag) && !ReadCodecSetup(9, tag.data, tag.dataSize, &setup))
         return nullptr;
-    // Only a key frame (or an H.264 sequence header, sent as one) can start a
-    // stream. H.264 key frames declare no size: a new setup brings a new one,
-    // and the decoder takes it in stride.
-    const bool newSize = codec != 7 && key &&
+    // Only a key frame (or a setup, sent as one) can start a stream. Key
+    // frames of the codecs with setups need not declare a size: a new setup
+    // brings a new one, and the decoder takes it in stride.
+    const bool newSize = !packets && key &&
                          (int(tag.codecField3) != m_width || int(tag.codecField4) != m_height);
     if (codec != m_codec || newSize) {
         if (!key || !SetUpDecoders(tag)) {
@@ -183,7 +188,14 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
                 inSize = int(tag.videoPayloadSize) - 1;
             }
             break;
-        default: return nullptr;
+        case TagioCodecHevc:   // laid out as H.264
+            colour = m_decoders[kHevc];
+            in = tag.videoPayload;
+            inSize = int(tag.videoPayloadSize);
+            break;
+        default:
+            if (Flv_IsFourcc(tag.codecField2)) return DecodeFourcc(tag);
+            return nullptr;
     }
     if (!colour || !in || inSize <= 0) return nullptr;
     const uint8_t* picture = nullptr;
@@ -204,8 +216,37 @@ const uint8_t* CVideoDecoderThread::DecodePicture(const FLVTag& tag, bool* skipp
     return CropAndResize(picture, width, height);
 }
 
+// The FourCC codecs: the tag's fields say the packet type and composition
+// time, its payload is the codec's own bytes.
+const uint8_t* CVideoDecoderThread::DecodeFourcc(const FLVTag& tag) {
+    const Slot slot = ReorderSlot();
+    FdDecoder* d = slot != kSlots ? m_decoders[slot] : nullptr;
+    if (!d || !tag.videoPayload) return nullptr;
+    const uint8_t* picture = nullptr;
+    int pictureSize = 0, width = 0, height = 0;
+    int64_t pts = tag.timestamp;
+    if (!FlvDecoder_DecodePacket(d, int(tag.packetType), tag.compositionTime, tag.videoPayload,
+                                 int(tag.videoPayloadSize), tag.timestamp, tag.codecField1 == 1, &picture,
+                                 &pictureSize, &width, &height, &pts))
+        return nullptr;
+    m_lastPictureTime = pts;
+    return CropAndResize(picture, width, height);
+}
+
+CVideoDecoderThread::Slot CVideoDecoderThread::ReorderSlot() const {
+    switch (m_codec) {
+        case 7: return kAvc;
+        case TagioCodecHevc:
+        case int(TagioFourccHevc): return kHevc;
+        case int(TagioFourccAv1): return kAv1;
+        case int(TagioFourccVp9): return kVp9;
+        default: return kSlots;
+    }
+}
+
 const uint8_t* CVideoDecoderThread::TakeReordered(bool drain) {
-    FdDecoder* d = m_codec == 7 ? m_decoders[kAvc] : nullptr;
+    const Slot slot = ReorderSlot();
+    FdDecoder* d = slot != kSlots ? m_decoders[slot] : nullptr;
     if (!d) return nullptr;
     const uint8_t* picture = nullptr;
     int pictureSize = 0, width = 0, height = 0;
@@ -239,7 +280,8 @@ const uint8_t* CVideoDecoderThread::DrainPicture() {
 
 void CVideoDecoderThread::Forget() {
     if (Running()) return;
-    if (m_codec == 7 && m_decoders[kAvc]) FlvDecoder_Flush(m_decoders[kAvc]);
+    const Slot slot = ReorderSlot();
+    if (slot != kSlots && m_decoders[slot]) FlvDecoder_Flush(m_decoders[slot]);
 }
 
 void CVideoDecoderThread::ShapeOutput(FdDecoder* d) {

@@ -33,7 +33,8 @@ public:
     const uint8_t* HeldPicture();
     const uint8_t* DrainPicture();
     void Forget();
-    bool Reorders() const { return m_codec == 7; }
+    // The codecs whose pictures go through setups and a decoder that holds them back.
+    bool Reorders() const { return ReorderSlot() != kSlots; }
 
 protected:
     void OnStart() override;
@@ -41,13 +42,16 @@ protected:
     void Body() override;
 
 private:
-    enum Slot { kH263, kScreen, kVp6, kVp6Alpha, kScreen2, kAvc, kSlots };
+    enum Slot { kH263, kScreen, kVp6, kVp6Alpha, kScreen2, kAvc, kHevc, kAv1, kVp9, kSlots };
+    // The slot of the stream's codec when it reorders, else kSlots.
+    Slot ReorderSlot() const;
     // Decodes a tag into a picture of the output size. Null when the tag
     // brought no new picture; *skipped when it could not be used at all.
     const uint8_t* DecodePicture(const FLVTag& tag, bool* skipped);
     // A picture of a reordering stream taken from its decoder (held: without
     // feeding it; else draining it), of the output size; null when none.
     const uint8_t* TakeReordered(bool drain);
+    const uint8_t* DecodeFourcc(const FLVTag& tag);
     bool SetUpDecoders(const FLVTag& tag);
     bool OpenSlot(Slot slot, int imageFormat, int width, int height);
     void FreeDecoders();

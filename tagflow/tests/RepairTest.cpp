@@ -190,6 +190,35 @@ TEST_F(RepairFiles, CutTailEndsAtTheLastWholeTag) {
     EXPECT_EQ(run.outputs[0].audioBlocks, 3);
 }
 
+// Clean files of every header form come out whole: each picture and sound
+// block once, one output (the setups found in the extended headers, the
+// metadata packet and the ends of sequence passed over).
+TEST_F(RepairFiles, TodaysCodecsInEveryHeaderFormComeOutWhole) {
+    for (const char* name : {"hevc12_aac_160x120.flv", "hvc1_opus_160x120.flv", "av01_flac_160x120.flv",
+                             "vp09_ac3_160x120.flv", "multitrack_hvc1_eac3_160x120.flv"}) {
+        SCOPED_TRACE(name);
+        const std::string input = Fixture(std::string("codecs/") + name);
+        int pictures = 0, blocks = 0;
+        TagioFileReadAble* f = CreateFileReadAble(input.c_str());
+        TagioFlvHeader header{};
+        ASSERT_TRUE(f && Flv_ReadHeader(f, &header));
+        TagioFlvTag tag{};
+        while (Flv_ReadTag(f, 0, &tag)) {
+            const bool media = tag.packetType == 1;
+            pictures += tag.type == 9 && media;
+            blocks += tag.type == 8 && media;
+        }
+        DeleteFileReadAble(f);
+        const RepairRun run = Repair(input, dir.string());
+        EXPECT_EQ(run.result, 0);
+        ASSERT_EQ(run.outputs.size(), 1u);
+        EXPECT_EQ(run.outputs[0].videoFrames, pictures);
+        EXPECT_EQ(run.outputs[0].audioBlocks, blocks);
+        EXPECT_EQ(run.Count(FLVRepairSetupChange) + run.Count(FLVRepairNoSetup) + run.Count(FLVRepairUntilKeyFrame), 0);
+        for (const auto& p : run.paths) fs::remove(p);
+    }
+}
+
 TEST_F(RepairFiles, Refusals) {
     // Nothing to keep.
     FlvBuilder empty;

@@ -30,8 +30,18 @@ void EngineHost::OnMessage(void*, int32_t id, intptr_t p1, intptr_t p2) {
         case msg::kNotifySeqAddFailed:
             if (p1) {
                 const auto& f = *reinterpret_cast<const TAddFailure*>(p1);
-                for (int32_t i = 0; i < f.count && f.paths; ++i)
-                    addFailures.push_back({f.paths[i] ? f.paths[i] : "", f.codes ? f.codes[i] : 0});
+                for (int32_t i = 0; i < f.count && f.paths; ++i) {
+                    AddFailure a{f.paths[i] ? f.paths[i] : "", f.codes ? f.codes[i] : 0};
+                    // The stream description (one per file) begins with the
+                    // FLV version, the video codec and the sound format.
+                    if (f.detail) {
+                        int32_t head[3];
+                        std::memcpy(head, static_cast<const uint8_t*>(f.detail) + size_t(i) * 64, sizeof head);
+                        a.videoCodec = head[1];
+                        a.audioFormat = head[2];
+                    }
+                    addFailures.push_back(a);
+                }
             }
             break;
         case msg::kNotifyConvTaskAdded:

@@ -30,6 +30,8 @@ struct ConvEvent {
 struct AddFailure {
     std::string path;
     int32_t code;
+    int32_t videoCodec = -1;    // from the file's stream description, when the engine gave one
+    int32_t audioFormat = -1;
 };
 
 class EngineHost : public CBaseListener {

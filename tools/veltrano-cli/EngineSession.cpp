@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "projcore/CodecNames.h"
+
 EngineSession::~EngineSession() {
     if (!manager_) return;
     if (project_) {
@@ -66,7 +68,7 @@ bool EngineSession::ImportSequence(const std::vector<std::string>& paths, const 
     Send(sequences_, msg::kSeqImport, reinterpret_cast<intptr_t>(&r), sizeof r);
     if (!host_.addFailures.empty()) {
         const AddFailure& f = host_.addFailures.front();
-        *error = "cannot read " + f.path + ": " + DescribeOpenCode(f.code);
+        *error = "cannot read " + f.path + ": " + DescribeOpenCode(f.code, f.videoCodec, f.audioFormat);
         return false;
     }
     int32_t clips = before;   // in: the new sequence's position; out: its clip count
@@ -114,9 +116,21 @@ void* EngineSession::Sequence(int sequence) {
 
 CBaseListener* EngineSession::ConversionManager() { return conversion_; }
 
-std::string DescribeOpenCode(int32_t code) {
+std::string CodecName(int32_t codec, bool video) {
+    const std::string name = video ? codecnames::VideoFourccName(codec) : codecnames::SoundFourccName(codec);
+    return name.empty() ? std::to_string(codec) : name;
+}
+
+std::string DescribeOpenCode(int32_t code, int32_t videoCodec, int32_t audioFormat) {
     switch (code) {
-        case 10070001: return "its video or sound is in a codec the engine cannot decode";
+        case 10070001: {
+            // Name the codecs when the file's description says them (a FourCC by its letters).
+            std::string codecs;
+            if (videoCodec != -1) codecs += "video " + CodecName(videoCodec, true);
+            if (audioFormat != -1) codecs += (codecs.empty() ? "" : ", ") + ("sound " + CodecName(audioFormat, false));
+            return "its video or sound is in a codec the engine cannot decode" +
+                   (codecs.empty() ? std::string() : " (" + codecs + ")");
+        }
         case 10070002: return "it does not open as an FLV file";
         default: return "the engine cannot read it (code " + std::to_string(code) + ")";
     }

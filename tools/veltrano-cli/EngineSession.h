@@ -51,4 +51,7 @@ private:
 };
 
 // A reader cache or examination code as words for the user.
-std::string DescribeOpenCode(int32_t code);
+// codecs: the file's, named in the reason for an unsupported one (-1: none).
+std::string DescribeOpenCode(int32_t code, int32_t videoCodec = -1, int32_t audioFormat = -1);
+// A codec's number as people know it: the FourCC codecs' names or letters, else the FLV number.
+std::string CodecName(int32_t codec, bool video);

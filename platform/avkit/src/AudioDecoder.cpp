@@ -31,9 +31,18 @@ struct AvkAudioDecoder {
 namespace {
 
 // PCM, ADPCM, Nellymoser and Speex carry neither rate nor channels in their
-// data (AAC has them in its setup, MP3 in every frame).
+// data (AAC, Opus and FLAC have them in their setup, MP3 and AC-3 in every frame).
 bool NeedsDeclaredFormat(AVCodecID id) {
-    return id != AV_CODEC_ID_MP3 && id != AV_CODEC_ID_MP2 && id != AV_CODEC_ID_AAC;
+    switch (id) {
+        case AV_CODEC_ID_MP3:
+        case AV_CODEC_ID_MP2:
+        case AV_CODEC_ID_AAC:
+        case AV_CODEC_ID_OPUS:
+        case AV_CODEC_ID_FLAC:
+        case AV_CODEC_ID_AC3:
+        case AV_CODEC_ID_EAC3: return false;
+        default: return true;
+    }
 }
 
 void FreeContext(AvkAudioDecoder* d) {

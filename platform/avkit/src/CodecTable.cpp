@@ -64,6 +64,7 @@ constexpr CodecEntry kCodecs[] = {
     {86024, AV_CODEC_ID_WMAV2, "wmav2"},
     {86030, AV_CODEC_ID_FLAC, "flac"},
     {86054, AV_CODEC_ID_SPEEX, nullptr},
+    {86056, AV_CODEC_ID_EAC3, "eac3"},
     {86076, AV_CODEC_ID_OPUS, "libopus"},
 };
 

@@ -160,6 +160,29 @@ bool NewChapter(AvkRemux* h, int id, int64_t start, int64_t end, const std::stri
     return true;
 }
 
+// VPCodecConfigurationRecord: profile, level, bit depth (4 bits), chroma
+// subsampling (3), full range (1), colour primaries, transfer, matrix.
+// Without one the stream is taken as 8-bit 4:2:0, the common case.
+void DescribeVp9(AVCodecParameters* par, const uint8_t* r, int size) {
+    int depth = 8, chroma = 1;
+    if (r && size >= 8) {
+        par->profile = r[0];
+        par->level = r[1];
+        depth = r[2] >> 4;
+        chroma = (r[2] >> 1) & 7;
+        par->color_range = (r[2] & 1) ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+        par->color_primaries = static_cast<AVColorPrimaries>(r[3]);
+        par->color_trc = static_cast<AVColorTransferCharacteristic>(r[4]);
+        par->color_space = static_cast<AVColorSpace>(r[5]);
+        par->chroma_location = chroma == 0 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_TOPLEFT;
+    }
+    static const AVPixelFormat k420[3] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P10, AV_PIX_FMT_YUV420P12};
+    static const AVPixelFormat k422[3] = {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV422P10, AV_PIX_FMT_YUV422P12};
+    static const AVPixelFormat k444[3] = {AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUV444P10, AV_PIX_FMT_YUV444P12};
+    const int d = depth == 12 ? 2 : depth == 10 ? 1 : 0;
+    par->format = chroma <= 1 ? k420[d] : chroma == 2 ? k422[d] : k444[d];
+}
+
 }  // namespace
 
 extern "C" {
@@ -199,11 +222,15 @@ AVKIT_API int ARMX_AddVideo(AvkRemux* h, int codec, uint32_t fourcc, int width, 
         h->error = std::string("the container cannot hold the video codec ") + std::to_string(codec);
         return -1;
     }
-    AVStream* st = NewStream(h, AVMEDIA_TYPE_VIDEO, id, extra, extraSize);
+    // VP9's record is no decoder setup: its fields describe the stream, and
+    // the writers make their own record (vpcC, CodecPrivate) from them.
+    const bool vp9 = id == AV_CODEC_ID_VP9;
+    AVStream* st = NewStream(h, AVMEDIA_TYPE_VIDEO, id, vp9 ? nullptr : extra, vp9 ? 0 : extraSize);
     if (!st) return -1;
     st->codecpar->width = width;
     st->codecpar->height = height;
     st->codecpar->codec_tag = fourcc;
+    if (vp9) DescribeVp9(st->codecpar, extra, extraSize);
     return st->index;
 }
 

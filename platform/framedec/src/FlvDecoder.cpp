@@ -49,7 +49,15 @@ namespace {
 // Far beyond any FLV picture; keeps sizes inside an int.
 constexpr int kMaxSide = 8192;
 
-bool Reorders(const FdDecoder* d) { return d->codecId == AV_CODEC_ID_H264; }
+// The codecs that go through setups and held pictures.
+bool Reorders(const FdDecoder* d) {
+    return d->codecId == AV_CODEC_ID_H264 || d->codecId == AV_CODEC_ID_HEVC ||
+           d->codecId == AV_CODEC_ID_AV1 || d->codecId == AV_CODEC_ID_VP9;
+}
+// Those that cannot start without their setup.
+bool NeedsSetup(const FdDecoder* d) {
+    return d->codecId == AV_CODEC_ID_H264 || d->codecId == AV_CODEC_ID_HEVC;
+}
 
 void DropHeld(FdDecoder* d) {
     for (int i = 0; i < d->heldCount; ++i) av_frame_unref(d->held[(d->heldFirst + i) % kHeldPictures]);
@@ -63,10 +71,18 @@ void FreeCodec(FdDecoder* d) {
     d->sws = nullptr;
 }
 
+// AV1 is decoded by dav1d where it is present: FFmpeg's own AV1 decoder
+// needs hardware.
+const AVCodec* FindDecoder(AVCodecID id) {
+    if (id == AV_CODEC_ID_AV1)
+        if (const AVCodec* dav1d = avcodec_find_decoder_by_name("libdav1d")) return dav1d;
+    return avcodec_find_decoder(id);
+}
+
 // Makes a decoding context, with the setup as extradata when there is one.
 bool OpenCodec(FdDecoder* d) {
     FreeCodec(d);
-    const AVCodec* codec = avcodec_find_decoder(d->codecId);
+    const AVCodec* codec = FindDecoder(d->codecId);
     d->ctx = avcodec_alloc_context3(codec);
     if (!d->ctx) return false;
     d->ctx->width = d->width;
@@ -234,32 +250,25 @@ void ClearPacket(FdDecoder* d) {
     d->packet->flags = 0;
 }
 
-// H.264 tag data: AVCPacketType, CompositionTime, then the record or the NAL units.
-int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, const uint8_t** picture,
-              int* pictureSize, int* width, int* height, int64_t* pts) {
-    if (!data) {   // the end: what the decoder still holds, one at a time
-        if (d->heldCount == 0) DrainToHeld(d);
-        return TakeHeld(d, picture, pictureSize, width, height, pts) ? 1 : 0;
-    }
-    if (size < 4) return 0;   // too short for its own header
-    const uint8_t type = data[0];
-    uint32_t cts = uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
-    if (cts & 0x800000) cts |= 0xFF000000u;
-    // Pictures are shown at most a few frames after they are stored: an
-    // offset beyond 4 s is damage, and the picture keeps its decode time.
-    if (int32_t(cts) > kMaxCompositionMs || int32_t(cts) < -kMaxCompositionMs) cts = 0;
+// The codecs whose pictures come after a setup and an order of their own:
+// packet type 0 a setup, 1 a picture shown at dts + cts, 2 an end of sequence.
+int DecodeOrdered(FdDecoder* d, uint32_t type, int32_t cts, const uint8_t* data, int size, int64_t dts,
+                  int keyFrame, const uint8_t** picture, int* pictureSize, int* width, int* height,
+                  int64_t* pts) {
     if (type == 0) {
+        // VP9 needs no setup: its record only describes the stream.
+        if (d->codecId == AV_CODEC_ID_VP9) return 0;
         // A setup equal to the one in force changes nothing; another one
         // starts the decoder afresh once the pictures it holds are out.
-        const bool same = d->setup.size() == size_t(size - 4) &&
-                          std::memcmp(d->setup.data(), data + 4, size_t(size - 4)) == 0;
+        const bool same = d->setup.size() == size_t(size) &&
+                          (size == 0 || std::memcmp(d->setup.data(), data, size_t(size)) == 0);
         if (same && d->ctx) return 0;
         // A setup the decoder refuses is passed over: the one in force stays.
         std::vector<uint8_t> old;
         old.swap(d->setup);
         AVCodecContext* previous = d->ctx;
         d->ctx = nullptr;
-        d->setup.assign(data + 4, data + size);
+        d->setup.assign(data, data + size);
         if (!OpenCodec(d)) {
             d->setup.swap(old);
             d->ctx = previous;
@@ -277,10 +286,11 @@ int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, const ui
         DrainToHeld(d);
         return 0;
     }
-    if (type != 1 || !d->ctx || size == 4) return 0;
-    SetPacket(d, data + 4, size - 4);
+    if (type != 1 || !d->ctx || size <= 0) return 0;
+    SetPacket(d, data, size);
     d->packet->dts = dts;
-    d->packet->pts = dts + int32_t(cts);
+    d->packet->pts = dts + cts;
+    if (keyFrame) d->packet->flags |= AV_PKT_FLAG_KEY;
     int r = avcodec_send_packet(d->ctx, d->packet);
     if (r == AVERROR(EAGAIN)) {
         ReceiveHeld(d);
@@ -291,21 +301,46 @@ int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, const ui
     return TakeHeld(d, picture, pictureSize, width, height, pts) ? 1 : 0;
 }
 
+// The end of a stream: what the decoder still holds, one at a time.
+int DrainOrdered(FdDecoder* d, const uint8_t** picture, int* pictureSize, int* width, int* height,
+                 int64_t* pts) {
+    if (d->heldCount == 0) DrainToHeld(d);
+    return TakeHeld(d, picture, pictureSize, width, height, pts) ? 1 : 0;
+}
+
+// H.264 and HEVC tag data: packet type, CompositionTime, then the record or the NAL units.
+int DecodeAvc(FdDecoder* d, const uint8_t* data, int size, int64_t dts, int keyFrame,
+              const uint8_t** picture, int* pictureSize, int* width, int* height, int64_t* pts) {
+    if (!data) return DrainOrdered(d, picture, pictureSize, width, height, pts);
+    if (size < 4) return 0;   // too short for its own header
+    uint32_t cts = uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+    if (cts & 0x800000) cts |= 0xFF000000u;
+    // Pictures are shown at most a few frames after they are stored: an
+    // offset beyond 4 s is damage, and the picture keeps its decode time.
+    if (int32_t(cts) > kMaxCompositionMs || int32_t(cts) < -kMaxCompositionMs) cts = 0;
+    return DecodeOrdered(d, data[0], int32_t(cts), data + 4, size - 4, dts, keyFrame, picture, pictureSize,
+                         width, height, pts);
+}
+
 }  // namespace
 
 extern "C" FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId) {
     if (framing != 1) return nullptr;
     AVCodecID id;
-    switch (codecId) {
+    switch (uint32_t(codecId)) {
         case 2: id = AV_CODEC_ID_FLV1; break;
         case 3: id = AV_CODEC_ID_FLASHSV; break;
         case 4: id = AV_CODEC_ID_VP6F; break;
         case 5: id = AV_CODEC_ID_VP6A; break;
         case 6: id = AV_CODEC_ID_FLASHSV2; break;
         case 7: id = AV_CODEC_ID_H264; break;
+        case 12:
+        case FD_FOURCC_HEVC: id = AV_CODEC_ID_HEVC; break;
+        case FD_FOURCC_AV1: id = AV_CODEC_ID_AV1; break;
+        case FD_FOURCC_VP9: id = AV_CODEC_ID_VP9; break;
         default: return nullptr;
     }
-    if (!avcodec_find_decoder(id)) return nullptr;
+    if (!FindDecoder(id)) return nullptr;
     auto* d = new (std::nothrow) FdDecoder;
     if (!d) return nullptr;
     d->codecId = id;
@@ -328,8 +363,8 @@ extern "C" FRAMEDEC_API int FlvDecoder_Open(FdDecoder* h, int imageFormat, int w
     h->width = width;
     h->height = height;
     DropHeld(h);
-    // H.264 takes its setup from the stream; until then there is no context.
-    if (Reorders(h) && h->setup.empty()) {
+    // H.264 and HEVC take their setup from the stream; until then there is no context.
+    if (NeedsSetup(h) && h->setup.empty()) {
         FreeCodec(h);
         h->imageFormat = imageFormat;
         return 1;
@@ -347,7 +382,11 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t
     if (!h || !picture || !pictureSize || !width || !height) return 0;
     if (!h->imageFormat || (data && size <= 0)) return 0;   // not open, or nothing given
     try {
-        if (Reorders(h)) return DecodeAvc(h, data, size, dts, picture, pictureSize, width, height, pts);
+        if (h->codecId == AV_CODEC_ID_H264 || h->codecId == AV_CODEC_ID_HEVC)
+            return DecodeAvc(h, data, size, dts, keyFrame, picture, pictureSize, width, height, pts);
+        if (Reorders(h)) {   // the FourCC codecs come through DecodePacket
+            return data ? 0 : DrainOrdered(h, picture, pictureSize, width, height, pts);
+        }
         if (!data || !h->ctx) return 0;   // nothing is held back by the other codecs
         // A VP6 decoder that dropped a damaged frame refuses every frame after
         // it; a fresh one picks up again at the next key frame.
@@ -375,6 +414,22 @@ extern "C" FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t
         *picture = h->picture.data();
         if (pts) *pts = dts;
         return 1;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+extern "C" FRAMEDEC_API int FlvDecoder_DecodePacket(FdDecoder* h, int packetType, int compositionTime,
+                                                    const uint8_t* data, int size, int64_t dts,
+                                                    int keyFrame, const uint8_t** picture,
+                                                    int* pictureSize, int* width, int* height,
+                                                    int64_t* pts) {
+    if (!h || !picture || !pictureSize || !width || !height || !h->imageFormat) return 0;
+    if (!Reorders(h) || size < 0 || (size > 0 && !data)) return 0;
+    if (compositionTime > kMaxCompositionMs || compositionTime < -kMaxCompositionMs) compositionTime = 0;
+    try {
+        return DecodeOrdered(h, uint32_t(packetType), compositionTime, data, size, dts, keyFrame, picture,
+                             pictureSize, width, height, pts);
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -1,5 +1,7 @@
 // How long one FLV audio block plays, from its own bytes where the format
-// says so (MP3 frame headers, ADPCM bit counts) and from its size otherwise.
+// says so (MP3, AC-3 and FLAC frame headers, Opus TOC bytes, ADPCM bit
+// counts) and from its size otherwise.
+#include "SoundFrames.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -8,58 +10,46 @@ constexpr int64_t kUnitsPerSecond = 10000000;   // 100 ns
 
 int64_t Units(int64_t samples, int rate) { return samples * kUnitsPerSecond / rate; }
 
-// Sums the MPEG audio frames of the block. -1 when the block does not start
-// with a frame header or uses free-format bit rates (no frame length).
-int64_t Mp3Duration(const uint8_t* d, uint32_t size) {
-    static const int kBitrates[2][3][15] = {
-        {   // MPEG 1: layer I, II, III (kbit/s)
-            {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-            {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-            {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-        {   // MPEG 2 and 2.5
-            {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-            {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-            {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-    static const int kRates[4][3] = {{11025, 12000, 8000},    // MPEG 2.5
-                                     {0, 0, 0},               // reserved
-                                     {22050, 24000, 16000},   // MPEG 2
-                                     {44100, 48000, 32000}};  // MPEG 1
+// Sums the frames of a block of self-describing frames (MPEG audio, AC-3,
+// E-AC-3). -1 when the block does not start with a frame header (MPEG
+// audio's free-format bit rates give no frame length).
+int64_t FramesDuration(const uint8_t* d, uint32_t size, bool (*read)(const uint8_t*, uint32_t, tagio::SoundFrame&)) {
     int64_t units = 0;
     int64_t samples = 0;
     int rate = 0;
     bool any = false;
     uint32_t pos = 0;
-    while (pos + 4 <= size) {
-        const uint8_t b1 = d[pos + 1], b2 = d[pos + 2];
-        const int version = (b1 >> 3) & 3, layerBits = (b1 >> 1) & 3;
-        const int bitrateIndex = b2 >> 4, rateIndex = (b2 >> 2) & 3, padding = (b2 >> 1) & 1;
-        if (d[pos] != 0xFF || (b1 & 0xE0) != 0xE0 || version == 1 || layerBits == 0 ||
-            bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-            break;   // not a frame: the rest is padding or damage
-        const int layer = 4 - layerBits;   // 1, 2 or 3
-        const bool mpeg1 = version == 3;
-        const int frameRate = kRates[version][rateIndex];
-        const int64_t bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrateIndex] * 1000LL;
-        int frameSamples;
-        int64_t length;
-        if (layer == 1) {
-            frameSamples = 384;
-            length = (12 * bitrate / frameRate + padding) * 4;
-        } else {
-            frameSamples = (layer == 3 && !mpeg1) ? 576 : 1152;
-            length = frameSamples / 8 * bitrate / frameRate + padding;
-        }
-        if (rate != frameRate) {   // keep sums exact while the rate holds
+    tagio::SoundFrame f;
+    while (pos < size && read(d + pos, size - pos, f)) {
+        if (rate != f.rate) {   // keep sums exact while the rate holds
             if (rate) units += Units(samples, rate);
             samples = 0;
-            rate = frameRate;
+            rate = f.rate;
         }
-        samples += frameSamples;
+        samples += f.samples;
         any = true;
-        pos += static_cast<uint32_t>(length);
+        pos += f.bytes;
     }
     if (!any) return -1;
     return units + Units(samples, rate);
+}
+
+// The sound of the FourCC codecs; data: the codec's own bytes.
+int64_t FourccDuration(const uint8_t* d, uint32_t size, uint32_t codec, int sampleRate) {
+    switch (codec) {
+        case TagioFourccMp3: return FramesDuration(d, size, tagio::ReadMpegAudioFrame);
+        case TagioFourccAc3:
+        case TagioFourccEac3: return FramesDuration(d, size, tagio::ReadAc3Frame);
+        case TagioFourccOpus: {
+            const uint32_t samples = tagio::OpusPacketSamples(d, size);
+            return samples ? Units(samples, 48000) : -1;
+        }
+        case TagioFourccFlac: {
+            const uint32_t samples = tagio::FlacFrameSamples(d, size);
+            return samples && sampleRate > 0 ? Units(samples, sampleRate) : -1;
+        }
+        default: return -1;
+    }
 }
 
 // ADPCM as Flash codes it: 2 bits of code size, then blocks of 4096 samples
@@ -81,8 +71,10 @@ int64_t AdpcmSamples(const uint8_t* d, uint32_t size, int channels) {
 extern "C" TAGIO_API int64_t CalcFLVAudioBlockDuration(const uint8_t* data, uint32_t size,
                                                        int soundFormat, int sampleRate,
                                                        int bytesPerSample, int channels) {
-    if (!data || size == 0 || channels < 1 || channels > 2) return -1;
-    if (soundFormat == 2 || soundFormat == 14) return Mp3Duration(data, size);
+    if (!data || size == 0) return -1;
+    if (Flv_IsFourcc(uint32_t(soundFormat))) return FourccDuration(data, size, uint32_t(soundFormat), sampleRate);
+    if (channels < 1 || channels > 2) return -1;
+    if (soundFormat == 2 || soundFormat == 14) return FramesDuration(data, size, tagio::ReadMpegAudioFrame);
     if (sampleRate <= 0) return -1;
     switch (soundFormat) {
         case 0:   // linear PCM, platform byte order

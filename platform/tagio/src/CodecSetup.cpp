@@ -1,77 +1,29 @@
 // Codec setups: the AVC decoder configuration record (its first sequence
-// parameter set gives the picture size) and the AAC AudioSpecificConfig.
+// parameter set gives the picture size) and the AAC AudioSpecificConfig, and
+// the reading of every setup by the tag's layout.
 #include <cstring>
 
+#include "SetupBits.h"
 #include "tagio/tagio.h"
 
-namespace {
+namespace tagio {
 
-// Big-endian bit reader over a bounded range; any read past the end marks it
-// failed and yields 0, so a truncated setup is refused instead of read beyond.
-class Bits {
-public:
-    Bits(const uint8_t* p, uint32_t bytes) : m_p(p), m_bits(uint64_t(bytes) * 8) {}
-    uint32_t U(int n) {
-        uint32_t v = 0;
-        for (int i = 0; i < n; ++i) {
-            if (m_pos >= m_bits) {
-                m_failed = true;
-                return 0;
-            }
-            v = v << 1 | ((m_p[m_pos >> 3] >> (7 - (m_pos & 7))) & 1);
-            ++m_pos;
-        }
-        return v;
-    }
-    // Exp-Golomb codes; more than 31 leading zeros is damage, not a number.
-    uint32_t Ue() {
-        int zeros = 0;
-        while (U(1) == 0) {
-            if (m_failed || ++zeros > 31) {
-                m_failed = true;
-                return 0;
-            }
-        }
-        if (zeros == 0) return 0;
-        return uint32_t((uint64_t(1) << zeros) - 1 + U(zeros));
-    }
-    int32_t Se() {
-        const uint32_t k = Ue();
-        return (k & 1) ? int32_t((k + 1) / 2) : -int32_t(k / 2);
-    }
-    bool Failed() const { return m_failed; }
-
-private:
-    const uint8_t* m_p;
-    uint64_t m_bits;
-    uint64_t m_pos = 0;
-    bool m_failed = false;
-};
-
-void SkipScalingList(Bits& b, int size) {
+static void SkipScalingList(Bits& b, int size) {
     int last = 8, next = 8;
     for (int j = 0; j < size && !b.Failed(); ++j) {
-        if (next != 0) next = (last + b.Se() + 256) % 256;
+        // A delta is -128..127; a damaged one may be any 32-bit number.
+        if (next != 0) next = int(((int64_t(last) + b.Se()) % 256 + 256) % 256);
         last = next == 0 ? last : next;
     }
 }
 
 // Sequence parameter set (NAL header byte first) to picture size and format.
-bool ReadSps(const uint8_t* nal, uint32_t size, TagioCodecSetup& s) {
+static bool ReadSps(const uint8_t* nal, uint32_t size, TagioCodecSetup& s) {
     if (size < 4 || (nal[0] & 0x1F) != 7) return false;
     // Emulation prevention bytes (00 00 03) are not part of the syntax. The
     // fields read here lie well inside the first few hundred bytes.
     uint8_t rbsp[512];
-    uint32_t n = 0, zeros = 0;
-    for (uint32_t i = 1; i < size && n < sizeof rbsp; ++i) {
-        if (zeros >= 2 && nal[i] == 3) {
-            zeros = 0;
-            continue;
-        }
-        zeros = nal[i] == 0 ? zeros + 1 : 0;
-        rbsp[n++] = nal[i];
-    }
-    Bits b(rbsp, n);
+    Bits b(rbsp, Unescape(nal + 1, size - 1, rbsp, sizeof rbsp));
     const uint32_t profile = b.U(8);
     b.U(8);   // constraint flags
     const uint32_t level = b.U(8);
@@ -166,7 +118,6 @@ bool ReadAvcSetup(const uint8_t* p, uint32_t size, TagioCodecSetup& s) {
         if (len == 0 || len > size - pos) return false;
         pos += len;
     }
-    s.codec = 7;
     return true;
 }
 
@@ -182,27 +133,58 @@ bool ReadAacSetup(const uint8_t* p, uint32_t size, TagioCodecSetup& s) {
     if (index == 15) rate = b.U(24);
     const uint32_t channels = b.U(4);
     if (b.Failed() || object == 0 || rate == 0 || rate > 192000 || channels > 7) return false;
-    s.codec = 10;
     s.profile = int32_t(object);
     s.sampleRate = int32_t(rate);
     s.channels = channels == 7 ? 8 : int32_t(channels);   // configuration 7 is 7.1
     return true;
 }
 
-}  // namespace
+uint32_t Unescape(const uint8_t* nal, uint32_t size, uint8_t* rbsp, uint32_t capacity) {
+    uint32_t n = 0, zeros = 0;
+    for (uint32_t i = 0; i < size && n < capacity; ++i) {
+        if (zeros >= 2 && nal[i] == 3) {
+            zeros = 0;
+            continue;
+        }
+        zeros = nal[i] == 0 ? zeros + 1 : 0;
+        rbsp[n++] = nal[i];
+    }
+    return n;
+}
+
+}  // namespace tagio
 
 extern "C" TAGIO_API int Flv_ReadCodecSetup(uint32_t type, const uint8_t* data, uint32_t size,
                                             TagioCodecSetup* setup) {
     if (!setup) return 0;
     std::memset(setup, 0, sizeof *setup);
-    if (!data || size < 3 || data[1] != 0) return 0;   // packet type 0: a setup
+    TagioTagLayout l;
+    if (!Flv_ReadTagLayout(type, data, size, size, &l) || !Flv_HasPacketType(type, l.codec) ||
+        l.packetType != 0 || l.payloadSize == 0)
+        return 0;
+    const uint8_t* p = data + l.payloadOffset;
+    const uint32_t n = l.payloadSize;
     TagioCodecSetup s{};
     bool ok = false;
-    if (type == 9 && (data[0] & 0x0F) == 7 && size >= 5) {
-        ok = ReadAvcSetup(data + 5, size - 5, s);   // after the composition time
-    } else if (type == 8 && (data[0] >> 4) == 10) {
-        ok = ReadAacSetup(data + 2, size - 2, s);
+    if (type == 9) {
+        switch (l.codec) {
+            case TagioCodecAvc: ok = tagio::ReadAvcSetup(p, n, s); break;
+            case TagioCodecHevc:
+            case TagioFourccHevc: ok = tagio::ReadHevcSetup(p, n, s); break;
+            case TagioFourccAv1: ok = tagio::ReadAv1Setup(p, n, s); break;
+            case TagioFourccVp9: ok = tagio::ReadVpSetup(p, n, s); break;
+            default: break;
+        }
+    } else {
+        switch (l.codec) {
+            case 10: ok = tagio::ReadAacSetup(p, n, s); break;
+            case TagioFourccOpus: ok = tagio::ReadOpusSetup(p, n, s); break;
+            case TagioFourccFlac: ok = tagio::ReadFlacSetup(p, n, s); break;
+            default: break;
+        }
     }
-    if (ok) *setup = s;
-    return ok ? 1 : 0;
+    if (!ok) return 0;
+    s.codec = int32_t(l.codec);
+    *setup = s;
+    return 1;
 }

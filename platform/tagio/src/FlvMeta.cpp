@@ -131,7 +131,24 @@ extern "C" TAGIO_API int FlvMetaParseFromFile(TagioFlvMeta* m, const char* path)
                         m->oldProperties.clear();
                 }
             } else {
+                // The FourCC sound codecs say their format only in their setup
+                // or frames: the first tags' few bytes are read for it.
+                std::vector<uint8_t> sound;
+                if (tag.type == 8 && Flv_IsFourcc(tag.codecField1) && tag.dataSize <= tagio::kSetupBytes &&
+                    (m->facts.AudioFormat() == -1 || m->facts.NeedsSoundFormat())) {
+                    sound.resize(tag.dataSize);
+                    TagioTagLayout layout;
+                    if (tagio::ReadFullyAt(file.h->fd, start + 11, sound.data(), tag.dataSize) == tag.dataSize &&
+                        Flv_ReadTagLayout(8, sound.data(), tag.dataSize, tag.dataSize, &layout)) {
+                        tag.data = sound.data();
+                        tag.audioPayload = sound.data() + layout.payloadOffset;
+                        tag.audioPayloadSize = layout.payloadSize;
+                    }
+                }
                 m->facts.AddTag(tag, m->keptBytes);
+                tag.data = nullptr;
+                tag.audioPayload = nullptr;
+                tag.audioPayloadSize = 0;
                 if (!m->kept.empty() && m->kept.back().end == start)
                     m->kept.back().end = end;
                 else
@@ -148,7 +165,8 @@ extern "C" TAGIO_API int FlvMetaParseFromFile(TagioFlvMeta* m, const char* path)
             if (Flv_ReadTag(file.h, 1, &tag) && tag.dataSize > 1) {
                 static const int kRates[4] = {5512, 11025, 22050, 44100};
                 const int format = int(tag.codecField1);
-                const int rate = format == 5 ? 8000 : format == 4 ? 16000 : kRates[tag.codecField2 & 3];
+                const int rate = Flv_IsFourcc(uint32_t(format)) ? int(m->facts.AudioSampleRate())
+                                 : format == 5 ? 8000 : format == 4 ? 16000 : kRates[tag.codecField2 & 3];
                 const int64_t units = CalcFLVAudioBlockDuration(
                     tag.audioPayload, tag.audioPayloadSize, format, rate,
                     tag.codecField3 ? 2 : 1, tag.codecField4 ? 2 : 1);

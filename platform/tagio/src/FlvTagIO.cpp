@@ -88,6 +88,8 @@ static bool ReadHeaderOnly(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* head
     tag->audioPayloadSize = tag->videoPayloadSize = 0;
     tag->data = nullptr;
     tag->packetType = 0;
+    tag->compositionTime = 0;
+    tag->trackCount = 1;
     return true;
 }
 
@@ -109,15 +111,13 @@ bool ReadTagHead(TagioFileReadAble* h, TagioFlvTag* tag, uint8_t* peek, uint32_t
     }
     peekLength = n;
     DecodeCodecFields(*tag, peek, n);
-    tag->packetType = n >= 2 ? peek[1] : 0;
-    // An H.264 sequence header holds the picture size further in; it is
-    // small, so it is read whole.
-    if (tag->type == 9 && tag->codecField2 == 7 && tag->codecField1 == 1 && tag->packetType == 0 &&
-        tag->dataSize > n && tag->dataSize <= kSetupBytes) {
+    // A video setup (or a VP9 key frame) holds the picture size further in;
+    // that part is small, so it is read whole.
+    const uint32_t more = SizeBytesWanted(*tag);
+    if (more > n) {
         uint8_t setup[kSetupBytes];
-        if (CopyFromWindow(h, start + 11, setup, tag->dataSize) ||
-            ReadFullyAt(h->fd, start + 11, setup, tag->dataSize) == tag->dataSize)
-            DecodeCodecFields(*tag, setup, tag->dataSize);
+        if (CopyFromWindow(h, start + 11, setup, more) || ReadFullyAt(h->fd, start + 11, setup, more) == more)
+            DecodeCodecFields(*tag, setup, more);
     }
     h->position = start + tag->tagSize;
     return true;
@@ -146,15 +146,18 @@ extern "C" TAGIO_API int Flv_ReadTag(TagioFileReadAble* h, int load, TagioFlvTag
         return 0;
     }
     tag->data = tag->buffer + 11;
-    tagio::DecodeCodecFields(*tag, tag->data, dataSize);
-    tag->packetType = dataSize >= 2 ? tag->data[1] : 0;
+    TagioTagLayout layout;
+    tagio::DecodeCodecFields(*tag, tag->data, dataSize, &layout);
     if (dataSize) {
+        // FourCC codecs: past every header, to the codec's own bytes.
+        const uint32_t at = layout.extended ? layout.payloadOffset : 1;
+        const uint32_t bytes = layout.extended ? layout.payloadSize : dataSize - 1;
         if (tag->type == 8) {
-            tag->audioPayload = tag->data + 1;
-            tag->audioPayloadSize = dataSize - 1;
+            tag->audioPayload = tag->data + at;
+            tag->audioPayloadSize = bytes;
         } else if (tag->type == 9) {
-            tag->videoPayload = tag->data + 1;
-            tag->videoPayloadSize = dataSize - 1;
+            tag->videoPayload = tag->data + at;
+            tag->videoPayloadSize = bytes;
         }
     }
     h->position = start + tag->tagSize;

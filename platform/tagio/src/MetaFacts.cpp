@@ -24,8 +24,8 @@ void MetaFacts::AddTag(const TagioFlvTag& tag, uint64_t keptOffset) {
             width_ = tag.codecField3;
             height_ = tag.codecField4;
         }
-        // AVC and HEVC-style packets: only packet type 1 is a picture.
-        const bool config = (codec == 7 || codec == 12) && (tag.dataSize < 2 || tag.packetType != 1);
+        // Codecs with packet types (AVC, HEVC, the FourCC codecs): only packet type 1 is a picture.
+        const bool config = Flv_HasPacketType(9, uint32_t(codec)) && (tag.dataSize < 2 || tag.packetType != 1);
         if (config) return;
         if (videoFrames_ == 0) {
             videoCodec_ = codec;
@@ -44,6 +44,20 @@ void MetaFacts::AddTag(const TagioFlvTag& tag, uint64_t keptOffset) {
         audioSize16_ = tag.codecField3 != 0;
         stereo_ = tag.codecField4 != 0;
     }
+    // The FourCC codecs' fields say nothing of the format: their setup or
+    // their frames do, when the tag's data is at hand.
+    if (Flv_IsFourcc(tag.codecField1) && soundRate_ == 0 && tag.data) {
+        TagioCodecSetup setup;
+        int32_t rate = 0, channels = 0;
+        if (Flv_ReadCodecSetup(8, tag.data, tag.dataSize, &setup)) {
+            rate = setup.sampleRate;
+            channels = setup.channels;
+        } else if (tag.audioPayload) {
+            Flv_ReadSoundFrameFormat(tag.codecField1, tag.audioPayload, tag.audioPayloadSize, &rate, &channels);
+        }
+        soundRate_ = rate > 0 ? uint32_t(rate) : 0;
+        soundChannels_ = channels;
+    }
     ++audioTags_;
     previousAudioTs_ = audioTags_ > 1 ? lastAudioTs_ : tag.timestamp;
     lastAudioTs_ = tag.timestamp;
@@ -51,6 +65,7 @@ void MetaFacts::AddTag(const TagioFlvTag& tag, uint64_t keptOffset) {
 }
 
 uint32_t MetaFacts::AudioSampleRate() const {
+    if (Flv_IsFourcc(uint32_t(audioFormat_))) return soundRate_;
     if (audioFormat_ == 5) return 8000;
     if (audioFormat_ == 4) return 16000;
     static const uint32_t kRates[4] = {5512, 11025, 22050, 44100};

@@ -28,9 +28,13 @@ public:
     uint32_t Width() const { return width_; }
     uint32_t Height() const { return height_; }
     int AudioFormat() const { return audioFormat_; }
+    // 0 when not known (a FourCC codec whose setup or frames were not at hand).
     uint32_t AudioSampleRate() const;
-    uint32_t AudioSampleSize() const { return audioSize16_ ? 16 : 8; }
-    bool Stereo() const { return stereo_; }
+    uint32_t AudioSampleSize() const { return audioSize16_ || FourccSound() ? 16 : 8; }
+    bool Stereo() const { return FourccSound() ? soundChannels_ >= 2 : stereo_; }
+    bool FourccSound() const { return Flv_IsFourcc(uint32_t(audioFormat_)) != 0; }
+    // A FourCC codec's setup or frames were read: the rate is known.
+    bool NeedsSoundFormat() const { return FourccSound() && soundRate_ == 0; }
     // Bytes of the tags (header and data) and of their payloads after the
     // one-byte codec header, as sizes and data rates count them.
     uint64_t VideoTagBytes() const { return videoTagBytes_; }
@@ -53,6 +57,8 @@ private:
     uint32_t width_ = 0, height_ = 0;
     uint32_t audioRateIndex_ = 0;
     bool audioSize16_ = false, stereo_ = false;
+    uint32_t soundRate_ = 0;      // FourCC codecs: from their setup or frames
+    int32_t soundChannels_ = 0;
     uint32_t firstVideoTs_ = 0, lastVideoTs_ = 0;
     uint32_t lastAudioTs_ = 0, previousAudioTs_ = 0;
     int64_t lastAudioPos_ = -1;

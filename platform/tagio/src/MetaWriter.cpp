@@ -57,9 +57,12 @@ void Build(const MetaFacts& f, uint64_t keptBytes, uint64_t tagBytes,
         w.Number("audiocodecid", f.AudioFormat());
         w.Number("audiosize", double(f.AudioTagBytes()));
         w.Number("audiodatarate", rate(f.AudioPayloadBytes()));
-        w.Number("audiosamplerate", f.AudioSampleRate());
-        w.Number("audiosamplesize", f.AudioSampleSize());
-        w.Bool("stereo", f.Stereo());
+        // Unknown is left out rather than said wrong.
+        if (f.AudioSampleRate() > 0) {
+            w.Number("audiosamplerate", f.AudioSampleRate());
+            w.Number("audiosamplesize", f.AudioSampleSize());
+            w.Bool("stereo", f.Stereo());
+        }
     }
     const auto& keys = f.KeyFrames();
     w.Bool("hasKeyframes", !keys.empty());

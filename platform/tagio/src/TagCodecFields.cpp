@@ -1,6 +1,6 @@
 // Frame sizes come only from key frames, and only for the codecs whose
-// picture header carries them: Sorenson H.263, screen video and VP6, and
-// from the H.264 sequence header (its first sequence parameter set).
+// picture header carries them: Sorenson H.263, screen video, VP6 and VP9,
+// and from the setups of H.264, HEVC and AV1.
 #include "TagCodecFields.h"
 
 namespace tagio {
@@ -62,24 +62,35 @@ void Vp6Size(const uint8_t* p, uint32_t n, uint32_t hAdjust, uint32_t vAdjust, u
 
 }  // namespace
 
-void DecodeCodecFields(TagioFlvTag& tag, const uint8_t* d, uint32_t n) {
+void DecodeCodecFields(TagioFlvTag& tag, const uint8_t* d, uint32_t n, TagioTagLayout* out) {
     tag.codecField1 = tag.codecField2 = tag.codecField3 = tag.codecField4 = 0;
+    tag.packetType = 0;
+    tag.compositionTime = 0;
+    tag.trackCount = 1;
+    TagioTagLayout l;
+    Flv_ReadTagLayout(tag.type, d, n, tag.dataSize, &l);
+    if (out) *out = l;
     if (n == 0 || (tag.type != 8 && tag.type != 9)) return;
+    if (Flv_HasPacketType(tag.type, l.codec)) {
+        tag.packetType = l.packetType;
+        tag.compositionTime = l.compositionTime;
+    }
+    tag.trackCount = l.trackCount;
     if (tag.type == 8) {
-        tag.codecField1 = d[0] >> 4;
+        tag.codecField1 = l.codec;
+        if (l.extended) return;   // the other bits hold the packet type
         tag.codecField2 = (d[0] >> 2) & 3;
         tag.codecField3 = (d[0] >> 1) & 1;
         tag.codecField4 = d[0] & 1;
         return;
     }
-    const uint32_t frameType = d[0] >> 4, codec = d[0] & 0x0F;
-    tag.codecField1 = frameType;
-    tag.codecField2 = codec;
-    if (frameType != 1) return;
+    tag.codecField1 = l.frameType;
+    tag.codecField2 = l.codec;
+    if (l.frameType != 1) return;
     uint32_t w = 0, h = 0;
     const uint8_t* p = d + 1;
     const uint32_t left = n - 1;
-    switch (codec) {
+    switch (l.codec) {
         case 2: H263Size(p, left, w, h); break;
         case 3:
         case 6:
@@ -94,18 +105,34 @@ void DecodeCodecFields(TagioFlvTag& tag, const uint8_t* d, uint32_t n) {
         case 5:
             if (left >= 4) Vp6Size(p + 4, left - 4, p[0] >> 4, p[0] & 0x0F, w, h);
             break;
-        case 7: {
+        default: {
+            // The codecs with setups declare the size there; VP9 key frames
+            // in their own header.
+            int32_t sw = 0, sh = 0;
             TagioCodecSetup setup;
-            if (Flv_ReadCodecSetup(9, d, n, &setup)) {
-                w = uint32_t(setup.width);
-                h = uint32_t(setup.height);
+            if (l.packetType == 0 && Flv_HasPacketType(9, l.codec) &&
+                Flv_ReadCodecSetup(9, d, n, &setup)) {
+                sw = setup.width;
+                sh = setup.height;
+            } else if (l.codec == TagioFourccVp9 && l.packetType == 1 && l.payloadOffset < n) {
+                Flv_ReadVp9FrameSize(d + l.payloadOffset, n - l.payloadOffset, &sw, &sh);
             }
+            w = uint32_t(sw);
+            h = uint32_t(sh);
             break;
         }
-        default: break;
     }
     tag.codecField3 = w;
     tag.codecField4 = h;
+}
+
+uint32_t SizeBytesWanted(const TagioFlvTag& tag) {
+    if (tag.type != 9 || tag.codecField1 != 1) return 0;
+    if (tag.packetType == 0 && Flv_HasPacketType(9, tag.codecField2))
+        return tag.dataSize <= kSetupBytes ? tag.dataSize : 0;
+    if (tag.codecField2 == TagioFourccVp9 && tag.packetType == 1)
+        return tag.dataSize < kVp9HeaderBytes ? tag.dataSize : kVp9HeaderBytes;
+    return 0;
 }
 
 }  // namespace tagio

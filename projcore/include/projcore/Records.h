@@ -29,13 +29,13 @@ struct MediaFileInfo {
     uint32_t duration;        // milliseconds
     uint8_t isFlv;            // the name ends in "flv", any case
     int32_t version;          // FLV version
-    int32_t videoCodec;       // FLV codec number, -1 without video
+    int32_t videoCodec;       // FLV codec number (a FourCC's, see CodecNames.h), -1 without video
     int32_t width;
     int32_t height;
-    int32_t reserved1;
+    int32_t tracks;           // multitrack files: the most tracks one tag holds (the first is played); else 1
     double frameRate;
     int32_t videoDataRate;
-    int32_t audioFormat;      // FLV sound format, -1 without audio
+    int32_t audioFormat;      // FLV sound format (a FourCC's, see CodecNames.h), -1 without audio
     int32_t audioDataRate;
     int32_t sampleRate;       // Hz
     int32_t bitsPerSample;

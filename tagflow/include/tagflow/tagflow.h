@@ -31,7 +31,7 @@ typedef struct FLVTag {
     uint32_t codecField2;   // audio: SoundRate index  video: CodecID
     uint32_t codecField3;   // audio: SoundSize        video: width (key frames)
     uint32_t codecField4;   // audio: SoundType        video: height (key frames)
-    const uint8_t* audioPayload;    // data + 1
+    const uint8_t* audioPayload;    // data + 1; FourCC codecs: their own bytes
     uint32_t audioPayloadSize;      // dataSize - 1
     uint32_t vp6HAdjust;            // VP6 and VP6 alpha
     uint32_t vp6VAdjust;
@@ -40,7 +40,7 @@ typedef struct FLVTag {
     uint32_t alphaOffset;           // VP6 alpha: OffsetToAlpha
     const uint8_t* alphaPayload;    // VP6 alpha: data + 5 + alphaOffset
     uint32_t alphaPayloadSize;
-    const uint8_t* videoPayload;    // data + 1
+    const uint8_t* videoPayload;    // data + 1; FourCC codecs: their own bytes
     uint32_t videoPayloadSize;
     uint8_t* data;                  // buffer + 11, or null when not loaded
     uint32_t dataSize;              // DataSize of the tag header
@@ -48,12 +48,17 @@ typedef struct FLVTag {
     uint32_t tagSize;               // dataSize + 15
     int64_t filePosition;           // file offset of the tag header
     uint32_t bufferCapacity;        // bytes allocated at buffer (library use)
-    // AVC video and AAC audio: the data byte after the codec byte (0 codec
-    // setup, 1 picture or sound, 2 end of sequence). 0 for other codecs.
+    // AVC, HEVC, AAC and the FourCC codecs (the extended headers; their
+    // codec fields hold the FourCC, see tagio's tag layouts): 0 codec setup,
+    // 1 picture or sound, 2 end of sequence, 4 neither (metadata and other
+    // signalling). 0 for other codecs.
     uint32_t packetType;
-    // AVC pictures: CompositionTime, ms to add to the timestamp (the decode
-    // time) for the presentation time. 0 otherwise.
+    // AVC and HEVC pictures: CompositionTime, ms to add to the timestamp (the
+    // decode time) for the presentation time. 0 otherwise.
     int32_t compositionTime;
+    // A multitrack tag: how many tracks it holds (the fields and payloads
+    // describe the first). 1 otherwise.
+    uint32_t trackCount;
 } FLVTag;
 
 // Stream description; 64 bytes.
@@ -133,6 +138,9 @@ TAGFLOW_API int32_t FLVAVTagReader_Assign(FLVAVTagReaderHandle source, FLVAVTagR
 TAGFLOW_API int32_t FLVAVTagReader_GetFLVInfo(FLVAVTagReaderHandle r, FLVInfo* info);
 TAGFLOW_API int32_t FLVAVTagReader_GetFLVInfoEx(FLVAVTagReaderHandle r, FLVInfo* info);
 TAGFLOW_API int32_t FLVAVTagReader_GetMinIntervaledFrameTime(FLVAVTagReaderHandle r, int32_t* ms);
+// Multitrack files: the most tracks one video (audio) tag holds; only the
+// first track of each is read and decoded. 1 for other files. 0 done, 3 not open.
+TAGFLOW_API int32_t FLVAVTagReader_GetTrackCount(FLVAVTagReaderHandle r, int32_t* video, int32_t* audio);
 TAGFLOW_API void FLVAVTagReader_GetDuration(FLVAVTagReaderHandle r, uint32_t* audioEnd,
                                             uint32_t* videoEnd);
 TAGFLOW_API int32_t FLVAVTagReader_GetNextKeyFrameTimeStamp(FLVAVTagReaderHandle r, uint32_t t,

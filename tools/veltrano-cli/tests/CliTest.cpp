@@ -57,6 +57,11 @@ TEST_F(Cli, HelpAndRefusedArguments) {
         {{"info"}, 2, "needs a file name"},
         {{"info", dir.string()}, 2, "not a file"},
         {{"info", Fixture("bad_signature.flv")}, 2, "cannot read"},
+        // Today's codecs by name; a multitrack file's tracks; a FourCC nobody knows named in the refusal.
+        {{"info", Fixture("codecs/av01_flac_160x120.flv")}, 0, "video codec     AV1"},
+        {{"info", Fixture("codecs/multitrack_hvc1_eac3_160x120.flv")}, 0, "tracks          2 (the first is played)"},
+        {{"info", Fixture("codecs/unknown_fourcc_vvc9.flv")}, 2, "cannot decode (video 'vvc9', sound Opus)"},
+        {{"convert", Fixture("codecs/unknown_fourcc_vvc9.flv")}, 2, "cannot decode (video 'vvc9', sound Opus)"},
     };
     for (const Case& c : cases) {
         std::string shown;

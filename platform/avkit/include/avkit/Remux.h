@@ -24,8 +24,10 @@ AVKIT_API void ARMX_Delete(AvkRemux* h);
 // Streams, before ARMX_Begin. codec: avkit's numbering (28 H.264, 22 Sorenson
 // H.263, 94 VP6, 86018 AAC, 86017 MP3, 65536 16-bit PCM ...). fourcc: packed
 // first character lowest, 0 for the container's own tag. extra: the codec
-// setup, copied. Return the stream's index, or -1 when the container cannot
-// hold the codec or memory runs out.
+// setup, copied (HEVC hvcC, AV1 av1C, Opus ID header, FLAC STREAMINFO; VP9:
+// its VPCodecConfigurationRecord, whose fields describe the stream). Return
+// the stream's index, or -1 when the container cannot hold the codec or
+// memory runs out.
 AVKIT_API int ARMX_AddVideo(AvkRemux* h, int codec, uint32_t fourcc, int width, int height,
                             const uint8_t* extra, int extraSize);
 AVKIT_API int ARMX_AddAudio(AvkRemux* h, int codec, int sampleRate, int channels, int bitsPerSample,

@@ -47,11 +47,12 @@ AVKIT_API const char* AvkCodec_EncoderName(int avkitId);
 // ---- audio decoder: 16-bit signed interleaved PCM out
 AVKIT_API AvkAudioDecoder* ADD_Create(void);
 // format: 65536 16-bit PCM, 65540 8-bit PCM (unsigned, as FLV stores it),
-// 69645 ADPCM SWF, 86017 MP3, 71680 Nellymoser, 86018 AAC, 86054 Speex, or
-// any audio id of the table.
+// 69645 ADPCM SWF, 86017 MP3, 71680 Nellymoser, 86018 AAC, 86054 Speex,
+// 86076 Opus, 86030 FLAC, 86019 AC-3, 86056 E-AC-3, or any audio id of the table.
 AVKIT_API int ADD_Open(AvkAudioDecoder* h, int format);
 // The codec's setup as the stream sends it ahead of its sound (AAC: the
-// AudioSpecificConfig; raw AAC frames cannot be decoded without it). A setup
+// AudioSpecificConfig, raw AAC frames cannot be decoded without it; Opus:
+// its ID header; FLAC: its STREAMINFO, with or without "fLaC" and the block header). A setup
 // that differs from the one in force restarts the decoder with the next
 // block; null or 0 bytes forgets it. Open forgets it too. Nonzero on success.
 AVKIT_API int ADD_SetCodecConfig(AvkAudioDecoder* h, const uint8_t* config, int size);

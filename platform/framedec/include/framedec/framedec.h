@@ -1,5 +1,6 @@
 // framedec: decoders for the video codecs FLV carries (Sorenson H.263,
-// screen video and screen video 2, VP6, VP6 with an alpha channel, and H.264).
+// screen video and screen video 2, VP6, VP6 with an alpha channel, H.264,
+// and HEVC, AV1 and VP9 of the extended headers).
 // Flat C functions on opaque handles; a null handle means none.
 #pragma once
 
@@ -24,11 +25,18 @@ typedef struct FdDecoder FdDecoder;
 // cut and scaled on the way out (FlvDecoder_SetOutputShape).
 enum { FD_IMAGE_ALPHA8 = 1, FD_IMAGE_I420 = 2, FD_IMAGE_BGRA32 = 6 };
 
+// FourCC codec ids ('hvc1', 'av01', 'vp09' as big-endian numbers).
+#define FD_FOURCC_HEVC 0x68766331u
+#define FD_FOURCC_AV1 0x61763031u
+#define FD_FOURCC_VP9 0x76703039u
+
 // framing: 1 = the video data of an FLV tag after its codec byte (and, for
 // VP6, after the adjustment byte; VP6 alpha data starts with its 24-bit
-// offset to the alpha part; H.264 data starts with the AVCPacketType and the
-// 24-bit CompositionTime). codecId: the FLV CodecID, 2 Sorenson H.263,
-// 3 screen video, 4 VP6, 5 VP6 alpha, 6 screen video 2, 7 H.264.
+// offset to the alpha part; H.264 and HEVC data start with the packet type
+// and the 24-bit CompositionTime). codecId: the FLV CodecID, 2 Sorenson
+// H.263, 3 screen video, 4 VP6, 5 VP6 alpha, 6 screen video 2, 7 H.264,
+// 12 HEVC; or a FourCC of the extended header, whose data goes through
+// FlvDecoder_DecodePacket.
 // Returns 0 for an unknown framing or codec, or when out of memory.
 FRAMEDEC_API FdDecoder* FlvDecoder_Create(int framing, int codecId);
 // Prepares the decoder for pictures of about width x height (the bitstream
@@ -56,6 +64,15 @@ FRAMEDEC_API int FlvDecoder_DecodeVideo(FdDecoder* h, const uint8_t* data, int s
 FRAMEDEC_API int FlvDecoder_DecodeVideoEx(FdDecoder* h, const uint8_t* data, int size, int64_t dts,
                                           int keyFrame, const uint8_t** picture, int* pictureSize, int* width,
                                           int* height, int64_t* pts);
+// As DecodeVideoEx for HEVC, AV1 and VP9 with the tag headers already read:
+// packetType 0 a setup (HEVC and AV1: their configuration record becomes
+// the decoder's; VP9 needs none), 1 a picture shown at dts +
+// compositionTime, 2 an end of sequence; data: the codec's own bytes. At the
+// end of a stream DecodeVideoEx with null data hands out what is held.
+FRAMEDEC_API int FlvDecoder_DecodePacket(FdDecoder* h, int packetType, int compositionTime,
+                                         const uint8_t* data, int size, int64_t dts, int keyFrame,
+                                         const uint8_t** picture, int* pictureSize, int* width,
+                                         int* height, int64_t* pts);
 // Hands out a picture that is already decoded but was not handed out yet
 // (one call of DecodeVideoEx may complete several, after an end of sequence
 // or a new setup), without feeding or draining the decoder. 0 when none.

@@ -45,9 +45,11 @@ TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint
                                     uint32_t ahead, const uint8_t** bytes);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
-// be told. data/size: the sound data after the tag's format byte.
-// soundFormat: the FLV SoundFormat; sampleRate in Hz; bytesPerSample 1 or 2;
-// channels 1 or 2 (the values the tag declares).
+// be told. data/size: the sound data after the tag's format byte, or for a
+// FourCC codec its own bytes (the tag record's audio payload either way).
+// soundFormat: the FLV SoundFormat or the FourCC; sampleRate in Hz;
+// bytesPerSample 1 or 2; channels 1 or 2 (the values the tag declares; a
+// FourCC codec's frames say their own, FLAC needs the setup's rate).
 TAGIO_API int64_t CalcFLVAudioBlockDuration(const uint8_t* data, uint32_t size, int soundFormat,
                                             int sampleRate, int bytesPerSample, int channels);
 
@@ -75,7 +77,7 @@ typedef struct TagioFlvTag {
     uint32_t codecField2;
     uint32_t codecField3;
     uint32_t codecField4;
-    const uint8_t* audioPayload;    // data + 1
+    const uint8_t* audioPayload;    // data + 1 (FourCC codecs: their own bytes)
     uint32_t audioPayloadSize;
     uint32_t vp6HAdjust;
     uint32_t vp6VAdjust;
@@ -84,7 +86,7 @@ typedef struct TagioFlvTag {
     uint32_t alphaOffset;
     const uint8_t* alphaPayload;
     uint32_t alphaPayloadSize;
-    const uint8_t* videoPayload;    // data + 1
+    const uint8_t* videoPayload;    // data + 1 (FourCC codecs: their own bytes)
     uint32_t videoPayloadSize;
     uint8_t* data;                  // buffer + 11, null when not loaded
     uint32_t dataSize;              // DataSize of the tag header
@@ -92,29 +94,94 @@ typedef struct TagioFlvTag {
     uint32_t tagSize;               // dataSize + 15
     int64_t filePosition;           // file offset of the tag header
     uint32_t bufferCapacity;        // bytes allocated at buffer
-    // The second data byte, loaded or not: for AVC video and AAC audio the
-    // packet type (0 codec setup, 1 picture or sound). 0 when there is none.
+    // For the codecs whose tags carry a packet type (AVC, HEVC, AAC and every
+    // FourCC codec): 0 codec setup, 1 picture or sound, 2 end of sequence,
+    // TagioPacketNoMedia for metadata and other signalling. 0 otherwise.
     uint32_t packetType;
+    // AVC and HEVC pictures: ms to add to the timestamp for the presentation time.
+    int32_t compositionTime;
+    // Tags with more than one track (multitrack): how many; the fields and
+    // payloads describe the first. 1 otherwise.
+    uint32_t trackCount;
 } TagioFlvTag;
 
-// What an AVC sequence header or an AAC AudioSpecificConfig declares.
+// ---- tag data layouts
+// Video tags of the extended header (bit 0x80 of the first byte) and audio
+// tags of SoundFormat 9 name their codec by a FourCC, which the codec fields
+// hold as a big-endian number ('hvc1' = 0x68766331); no 4-bit codec id of the
+// older header can equal one. Their payload pointers point at the codec's own
+// bytes, past every header (a setup record, NAL units, OBUs, frames).
+#define TAGIO_FOURCC(a, b, c, d) \
+    (((uint32_t)(a) << 24) | ((uint32_t)(b) << 16) | ((uint32_t)(c) << 8) | (uint32_t)(d))
+enum {
+    TagioCodecAvc = 7,
+    TagioCodecHevc = 12,   // HEVC by CodecID, laid out as AVC is
+    TagioFourccHevc = TAGIO_FOURCC('h', 'v', 'c', '1'),
+    TagioFourccAv1 = TAGIO_FOURCC('a', 'v', '0', '1'),
+    TagioFourccVp9 = TAGIO_FOURCC('v', 'p', '0', '9'),
+    TagioFourccOpus = TAGIO_FOURCC('O', 'p', 'u', 's'),
+    TagioFourccFlac = TAGIO_FOURCC('f', 'L', 'a', 'C'),
+    TagioFourccAc3 = TAGIO_FOURCC('a', 'c', '-', '3'),
+    TagioFourccEac3 = TAGIO_FOURCC('e', 'c', '-', '3'),
+    TagioFourccMp3 = TAGIO_FOURCC('.', 'm', 'p', '3'),
+};
+// The packet type of tags that carry neither setup nor media (video metadata,
+// a command frame, a transport-stream start, a channel layout).
+enum { TagioPacketNoMedia = 4 };
+
+// Where a tag's codec data lies, in every header form.
+typedef struct TagioTagLayout {
+    uint32_t codec;            // video: CodecID or FourCC; audio: SoundFormat or FourCC
+    uint32_t frameType;        // video: FrameType; 0 for audio
+    uint32_t packetType;       // as in TagioFlvTag
+    int32_t compositionTime;   // ms
+    uint32_t payloadOffset;    // in the data: where the codec's own bytes begin
+    uint32_t payloadSize;
+    uint32_t extended;         // 1: the FourCC form
+    uint32_t trackCount;       // 1 unless multitrack; at least the tracks begun within the bytes read
+    uint32_t known;            // 0: a FourCC this reader does not know (codec holds it)
+} TagioTagLayout;
+
+// Reads the layout of an audio (8) or video (9) tag's data from its first
+// `available` bytes (dataSize: the whole data's size). Nonzero when the
+// headers are complete and consistent within those bytes; 0 otherwise, with
+// what could be read filled in. Never reads past available.
+TAGIO_API int Flv_ReadTagLayout(uint32_t type, const uint8_t* data, uint32_t available,
+                                uint32_t dataSize, TagioTagLayout* layout);
+// Nonzero for a FourCC codec of the layout above (codec fields beyond 15).
+TAGIO_API int Flv_IsFourcc(uint32_t codec);
+// Nonzero for codecs whose tags carry a packet type: AVC, HEVC, AAC (10)
+// and every FourCC codec. type 8 audio, 9 video.
+TAGIO_API int Flv_HasPacketType(uint32_t type, uint32_t codec);
+
+// What a codec setup declares: an AVC, HEVC, AV1 or VP9 configuration
+// record, an AAC AudioSpecificConfig, an Opus ID header or a FLAC STREAMINFO.
 typedef struct TagioCodecSetup {
-    int32_t codec;          // 7 AVC (the video CodecID), 10 AAC (the SoundFormat)
-    int32_t width, height;  // AVC: the visible picture
-    int32_t profile;        // AVC: profile_idc; AAC: the audio object type
-    int32_t level;          // AVC: level_idc
-    int32_t chromaFormat;   // AVC: 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
-    int32_t bitDepth;       // AVC: luma bits per sample
-    int32_t sampleRate;     // AAC: the coded sampling frequency
-    int32_t channels;       // AAC: 0 when a program configuration gives them
+    int32_t codec;          // the layout's codec (CodecID, SoundFormat or FourCC)
+    int32_t width, height;  // video: the visible picture (AV1: the largest one); 0 for VP9
+    int32_t profile;        // video: the profile; AAC: the audio object type
+    int32_t level;          // video: the level
+    int32_t chromaFormat;   // video: 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
+    int32_t bitDepth;       // video: luma bits per sample; FLAC: bits per sample
+    int32_t sampleRate;     // sound: the coded sampling frequency (Opus: 48000, its decoding rate)
+    int32_t channels;       // sound: 0 when a program configuration gives them
 } TagioCodecSetup;
 
-// Reads a codec setup from a tag's data (data, size: its codec byte first).
-// Nonzero when it is a complete, well-formed AVC sequence header (type 9) or
-// AAC AudioSpecificConfig (type 8) and *setup describes it; 0 otherwise,
-// with *setup cleared. Never reads past size.
+// Reads a codec setup from a tag's data (data, size: its codec byte first,
+// in any header form). Nonzero when it is a complete, well-formed setup of
+// one of the codecs above and *setup describes it; 0 otherwise, with
+// *setup cleared. Never reads past size.
 TAGIO_API int Flv_ReadCodecSetup(uint32_t type, const uint8_t* data, uint32_t size,
                                  TagioCodecSetup* setup);
+// The picture size a VP9 key frame's header declares (frame: the codec's
+// own bytes). Nonzero when the frame is a key frame with a readable header.
+TAGIO_API int Flv_ReadVp9FrameSize(const uint8_t* frame, uint32_t size, int32_t* width,
+                                   int32_t* height);
+// The sample rate and channels of self-describing sound frames (AC-3,
+// E-AC-3, MPEG audio), from the first frame header of the codec's bytes.
+// Nonzero when one was found.
+TAGIO_API int Flv_ReadSoundFrameFormat(uint32_t codec, const uint8_t* frames, uint32_t size,
+                                       int32_t* sampleRate, int32_t* channels);
 
 typedef struct TagioFileWriteAble TagioFileWriteAble;
 

@@ -1,0 +1,199 @@
+// FLV files of today's codecs (tests/fixtures/codecs) through the jobs: a
+// conversion that codes them again, the lossless FLV join, and the copy into
+// MP4 and MKV, each read back by ffprobe and decoded by ffmpeg.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "PvxTestSupport.h"
+#include "TempDir.h"
+#include "convert/FlvBind.h"
+#include "convert/Pvx.h"
+#include "edit/TrimMgr.h"
+#include "tagflow/tagflow.h"
+#include "tagio/tagio.h"
+
+using namespace pvxtest;
+
+namespace {
+
+struct Form {
+    const char* flv;
+    const char* source;      // the MP4 it was wrapped from
+    const char* videoName;   // ffprobe's codec names
+    const char* audioName;
+    bool mp4;                // MP4 can hold both streams without re-encoding
+};
+
+const Form kForms[] = {
+    {"hevc12_aac_160x120.flv", "src_hevc_aac.mp4", "hevc", "aac", true},
+    {"hvc1_opus_160x120.flv", "src_hevc_opus.mp4", "hevc", "opus", true},
+    {"av01_flac_160x120.flv", "src_av1_flac.mp4", "av1", "flac", false},
+    {"vp09_ac3_160x120.flv", "src_vp9_ac3.mp4", "vp9", "ac3", true},
+    {"multitrack_hvc1_eac3_160x120.flv", "src_hevc_eac3.mp4", "hevc", "eac3", true},
+};
+
+constexpr uint32_t kLengthMs = 2000;   // past the end of every fixture
+
+std::string Codecs(const std::string& name) { return Fixture("codecs/" + name); }
+
+std::string DecodeErrors(const std::string& path) {
+    return Shell("ffmpeg -v error -i '" + path + "' -f null - 2>&1");
+}
+
+// Packets as the file stores them: MP4's edit list hides the ends of sound
+// whose encoder pads it (Opus, E-AC-3), which ffprobe would not count.
+int Count(const std::string& path, const char* stream, const char* what) {
+    const bool mp4 = path.size() > 4 && path.compare(path.size() - 4, 4, ".mp4") == 0;
+    return std::atoi(Probe(path, stream, std::string("stream=nb_read_") + what + " -count_" + what +
+                                             (mp4 ? " -ignore_editlist 1" : ""))
+                         .c_str());
+}
+
+// A whole fixture (the trim end reaches past its end).
+std::unique_ptr<CBaseClip> Clip(const Form& f) { return FlvClip(std::string("codecs/") + f.flv, 0, kLengthMs); }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The tags of an FLV file's bytes with their layouts.
+struct Tag {
+    uint32_t type;
+    TagioTagLayout layout;
+    uint8_t first;
+};
+std::vector<Tag> Tags(const std::string& d) {
+    std::vector<Tag> out;
+    size_t pos = 13;
+    while (pos + 11 <= d.size()) {
+        const auto* p = reinterpret_cast<const uint8_t*>(d.data()) + pos;
+        const uint32_t size = uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+        if (pos + 11 + size > d.size()) break;
+        Tag t{p[0], {}, size ? p[11] : uint8_t(0)};
+        Flv_ReadTagLayout(t.type, p + 11, size, size, &t.layout);
+        out.push_back(t);
+        pos += 15 + size;
+    }
+    return out;
+}
+
+class CodecFormJobs : public ::testing::TestWithParam<Form> {};
+
+}  // namespace
+
+// Coded again into MP4 (H.264 + AAC): the pictures are the source's (the
+// output's 20th picture is one of the source's pictures about then, not a
+// black or broken one), and ffmpeg decodes it all without a word.
+TEST_P(CodecFormJobs, ConvertedToAnOutputThatCodesAgain) {
+    ASSERT_TRUE(HaveTool("ffprobe"));
+    const Form& f = GetParam();
+    TempDir dir;
+    CFLVSequence seq;
+    Append(seq, Clip(f));
+    const std::string out = dir.File("out.mp4");
+    const JobResult r = Convert(Settings("mp4", "mp4", 28, 86018, 160, 120), seq, out);
+    ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+    EXPECT_EQ(Probe(out, "v:0", "stream=codec_name"), "h264");
+    EXPECT_EQ(Probe(out, "a:0", "stream=codec_name"), "aac");
+    EXPECT_NEAR(ProbeDuration(out, ""), 1.64, 0.1);
+    EXPECT_EQ(DecodeErrors(out), "");
+    const std::vector<uint8_t> got = DecodeFrame(out, 20, 160, 120);
+    double best = 0;
+    for (int n = 16; n <= 24; ++n) best = std::max(best, Psnr(got, DecodeFrame(Codecs(f.source), n, 160, 120)));
+    EXPECT_GE(best, 28.0);
+}
+
+// Two whole copies joined into one FLV: the setups written once, every
+// picture kept, the header form of the input kept (the extended one only
+// when the input has it), and the result decodes to the last picture.
+TEST_P(CodecFormJobs, JoinedLosslessly) {
+    const Form& f = GetParam();
+    TempDir dir;
+    const std::string in = Codecs(f.flv), out = dir.File("joined.flv");
+    CFlvBindProgress job;
+    const TFlvBindResult r = CFlvBind::Run({{in, 0, kLengthMs}, {in, 0, kLengthMs}}, out, true, true, job);
+    ASSERT_EQ(r.code, CFlvBind::kDone) << r.text;
+    const std::vector<Tag> source = Tags(ReadAll(in)), joined = Tags(ReadAll(out));
+    auto count = [](const std::vector<Tag>& tags, uint32_t type, uint32_t packet) {
+        return std::count_if(tags.begin(), tags.end(), [&](const Tag& t) {
+            return t.type == type && t.layout.packetType == packet && Flv_HasPacketType(type, t.layout.codec);
+        });
+    };
+    EXPECT_EQ(count(joined, 9, 0), 1);
+    EXPECT_EQ(count(joined, 8, 0), count(source, 8, 0));   // once, or never for AC-3 and E-AC-3
+    EXPECT_EQ(count(joined, 9, 1), 2 * count(source, 9, 1));
+    EXPECT_EQ(count(joined, 8, 1), 2 * count(source, 8, 1));
+    for (uint32_t type : {8u, 9u}) {
+        const auto first = [&](const std::vector<Tag>& tags) {
+            for (const Tag& t : tags)
+                if (t.type == type) return t.layout.extended;
+            return 2u;
+        };
+        EXPECT_EQ(first(joined), first(source)) << "type " << type;
+    }
+    // Every picture of the join decodes.
+    FLVAVTagReaderHandle reader = FLVAVTagReader_Create();
+    ASSERT_EQ(FLVAVTagReader_Open(reader, out.c_str()), 1);
+    FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
+    FLVStreamDecoder_SetOutputSize(d, 160, 120);
+    FLVStreamDecoder_SetDecodeSyncMode(d, 1);
+    FLVAVTagReader_SetAutoReleaseMemory(reader, 0);
+    FLVTag* tag = nullptr;
+    uint32_t duration = 0;
+    int pictures = 0;
+    while (FLVAVTagReader_ReadTag(reader, 1, 9, &tag, &duration) == 0) {
+        const uint8_t* picture = nullptr;
+        int32_t size = 0;
+        pictures += FLVStreamDecoder_DecodeFLVTag(d, tag, &picture, &size);
+        FLVAVTagReader_ReleaseMemory(reader, tag);
+    }
+    FLVStreamDecoder_Delete(d);
+    FLVAVTagReader_Delete(reader);
+    // A reordering decoder holds its last pictures back until the end.
+    EXPECT_GE(pictures, 2 * count(source, 9, 1) - 4);
+}
+
+// Copied into MP4 and MKV without coding again: ffprobe names the codecs,
+// the copy holds every picture and sound block, and ffmpeg decodes it
+// without a word. FLAC is refused by MP4 with a reason.
+TEST_P(CodecFormJobs, CopiedIntoMp4AndMkv) {
+    ASSERT_TRUE(HaveTool("ffprobe"));
+    const Form& f = GetParam();
+    const std::string in = Codecs(f.flv);
+    for (const char* format : {"mp4remux", "mkvremux"}) {
+        SCOPED_TRACE(format);
+        const bool mp4 = std::string(format) == "mp4remux";
+        const char* ext = mp4 ? "mp4" : "mkv";
+        TempDir dir;
+        CFLVSequence seq;
+        Append(seq, Clip(f));
+        const std::string out = dir.File(std::string("out.") + ext);
+        const JobResult r = Convert(Settings(format, ext, 28, 86018), seq, out);
+        if (mp4 && !f.mp4) {
+            EXPECT_EQ(r.code, CPvx::kNotCopyable);
+            EXPECT_NE(r.text.find("FLAC sound cannot be stored in MP4"), std::string::npos) << r.text;
+            continue;
+        }
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(Probe(out, "v:0", "stream=codec_name"), f.videoName);
+        EXPECT_EQ(Probe(out, "a:0", "stream=codec_name"), f.audioName);
+        EXPECT_EQ(Probe(out, "v:0", "stream=width"), "160");
+        EXPECT_EQ(Probe(out, "v:0", "stream=height"), "120");
+        if (mp4 && std::string(f.videoName) == "hevc") {
+            EXPECT_EQ(Probe(out, "v:0", "stream=codec_tag_string"), "hvc1");
+        }
+        EXPECT_EQ(Count(out, "v:0", "packets"), Count(Codecs(f.source), "v:0", "packets"));
+        EXPECT_EQ(Count(out, "a:0", "packets"), Count(Codecs(f.source), "a:0", "packets"));
+        EXPECT_EQ(DecodeErrors(out), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CodecFormJobs, ::testing::ValuesIn(kForms),
+                         [](const ::testing::TestParamInfo<Form>& p) {
+                             const std::string name = p.param.flv;
+                             return name.substr(0, name.find('_'));
+                         });
