@@ -89,12 +89,15 @@ void TfrmMain::ReplaceClip(int sequence, int clip, const QStringList& repaired) 
     // One file at a time, each after the last: the engine puts every file
     // of one message at the same position, which reverses them.
     QStringList tooLong;
-    for (const QString& file : repaired) {
-        const TPathList path({file});
-        tooLong << path.Refused();
-        SendAddFiles(engine_, handles_.sequenceMgr, sequence, clip + 1 + (q.ClipCount(sequence) - before), path);
+    {
+        const TRefusalBatch batch(*this);   // what the engine refuses, in one message
+        for (const QString& file : repaired) {
+            const TPathList path({file});
+            tooLong << path.Refused();
+            SendAddFiles(engine_, handles_.sequenceMgr, sequence, clip + 1 + (q.ClipCount(sequence) - before), path);
+        }
     }
-    ReportRefused({}, tooLong);
+    ReportTooLong(tooLong);
     const int added = q.ClipCount(sequence) - before;
     if (added <= 0) {  // nothing was taken: the broken clip stays where it is
         RebuildList();
