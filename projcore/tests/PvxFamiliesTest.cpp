@@ -1,6 +1,7 @@
 // One edited sequence (two trimmed clips, a crop, a flip, an image and a text
 // watermark) converted to every output family, each checked with ffprobe;
-// once from Sorenson H.263 + MP3 input, once from H.264 (B-frames) + AAC.
+// from Sorenson H.263 + MP3 input, from H.264 (B-frames) + AAC, and from
+// today's codecs in FLV (HEVC + Opus, VP9 + AC-3 and AV1 + FLAC clips).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +11,10 @@
 #include "PvxTestSupport.h"
 #include "TempDir.h"
 #include "convert/Pvx.h"
+#include "edit/CropMgr.h"
+#include "edit/EffectMgr.h"
+#include "edit/WaterMarkMgr.h"
+#include "model/BaseClip.h"
 
 using namespace pvxtest;
 
@@ -49,7 +54,20 @@ const Family kFamilies[] = {
     {"gif", "gif", "gif", 100, -1, 320, 240, 0, 0, "gif", "gif", "", false},
 };
 
-enum Input { kSorensonMp3, kH264Aac };
+enum Input { kSorensonMp3, kH264Aac, kTodaysCodecs };
+
+// A second of each of three clips in the extended header forms, the first edited.
+void MakeEditedTodaysCodecsSequence(CFLVSequence& seq) {
+    auto first = FlvClip("codecs/hvc1_opus_160x120.flv", 300, 1300);
+    first->Crop().SetCropMargins(Rect{8, 4, 8, 4});
+    first->Effects().SetFlip(CEffectMgr::kLeftRight);
+    first->WaterMarks().AddTextWatermark(0, "Veltrano");
+    Append(seq, std::move(first));
+    Append(seq, FlvClip("codecs/vp09_ac3_160x120.flv", 300, 1300));
+    Append(seq, FlvClip("codecs/av01_flac_160x120.flv", 300, 1300));
+    seq.SetProperty(CFLVSequence::kTitle, "A Test Title");
+    seq.SetProperty(CFLVSequence::kAuthor, "Ann Author");
+}
 class PvxFamily : public testing::TestWithParam<std::tuple<Family, Input>> {};
 
 }  // namespace
@@ -61,6 +79,8 @@ TEST_P(PvxFamily, WritesTheContainerCodecsSizeAndLength) {
     CFLVSequence seq;
     if (std::get<1>(GetParam()) == kH264Aac) {
         MakeEditedH264Sequence(seq);
+    } else if (std::get<1>(GetParam()) == kTodaysCodecs) {
+        MakeEditedTodaysCodecsSequence(seq);
     } else {
         MakeEditedSequence(seq);
     }
@@ -94,10 +114,10 @@ TEST_P(PvxFamily, WritesTheContainerCodecsSizeAndLength) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pvx, PvxFamily, testing::Combine(testing::ValuesIn(kFamilies), testing::Values(kSorensonMp3, kH264Aac)),
+INSTANTIATE_TEST_SUITE_P(Pvx, PvxFamily, testing::Combine(testing::ValuesIn(kFamilies), testing::Values(kSorensonMp3, kH264Aac, kTodaysCodecs)),
                          [](const testing::TestParamInfo<std::tuple<Family, Input>>& i) {
-                             return std::string(std::get<0>(i.param).name) +
-                                    (std::get<1>(i.param) == kH264Aac ? "_from_h264" : "_from_flv1");
+                             const char* from[] = {"_from_flv1", "_from_h264", "_from_todays_codecs"};
+                             return std::string(std::get<0>(i.param).name) + from[std::get<1>(i.param)];
                          });
 
 TEST(Pvx, PictureSeriesNamesEveryFrameInItsFolder) {

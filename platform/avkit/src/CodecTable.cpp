@@ -92,10 +92,13 @@ extern "C" AVKIT_API const char* AvkCodec_EncoderName(int avkitId) {
     return e ? e->encoder : nullptr;
 }
 
+// SVT-AV1 prints its whole configuration unless told otherwise: errors
+// only, as for FFmpeg, and a level the user set is kept. Set when the library
+// is loaded, before the program runs a thread: setenv beside threads that read
+// the environment (Qt's, the engine's) can crash them.
+__attribute__((constructor)) static void QuietSvtAv1() { setenv("SVT_LOG", "1", 0); }
+
 extern "C" AVKIT_API int avkit_init(void) {
     av_log_set_level(AV_LOG_ERROR);
-    // SVT-AV1 prints its whole configuration unless told otherwise; errors
-    // only, as for FFmpeg. A level the user set is kept.
-    setenv("SVT_LOG", "1", 0);
     return 1;
 }

@@ -11,7 +11,15 @@
 
 namespace codecnames {
 
-inline bool IsFourcc(int32_t codec) { return codec > 15; }
+// A FourCC is four printable letters; other numbers past FLV's tables name
+// nothing (the shell shows "none" for them, as for any number it does not know).
+inline bool IsFourcc(int32_t codec) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uint32_t c = (uint32_t(codec) >> shift) & 0xFF;
+        if (c < 0x20 || c >= 0x7F) return false;
+    }
+    return true;
+}
 
 // "'vvc1'": the letters of a FourCC, '?' for what is not printable.
 inline std::string FourccText(int32_t codec) {
