@@ -56,6 +56,11 @@ const Family kFamilies[] = {
 
 enum Input { kSorensonMp3, kH264Aac, kTodaysCodecs };
 
+const char* InputSuffix(Input input) {
+    static const char* const kSuffix[] = {"_from_flv1", "_from_h264", "_from_todays_codecs"};
+    return kSuffix[input];
+}
+
 // A second of each of three clips in the extended header forms, the first edited.
 void MakeEditedTodaysCodecsSequence(CFLVSequence& seq) {
     auto first = FlvClip("codecs/hvc1_opus_160x120.flv", 300, 1300);
@@ -116,8 +121,7 @@ TEST_P(PvxFamily, WritesTheContainerCodecsSizeAndLength) {
 
 INSTANTIATE_TEST_SUITE_P(Pvx, PvxFamily, testing::Combine(testing::ValuesIn(kFamilies), testing::Values(kSorensonMp3, kH264Aac, kTodaysCodecs)),
                          [](const testing::TestParamInfo<std::tuple<Family, Input>>& i) {
-                             const char* from[] = {"_from_flv1", "_from_h264", "_from_todays_codecs"};
-                             return std::string(std::get<0>(i.param).name) + from[std::get<1>(i.param)];
+                             return std::string(std::get<0>(i.param).name) + InputSuffix(std::get<1>(i.param));
                          });
 
 TEST(Pvx, PictureSeriesNamesEveryFrameInItsFolder) {
