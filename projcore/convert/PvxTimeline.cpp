@@ -19,6 +19,12 @@ constexpr int64_t kSoundToleranceMs = 20;   // smaller gaps and overlaps are lef
 // hand and one waiting, few enough to keep the memory of large frames small.
 constexpr int kPoolFrames = 6;
 constexpr size_t kQueueDepth = 2;
+// When the encoder has emptied its queue, the decoder may hold a picture it
+// waits to queue, its queue kQueueDepth more, and the picture stage the frame
+// it repeats and the picture it works on while it takes one for the result:
+// with fewer buffers than that plus one the picture stage waits forever (a
+// flipped conversion hung so with 4 buffers and queues of 1).
+static_assert(kPoolFrames >= static_cast<int>(kQueueDepth) + 4, "the picture stage could wait for a buffer forever");
 constexpr int kResizeBicubic = 2;   // also for a mere change of colour format, as the encoder's does
 constexpr uint8_t kBlackLuma = 16, kNoChroma = 128;
 
