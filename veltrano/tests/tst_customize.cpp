@@ -33,13 +33,6 @@
 #include "windows/TfrmPopupPreview.h"
 #include "windows/TfrmTranColor.h"
 
-// Under LeakSanitizer: fontconfig keeps its caches for the life of the
-// process (Pango's font map holds them; the text watermarks are laid out
-// with it). Those blocks are not ours.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 const char* const kClip = "flv1_mp3_160x120.flv";  // 25 fps, 3 s
 
