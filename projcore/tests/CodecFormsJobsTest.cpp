@@ -65,6 +65,7 @@ struct Tag {
     uint32_t type;
     TagioTagLayout layout;
     uint8_t first;
+    size_t data;   // where the tag's data begins in the file
 };
 std::vector<Tag> Tags(const std::string& d) {
     std::vector<Tag> out;
@@ -73,7 +74,7 @@ std::vector<Tag> Tags(const std::string& d) {
         const auto* p = reinterpret_cast<const uint8_t*>(d.data()) + pos;
         const uint32_t size = uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
         if (pos + 11 + size > d.size()) break;
-        Tag t{p[0], {}, size ? p[11] : uint8_t(0)};
+        Tag t{p[0], {}, size ? p[11] : uint8_t(0), pos + 11};
         Flv_ReadTagLayout(t.type, p + 11, size, size, &t.layout);
         out.push_back(t);
         pos += 15 + size;
@@ -82,6 +83,82 @@ std::vector<Tag> Tags(const std::string& d) {
 }
 
 class CodecFormJobs : public ::testing::TestWithParam<Form> {};
+
+// Two clips of one HEVC form whose VPS, SPS and PPS differ (another x265
+// set-up) at the same size and format.
+struct HevcPair {
+    const char* name;
+    const char* flv[2];
+    const char* source[2];
+};
+const HevcPair kHevcPairs[] = {
+    {"hevc12", {"hevc12_aac_160x120.flv", "hevc12_aac_other_160x120.flv"},
+     {"src_hevc_aac.mp4", "src_hevc_other_aac.mp4"}},
+    {"hvc1", {"hvc1_opus_160x120.flv", "hvc1_opus_other_160x120.flv"},
+     {"src_hevc_opus.mp4", "src_hevc_other_opus.mp4"}},
+};
+
+// The pictures of an FLV's HEVC tags as an Annex B stream, as a parser that
+// keeps only the first setup sees them: that setup's arrays, then every
+// picture's NAL units (4-byte lengths in these files), setups after the
+// first left out.
+std::string AnnexB(const std::string& flv) {
+    const std::string d = ReadAll(flv);
+    std::string out;
+    bool haveSetup = false;
+    const auto nal = [&](size_t at, size_t len) { out += std::string("\0\0\0\1", 4) + d.substr(at, len); };
+    const auto be = [&](size_t at, int bytes) {
+        size_t v = 0;
+        for (int i = 0; i < bytes; ++i) v = v << 8 | uint8_t(d[at + i]);
+        return v;
+    };
+    for (const Tag& t : Tags(d)) {
+        if (t.type != 9 || !Flv_HasPacketType(9, t.layout.codec)) continue;
+        const size_t begin = t.data + t.layout.payloadOffset, end = begin + t.layout.payloadSize;
+        if (t.layout.packetType == 0 && !haveSetup) {
+            haveSetup = true;
+            size_t at = begin + 23;
+            for (size_t arrays = uint8_t(d[begin + 22]); arrays-- > 0 && at + 3 <= end;) {
+                size_t count = be(at + 1, 2);
+                for (at += 3; count-- > 0 && at + 2 <= end; at += 2 + be(at, 2)) nal(at + 2, be(at, 2));
+            }
+        } else if (t.layout.packetType == 1) {
+            for (size_t at = begin; at + 4 <= end; at += 4 + be(at, 4)) nal(at + 4, be(at, 4));
+        }
+    }
+    return out;
+}
+
+// Every picture of a video file (decoded by ffmpeg, in the order shown) as
+// BGRA; input: options for the input, e.g. its format.
+std::vector<std::vector<uint8_t>> Pictures(const std::string& path, const std::string& input = "") {
+    const std::string raw = Shell("ffmpeg -v error " + input + " -i '" + path +
+                                  "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>/dev/null");
+    const size_t size = 160 * 120 * 4;
+    std::vector<std::vector<uint8_t>> out;
+    for (size_t at = 0; at + size <= raw.size(); at += size) out.emplace_back(raw.begin() + at, raw.begin() + at + size);
+    return out;
+}
+
+// The pictures of a join of A, B, A, against ffmpeg's decoding of the sources.
+void ExpectPicturesOfJoin(const std::vector<std::vector<uint8_t>>& got, const HevcPair& pair) {
+    std::vector<std::vector<uint8_t>> want;
+    for (int source : {0, 1, 0})
+        for (auto& p : Pictures(Codecs(pair.source[source]))) want.push_back(std::move(p));
+    ASSERT_EQ(got.size(), want.size()) << "every picture of the three clips";
+    double worst = 99;
+    size_t at = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+        const double psnr = Psnr(got[i], want[i]);
+        if (psnr < worst) {
+            worst = psnr;
+            at = i;
+        }
+    }
+    EXPECT_GE(worst, 45.0) << "picture " << at;
+}
+
+class HevcSetupChange : public ::testing::TestWithParam<HevcPair> {};
 
 }  // namespace
 
@@ -197,3 +274,52 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CodecFormJobs, ::testing::ValuesIn(kForms),
                              const std::string name = p.param.flv;
                              return name.substr(0, name.find('_'));
                          });
+
+// A, B, A joined into one FLV, B's parameter sets other than A's: each
+// setup is written where it changes (three times), and a parser that keeps
+// only the first one still decodes every picture, because the changed
+// parameter sets also come in band with the next key picture.
+TEST_P(HevcSetupChange, JoinedLosslesslyWithTheNewSetupInBand) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    const HevcPair& pair = GetParam();
+    TempDir dir;
+    const std::string a = Codecs(pair.flv[0]), b = Codecs(pair.flv[1]), out = dir.File("joined.flv");
+    CFlvBindProgress job;
+    const TFlvBindResult r =
+        CFlvBind::Run({{a, 0, kLengthMs}, {b, 0, kLengthMs}, {a, 0, kLengthMs}}, out, true, true, job);
+    ASSERT_EQ(r.code, CFlvBind::kDone) << r.text;
+    size_t setups = 0;
+    for (const Tag& t : Tags(ReadAll(out))) setups += t.type == 9 && t.layout.packetType == 0;
+    EXPECT_EQ(setups, 3u) << "A, B, and A again";
+    const std::string stream = dir.File("joined.hevc");
+    std::ofstream(stream, std::ios::binary) << AnnexB(out);
+    EXPECT_EQ(Shell("ffmpeg -v error -f hevc -i '" + stream + "' -f null - 2>&1"), "");
+    ExpectPicturesOfJoin(Pictures(stream, "-f hevc"), pair);
+}
+
+// The same sequence copied into MP4 and MKV: one sample description (the
+// first clip's setup), the others' parameter sets in band, so MP4 names the
+// stream hev1; every picture decodes without a word.
+TEST_P(HevcSetupChange, CopiedIntoMp4AndMkvWithTheNewSetupInBand) {
+    ASSERT_TRUE(HaveTool("ffprobe"));
+    const HevcPair& pair = GetParam();
+    for (const char* format : {"mp4remux", "mkvremux"}) {
+        SCOPED_TRACE(format);
+        const bool mp4 = std::string(format) == "mp4remux";
+        TempDir dir;
+        CFLVSequence seq;
+        for (int clip : {0, 1, 0}) Append(seq, FlvClip(std::string("codecs/") + pair.flv[clip], 0, kLengthMs));
+        const std::string out = dir.File(mp4 ? "out.mp4" : "out.mkv");
+        const JobResult r = Convert(Settings(format, mp4 ? "mp4" : "mkv", 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(Probe(out, "v:0", "stream=codec_name"), "hevc");
+        if (mp4) {
+            EXPECT_EQ(Probe(out, "v:0", "stream=codec_tag_string"), "hev1");
+        }
+        EXPECT_EQ(DecodeErrors(out), "");
+        ExpectPicturesOfJoin(Pictures(out), pair);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, HevcSetupChange, ::testing::ValuesIn(kHevcPairs),
+                         [](const ::testing::TestParamInfo<HevcPair>& p) { return std::string(p.param.name); });
