@@ -1,5 +1,6 @@
 #include "convert/RemuxPlan.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "convert/FlvBindProbe.h"
@@ -87,9 +88,15 @@ TRemuxStream StreamOf(const CFlvBindProbe& probe, bool isVideo) {
     return s;
 }
 
-// Whether a later clip's HEVC setup can follow the first one's in band:
-// both readable, with NAL lengths of one size.
-bool InBandHevc(const TRemuxStream& mine, const TRemuxStream& first) {
+// Whether a later clip's setup can follow the first one's in band. HEVC:
+// both readable, with NAL lengths of one size (its parameter sets are put in
+// band). AV1: the record's fixed fields equal (profile, level, tier, bit
+// depth, chroma), for they describe every picture; its sequence header comes
+// with every key frame anyway.
+bool FollowsInBand(const TRemuxStream& mine, const TRemuxStream& first) {
+    if (mine.flvCodec == TagioFourccAv1)
+        return mine.setup.size() >= 4 && first.setup.size() >= 4 &&
+               std::equal(mine.setup.begin(), mine.setup.begin() + 4, first.setup.begin());
     if (mine.flvCodec != TagioCodecHevc && mine.flvCodec != TagioFourccHevc) return false;
     std::vector<uint8_t> sets;
     return mine.setup.size() >= 23 && first.setup.size() >= 23 && (mine.setup[21] & 3) == (first.setup[21] & 3) &&
@@ -167,8 +174,8 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
             if (!difference.empty()) return {CRemux::kRefused, clip.path + ": " + difference};
             // HEVC whose parameter sets change: the new ones go in band
             // with the clip's first key picture, whose NAL lengths must be
-            // the size the stream declares.
-            if (isVideo && mine.setup != out.setup && InBandHevc(mine, out)) {
+            // the size the stream declares. AV1 whose sequence header changes.
+            if (isVideo && mine.setup != out.setup && FollowsInBand(mine, out)) {
                 out.setupInBand = out.setupInBand || !plan.parameterSets.empty();
             } else if (mine.setup != out.setup) {
                 const TagioCodecSetup& a = isVideo ? probe->VideoSetup() : probe->AudioSetup();

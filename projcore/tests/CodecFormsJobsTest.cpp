@@ -84,28 +84,34 @@ std::vector<Tag> Tags(const std::string& d) {
 
 class CodecFormJobs : public ::testing::TestWithParam<Form> {};
 
-// Two clips of one HEVC form whose VPS, SPS and PPS differ (another x265
-// set-up) at the same size and format.
-struct HevcPair {
+// Two clips of one form whose setups differ at the same size and format:
+// HEVC of another x265 set-up (other VPS, SPS and PPS), AV1 of another
+// encoder (another sequence header).
+struct SetupPair {
     const char* name;
     const char* flv[2];
     const char* source[2];
+    bool mp4;   // MP4 holds the sound without re-encoding
 };
-const HevcPair kHevcPairs[] = {
+const SetupPair kSetupPairs[] = {
     {"hevc12", {"hevc12_aac_160x120.flv", "hevc12_aac_other_160x120.flv"},
-     {"src_hevc_aac.mp4", "src_hevc_other_aac.mp4"}},
+     {"src_hevc_aac.mp4", "src_hevc_other_aac.mp4"}, true},
     {"hvc1", {"hvc1_opus_160x120.flv", "hvc1_opus_other_160x120.flv"},
-     {"src_hevc_opus.mp4", "src_hevc_other_opus.mp4"}},
+     {"src_hevc_opus.mp4", "src_hevc_other_opus.mp4"}, true},
+    {"av01", {"av01_flac_160x120.flv", "av01_flac_other_160x120.flv"},
+     {"src_av1_flac.mp4", "src_av1_other_flac.mp4"}, false},
 };
 
-// The pictures of an FLV's HEVC tags as an Annex B stream, as a parser that
-// keeps only the first setup sees them: that setup's arrays, then every
-// picture's NAL units (4-byte lengths in these files), setups after the
-// first left out.
-std::string AnnexB(const std::string& flv) {
+// The pictures of an FLV's video tags as an elementary stream, as a parser
+// that keeps only the first setup sees them; setups after the first left
+// out. HEVC: Annex B, the first setup's arrays, then every picture's NAL
+// units (4-byte lengths in these files). AV1: the first setup's OBUs, then
+// each picture's temporal unit behind a temporal delimiter.
+std::string Elementary(const std::string& flv) {
     const std::string d = ReadAll(flv);
     std::string out;
     bool haveSetup = false;
+    std::string av1Setup;
     const auto nal = [&](size_t at, size_t len) { out += std::string("\0\0\0\1", 4) + d.substr(at, len); };
     const auto be = [&](size_t at, int bytes) {
         size_t v = 0;
@@ -115,6 +121,13 @@ std::string AnnexB(const std::string& flv) {
     for (const Tag& t : Tags(d)) {
         if (t.type != 9 || !Flv_HasPacketType(9, t.layout.codec)) continue;
         const size_t begin = t.data + t.layout.payloadOffset, end = begin + t.layout.payloadSize;
+        if (t.layout.codec == TagioFourccAv1) {   // the setup's OBUs within the first temporal unit
+            if (t.layout.packetType == 0 && !haveSetup) av1Setup = d.substr(begin + 4, end - begin - 4);
+            if (t.layout.packetType == 1) out += std::string("\x12\0", 2) + av1Setup + d.substr(begin, end - begin);
+            if (t.layout.packetType == 1) av1Setup.clear();
+            haveSetup = haveSetup || t.layout.packetType == 0;
+            continue;
+        }
         if (t.layout.packetType == 0 && !haveSetup) {
             haveSetup = true;
             size_t at = begin + 23;
@@ -141,7 +154,7 @@ std::vector<std::vector<uint8_t>> Pictures(const std::string& path, const std::s
 }
 
 // The pictures of a join of A, B, A, against ffmpeg's decoding of the sources.
-void ExpectPicturesOfJoin(const std::vector<std::vector<uint8_t>>& got, const HevcPair& pair) {
+void ExpectPicturesOfJoin(const std::vector<std::vector<uint8_t>>& got, const SetupPair& pair) {
     std::vector<std::vector<uint8_t>> want;
     for (int source : {0, 1, 0})
         for (auto& p : Pictures(Codecs(pair.source[source]))) want.push_back(std::move(p));
@@ -158,7 +171,7 @@ void ExpectPicturesOfJoin(const std::vector<std::vector<uint8_t>>& got, const He
     EXPECT_GE(worst, 45.0) << "picture " << at;
 }
 
-class HevcSetupChange : public ::testing::TestWithParam<HevcPair> {};
+class CodecSetupChange : public ::testing::TestWithParam<SetupPair> {};
 
 }  // namespace
 
@@ -275,13 +288,14 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CodecFormJobs, ::testing::ValuesIn(kForms),
                              return name.substr(0, name.find('_'));
                          });
 
-// A, B, A joined into one FLV, B's parameter sets other than A's: each
-// setup is written where it changes (three times), and a parser that keeps
-// only the first one still decodes every picture, because the changed
-// parameter sets also come in band with the next key picture.
-TEST_P(HevcSetupChange, JoinedLosslesslyWithTheNewSetupInBand) {
+// A, B, A joined into one FLV, B's setup other than A's: each setup is
+// written where it changes (three times), and a parser that keeps only the
+// first one still decodes every picture: the changed HEVC parameter sets
+// also come in band with the next key picture, and AV1's key frames carry
+// their sequence header.
+TEST_P(CodecSetupChange, JoinedLosslesslyWithTheNewSetupInBand) {
     ASSERT_TRUE(HaveTool("ffmpeg"));
-    const HevcPair& pair = GetParam();
+    const SetupPair& pair = GetParam();
     TempDir dir;
     const std::string a = Codecs(pair.flv[0]), b = Codecs(pair.flv[1]), out = dir.File("joined.flv");
     CFlvBindProgress job;
@@ -291,28 +305,30 @@ TEST_P(HevcSetupChange, JoinedLosslesslyWithTheNewSetupInBand) {
     size_t setups = 0;
     for (const Tag& t : Tags(ReadAll(out))) setups += t.type == 9 && t.layout.packetType == 0;
     EXPECT_EQ(setups, 3u) << "A, B, and A again";
-    const std::string stream = dir.File("joined.hevc");
-    std::ofstream(stream, std::ios::binary) << AnnexB(out);
-    EXPECT_EQ(Shell("ffmpeg -v error -f hevc -i '" + stream + "' -f null - 2>&1"), "");
-    ExpectPicturesOfJoin(Pictures(stream, "-f hevc"), pair);
+    const std::string stream = dir.File("joined.video");
+    std::ofstream(stream, std::ios::binary) << Elementary(out);
+    const std::string format = std::string(pair.name) == "av01" ? "-f obu" : "-f hevc";
+    EXPECT_EQ(Shell("ffmpeg -v error " + format + " -i '" + stream + "' -f null - 2>&1"), "");
+    ExpectPicturesOfJoin(Pictures(stream, format), pair);
 }
 
 // The same sequence copied into MP4 and MKV: one sample description (the
-// first clip's setup), the others' parameter sets in band, so MP4 names the
-// stream hev1; every picture decodes without a word.
-TEST_P(HevcSetupChange, CopiedIntoMp4AndMkvWithTheNewSetupInBand) {
+// first clip's setup), the others' HEVC parameter sets in band, so MP4 names
+// the stream hev1; every picture decodes without a word.
+TEST_P(CodecSetupChange, CopiedIntoMp4AndMkvWithTheNewSetupInBand) {
     ASSERT_TRUE(HaveTool("ffprobe"));
-    const HevcPair& pair = GetParam();
+    const SetupPair& pair = GetParam();
     for (const char* format : {"mp4remux", "mkvremux"}) {
         SCOPED_TRACE(format);
         const bool mp4 = std::string(format) == "mp4remux";
+        if (mp4 && !pair.mp4) continue;
         TempDir dir;
         CFLVSequence seq;
         for (int clip : {0, 1, 0}) Append(seq, FlvClip(std::string("codecs/") + pair.flv[clip], 0, kLengthMs));
         const std::string out = dir.File(mp4 ? "out.mp4" : "out.mkv");
         const JobResult r = Convert(Settings(format, mp4 ? "mp4" : "mkv", 28, 86018), seq, out);
         ASSERT_EQ(r.code, CPvx::kDone) << r.text;
-        EXPECT_EQ(Probe(out, "v:0", "stream=codec_name"), "hevc");
+        EXPECT_EQ(Probe(out, "v:0", "stream=codec_name"), pair.mp4 ? "hevc" : "av1");
         if (mp4) {
             EXPECT_EQ(Probe(out, "v:0", "stream=codec_tag_string"), "hev1");
         }
@@ -321,5 +337,5 @@ TEST_P(HevcSetupChange, CopiedIntoMp4AndMkvWithTheNewSetupInBand) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, HevcSetupChange, ::testing::ValuesIn(kHevcPairs),
-                         [](const ::testing::TestParamInfo<HevcPair>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, CodecSetupChange, ::testing::ValuesIn(kSetupPairs),
+                         [](const ::testing::TestParamInfo<SetupPair>& p) { return std::string(p.param.name); });
