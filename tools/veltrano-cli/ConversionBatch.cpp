@@ -1,9 +1,7 @@
 #include "ConversionBatch.h"
 
 #include <strings.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -141,14 +139,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         settingUp = nullptr;
     }
 
-    std::atomic<int> signals{0};
-    InterruptWatch::Start([&host, &signals] {
-        // A third request while stopping gives up at once.
-        if (++signals >= 3) {
-            static const char kMsg[] = "\nveltrano-cli: stopped without cleaning up\n";
-            (void)!::write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
-            ::_exit(1);
-        }
+    InterruptWatch::Start([&host] {
         host.Push(ConvEvent(ConvEvent::kInterrupt));
     });
 

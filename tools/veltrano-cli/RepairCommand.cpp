@@ -2,7 +2,6 @@
 // every fix, as plain lines or one JSON object per input; progress on
 // standard error, Ctrl-C stopping inside a file, and --results lines as
 // convert and join write them.
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -125,17 +124,9 @@ int RunRepair(const Options& o) {
     EngineSession engine;
     if (!engine.Start(&error)) return Refuse(o.json, error);
     // Ctrl-C stops the file being repaired (its unfinished output removed)
-    // and every one after it; a third gives up at once.
+    // and every one after it.
     std::atomic<bool> stop{false};
-    std::atomic<int> signals{0};
-    InterruptWatch::Start([&stop, &signals] {
-        if (++signals >= 3) {
-            static const char kMsg[] = "\nveltrano-cli: stopped without cleaning up\n";
-            (void)!::write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
-            ::_exit(1);
-        }
-        stop = true;
-    });
+    InterruptWatch::Start([&stop] { stop = true; });
     RepairProgress progress(o.json);
     int status = 0;
     for (const std::string& input : o.inputs) {
