@@ -100,7 +100,7 @@ ResultRecord RepairResult(const std::string& input, const FlvRepairRequest& r, c
     if (!line.outputs->empty()) line.output = line.outputs->front();
     line.state = StateOf(r);
     line.seconds = seconds;
-    if (line.state == std::string("failed")) {
+    if (line.state == "failed") {
         line.error = r.error;
         line.code = r.result != kFlvRepairDone ? r.result : kFlvRepairNothingKept;
     }
