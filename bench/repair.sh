@@ -67,7 +67,7 @@ best_ms() {
 repair=$(best_ms "$cli" repair "$work/big.flv" --out "$work/out")
 flvmeta_ms=$(best_ms flvmeta --update "$work/big.flv" "$work/meta.flv")
 cat_ms=$(best_ms sh -c "cat '$work/big.flv' > '$work/copy.flv'")
-"$cli" repair "$work/big.flv" --out "$work/out" --json > "$work/report.json" || true
+"$cli" repair "$work/big.flv" --out "$work/out" --json > "$work/report.json" 2> /dev/null || true
 echo "report: $(head -c 300 "$work/report.json") ..."
 echo "repair ${repair} ms, flvmeta --update ${flvmeta_ms} ms, cat ${cat_ms} ms"
 awk -v r="$repair" -v f="$flvmeta_ms" -v c="$cat_ms" 'BEGIN {
