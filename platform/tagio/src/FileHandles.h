@@ -75,6 +75,12 @@ bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
 bool FlushBuffer(TagioFileWriteAble* h);
 // Writes the gathered copies; false once any write has failed.
 bool FlushPending(TagioFileWriteAble* h);
+// Writes out what the buffer and the gathered copies hold, so the buffer
+// (kWriteBytes) may serve as scratch space; null once any write has failed.
+uint8_t* ClearedBuffer(TagioFileWriteAble* h);
+// Writes count bytes straight to the file, nothing being buffered (after
+// ClearedBuffer); false once any write has failed.
+bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
 

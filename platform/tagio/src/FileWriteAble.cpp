@@ -82,6 +82,21 @@ bool FlushPending(TagioFileWriteAble* h) {
     return !h->failed;
 }
 
+uint8_t* ClearedBuffer(TagioFileWriteAble* h) {
+    if (!h->pending.empty()) FlushPending(h);
+    return Flush(h) ? h->buffer.get() : nullptr;
+}
+
+bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count) {
+    if (h->failed || h->used || !h->pending.empty()) return false;
+    if (!WriteAll(h->fd, data, count)) {
+        h->failed = true;
+        return false;
+    }
+    h->written += int64_t(count);
+    return true;
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
     if (h->failed) return false;

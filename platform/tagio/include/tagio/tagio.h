@@ -219,6 +219,16 @@ TAGIO_API void Flv_FreeTag(TagioFlvTag* tag);
 // close) but stays valid even if `from` is closed first. Nonzero on success.
 TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint32_t timestamp,
                           TagioFileWriteAble* to);
+// Copies the tags that lie one after another in [start, end) of `from`,
+// adding `shift` to each timestamp (modulo 2^32) and writing each
+// PreviousTagSize anew (a last one missing at the end of the file included),
+// in large reads and writes rather than tag by tag. Stops at the first tag
+// boundary at least `bytes` past start, or at end. Returns the position
+// reached (a tag boundary past start), or -1 when the bytes there are not
+// whole tags ending at `end` (the file changed) or on a read or write error;
+// the bytes written before a -1 are unspecified.
+TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift,
+                               uint32_t bytes, TagioFileWriteAble* to);
 
 // ---- FLV metadata (onMetaData)
 // Reads the number property `name` of an onMetaData script tag's data (the

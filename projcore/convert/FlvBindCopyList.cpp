@@ -1,0 +1,115 @@
+#include "convert/FlvBindCopyList.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr int64_t kUnitsPerMs = 10000;   // progress is in 100 ns
+// A run ends after this many bytes or this much of the binding's time, so
+// that pause and cancel (looked at after every run) hold the binding soon.
+constexpr int64_t kRunBytes = 1 << 20;
+constexpr int64_t kRunMs = 1000;
+
+struct ReaderDeleter {
+    void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
+};
+
+}  // namespace
+
+CFlvBindCopyList::Stamp CFlvBindCopyList::StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec)};
+}
+
+void CFlvBindCopyList::Add(const Run& run) {
+    try {
+        runs_.push_back(run);
+    } catch (const std::bad_alloc&) {
+        whole_ = false;
+    }
+}
+
+void CFlvBindCopyList::BeginClip(size_t clip, const std::string& path) {
+    clip_ = clip;
+    try {
+        if (stamps_.size() <= clip) stamps_.resize(clip + 1);
+        stamps_[clip] = StampOf(path);
+    } catch (const std::bad_alloc&) {
+        whole_ = false;
+    }
+}
+
+void CFlvBindCopyList::Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs) {
+    if (!runs_.empty()) {
+        Run& last = runs_.back();
+        if (!last.made && last.clip == clip_ && last.end == position && last.shift == shift &&
+            last.end - last.start < kRunBytes && positionMs - last.startMs < kRunMs) {
+            last.end += size;
+            last.positionMs = positionMs;
+            return;
+        }
+    }
+    Add({clip_, position, position + size, shift, false, positionMs, positionMs});
+}
+
+void CFlvBindCopyList::Made(const uint8_t* tag, uint32_t size, int64_t positionMs) {
+    const auto at = int64_t(made_.size());
+    try {
+        made_.insert(made_.end(), tag, tag + size);
+    } catch (const std::bad_alloc&) {
+        whole_ = false;
+        return;
+    }
+    Add({clip_, at, at + size, 0, true, positionMs, positionMs});
+}
+
+CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip>& clips, TagioFileWriteAble* out,
+                                                  CFlvBindProgress& job, int64_t totalMs,
+                                                  int64_t* positionMs) const {
+    std::unique_ptr<TagioFileReadAble, ReaderDeleter> file;
+    size_t opened = SIZE_MAX;
+    int64_t doneMs = 0;
+    *positionMs = 0;
+    const auto report = [&](int64_t ms) {
+        job.position = ms * kUnitsPerMs;
+        job.total = totalMs * kUnitsPerMs;
+        return job.WaitWhilePaused() != CFlvBindProgress::kCancel;
+    };
+    for (const Run& run : runs_) {
+        if (run.made) {
+            // Written as a loaded tag is: header and data, then its PreviousTagSize.
+            TagioFlvTag tag{};
+            tag.buffer = const_cast<uint8_t*>(made_.data() + run.start);
+            tag.bufferCapacity = uint32_t(run.end - run.start);
+            tag.dataSize = tag.bufferCapacity - 11;
+            if (!Flv_WriteTag(out, &tag)) return kChanged;
+        } else {
+            if (run.clip != opened) {
+                if (run.clip >= clips.size() || run.clip >= stamps_.size() ||
+                    !(StampOf(clips[run.clip].path) == stamps_[run.clip]))
+                    return kChanged;
+                file.reset(CreateFileReadAble(clips[run.clip].path.c_str()));
+                if (!file) return kChanged;
+                opened = run.clip;
+            }
+            for (int64_t at = run.start; at < run.end;) {
+                at = Flv_CopyTags(file.get(), at, run.end, run.shift, uint32_t(kRunBytes), out);
+                if (at < 0) return kChanged;
+                // Progress within the run goes with its bytes.
+                const int64_t ms = doneMs + int64_t(double(run.positionMs - doneMs) * double(at - run.start) /
+                                                     double(run.end - run.start));
+                if (!report(ms)) {
+                    *positionMs = ms;
+                    return kCancelled;
+                }
+            }
+        }
+        doneMs = run.positionMs;
+    }
+    *positionMs = doneMs;
+    return kWritten;
+}
