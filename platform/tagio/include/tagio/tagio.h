@@ -222,9 +222,9 @@ TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint3
 // Copies the tags that lie one after another in [start, end) of `from`,
 // adding `shift` to each timestamp (modulo 2^32) and writing each
 // PreviousTagSize anew (a last one missing at the end of the file included),
-// in large reads and writes rather than tag by tag. Stops at the first tag
-// boundary at least `bytes` past start, or at end. Returns the position
-// reached (a tag boundary past start), or -1 when the bytes there are not
+// in large reads and writes rather than tag by tag. Stops at end, or at the
+// end of the read (a tag boundary) that takes the copy `bytes` or more past
+// start. Returns the position reached, or -1 when the bytes there are not
 // whole tags ending at `end` (the file changed) or on a read or write error;
 // the bytes written before a -1 are unspecified.
 TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift,
