@@ -8,10 +8,8 @@
 namespace {
 
 constexpr int64_t kUnitsPerMs = 10000;   // progress is in 100 ns
-// A run ends after this many bytes or this much of the binding's time, so
-// that pause and cancel (looked at after every run) hold the binding soon.
-constexpr int64_t kRunBytes = 1 << 20;
-constexpr int64_t kRunMs = 1000;
+// Bytes copied between two looks at pause and cancel (one read and write).
+constexpr uint32_t kPieceBytes = 1 << 20;
 
 struct ReaderDeleter {
     void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
@@ -46,8 +44,7 @@ void CFlvBindCopyList::BeginClip(size_t clip, const std::string& path) {
 void CFlvBindCopyList::Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs) {
     if (!runs_.empty()) {
         Run& last = runs_.back();
-        if (!last.made && last.clip == clip_ && last.end == position && last.shift == shift &&
-            last.end - last.start < kRunBytes && positionMs - last.startMs < kRunMs) {
+        if (!last.made && last.clip == clip_ && last.end == position && last.shift == shift) {
             last.end += size;
             last.positionMs = positionMs;
             return;
@@ -72,11 +69,12 @@ CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip
                                                   int64_t* positionMs) const {
     std::unique_ptr<TagioFileReadAble, ReaderDeleter> file;
     size_t opened = SIZE_MAX;
-    int64_t doneMs = 0;
     *positionMs = 0;
+    // Progress, pause and cancel; false (with how far it came) when cancelled.
     const auto report = [&](int64_t ms) {
         job.position = ms * kUnitsPerMs;
         job.total = totalMs * kUnitsPerMs;
+        *positionMs = ms;
         return job.WaitWhilePaused() != CFlvBindProgress::kCancel;
     };
     for (const Run& run : runs_) {
@@ -96,20 +94,18 @@ CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip
                 if (!file) return kChanged;
                 opened = run.clip;
             }
+            // Looked at where a run begins as well as in it, so a pause
+            // holds the binding before it goes on to the next clip.
+            if (!report(run.startMs)) return kCancelled;
             for (int64_t at = run.start; at < run.end;) {
-                at = Flv_CopyTags(file.get(), at, run.end, run.shift, uint32_t(kRunBytes), out);
+                at = Flv_CopyTags(file.get(), at, run.end, run.shift, kPieceBytes, out);
                 if (at < 0) return kChanged;
                 // Progress within the run goes with its bytes.
-                const int64_t ms = doneMs + int64_t(double(run.positionMs - doneMs) * double(at - run.start) /
-                                                     double(run.end - run.start));
-                if (!report(ms)) {
-                    *positionMs = ms;
-                    return kCancelled;
-                }
+                const double part = double(at - run.start) / double(run.end - run.start);
+                if (!report(run.startMs + int64_t(double(run.positionMs - run.startMs) * part))) return kCancelled;
             }
         }
-        doneMs = run.positionMs;
+        *positionMs = run.positionMs;
     }
-    *positionMs = doneMs;
     return kWritten;
 }
