@@ -200,7 +200,7 @@ private:
     bool Emit(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
         media_ += IsMedia(tag);
-        if (list_) list_->Copy(tag.filePosition, tag.tagSize, when - tag.timestamp, Position());
+        if (list_) list_->Copy(tag.filePosition, tag.tagSize, when - tag.timestamp, Position(), file);
         return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 

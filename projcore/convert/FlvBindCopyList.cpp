@@ -2,14 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 namespace {
 
 constexpr int64_t kUnitsPerMs = 10000;   // progress is in 100 ns
-// Bytes copied between two looks at pause and cancel (one read and write).
+// Bytes copied between two looks at pause and cancel: one read and write,
+// or one copy in the kernel.
 constexpr uint32_t kPieceBytes = 1 << 20;
+constexpr int64_t kAsIsPieceBytes = 16 << 20;
 
 struct ReaderDeleter {
     void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
@@ -41,16 +44,25 @@ void CFlvBindCopyList::BeginClip(size_t clip, const std::string& path) {
     }
 }
 
-void CFlvBindCopyList::Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs) {
+void CFlvBindCopyList::Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs,
+                            TagioFileReadAble* file) {
+    bool asIs = false;
+    if (shift == 0 && file && size >= 15) {
+        uint8_t b[4];
+        const int64_t back = position + size - 4;
+        asIs = FileReadAble_ReadAt(file, back, b, 4) == 4 &&
+               (uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3]) == size - 4;
+    }
     if (!runs_.empty()) {
         Run& last = runs_.back();
         if (!last.made && last.clip == clip_ && last.end == position && last.shift == shift) {
             last.end += size;
+            last.asIs = last.asIs && asIs;
             last.positionMs = positionMs;
             return;
         }
     }
-    Add({clip_, position, position + size, shift, false, positionMs, positionMs});
+    Add({clip_, position, position + size, shift, false, asIs, positionMs, positionMs});
 }
 
 void CFlvBindCopyList::Made(const uint8_t* tag, uint32_t size, int64_t positionMs) {
@@ -61,7 +73,7 @@ void CFlvBindCopyList::Made(const uint8_t* tag, uint32_t size, int64_t positionM
         whole_ = false;
         return;
     }
-    Add({clip_, at, at + size, 0, true, positionMs, positionMs});
+    Add({clip_, at, at + size, 0, true, false, positionMs, positionMs});
 }
 
 CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip>& clips, TagioFileWriteAble* out,
@@ -98,8 +110,14 @@ CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip
             // holds the binding before it goes on to the next clip.
             if (!report(run.startMs)) return kCancelled;
             for (int64_t at = run.start; at < run.end;) {
-                at = Flv_CopyTags(file.get(), at, run.end, run.shift, kPieceBytes, out);
-                if (at < 0) return kChanged;
+                if (run.asIs) {
+                    const int64_t to = std::min(run.end, at + kAsIsPieceBytes);
+                    if (!FileWriteAble_CopyFrom(out, file.get(), at, to)) return kChanged;
+                    at = to;
+                } else {
+                    at = Flv_CopyTags(file.get(), at, run.end, run.shift, kPieceBytes, out);
+                    if (at < 0) return kChanged;
+                }
                 // Progress within the run goes with its bytes.
                 const double part = double(at - run.start) / double(run.end - run.start);
                 if (!report(run.startMs + int64_t(double(run.positionMs - run.startMs) * part))) return kCancelled;

@@ -21,8 +21,10 @@ public:
     void BeginClip(size_t clip, const std::string& path);
     // The tag of `size` bytes (header, data, PreviousTagSize) at `position`
     // of the current clip goes out `shift` ms later (modulo 2^32); positionMs:
-    // the binding's time once it is written.
-    void Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs);
+    // the binding's time once it is written. file: the clip's file, when its
+    // PreviousTagSize may be looked at there (null when not).
+    void Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs,
+              TagioFileReadAble* file = nullptr);
     // A tag made anew: its header and data (its PreviousTagSize follows).
     void Made(const uint8_t* tag, uint32_t size, int64_t positionMs);
     // False once memory ran out: the list does not hold the whole plan.
@@ -40,6 +42,9 @@ private:
         int64_t start, end;   // in the clip's file, or in made_ for a tag made anew
         uint32_t shift;
         bool made;
+        // Unmoved tags whose PreviousTagSizes are right in the file: the
+        // run's bytes go out as they are, copied in the kernel.
+        bool asIs;
         int64_t startMs;      // the binding's time at its first tag
         int64_t positionMs;   // the binding's time after the run
     };

@@ -15,9 +15,10 @@ namespace {
 
 std::string Fixture(const char* name) { return std::string(VELTRANO_FIXTURES_DIR) + "/" + name; }
 
-// The A/V tags of path, later by 500 ms, with a made tag after the tenth:
+// The A/V tags of path, later by shift ms, with a made tag after the tenth:
 // into the list, and copied tag by tag into expected.
-void Plan(const std::string& path, CFlvBindCopyList& list, const std::string& expected, int64_t* lastMs) {
+void Plan(const std::string& path, uint32_t shift, CFlvBindCopyList& list, const std::string& expected,
+          int64_t* lastMs) {
     static const uint8_t kMade[] = {8, 0, 0, 2, 0, 0, 1, 0, 0, 0, 0, 0x2F, 0x11};
     TagioFileReadAble* in = CreateFileReadAble(path.c_str());
     TagioFileWriteAble* w = CreateFileWriteAble(expected.c_str());
@@ -28,9 +29,9 @@ void Plan(const std::string& path, CFlvBindCopyList& list, const std::string& ex
     TagioFlvTag tag{};
     for (int n = 0; Flv_ReadTag(in, 0, &tag);) {
         if (tag.type != 8 && tag.type != 9) continue;
-        list.Copy(tag.filePosition, tag.tagSize, 500, tag.timestamp + 500);
-        ASSERT_TRUE(Flv_CopyTag(in, &tag, tag.timestamp + 500, w));
-        *lastMs = tag.timestamp + 500;
+        list.Copy(tag.filePosition, tag.tagSize, shift, tag.timestamp + shift, in);
+        ASSERT_TRUE(Flv_CopyTag(in, &tag, tag.timestamp + shift, w));
+        *lastMs = tag.timestamp + shift;
         if (++n == 10) {
             TagioFlvTag made{};
             made.buffer = const_cast<uint8_t*>(kMade);
@@ -56,16 +57,19 @@ TEST(FlvBindCopyList, WritesWhatTheTagByTagCopyWritesUnlessTheClipChangedOrTheJo
     TempDir dir;
     const std::string clip = dir.File("clip.flv");
     WriteFile(clip, ReadFile(Fixture("h264_aac_160x120.flv")));
-    CFlvBindCopyList list;
-    int64_t lastMs = 0;
-    ASSERT_NO_FATAL_FAILURE(Plan(clip, list, dir.File("expected.flv"), &lastMs));
-    ASSERT_TRUE(list.Whole());
-
     CFlvBindProgress job;
-    int64_t position = -1;
-    EXPECT_EQ(Write(list, clip, dir.File("out.flv"), job, &position), CFlvBindCopyList::kWritten);
-    EXPECT_TRUE(ReadFile(dir.File("out.flv")) == ReadFile(dir.File("expected.flv")));
-    EXPECT_EQ(position, lastMs);
+    int64_t position = -1, lastMs = 0;
+    // Unmoved tags are copied as they are (in the kernel), moved ones retimed.
+    for (uint32_t shift : {0u, 500u}) {
+        CFlvBindCopyList copies;
+        ASSERT_NO_FATAL_FAILURE(Plan(clip, shift, copies, dir.File("expected.flv"), &lastMs));
+        EXPECT_EQ(Write(copies, clip, dir.File("out.flv"), job, &position), CFlvBindCopyList::kWritten);
+        EXPECT_TRUE(ReadFile(dir.File("out.flv")) == ReadFile(dir.File("expected.flv"))) << shift;
+        EXPECT_EQ(position, lastMs);
+    }
+    CFlvBindCopyList list;
+    ASSERT_NO_FATAL_FAILURE(Plan(clip, 500, list, dir.File("expected.flv"), &lastMs));
+    ASSERT_TRUE(list.Whole());
 
     job.SetState(CFlvBindProgress::kCancel);
     EXPECT_EQ(Write(list, clip, dir.File("out.flv"), job, &position), CFlvBindCopyList::kCancelled);

@@ -335,8 +335,9 @@ TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
     TempDir dir;
     const std::string src = Fixture("flv1_mp3_160x120.flv");
     // Long enough that the writing is still under way when the test pauses it
-    // (the copy moves a clip of this size in a few microseconds).
-    constexpr int64_t kClips = 1000;
+    // (the copy moves a clip of this size in a few microseconds, and a busy
+    // machine may keep the test from pausing it for tens of milliseconds).
+    constexpr int64_t kClips = 3000;
     const std::vector<TFlvBindClip> clips(kClips, TFlvBindClip{src, 0, 3000});
     const Bound full = Bind(dir, clips, true, true, "full.flv");
     ASSERT_EQ(full.result.code, 0);

@@ -192,6 +192,11 @@ TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path);
 TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h);
 // Bytes written through the handle so far.
 TAGIO_API int64_t FileWriteAble_GetSize(TagioFileWriteAble* h);
+// Appends bytes [start, end) of `from` as they are, after what was written
+// before; copied in the kernel where the file systems allow (cat's way).
+// Nonzero on success; 0 when the file is shorter or a write failed.
+TAGIO_API int FileWriteAble_CopyFrom(TagioFileWriteAble* h, TagioFileReadAble* from, int64_t start,
+                                     int64_t end);
 
 // Reads the header at the start of the file and positions the reader at the
 // first tag. Nonzero when the header is a valid FLV header.
