@@ -31,38 +31,54 @@ for f in "${inputs[@]}"; do printf "file '%s'\n" "$f"; done > "$work/list.txt"
 total=$(cat "${inputs[@]}" | wc -c)
 echo "inputs: $((total / 1000000)) MB"
 
-# Best wall-clock time of 5 runs in ms; the output is removed before each run.
-best_ms() {
-    local best=""
+# Each side runs 5 times, the sides taking turns so that a busy machine
+# weighs on all of them alike; the best wall-clock time and the best CPU time
+# (user + system) of each, in ms. The output is removed before each run.
+declare -A wall cpu
+measure() {   # NAME... -- then the commands, one per NAME, as strings
+    local names=() cmds=() i
+    while [[ $1 != -- ]]; do names+=("$1"); shift; done
+    shift
+    cmds=("$@")
     for _ in 1 2 3 4 5; do
-        rm -f "$work/out.flv"
-        local t0 t1
-        t0=$(date +%s%N)
-        "$@" > /dev/null 2>&1
-        t1=$(date +%s%N)
-        local d=$(( (t1 - t0) / 1000 ))
-        if [[ -z $best || $d -lt $best ]]; then best=$d; fi
+        for i in "${!names[@]}"; do
+            rm -f "$work/out.flv"
+            local t
+            /usr/bin/time -o "$work/time.txt" -f '%e %U %S' sh -c "${cmds[$i]}" > /dev/null 2>&1
+            t=$(tail -1 "$work/time.txt")
+            local w c
+            w=$(awk '{printf "%d", $1 * 1000}' <<< "$t")
+            c=$(awk '{printf "%d", ($2 + $3) * 1000}' <<< "$t")
+            local n=${names[$i]}
+            if [[ -z ${wall[$n]:-} || $w -lt ${wall[$n]} ]]; then wall[$n]=$w; fi
+            if [[ -z ${cpu[$n]:-} || $c -lt ${cpu[$n]} ]]; then cpu[$n]=$c; fi
+        done
     done
-    echo "$best"
+}
+report() {   # LABEL MB CAT FFMPEG CLI [LIB]
+    local label=$1 mb=$2; shift 2
+    for n in "$@"; do
+        awk -v n="$label $n" -v w="${wall[$n]}" -v c="${cpu[$n]}" -v mb="$mb" \
+            'BEGIN { printf "%-34s wall %7d ms  cpu %7d ms  %6.0f MB/s\n", n, w, c, mb / (w / 1000) }'
+    done
+    awk -v l="$label" -v wc="${wall[$3]}" -v cc="${cpu[$3]}" -v wt="${wall[$1]}" -v ct="${cpu[$1]}" \
+        -v wf="${wall[$2]}" -v cf="${cpu[$2]}" 'BEGIN {
+        printf "%s: veltrano-cli join / cat = %.2f wall, %.2f cpu (target <= 1.3)\n", l, wc / wt, cc / ct
+        printf "%s: veltrano-cli join / ffmpeg concat = %.2f wall, %.2f cpu\n", l, wc / wf, cc / cf
+    }'
 }
 
-cat_us=$(best_ms sh -c "cat '${inputs[0]}' '${inputs[1]}' '${inputs[2]}' > '$work/out.flv'")
-ffmpeg_us=$(best_ms ffmpeg -hide_banner -loglevel error -f concat -safe 0 -i "$work/list.txt" \
-    -c copy -y "$work/out.flv")
-bind_us=$(best_ms "$tool" "$work/out.flv" "${inputs[@]}")
 cli=$build_dir/tools/veltrano-cli/veltrano-cli
-cli_us=$(best_ms "$cli" join --existing overwrite "$work/out.flv" "${inputs[@]}")
+concat() { echo "ffmpeg -hide_banner -loglevel error -f concat -safe 0 -i '$1' -c copy -y '$work/out.flv'"; }
+echo "load: $(uptime)"
+measure big_cat big_ffmpeg big_cli big_lib -- \
+    "cat '${inputs[0]}' '${inputs[1]}' '${inputs[2]}' > '$work/out.flv'" \
+    "$(concat "$work/list.txt")" \
+    "'$cli' join --existing overwrite '$work/out.flv' '${inputs[0]}' '${inputs[1]}' '${inputs[2]}'" \
+    "'$tool' '$work/out.flv' '${inputs[0]}' '${inputs[1]}' '${inputs[2]}'"
 "$tool" "$work/out.flv" "${inputs[@]}" > /dev/null
 check=$(flvmeta --check "$work/out.flv" | tail -1)
-
-awk -v c="$cat_us" -v f="$ffmpeg_us" -v b="$bind_us" -v v="$cli_us" -v mb="$((total / 1000000))" 'BEGIN {
-    printf "%-40s %9.1f ms  %6.0f MB/s\n", "cat A B C > out", c / 1000, mb / (c / 1e6)
-    printf "%-40s %9.1f ms  %6.0f MB/s\n", "ffmpeg -f concat -c copy", f / 1000, mb / (f / 1e6)
-    printf "%-40s %9.1f ms  %6.0f MB/s\n", "flvbind (with metadata and key index)", b / 1000, mb / (b / 1e6)
-    printf "%-40s %9.1f ms  %6.0f MB/s\n", "veltrano-cli join (whole process)", v / 1000, mb / (v / 1e6)
-    printf "flvbind / cat = %.2f (target <= 1.3), flvbind / ffmpeg concat = %.2f (target <= 1.0)\n", b / c, b / f
-    printf "veltrano-cli join / cat = %.2f (target <= 1.3)\n", v / c
-}'
+report "Sorenson+MP3" "$((total / 1000000))" big_cat big_ffmpeg big_cli big_lib
 echo "flvmeta --check on the joined file: $check"
 
 # The same whole-process join on files of small tags (H.264 + AAC at a low
@@ -73,10 +89,11 @@ ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc2=size=320x180:rate=30 -f
     -t 10 -c:v libx264 -preset veryfast -b:v 300k -g 60 -bf 2 -c:a aac -b:a 64k "$work/clip.flv"
 for i in 1 2 3; do python3 "$here/flvtags.py" repeat "$work/clip.flv" "$work/small$i.flv" 150; done
 small=("$work/small1.flv" "$work/small2.flv" "$work/small3.flv")
-small_cat_us=$(best_ms sh -c "cat '${small[0]}' '${small[1]}' '${small[2]}' > '$work/out.flv'")
-small_cli_us=$(best_ms "$cli" join --existing overwrite "$work/out.flv" "${small[@]}")
-awk -v c="$small_cat_us" -v v="$small_cli_us" 'BEGIN {
-    printf "%-40s %9.1f ms\n", "small tags: cat A B C > out", c / 1000
-    printf "%-40s %9.1f ms\n", "small tags: veltrano-cli join", v / 1000
-    printf "small tags: veltrano-cli join / cat = %.2f (target <= 1.3)\n", v / c
-}'
+for f in "${small[@]}"; do printf "file '%s'\n" "$f"; done > "$work/small.txt"
+small_total=$(cat "${small[@]}" | wc -c)
+echo "load: $(uptime)"
+measure small_cat small_ffmpeg small_cli -- \
+    "cat '${small[0]}' '${small[1]}' '${small[2]}' > '$work/out.flv'" \
+    "$(concat "$work/small.txt")" \
+    "'$cli' join --existing overwrite '$work/out.flv' '${small[0]}' '${small[1]}' '${small[2]}'"
+report "H.264+AAC small tags" "$((small_total / 1000000))" small_cat small_ffmpeg small_cli

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "convert/FlvBindCopyList.h"
 #include "convert/FlvBindProbe.h"
 #include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
@@ -15,7 +16,9 @@
 // clips' files, telling a second metadata object what it really wrote. When
 // both agree the file already holds its true metadata and is not read again;
 // otherwise (a cancel, a failure, a clip changed meanwhile) the metadata step
-// rewrites the metadata of what was written.
+// rewrites the metadata of what was written. The plan also keeps what it
+// decided as runs of the clips' bytes (a copy list): unless a clip changed
+// since, the second run only copies those, in large pieces.
 
 namespace {
 
@@ -50,9 +53,9 @@ enum class Pass { kPlan, kWrite };
 class Binder {
 public:
     Binder(Pass pass, bool audio, bool video, CFlvBindProgress& job, int64_t totalMs,
-           TagioFlvMeta* plan, TagioFileWriteAble* out)
+           TagioFlvMeta* plan, TagioFileWriteAble* out, CFlvBindCopyList* list = nullptr)
         : pass_(pass), audio_(audio), video_(video), job_(job), totalMs_(totalMs), plan_(plan),
-          out_(out) {}
+          out_(out), list_(list) {}
 
     // Opens a clip and checks its header; a result code or 0.
     static int32_t Open(const TFlvBindClip& clip, Reader& file, TagioFlvHeader& header) {
@@ -190,6 +193,7 @@ public:
 
     int64_t Position() const { return elapsed_ + span_; }
     int64_t MediaTags() const { return media_; }
+    CFlvBindCopyList* List() const { return list_; }
     int64_t LastAudioUnits() const { return lastAudioUnits_; }
 
 private:
@@ -197,6 +201,7 @@ private:
     bool Emit(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
         media_ += IsMedia(tag);
+        if (list_) list_->Copy(tag.filePosition, tag.tagSize, when - tag.timestamp, Position(), file);
         return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 
@@ -252,11 +257,13 @@ private:
         copy.bufferCapacity = uint32_t(composed_.size());
         FlvMetaPlanTag(plan_, &copy, when);
         ++media_;
+        if (list_) list_->Made(composed_.data(), dataSize + 11, Position());
         return pass_ == Pass::kPlan || Flv_WriteTag(out_, &copy) != 0;
     }
 
     bool EmitLoaded(const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
+        if (list_) list_->Copy(tag.filePosition, tag.dataSize + 15, when - tag.timestamp, Position());
         if (pass_ == Pass::kPlan) return true;
         TagioFlvTag copy = tag;   // shares the buffer: retimed in place, never freed here
         copy.buffer[4] = uint8_t(when >> 16);
@@ -300,6 +307,7 @@ private:
     int64_t totalMs_;
     TagioFlvMeta* plan_;
     TagioFileWriteAble* out_;
+    CFlvBindCopyList* list_;          // the plan's copy list, kept in the first run
     int64_t elapsed_ = 0, elapsedAfter_ = 0;
     uint32_t span_ = 0;
     int64_t lastAudioUnits_ = -1;
@@ -324,6 +332,7 @@ TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size
     *cancelled = false;
     for (size_t i = 0; i < limit; ++i) {
         if (i > 0) binder.NextClip();
+        if (binder.List()) binder.List()->BeginClip(i, clips[i].path);
         if (int32_t r = Binder::Open(clips[i], file, header)) return {r, clips[i].path};
         const int64_t firstTag = FileReadAble_GetPosition(file.get());
         CFlvBindProbe later;
@@ -344,6 +353,31 @@ TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size
         *done = i + 1;
     }
     return {};
+}
+
+// Writes the tags through the plan's copy list after the header and metadata
+// out holds. False when a clip changed since the plan read it: out is then
+// made again with only the header and metadata (null when it cannot be),
+// for the binding tag by tag. position: how far a cancelled copy came.
+bool CopyPlanned(const CFlvBindCopyList& list, const std::vector<TFlvBindClip>& clips, const std::string& output,
+                 TagioFlvMeta* plan, TagioFileWriteAble*& out, CFlvBindProgress& job, int64_t totalMs,
+                 int64_t& position, bool& cancelled) {
+    const CFlvBindCopyList::Outcome outcome = list.Write(clips, out, job, totalMs, &position);
+    if (outcome != CFlvBindCopyList::kChanged) {
+        cancelled = outcome == CFlvBindCopyList::kCancelled;
+        return true;
+    }
+    position = 0;
+    DeleteFileWritable(out);
+    out = CreateFileWriteAble(output.c_str());
+    Reader first;
+    TagioFlvHeader header{};
+    if (out && (Binder::Open(clips[0], first, header) || !Flv_WriteHeader(out, &header) ||
+                !FlvMetaWritePlanned(plan, out))) {
+        DeleteFileWritable(out);
+        out = nullptr;
+    }
+    return false;
 }
 
 }  // namespace
@@ -377,10 +411,14 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
     TFlvBindResult result;
     size_t planned = 0;
     bool cancelled = false;
+    CFlvBindCopyList list;
+    int64_t plannedMedia = 0, plannedPosition = 0;
     if (plan) {
-        Binder planner(Pass::kPlan, audio, video, job, totalMs, plan.get(), nullptr);
+        Binder planner(Pass::kPlan, audio, video, job, totalMs, plan.get(), nullptr, &list);
         result = Pass(planner, clips, clips.size(), output, &planned, &cancelled);
         FlvMetaPlanLastAudioBlock(plan.get(), planner.LastAudioUnits());
+        plannedMedia = planner.MediaTags();
+        plannedPosition = planner.Position();
     }
     // Write: the header of the first clip, the planned metadata, the tags.
     std::unique_ptr<TagioFlvMeta, MetaDeleter> written(FlvMetaCreateObject());
@@ -393,6 +431,14 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
             result = {r, clips[0].path};
         } else if (!Flv_WriteHeader(out, &header) || (plan && !FlvMetaWritePlanned(plan.get(), out))) {
             result = {kWriteFailed, output};
+        } else if (!cancelled && plan && list.Whole() &&
+                   CopyPlanned(list, clips, output, plan.get(), out, job, totalMs, position, cancelled)) {
+            // What the plan wrote is what it planned, but for a cancel.
+            if (result.code == kDone && !cancelled && plannedMedia == 0) result = {kNoMedia, clips[0].path};
+            if (!cancelled) position = plannedPosition;
+            upToDate = !cancelled;
+        } else if (!out) {
+            result = {kCannotCreateOutput, output};
         } else if (!cancelled) {
             Binder writer(Pass::kWrite, audio, video, job, totalMs, written.get(), out);
             size_t done = 0;
@@ -409,7 +455,7 @@ TFlvBindResult CFlvBind::Run(const std::vector<TFlvBindClip>& clips, const std::
             upToDate = plan && written && !cancelled && FlvMetaSamePlan(plan.get(), written.get());
         }
     }
-    if (!DeleteFileWritable(out)) {
+    if (out && !DeleteFileWritable(out)) {
         upToDate = false;
         if (result.code == kDone) result = {kWriteFailed, output};
     }

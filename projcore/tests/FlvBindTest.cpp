@@ -334,8 +334,11 @@ TEST(FlvBind, H264WithBFramesJoinsLosslessly) {
 TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
     TempDir dir;
     const std::string src = Fixture("flv1_mp3_160x120.flv");
-    // Long enough that the writing is still under way when the test pauses it.
-    const std::vector<TFlvBindClip> clips(300, TFlvBindClip{src, 0, 3000});
+    // Long enough that the writing is still under way when the test pauses it
+    // (the copy moves a clip of this size in a few microseconds, and a busy
+    // machine may keep the test from pausing it for tens of milliseconds).
+    constexpr int64_t kClips = 3000;
+    const std::vector<TFlvBindClip> clips(kClips, TFlvBindClip{src, 0, 3000});
     const Bound full = Bind(dir, clips, true, true, "full.flv");
     ASSERT_EQ(full.result.code, 0);
 
@@ -348,7 +351,7 @@ TEST(FlvBind, PauseHoldsTheBindingAndCancelLeavesAShorterFinishedFile) {
         std::thread t([&] { result = CFlvBind::Run(clips, dir.File("out.flv"), true, true, job); });
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(job.position, 0) << c.what << ": held at once";
-        EXPECT_EQ(job.total, 300 * 3000 * 10000LL);
+        EXPECT_EQ(job.total, kClips * 3000 * 10000LL);
         if (c.whileWriting) {
             job.SetState(CFlvBindProgress::kRunning);
             // Bounds only a failure: a slow machine (or a sanitizer build) may take long to begin.

@@ -20,6 +20,11 @@ constexpr size_t kReservedEntries = 32768;
 // seek instead once there is at least this much of it (large video frames).
 constexpr uint32_t kChunkBytes = 64 * 1024;
 constexpr uint64_t kSeekThreshold = 16 * 1024;
+// Where large frames follow one another (a skip was just made), the next
+// read is this small: it holds the tags up to the next frame's first bytes,
+// and that frame's data is skipped too rather than read along. Such reads go
+// on while the frames stay at least this large.
+constexpr uint32_t kSparseChunkBytes = 4 * 1024;
 // Enough data bytes of a video tag for its frame type and picture size.
 constexpr uint32_t kIndexVideoBytes = 32;
 constexpr int kParserQueue = 1000;
@@ -198,18 +203,20 @@ bool CFLVAVTagReader::ParseWholeFile() {
     std::vector<uint8_t> chunk(kChunkBytes);
     const int64_t size = FileReadAble_GetSize(m_file);
     int64_t pos = 0;
+    uint32_t chunkBytes = kChunkBytes;
     m_parser.Run();
     for (;;) {
         const uint64_t skip = m_parser.SkipAhead();
         int r;
-        if (skip >= kSeekThreshold) {
+        if (skip >= (chunkBytes == kChunkBytes ? kSeekThreshold : kSparseChunkBytes)) {
             const uint64_t k = std::min<uint64_t>(skip, uint64_t(size - pos));
             if (k == 0) break;
             while ((r = m_parser.DeliverSkip(k)) == 2)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             pos += int64_t(k);
+            chunkBytes = kSparseChunkBytes;
         } else {
-            const auto want = uint32_t(std::min<int64_t>(kChunkBytes, size - pos));
+            const auto want = uint32_t(std::min<int64_t>(chunkBytes, size - pos));
             if (want == 0) break;
             const int64_t n = FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
             if (n < 0) {
@@ -220,6 +227,7 @@ bool CFLVAVTagReader::ParseWholeFile() {
             while ((r = m_parser.DeliverData(chunk.data(), uint32_t(n))) == 2)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             pos += n;
+            if (m_parser.SkipAhead() < kSparseChunkBytes) chunkBytes = kChunkBytes;   // small tags here
         }
         if (r == 1 || r == 5 || r == 7) return false;
         int64_t lostAt = 0;

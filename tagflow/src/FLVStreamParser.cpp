@@ -11,7 +11,13 @@
 
 namespace {
 
-constexpr size_t kMaxSpareTags = 32;
+// Tags are delivered in bursts (a chunk's worth at a time), so the spare list
+// holds as many as the queue may: a shorter one frees and allocates again a
+// tag record and its buffer for most tags of a file. Past the first few, a
+// spare keeps no large buffer (whole pictures), so the list stays small.
+constexpr size_t kMaxSpareTags = 1024;
+constexpr size_t kSparesWithLargeBuffers = 32;
+constexpr uint32_t kLargeBufferBytes = 16 * 1024;
 constexpr int64_t kUnitsPerMs = 10000;   // the audio clock counts 100 ns
 // Codec setups are a few dozen bytes; a larger one is not read whole.
 constexpr uint32_t kMaxSetupBytes = 64 * 1024;
@@ -597,6 +603,8 @@ void CFLVStreamParser::ReleaseTag(FLVTag* tag) { RecycleTag(tag); }
 void CFLVStreamParser::RecycleTag(FLVTag* tag) {
     if (!tag) return;
     if (m_spare.size() < kMaxSpareTags) {
+        if (m_spare.size() >= kSparesWithLargeBuffers && tag->bufferCapacity > kLargeBufferBytes)
+            UnloadTag(*tag);
         ResetTagKeepBuffer(*tag);
         m_spare.push_back(tag);   // capacity reserved: never allocates
     } else {

@@ -247,6 +247,34 @@ TEST(TagReader, SkippingLargeFramesIndexesLikeReadingEveryByte) {
     EXPECT_EQ(ex.videoDataRate, int32_t((70000 * 2 + 9) * 8 / 0.08));
 }
 
+TEST(TagReader, RunsOfLargeFramesReadAroundTheirHeadsIndexLikeReadingEveryByte) {
+    // A frame of 70 KB (skipped), then frames of 17 KB (read 4 KB at a time
+    // around their heads), one of 5 KB and one of 3 KB among them (back to
+    // whole reads), sound between them; a key frame every tenth.
+    FlvBuilder b;
+    for (uint32_t i = 0; i < 60; ++i) {
+        const uint32_t size = i == 0 ? 70000 : i == 20 ? 5000 : i == 40 ? 3000 : 17000;
+        std::vector<uint8_t> frame(size, uint8_t(i));
+        const std::vector<uint8_t> head = {uint8_t(i % 10 ? 0x22 : 0x12), 0x00, 0x00, 0x80, 0x03, 0x00};
+        std::copy(head.begin(), head.end(), frame.begin());
+        b.Pcm(i * 40, 40).Tag(9, i * 40, frame);
+    }
+    ParserRun parsed;
+    parsed.Run(b.bytes, 0, true);
+    TempFile f(b.bytes);
+    Reader r(FLVAVTagReader_Create());
+    ASSERT_EQ(FLVAVTagReader_Open(r.get(), f.path.c_str()), 1);
+    FLVTag* tag = nullptr;
+    std::vector<SeenTag> read;
+    while (FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr) == 0)
+        read.push_back({tag->type, tag->timestamp, tag->dataSize, tag->filePosition});
+    EXPECT_EQ(read, parsed.tags);
+    FLVInfo ex{};
+    FLVAVTagReader_GetFLVInfoEx(r.get(), &ex);
+    EXPECT_EQ(ex.width, 160);
+    EXPECT_NEAR(ex.frameRate, 25, 0.01);
+}
+
 TEST(TagReader, LeadingVideoGetsASyntheticAudioEntry) {
     Reader r = OpenFixture("flv1_pcm16_160x120.flv");
     FLVTag* tag = nullptr;

@@ -75,6 +75,15 @@ bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
 bool FlushBuffer(TagioFileWriteAble* h);
 // Writes the gathered copies; false once any write has failed.
 bool FlushPending(TagioFileWriteAble* h);
+// Writes out what the buffer and the gathered copies hold, so the buffer
+// (kWriteBytes) may serve as scratch space; null once any write has failed.
+uint8_t* ClearedBuffer(TagioFileWriteAble* h);
+// Copies [start, end) of in to the end of out: in the kernel where it can,
+// by reading and writing (through buffer) where it cannot.
+bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>& buffer);
+// Writes count bytes straight to the file, nothing being buffered (after
+// ClearedBuffer); false once any write has failed.
+bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
 

@@ -82,6 +82,42 @@ bool FlushPending(TagioFileWriteAble* h) {
     return !h->failed;
 }
 
+bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>& buffer) {
+    off_t from = start;
+    while (from < end) {
+        const ssize_t n = ::copy_file_range(in, &from, out, nullptr, size_t(end - from), 0);
+        if (n > 0) continue;
+        if (n == 0) return false;   // the file is shorter than it was
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)
+            return false;
+        // Fall back for the rest.
+        if (buffer.empty()) buffer.resize(kWriteBytes);
+        while (from < end) {
+            const uint32_t want = uint32_t(std::min<int64_t>(end - from, int64_t(buffer.size())));
+            const int64_t got = ReadFullyAt(in, from, buffer.data(), want);
+            if (got != want || !WriteAll(out, buffer.data(), want)) return false;
+            from += want;
+        }
+    }
+    return true;
+}
+
+uint8_t* ClearedBuffer(TagioFileWriteAble* h) {
+    if (!h->pending.empty()) FlushPending(h);
+    return Flush(h) ? h->buffer.get() : nullptr;
+}
+
+bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count) {
+    if (h->failed || h->used || !h->pending.empty()) return false;
+    if (!WriteAll(h->fd, data, count)) {
+        h->failed = true;
+        return false;
+    }
+    h->written += int64_t(count);
+    return true;
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
     if (h->failed) return false;
@@ -136,6 +172,17 @@ extern "C" TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h) {
     if (::close(h->fd) != 0) ok = false;
     delete h;
     return ok ? 1 : 0;
+}
+
+extern "C" TAGIO_API int FileWriteAble_CopyFrom(TagioFileWriteAble* h, TagioFileReadAble* from, int64_t start,
+                                               int64_t end) {
+    if (!h || !from || start < 0 || end < start || end > from->size || !tagio::ClearedBuffer(h)) return 0;
+    if (!tagio::CopyRange(from->fd, h->fd, start, end, h->scratch)) {
+        h->failed = true;
+        return 0;
+    }
+    h->written += end - start;
+    return 1;
 }
 
 extern "C" TAGIO_API int64_t FileWriteAble_GetSize(TagioFileWriteAble* h) {

@@ -64,29 +64,6 @@ bool WriteAll(int fd, const uint8_t* d, size_t n) {
     return true;
 }
 
-// Copies [start, end) of in to the end of out: in the kernel where it can,
-// by reading and writing where it cannot.
-bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>& buffer) {
-    off_t from = start;
-    while (from < end) {
-        const ssize_t n = ::copy_file_range(in, &from, out, nullptr, size_t(end - from), 0);
-        if (n > 0) continue;
-        if (n == 0) return false;   // the file is shorter than it was
-        if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)
-            return false;
-        // Fall back for the rest.
-        if (buffer.empty()) buffer.resize(tagio::kWriteBytes);
-        while (from < end) {
-            const uint32_t want = uint32_t(std::min<int64_t>(end - from, int64_t(buffer.size())));
-            const int64_t got = tagio::ReadFullyAt(in, from, buffer.data(), want);
-            if (got != want || !WriteAll(out, buffer.data(), want)) return false;
-            from += want;
-        }
-    }
-    return true;
-}
-
 bool SameFile(const TagioFlvMeta* m, const struct stat& st) {
     return st.st_size == m->fileSize && st.st_mtim.tv_sec == m->modified.tv_sec &&
            st.st_mtim.tv_nsec == m->modified.tv_nsec;
@@ -230,7 +207,7 @@ extern "C" TAGIO_API int FlvMetaUpdateToFile(TagioFlvMeta* m, const char* path) 
         if (!WriteAll(out, head.data(), head.size())) return fail();
         std::vector<uint8_t> buffer;
         for (const auto& r : m->kept)
-            if (!CopyRange(in, out, r.start, r.end, buffer)) return fail();
+            if (!tagio::CopyRange(in, out, r.start, r.end, buffer)) return fail();
         if (m->missingTrailer) {
             const uint32_t v = m->missingTrailer;
             const uint8_t t[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};

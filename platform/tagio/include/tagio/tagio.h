@@ -192,6 +192,11 @@ TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path);
 TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h);
 // Bytes written through the handle so far.
 TAGIO_API int64_t FileWriteAble_GetSize(TagioFileWriteAble* h);
+// Appends bytes [start, end) of `from` as they are, after what was written
+// before; copied in the kernel where the file systems allow (cat's way).
+// Nonzero on success; 0 when the file is shorter or a write failed.
+TAGIO_API int FileWriteAble_CopyFrom(TagioFileWriteAble* h, TagioFileReadAble* from, int64_t start,
+                                     int64_t end);
 
 // Reads the header at the start of the file and positions the reader at the
 // first tag. Nonzero when the header is a valid FLV header.
@@ -219,6 +224,16 @@ TAGIO_API void Flv_FreeTag(TagioFlvTag* tag);
 // close) but stays valid even if `from` is closed first. Nonzero on success.
 TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint32_t timestamp,
                           TagioFileWriteAble* to);
+// Copies the tags that lie one after another in [start, end) of `from`,
+// adding `shift` to each timestamp (modulo 2^32) and writing each
+// PreviousTagSize anew (a last one missing at the end of the file included),
+// in large reads and writes rather than tag by tag. Stops at end, or at the
+// end of the read (a tag boundary) that takes the copy `bytes` or more past
+// start. Returns the position reached, or -1 when the bytes there are not
+// whole tags ending at `end` (the file changed) or on a read or write error;
+// the bytes written before a -1 are unspecified.
+TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift,
+                               uint32_t bytes, TagioFileWriteAble* to);
 
 // ---- FLV metadata (onMetaData)
 // Reads the number property `name` of an onMetaData script tag's data (the
