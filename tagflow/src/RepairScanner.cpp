@@ -62,10 +62,36 @@ bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
 
 bool CRepairScanner::Load(Tag& tag) {
     if (tag.loaded == tag.dataSize) return true;
+    struct Call {
+        CRepairScanner* self;
+        Tag& tag;
+    } call{this, tag};
+    const int r = FileReadAble_Guarded(
+        file_, [](void* u) { auto* c = static_cast<Call*>(u); return c->self->LoadInView(c->tag) ? 1 : 0; },
+        &call);
+    if (r < 0) CutShort();
+    return r > 0;
+}
+
+bool CRepairScanner::LoadInView(Tag& tag) {
     if (!Ensure(tag.position, kHeaderBytes + tag.dataSize, kHeaderBytes + tag.dataSize)) return false;
-    tag.bytes = At(tag.position);
+    tag.bytes = CopyOut(tag.position, kHeaderBytes + tag.dataSize);
     tag.loaded = tag.dataSize;
     return true;
+}
+
+const uint8_t* CRepairScanner::CopyOut(int64_t position, uint32_t count) {
+    // Grows only for a larger tag loaded whole (a setup or script data).
+    if (copy_.size() < count) copy_.resize(count);
+    std::memcpy(copy_.data(), At(position), count);
+    return copy_.data();
+}
+
+void CRepairScanner::CutShort() {
+    readFailed_ = true;
+    window_ = nullptr;
+    windowBytes_ = 0;
+    size_ = std::min(size_, next_);
 }
 
 bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) {
@@ -106,6 +132,7 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
     if (!Plausible(position, dataSize, true)) return false;
     const int64_t after = position + kHeaderBytes + dataSize + 4;
     const bool agrees = BackPointerAgrees(position, dataSize);
+    lastAgrees_ = agrees;
     // The last tag's data is whole: its trailing size may be wrong or missing.
     if (after >= size_) return agrees || !resync;
     uint32_t nextSize = 0;
@@ -116,6 +143,24 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
 bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     skip = Skip{};
     if (!file_) return false;
+    struct Call {
+        CRepairScanner* self;
+        Tag& tag;
+        Skip& skip;
+    } call{this, tag, skip};
+    const int r = FileReadAble_Guarded(
+        file_,
+        [](void* u) { auto* c = static_cast<Call*>(u); return c->self->NextInView(c->tag, c->skip) ? 1 : 0; },
+        &call);
+    if (r >= 0) return r > 0;
+    // Cut short under the reading: the file ends at the last whole tag, and
+    // the change is caught when the repair compares the file with how it began.
+    CutShort();
+    skip = Skip{};
+    return false;
+}
+
+bool CRepairScanner::NextInView(Tag& tag, Skip& skip) {
     uint32_t dataSize = 0;
     int64_t at = next_;
     if (!Acceptable(at, false, dataSize)) {
@@ -145,8 +190,9 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     tag.type = h[0];
     tag.dataSize = dataSize;
     tag.timestamp = Be24(h + 4) | uint32_t(h[7]) << 24;
-    tag.bytes = h;
+    tag.bytes = CopyOut(at, kHeaderBytes + head);
     tag.loaded = head;
+    tag.trailerAgrees = lastAgrees_;
     next_ = at + kHeaderBytes + dataSize + 4;
     return true;
 }

@@ -15,6 +15,7 @@ namespace tagio {
 struct Mapping {
     const uint8_t* base = nullptr;
     size_t length = 0;
+    int64_t start = 0;   // file offset of base
     ~Mapping();
 };
 
@@ -31,6 +32,13 @@ struct TagioFileReadAble {
     std::shared_ptr<tagio::Mapping> map;
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
+    // FileReadAble_View maps a stretch of the file instead of reading it:
+    // a walk over the tags then touches only the bytes it looks at, and a
+    // copy hands the mapped bytes to the output's write (the mapping lives
+    // on in the writer until then). viewUnmapped: mmap refused once, so the
+    // views are read into `ahead` from then on.
+    std::shared_ptr<tagio::Mapping> view;
+    bool viewUnmapped = false;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -54,6 +62,9 @@ struct TagioFileWriteAble {
 namespace tagio {
 
 inline constexpr uint32_t kAheadBytes = 1 << 20;
+// A mapped view covers at least this much: a map costs a system call, and
+// the pages of a mapping count as the process's memory while it lasts.
+inline constexpr uint32_t kViewBytes = 8u << 20;
 inline constexpr uint32_t kWriteBytes = 1 << 20;
 
 // Reads count bytes at the reader's position into out through the
@@ -77,6 +88,15 @@ bool FlushBuffer(TagioFileWriteAble* h);
 bool FlushPending(TagioFileWriteAble* h);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
+// FileReadAble_View through a mapping of the file; kNotMapped when the file
+// cannot be mapped.
+inline constexpr int64_t kNotMapped = -2;
+int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
+                   const uint8_t** bytes);
+// Appends bytes that stay valid until the next gathered write (the side
+// buffer or a mapping the writer pins) as one piece of it, joined to the
+// piece before when they follow it in memory.
+void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count);
 
 // Copied tags gathered per write: three pieces each.
 inline constexpr uint32_t kPendingTags = 340;

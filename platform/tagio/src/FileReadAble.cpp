@@ -46,6 +46,37 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     return h->map.get();
 }
 
+int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
+                   const uint8_t** bytes) {
+    static const uint8_t kNothing = 0;
+    if (position >= h->size) {
+        *bytes = &kNothing;
+        return 0;
+    }
+    const Mapping* v = h->view.get();
+    const bool holds = v && position >= v->start &&
+                       (position + count <= v->start + int64_t(v->length) ||
+                        v->start + int64_t(v->length) >= h->size);
+    if (!holds) {
+        static const int64_t kPage = ::sysconf(_SC_PAGESIZE);
+        const int64_t start = position - position % kPage;
+        const int64_t want = std::max<int64_t>({count, ahead, kViewBytes});
+        const int64_t end = std::min(h->size, position + want);
+        if (uint64_t(end - start) > SIZE_MAX) return kNotMapped;
+        void* p = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED, h->fd, start);
+        if (p == MAP_FAILED) return kNotMapped;
+        // The old view is unmapped here unless a writer still holds it.
+        auto m = std::make_shared<Mapping>();
+        m->base = static_cast<const uint8_t*>(p);
+        m->length = size_t(end - start);
+        m->start = start;
+        h->view = std::move(m);
+        v = h->view.get();
+    }
+    *bytes = v->base + (position - v->start);
+    return v->start + int64_t(v->length) - position;
+}
+
 // Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
 // when more (the window then grows and stays that large). What the window
 // already holds from pos on is kept, not read again.
@@ -176,6 +207,11 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                                uint32_t ahead, const uint8_t** bytes) {
     if (!h || !bytes || position < 0) return -1;
+    if (!h->viewUnmapped) {
+        const int64_t held = tagio::ViewMapped(h, position, count, ahead, bytes);
+        if (held != tagio::kNotMapped) return held;
+        h->viewUnmapped = true;   // read into the window from now on
+    }
     const bool holds = h->ahead && position >= h->aheadStart &&
                        position - h->aheadStart <= int64_t(h->aheadLength) &&
                        (position + count <= h->aheadStart + h->aheadLength ||

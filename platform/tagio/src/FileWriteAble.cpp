@@ -82,6 +82,18 @@ bool FlushPending(TagioFileWriteAble* h) {
     return !h->failed;
 }
 
+void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
+    if (!count) return;
+    if (!h->pending.empty()) {
+        iovec& last = h->pending.back();
+        if (static_cast<const uint8_t*>(last.iov_base) + last.iov_len == bytes) {
+            last.iov_len += count;
+            return;
+        }
+    }
+    h->pending.push_back({const_cast<uint8_t*>(bytes), count});
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
     if (h->failed) return false;
