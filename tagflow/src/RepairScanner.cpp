@@ -137,6 +137,10 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
     if (after >= size_) return agrees || !resync;
     uint32_t nextSize = 0;
     const bool nextPlausible = Plausible(after, nextSize);
+    // The next tag's trailing size is the walk's next read from memory not
+    // yet touched: asked for now, it arrives while this tag is handled.
+    const int64_t nextTrailer = after + kHeaderBytes + nextSize;
+    if (nextPlausible && nextTrailer + 4 <= windowStart_ + windowBytes_) __builtin_prefetch(At(nextTrailer));
     return resync ? agrees && nextPlausible : agrees || nextPlausible;
 }
 

@@ -17,8 +17,10 @@ struct Guard {
     sigjmp_buf back;
 };
 
-// Set only while a guarded call runs on this thread.
-thread_local Guard* tGuard = nullptr;
+// Set only while a guarded call runs on this thread. Initial-exec: a read
+// costs no call (a walk makes one guarded call per tag), and the handler
+// reads it without a lookup that could allocate.
+__attribute__((tls_model("initial-exec"))) thread_local Guard* tGuard = nullptr;
 struct sigaction gPrevious {};
 
 bool InView(const TagioFileReadAble* h, const void* address) {
