@@ -7,9 +7,11 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 11;
 // A tag is walked by its header and the size after its data; the data stays
-// in the file (the writer copies it from there). Reads are long all the
-// same: a system call costs more than copying the bytes between two headers.
-constexpr uint32_t kTagRead = 1u << 20;
+// in the file (the writer hands it on from the view). The view is a mapping
+// of the file, so a long one costs nothing until touched; a tag up to
+// kTagRead is held in one view with its neighbour's header, so that the
+// writer can take it from there.
+constexpr uint32_t kTagRead = 4u << 20;
 constexpr uint32_t kScanRead = 1u << 20;
 // The data bytes every tag comes with: codec byte, packet type, composition time.
 constexpr uint32_t kHeadBytes = 16;
@@ -43,6 +45,7 @@ bool CRepairScanner::Open(const char* path) {
 bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
     if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
+    // A new view of the file: the walk comes here once per view (8 MiB).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
     const int64_t got = FileReadAble_View(file_, position, want, want, &bytes);

@@ -207,7 +207,7 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                                uint32_t ahead, const uint8_t** bytes) {
     if (!h || !bytes || position < 0) return -1;
-    if (!h->viewUnmapped) {
+    if (!h->viewUnmapped && h->size > 0) {   // a pipe or a device is read
         const int64_t held = tagio::ViewMapped(h, position, count, ahead, bytes);
         if (held != tagio::kNotMapped) return held;
         h->viewUnmapped = true;   // read into the window from now on
