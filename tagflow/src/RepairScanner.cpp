@@ -28,6 +28,7 @@ CRepairScanner::~CRepairScanner() {
 bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
+    copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
     if (!Ensure(0, 9, kTagRead)) return false;
     const uint8_t* h = At(0);
@@ -65,6 +66,9 @@ bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
 
 bool CRepairScanner::Load(Tag& tag) {
     if (tag.loaded == tag.dataSize) return true;
+    // Grown here, never inside the guarded read: only for a larger tag
+    // loaded whole (a setup or script data).
+    if (copy_.size() < kHeaderBytes + tag.dataSize) copy_.resize(kHeaderBytes + tag.dataSize);
     struct Call {
         CRepairScanner* self;
         Tag& tag;
@@ -84,8 +88,6 @@ bool CRepairScanner::LoadInView(Tag& tag) {
 }
 
 const uint8_t* CRepairScanner::CopyOut(int64_t position, uint32_t count) {
-    // Grows only for a larger tag loaded whole (a setup or script data).
-    if (copy_.size() < count) copy_.resize(count);
     std::memcpy(copy_.data(), At(position), count);
     return copy_.data();
 }

@@ -60,7 +60,8 @@ private:
     // A read of the view found the file cut short under it: the file ends
     // where the reading stood.
     void CutShort();
-    // Copies count bytes of the view at position into copy_ for tag.bytes.
+    // Copies count bytes of the view at position into copy_ (large enough
+    // already) for tag.bytes.
     const uint8_t* CopyOut(int64_t position, uint32_t count);
     // Makes [position, position + count) readable through the reader's
     // window, reading at least `ahead` bytes when it reads; false when the

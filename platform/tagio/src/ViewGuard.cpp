@@ -71,7 +71,13 @@ extern "C" TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(
         return -1;
     }
     tGuard = &guard;
-    const int result = body(user);
+    int result;
+    try {
+        result = body(user);
+    } catch (...) {
+        tGuard = outer;   // never left pointing at a frame that is gone
+        throw;
+    }
     tGuard = outer;
     return result;
 }
