@@ -21,7 +21,7 @@ CRepairPass::CRepairPass(Mode mode, std::vector<RepairSegment>& segments, const 
     : mode_(mode), segments_(segments), cb_(cb), inputDevice_(inputDevice), inputInode_(inputInode) {}
 
 int32_t CRepairPass::Run(const char* input) {
-    if (!scanner_.Open(input)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
+    if (!scanner_.Open(input, mode_ == kWrite)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
     CRepairScanner::Tag tag;
     CRepairScanner::Skip skip;
     for (;;) {

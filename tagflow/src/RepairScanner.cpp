@@ -7,11 +7,11 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 11;
 // A tag is walked by its header and the size after its data; the data stays
-// in the file (the writer hands it on from the view). The view is a mapping
-// of the file, so a long one costs nothing until touched; a tag up to
-// kTagRead is held in one view with its neighbour's header, so that the
-// writer can take it from there.
-constexpr uint32_t kTagRead = 4u << 20;
+// in the view (the writer hands it on from there). A view reaches kTagRead
+// on at least; a tag up to kHoldBytes is held in one view with its
+// neighbour's header, so that the writer can take it from there.
+constexpr uint32_t kTagRead = 1u << 20;
+constexpr uint32_t kHoldBytes = 4u << 20;
 constexpr uint32_t kScanRead = 1u << 20;
 // The data bytes every tag comes with: codec byte, packet type, composition time.
 constexpr uint32_t kHeadBytes = 16;
@@ -25,9 +25,10 @@ CRepairScanner::~CRepairScanner() {
     if (file_) DeleteFileReadAble(file_);
 }
 
-bool CRepairScanner::Open(const char* path) {
+bool CRepairScanner::Open(const char* path, bool copying) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
+    if (copying) FileReadAble_ReadViews(file_);
     copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
     if (!Ensure(0, 9, kTagRead)) return false;
@@ -46,7 +47,8 @@ bool CRepairScanner::Open(const char* path) {
 bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
     if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
-    // A new view of the file: the walk comes here once per view (8 MiB).
+    // A new view of the file: the walk comes here once per view (8 MiB
+    // mapped while planning, 1 MiB read while writing).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
     const int64_t got = FileReadAble_View(file_, position, want, want, &bytes);
@@ -124,7 +126,7 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) 
     // The tag, its trailing size and the next header in one window when they
     // fit, so that the checks and the copy that follow read nothing again.
     const uint64_t whole = 2 * kHeaderBytes + uint64_t(dataSize) + 4 + 1;
-    if (hold && whole <= kTagRead) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
+    if (hold && whole <= kHoldBytes) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
     return true;
 }
 

@@ -12,10 +12,14 @@ namespace tagio {
 
 // A whole file mapped for reading; shared by its reader and by writers that
 // still hold copies from it.
+// Bytes of a file held in memory: mapped, or read into `read` (then base
+// points there and nothing is unmapped).
 struct Mapping {
     const uint8_t* base = nullptr;
     size_t length = 0;
     int64_t start = 0;   // file offset of base
+    std::unique_ptr<uint8_t[]> read;
+    size_t capacity = 0;   // of `read`
     ~Mapping();
 };
 
@@ -23,6 +27,7 @@ struct Mapping {
 
 struct TagioFileReadAble {
     int fd = -1;
+    uint64_t serial = 0;   // tells readers apart, whatever their address or descriptor
     int64_t size = 0;
     int64_t position = 0;
     // Tag-by-tag reading goes through a read-ahead window (large reads, as
@@ -39,6 +44,10 @@ struct TagioFileReadAble {
     // views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
+    // Views read rather than mapped (FileReadAble_ReadViews): two buffers
+    // take turns, so that a writer may hold on to the last one.
+    bool viewsRead = false;
+    std::shared_ptr<tagio::Mapping> spareView;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -57,6 +66,15 @@ struct TagioFileWriteAble {
     uint32_t sideUsed = 0;
     std::shared_ptr<tagio::Mapping> pinned;
     std::vector<uint8_t> scratch;   // copies from files that could not be mapped
+    // A run of tags going out byte for byte as they are in their file,
+    // waiting to be copied inside the kernel: rangeLength bytes from
+    // rangeStart of rangeFd (a duplicate of the descriptor of the reader
+    // numbered rangeReader). Only one of the byte buffer, the gathered
+    // pieces and the run holds bytes at a time: each is written before
+    // another is added to.
+    int rangeFd = -1;
+    uint64_t rangeReader = 0;
+    int64_t rangeStart = 0, rangeLength = 0;
 };
 
 namespace tagio {
@@ -86,8 +104,18 @@ bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count);
 bool FlushBuffer(TagioFileWriteAble* h);
 // Writes the gathered copies; false once any write has failed.
 bool FlushPending(TagioFileWriteAble* h);
+// Copies the waiting run of unchanged bytes; false once any write has failed.
+bool FlushRange(TagioFileWriteAble* h);
+// Adds count bytes at position of the reader's file to the run waiting to be
+// copied (written first when they do not follow it); false once any write
+// has failed.
+bool AddRange(TagioFileWriteAble* h, const TagioFileReadAble* from, int64_t position, int64_t count);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
+// FileReadAble_View through a buffer of its own that the file is read
+// into; -1 on a read error or without memory.
+int64_t ViewRead(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
+                 const uint8_t** bytes);
 // FileReadAble_View through a mapping of the file; kNotMapped when the file
 // cannot be mapped.
 inline constexpr int64_t kNotMapped = -2;

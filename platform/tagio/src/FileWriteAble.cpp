@@ -82,6 +82,55 @@ bool FlushPending(TagioFileWriteAble* h) {
     return !h->failed;
 }
 
+bool FlushRange(TagioFileWriteAble* h) {
+    while (h->rangeLength > 0 && !h->failed) {
+        loff_t from = h->rangeStart;
+        const ssize_t n = ::copy_file_range(h->rangeFd, &from, h->fd, nullptr, size_t(h->rangeLength), 0);
+        if (n > 0) {
+            h->rangeStart += n;
+            h->rangeLength -= n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                      errno == EBADF || errno == EPERM)) {
+            // No copy inside the kernel between these files: through the
+            // byte buffer (empty while a run waits), a buffer's worth at a time.
+            const uint32_t chunk = uint32_t(std::min<int64_t>(h->rangeLength, tagio::kWriteBytes));
+            const int64_t got = tagio::ReadFullyAt(h->rangeFd, h->rangeStart, h->buffer.get(), chunk);
+            if (got == chunk && WriteAll(h->fd, h->buffer.get(), chunk)) {
+                h->rangeStart += chunk;
+                h->rangeLength -= chunk;
+                continue;
+            }
+        }
+        h->failed = true;   // a read or write error, or the file ends before the run
+    }
+    h->rangeLength = 0;
+    return !h->failed;
+}
+
+bool AddRange(TagioFileWriteAble* h, const TagioFileReadAble* from, int64_t position, int64_t count) {
+    if (h->rangeLength > 0 && (h->rangeReader != from->serial || h->rangeStart + h->rangeLength != position))
+        FlushRange(h);
+    if (h->failed) return false;
+    if (h->rangeReader != from->serial) {
+        // A descriptor of its own: the reader may be closed before the run is copied.
+        if (h->rangeFd >= 0) ::close(h->rangeFd);
+        h->rangeFd = ::fcntl(from->fd, F_DUPFD_CLOEXEC, 0);
+        h->rangeReader = from->serial;
+        if (h->rangeFd < 0) {
+            h->rangeReader = 0;
+            h->failed = true;
+            return false;
+        }
+    }
+    if (h->rangeLength == 0) h->rangeStart = position;
+    h->rangeLength += count;
+    h->written += count;
+    return true;
+}
+
 void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
     if (!count) return;
     if (!h->pending.empty()) {
@@ -96,6 +145,7 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
 
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
+    if (h->rangeLength > 0) FlushRange(h);
     if (h->failed) return false;
     const auto* src = static_cast<const uint8_t*>(data);
     if (count > tagio::kWriteBytes - h->used) {
@@ -144,7 +194,9 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
 extern "C" TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h) {
     if (!h) return 0;
     tagio::FlushPending(h);
+    tagio::FlushRange(h);
     bool ok = Flush(h);
+    if (h->rangeFd >= 0) ::close(h->rangeFd);
     if (::close(h->fd) != 0) ok = false;
     delete h;
     return ok ? 1 : 0;

@@ -214,7 +214,7 @@ extern "C" TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag*
         if (to->pending.size() + 3 > tagio::kPendingTags * 3 ||
             to->sideUsed + 15 > tagio::kPendingTags * 15 || (to->pinned && to->pinned != from->map))
             if (!tagio::FlushPending(to)) return 0;
-        if (!tagio::FlushBuffer(to)) return 0;   // bytes written before come first
+        if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;   // bytes written before come first
         side = to->side.get() + to->sideUsed;
         std::memcpy(side, map->base + tag->filePosition, 11);
     } else {
@@ -255,6 +255,12 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
     const bool sameTime = (Be24(header + 4) | uint32_t(header[7]) << 24) == timestamp;
     uint8_t time[4] = {uint8_t(timestamp >> 16), uint8_t(timestamp >> 8), uint8_t(timestamp),
                        uint8_t(timestamp >> 24)};
+    if (sameTime && trailerAgrees && position + fromFile <= from->size) {
+        // Byte for byte as in the file: copied inside the kernel with its
+        // unchanged neighbours, never passing through memory here.
+        if (!tagio::FlushPending(to) || !tagio::FlushBuffer(to)) return 0;
+        return tagio::AddRange(to, from, position, fromFile) ? 1 : 0;
+    }
     if (!v || position < v->start || position + fromFile > v->start + int64_t(v->length)) {
         // Not in the view (a tag longer than it, or a file read rather than
         // mapped): through the writer's buffer, header from the caller.
@@ -270,7 +276,8 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
     if (to->pending.size() + 3 > tagio::kPendingTags * 3 || to->sideUsed + 15 > tagio::kPendingTags * 15 ||
         (to->pinned && to->pinned != v))
         if (!tagio::FlushPending(to)) return 0;
-    if (!tagio::FlushBuffer(to)) return 0;   // bytes written before come first
+    // Bytes written before come first.
+    if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;
     const uint8_t* at = v->base + (position - v->start);
     if (sameTime) {
         tagio::AppendPending(to, at, fromFile);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -139,37 +140,52 @@ TEST(ReadWindow, ViewsGiveTheFilesBytes) {
 // Tags walked through views and copied with the header bytes the walker
 // read: unchanged ones, retimed ones, ones after a wrong trailing size and
 // ones the view no longer holds all make exactly the file with those times
-// and right trailing sizes.
+// and right trailing sizes, through a mapped view and through a read one.
 TEST(ReadWindow, ViewedTagsCopyExactly) {
     const Built src = MakeFile();
-    std::vector<uint8_t> input = src.bytes, expect = src.bytes;
+    std::vector<uint8_t> input = src.bytes;
     const auto end = [&](size_t n) { return n + 1 < src.positions.size() ? src.positions[n + 1] : int64_t(input.size()); };
     for (size_t n = 0; n < src.positions.size(); n += 4) input[size_t(end(n)) - 1] ^= 0x5A;   // wrong trailing sizes
     const std::string in = WriteFile("viewed-in.flv", input), out = testing::TempDir() + "viewed-out.flv";
-    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
-    TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
-    ASSERT_TRUE(r && w);
-    const TagioFlvHeader header{1, 5, {0, 0}, 9};
-    ASSERT_TRUE(Flv_WriteHeader(w, &header));
-    for (size_t n = 0; n < src.positions.size(); ++n) {
-        const int64_t at = src.positions[n];
-        const uint8_t* bytes = nullptr;
-        ASSERT_GE(FileReadAble_View(r, at, uint32_t(end(n) - at), 1u << 20, &bytes), end(n) - at) << n;
-        uint8_t head[11];
-        std::copy(bytes, bytes + 11, head);
-        const bool agrees = n % 4 != 0;
-        const uint32_t time = n % 3 == 1 ? uint32_t(n * 40) : uint32_t(n * 40) + 0x01000001u;   // the high byte too
-        uint8_t* e = expect.data() + at;
-        e[4] = uint8_t(time >> 16), e[5] = uint8_t(time >> 8), e[6] = uint8_t(time), e[7] = uint8_t(time >> 24);
-        // Every fifth is copied after the walk moved the view past it.
-        if (n % 5 == 2) {
-            ASSERT_GE(FileReadAble_View(r, end(n), 1, 0, &bytes), 0);
+    // The same bytes in memory: a file the kernel will not copy from into
+    // most others (copy_file_range says EXDEV), so runs are read and written.
+    const int memory = memfd_create("viewed-in", MFD_CLOEXEC);
+    ASSERT_GE(memory, 0);
+    ASSERT_EQ(pwrite(memory, input.data(), input.size(), 0), ssize_t(input.size()));
+    const std::string inMemory = "/proc/self/fd/" + std::to_string(memory);
+    for (const int variant : {0, 1, 2}) {
+        const bool read = variant == 1;
+        SCOPED_TRACE(variant == 2 ? "a file in memory" : read ? "read views" : "mapped views");
+        TagioFileReadAble* r = CreateFileReadAble(variant == 2 ? inMemory.c_str() : in.c_str());
+        TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
+        ASSERT_TRUE(r && w);
+        if (read) FileReadAble_ReadViews(r);
+        std::vector<uint8_t> expect = src.bytes;
+        const TagioFlvHeader header{1, 5, {0, 0}, 9};
+        ASSERT_TRUE(Flv_WriteHeader(w, &header));
+        for (size_t n = 0; n < src.positions.size(); ++n) {
+            const int64_t at = src.positions[n];
+            const uint8_t* bytes = nullptr;
+            ASSERT_GE(FileReadAble_View(r, at, uint32_t(end(n) - at), 1u << 20, &bytes), end(n) - at) << n;
+            uint8_t head[11];
+            std::copy(bytes, bytes + 11, head);
+            const bool agrees = n % 4 != 0;
+            // Unchanged ones in runs (copied inside the kernel), the last too:
+            // its run is written after the reader is closed.
+            const uint32_t time = n % 3 != 2 ? uint32_t(n * 40) : uint32_t(n * 40) + 0x01000001u;   // the high byte too
+            uint8_t* e = expect.data() + at;
+            e[4] = uint8_t(time >> 16), e[5] = uint8_t(time >> 8), e[6] = uint8_t(time), e[7] = uint8_t(time >> 24);
+            // Every fifth is copied after the walk moved the view past it.
+            if (n % 5 == 2) {
+                ASSERT_GE(FileReadAble_View(r, end(n), 1, 0, &bytes), 0);
+            }
+            ASSERT_TRUE(Flv_CopyViewedTag(r, head, at, time, agrees, w)) << n;
         }
-        ASSERT_TRUE(Flv_CopyViewedTag(r, head, at, time, agrees, w)) << n;
+        DeleteFileReadAble(r);
+        ASSERT_TRUE(DeleteFileWritable(w));
+        EXPECT_TRUE(Slurp(out) == expect);
     }
-    DeleteFileReadAble(r);
-    ASSERT_TRUE(DeleteFileWritable(w));
-    EXPECT_TRUE(Slurp(out) == expect);
+    close(memory);
     unlink(in.c_str());
     unlink(out.c_str());
 }
