@@ -81,7 +81,7 @@ rm -rf "$work/out" && mkdir -p "$work/out"
 /usr/bin/time -f '%M' -o "$work/time" "$cli" repair "$work/quarter.flv" --out "$work/out" > /dev/null 2>&1 || true
 quarter_rss=$(tail -n 1 "$work/time")
 rm -rf "$work/out" && mkdir -p "$work/out"
-"$cli" repair "$work/big.flv" --out "$work/out" --json > "$work/report.json" || true
+"$cli" repair "$work/big.flv" --out "$work/out" --json > "$work/report.json" 2> /dev/null || true
 echo "report: $(head -c 300 "$work/report.json") ..."
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
 for name in repair flvmeta cat; do

@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes as one tag's data to everything that reads a tag's
 // first bytes: its layout in every header form (extended headers, modifier
 // blocks, multitrack), the codec setups, VP9's frame header, the frame
-// headers of self-describing sound and the block lengths. The first byte
-// picks audio or video and how much of the data counts as read.
+// headers of self-describing sound and the block lengths, and the parameter
+// sets a join puts in band (from the setup record, in front of a picture).
+// The first byte picks audio or video and how much of the data counts as read.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t a = 0, b = 0;
     if (type == 9) {
         Flv_ReadVp9FrameSize(payload, l.payloadSize, &a, &b);
+        std::vector<uint8_t> sets;
+        SetupParameterSets(l.codec, payload, l.payloadSize, sets);
+        if (ParameterSetsOffset(l.codec, payload, l.payloadSize, payload, l.payloadSize) > l.payloadSize)
+            __builtin_trap();
     } else {
         Flv_ReadSoundFrameFormat(l.codec, payload, l.payloadSize, &a, &b);
         CalcFLVAudioBlockDuration(payload, l.payloadSize, int(l.codec), 44100, 2, 2);

@@ -137,9 +137,18 @@ void RunFlvRepair(FlvRepairRequest& request) {
             r.onFix(r.user, &record);
         },
         &request);
+    if (request.onProgress)
+        FLVRepair_SetProgressCallBack(
+            repair.get(),
+            [](void* user, int64_t done, int64_t total) -> int32_t {
+                auto& r = *static_cast<FlvRepairRequest*>(user);
+                return r.onProgress(r.user, done, total);
+            },
+            &request);
     const int32_t result = FLVRepair_Run(repair.get(), input.c_str());
     // Stopped by the path callback: an output could not be made in the folder.
-    request.result = result == 5 ? kFlvRepairWriteFailed : result;
-    if (request.result != kFlvRepairDone && !request.error[0])
+    request.result = result == 5 ? kFlvRepairWriteFailed : result == 8 ? kFlvRepairStopped : result;
+    // A stop is no failure: it has no reason to tell.
+    if (request.result != kFlvRepairDone && request.result != kFlvRepairStopped && !request.error[0])
         std::snprintf(request.error, sizeof request.error, "%s", Explain(request.result));
 }

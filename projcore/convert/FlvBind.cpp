@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/FlvBindProbe.h"
+#include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
 
 // The binding runs twice over the clips. The first run reads tag headers
@@ -119,8 +120,8 @@ public:
                     NewSetup(stream, setup.data, setup.dataSize);
                 }
             }
-            const bool keyPicture = !isAudio && tag.codecField2 == 7 && tag.packetType == 1 &&
-                                    tag.codecField1 == 1;
+            const bool keyPicture = !isAudio && HasParameterSetsInBand(tag.codecField2) &&
+                                    tag.packetType == 1 && tag.codecField1 == 1;
             if (keyPicture && !inband_.empty()) {
                 if (!EmitWithParameterSets(file, tag, when)) return CFlvBind::kWriteFailed;
             } else if (!Emit(file, tag, when)) {
@@ -199,42 +200,36 @@ private:
         return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
     }
 
-    // A setup was written. A change of H.264 setup inside the file is also
-    // given in band, with the next key picture: stream parsers (which know
-    // only the first setup) then read the pictures after it right.
+    // A setup was written. A change of H.264 or HEVC setup inside the file
+    // is also given in band, with the next key picture: stream parsers (which
+    // know only the first setup) then read the pictures after it right. (AV1
+    // needs nothing: its key frames carry their sequence header; VP9 has no
+    // setup a decoder needs.)
     void NewSetup(int stream, const uint8_t* data, uint32_t size) {
         const bool change = !written_[stream].empty();
         written_[stream].assign(data, data + size);
         if (stream != 1) return;
         inband_.clear();
-        if (!change || size < 11 || (data[0] & 0x0F) != 7) return;
-        // The record after the codec byte, packet type and composition time:
-        // version, profile, compatibility, level, NAL length size, then the
-        // sequence parameter sets and the picture parameter sets.
-        const uint8_t* p = data + 5;
-        const uint32_t n = size - 5;
-        const uint32_t lengthSize = (p[4] & 3) + 1;
-        uint32_t pos = 5;
-        for (int list = 0; list < 2; ++list) {
-            if (pos >= n) return inband_.clear();
-            const uint32_t count = list == 0 ? p[pos] & 0x1F : p[pos];
-            ++pos;
-            for (uint32_t i = 0; i < count; ++i) {
-                if (pos + 2 > n) return inband_.clear();
-                const uint32_t len = uint32_t(p[pos]) << 8 | p[pos + 1];
-                pos += 2;
-                if (len > n - pos || (lengthSize < 4 && len >> (8 * lengthSize))) return inband_.clear();
-                for (uint32_t k = lengthSize; k-- > 0;) inband_.push_back(uint8_t(len >> (8 * k)));
-                inband_.insert(inband_.end(), p + pos, p + pos + len);
-                pos += len;
-            }
-        }
+        TagioTagLayout l;
+        if (!change || !Flv_ReadTagLayout(9, data, size, size, &l) || l.trackCount > 1 ||
+            !HasParameterSetsInBand(l.codec))
+            return;
+        record_.assign(data + l.payloadOffset, data + l.payloadOffset + l.payloadSize);
+        SetupParameterSets(l.codec, record_.data(), uint32_t(record_.size()), inband_);
     }
 
     // A key picture with the parameter sets of the setup before it in front
-    // of its own NAL units; otherwise as the source has it.
+    // of its own NAL units (after an access unit delimiter); a picture of
+    // several tracks as the source has it.
     bool EmitWithParameterSets(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
-        if (tag.dataSize < 5 || !LoadData(file, tag)) return false;
+        TagioTagLayout l;
+        if (!LoadData(file, tag)) return false;
+        if (!Flv_ReadTagLayout(9, block_.data(), tag.dataSize, tag.dataSize, &l) || l.trackCount > 1) {
+            inband_.clear();
+            return Emit(file, tag, when);
+        }
+        const uint32_t at = l.payloadOffset + ParameterSetsOffset(l.codec, record_.data(), uint32_t(record_.size()),
+                                                                 block_.data() + l.payloadOffset, l.payloadSize);
         const uint32_t dataSize = tag.dataSize + uint32_t(inband_.size());
         composed_.assign(11, 0);
         composed_[0] = 9;
@@ -245,9 +240,9 @@ private:
         composed_[5] = uint8_t(when >> 8);
         composed_[6] = uint8_t(when);
         composed_[7] = uint8_t(when >> 24);
-        composed_.insert(composed_.end(), block_.begin(), block_.begin() + 5);
+        composed_.insert(composed_.end(), block_.begin(), block_.begin() + at);
         composed_.insert(composed_.end(), inband_.begin(), inband_.end());
-        composed_.insert(composed_.end(), block_.begin() + 5, block_.begin() + tag.dataSize);
+        composed_.insert(composed_.end(), block_.begin() + at, block_.begin() + tag.dataSize);
         inband_.clear();
         TagioFlvTag copy = tag;
         copy.buffer = composed_.data();
@@ -256,6 +251,7 @@ private:
         copy.tagSize = dataSize + 15;
         copy.bufferCapacity = uint32_t(composed_.size());
         FlvMetaPlanTag(plan_, &copy, when);
+        ++media_;
         return pass_ == Pass::kPlan || Flv_WriteTag(out_, &copy) != 0;
     }
 
@@ -312,6 +308,7 @@ private:
     int audioRate_ = 0;               // the sampling frequency of the clip's sound setup, 0 without one
     std::vector<uint8_t> written_[2];   // the last setup written, audio and video
     std::vector<uint8_t> inband_;       // parameter sets for the next key picture, length-prefixed
+    std::vector<uint8_t> record_;       // the configuration record they came from
     std::vector<uint8_t> composed_;     // a key picture with them, header first
     std::vector<uint8_t> block_;
 };

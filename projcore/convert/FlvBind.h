@@ -28,11 +28,12 @@ struct TFlvBindResult {
 // continues one tag's length after the last tag written (and, for H.264,
 // after the last picture shown), so the joins do not repeat a timestamp.
 // A clip whose streams differ from the first clip's (codec, sample rate,
-// sample size, channels, frame size; for AAC and H.264 what their setups
-// declare) is refused: players cannot switch them inside one file. The AAC
-// and H.264 setups are written once, and again only where a clip's setup
-// differs in what a decoder takes in its stride (another H.264 profile, say);
-// an H.264 setup written again also goes in band with the next key picture.
+// sample size, channels, frame size; for AAC, H.264, HEVC and AV1 what their
+// setups declare: size, chroma format, bit depth) is refused: players cannot
+// switch them inside one file. Setups are written once, and again only where
+// a clip's setup differs in what a decoder takes in its stride (another H.264
+// profile, other HEVC parameter sets, say); an H.264 or HEVC setup written
+// again also goes in band with the next key picture.
 class CFlvBind {
 public:
     enum Code : int32_t {

@@ -7,6 +7,7 @@
 #include "convert/RemuxCut.h"
 #include "convert/RemuxFormat.h"
 #include "convert/RemuxPlan.h"
+#include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -93,6 +94,7 @@ public:
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
         shift_ = 0;
+        parameterSets_ = p.parameterSets.empty() ? nullptr : &p.parameterSets;
         if (exact && !WriteCut(*cut, shownEnd)) return Failed(clip.path);
         if (exact && !cut->HasNextKey()) videoDone = true;
         held_.clear();
@@ -112,7 +114,7 @@ public:
                 // A setup inside the span must be the one the file declares for the stream.
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
                 const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
-                const std::vector<uint8_t>& setup = stream.setup;
+                const std::vector<uint8_t>& setup = isAudio ? stream.setup : p.videoSetup;
                 Payload p = PayloadOf(tag, block_.data(), tag.dataSize, isAudio ? 2 : 5);
                 // FLAC's record travels as its bare STREAMINFO.
                 if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && block_[p.offset] == 'f') {
@@ -238,11 +240,30 @@ private:
         if (p.size == 0) return true;
         const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
         const int64_t pts = std::max(dts, dts + cts);
-        if (!Write(videoIndex_, block_.data() + p.offset, p.size, dts, pts, key)) return false;
+        const uint8_t* data = block_.data() + p.offset;
+        uint32_t bytes = p.size;
+        if (key && parameterSets_) {   // the clip's own parameter sets come first
+            bytes += uint32_t(parameterSets_->size());
+            if (out_) data = WithParameterSets(data, p.size);
+            parameterSets_ = nullptr;
+        }
+        if (!Write(videoIndex_, data, bytes, dts, pts, key)) return false;
         lastVideoDts_ = dts;
         shownEnd = std::max(shownEnd, pts);
         span_ = std::max<int64_t>(span_, dts - elapsed_);
         return true;
+    }
+
+    // A key picture's NAL units with the clip's parameter sets in front
+    // (after an access unit delimiter), in composed_.
+    const uint8_t* WithParameterSets(const uint8_t* picture, uint32_t size) {
+        const std::vector<uint8_t>& record = plan_.video.setup;
+        const uint32_t at = ParameterSetsOffset(plan_.video.flvCodec, record.data(), uint32_t(record.size()),
+                                                picture, size);
+        composed_.assign(picture, picture + at);
+        composed_.insert(composed_.end(), parameterSets_->begin(), parameterSets_->end());
+        composed_.insert(composed_.end(), picture + at, picture + size);
+        return composed_.data();
     }
 
     // The pictures coded again, from the one on show at the trim start. They are stored
@@ -306,6 +327,8 @@ private:
     int64_t packets_ = 0, bytes_ = 0;   // written (or, in a dry run, to be written)
     std::vector<Held> held_;
     std::vector<uint8_t> block_;
+    const std::vector<uint8_t>* parameterSets_ = nullptr;   // for the clip's first key picture
+    std::vector<uint8_t> composed_;                          // a key picture with them
 };
 
 }  // namespace
@@ -348,9 +371,12 @@ TRemuxResult CRemux::Run(const std::vector<TRemuxClip>& clips, const TRemuxConta
     int videoIndex = -1, audioIndex = -1;
     if (v.present) {
         const uint8_t* setup = v.setup.empty() ? nullptr : v.setup.data();
-        // HEVC in MP4 and MOV is tagged hvc1 (its parameter sets in the setup), which Apple's players need.
-        const bool hvc1 = v.codec == 173 && std::string(container.muxer) != "matroska";
-        const uint32_t fourcc = hvc1 ? uint32_t('h') | uint32_t('v') << 8 | uint32_t('c') << 16 | uint32_t('1') << 24 : 0;
+        // HEVC in MP4 and MOV is tagged hvc1 (its parameter sets in the setup), which Apple's players need;
+        // hev1 where later clips bring other parameter sets in band, which hvc1 does not allow.
+        const bool isobmff = v.codec == 173 && std::string(container.muxer) != "matroska";
+        const uint32_t fourcc = !isobmff        ? 0
+                                : v.setupInBand ? uint32_t('h') | uint32_t('e') << 8 | uint32_t('v') << 16 | uint32_t('1') << 24
+                                                : uint32_t('h') | uint32_t('v') << 8 | uint32_t('c') << 16 | uint32_t('1') << 24;
         videoIndex = ARMX_AddVideo(out.get(), v.codec, fourcc, v.width, v.height, setup, int(v.setup.size()));
     }
     if (a.present) {

@@ -1,8 +1,10 @@
 #include "convert/RemuxPlan.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "convert/FlvBindProbe.h"
+#include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -86,6 +88,21 @@ TRemuxStream StreamOf(const CFlvBindProbe& probe, bool isVideo) {
     return s;
 }
 
+// Whether a later clip's setup can follow the first one's in band. HEVC:
+// both readable, with NAL lengths of one size (its parameter sets are put in
+// band). AV1: the record's fixed fields equal (profile, level, tier, bit
+// depth, chroma), for they describe every picture; its sequence header comes
+// with every key frame anyway.
+bool FollowsInBand(const TRemuxStream& mine, const TRemuxStream& first) {
+    if (mine.flvCodec == TagioFourccAv1)
+        return mine.setup.size() >= 4 && first.setup.size() >= 4 &&
+               std::equal(mine.setup.begin(), mine.setup.begin() + 4, first.setup.begin());
+    if (mine.flvCodec != TagioCodecHevc && mine.flvCodec != TagioFourccHevc) return false;
+    std::vector<uint8_t> sets;
+    return mine.setup.size() >= 23 && first.setup.size() >= 23 && (mine.setup[21] & 3) == (first.setup[21] & 3) &&
+           SetupParameterSets(mine.flvCodec, mine.setup.data(), uint32_t(mine.setup.size()), sets);
+}
+
 // VP6 as FLV stores it: each picture's first byte says how much of the
 // coded size to crop. Decoders take the first picture's as the codec setup
 // (and the copied pictures go without it).
@@ -107,6 +124,7 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
     clips.clear();
     audio = video = TRemuxStream{};
     const CFlvBindProbe* firstOf[2] = {nullptr, nullptr};
+    std::vector<uint8_t> lastVideoSetup;   // the video setup of the clip before
     std::vector<std::unique_ptr<CFlvBindProbe>> probes;
     for (const TRemuxClip& clip : list) {
         std::unique_ptr<TagioFileReadAble, ReaderDeleter> file(CreateFileReadAble(clip.path.c_str()));
@@ -139,6 +157,13 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
                 return {CRemux::kRefused, clip.path + ": " + (isVideo ? RemuxVideoName(mine.flvCodec) : RemuxAudioName(mine.flvCodec)) +
                                               (isVideo ? " pictures without a readable sequence header" : " without a readable setup")};
             TRemuxStream& out = isVideo ? video : audio;
+            if (isVideo) {
+                plan.videoSetup = mine.setup;
+                if (!lastVideoSetup.empty() && mine.setup != lastVideoSetup)
+                    SetupParameterSets(mine.flvCodec, mine.setup.data(), uint32_t(mine.setup.size()),
+                                       plan.parameterSets);
+                lastVideoSetup = mine.setup;
+            }
             if (!out.present) {
                 out = std::move(mine);
                 firstOf[s] = probe.get();
@@ -147,7 +172,12 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
             // One sample description per stream: the setups must be the same bytes.
             const std::string difference = probe->Difference(*firstOf[s]);
             if (!difference.empty()) return {CRemux::kRefused, clip.path + ": " + difference};
-            if (mine.setup != out.setup) {
+            // HEVC whose parameter sets change: the new ones go in band
+            // with the clip's first key picture, whose NAL lengths must be
+            // the size the stream declares. AV1 whose sequence header changes.
+            if (isVideo && mine.setup != out.setup && FollowsInBand(mine, out)) {
+                out.setupInBand = out.setupInBand || !plan.parameterSets.empty();
+            } else if (mine.setup != out.setup) {
                 const TagioCodecSetup& a = isVideo ? probe->VideoSetup() : probe->AudioSetup();
                 const TagioCodecSetup& b = isVideo ? firstOf[s]->VideoSetup() : firstOf[s]->AudioSetup();
                 return {CRemux::kRefused,

@@ -415,6 +415,10 @@ TEST(FlvBind, FailuresGiveTheirCodeAndTextAndKeepWhatWasWritten) {
          true},
         {{{good, 0, 1000}, {Fixture("h264_aac_bf2_160x120.flv"), 0, 1000}}, dir.File("out.flv"),
          CFlvBind::kClipMismatch, Fixture("h264_aac_bf2_160x120.flv") + ": sound format 10", true},
+        // HEVC parameter sets may change inside a join, its picture size may not.
+        {{{Fixture("codecs/hevc12_aac_160x120.flv"), 0, 1000}, {Fixture("codecs/hevc12_80x60.flv"), 0, 1000}},
+         dir.File("out.flv"), CFlvBind::kClipMismatch,
+         Fixture("codecs/hevc12_80x60.flv") + ": HEVC frame size 80x60 differs from the first clip's 160x120", false},
     };
     for (const auto& c : cases) {
         CFlvBindProgress job;

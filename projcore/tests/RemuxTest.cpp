@@ -121,6 +121,10 @@ TEST(Remux, CopiesEveryPacketUnchanged) {
             EXPECT_EQ(got, want) << stream;
         }
         EXPECT_NEAR(std::atof(Probe(out, "", "format=duration").c_str()), c.durationMs / 1000.0, 0.1);
+        // Every picture is shown: the last one shown (after the last stored,
+        // with B-frames) is not cut off by the end of the stream.
+        const auto shown = [](const std::string& path) { return Probe(path, "v", "stream=nb_read_frames -count_frames"); };
+        EXPECT_EQ(shown(out), shown(source));
     }
 }
 
@@ -232,6 +236,8 @@ TEST(Remux, RefusesWhatTheContainerOrOneSampleDescriptionCannotHold) {
                                                  "only a profile that re-encodes can convert it"},
         {{"h264_aac_bf2_160x120.flv", "h264base_aac_160x120.flv"}, "mp4remux", "H.264 setup"},
         {{"h264_aac_bf2_160x120.flv", "h264_aac22k_bf2_160x120.flv"}, "mkvremux", "AAC sample rate"},
+        {{"codecs/hevc12_aac_160x120.flv", "codecs/hevc12_80x60.flv"}, "mp4remux",
+         "HEVC frame size 80x60 differs from the first clip's 160x120"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);

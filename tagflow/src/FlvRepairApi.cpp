@@ -28,6 +28,12 @@ API void FLVRepair_SetFixCallBack(FLVRepairHandle r, FLVRepairFixCallBack f, voi
     r->Callbacks().fixUser = user;
 }
 
+API void FLVRepair_SetProgressCallBack(FLVRepairHandle r, FLVRepairProgressCallBack f, void* user) {
+    if (!r) return;
+    r->Callbacks().progress = f;
+    r->Callbacks().progressUser = user;
+}
+
 API int32_t FLVRepair_Run(FLVRepairHandle r, const char* input) {
     return r ? Guarded(7, [&] { return r->Run(input); }) : 1;
 }

@@ -8,6 +8,9 @@
 namespace {
 
 constexpr int64_t kUnitsPerMs = 10000;
+// Progress is told once per this many bytes of input, about once per read
+// window: often enough for a bar and a prompt stop, never per tag.
+constexpr int64_t kProgressBytes = 1 << 20;
 
 bool IsOnMetaData(const uint8_t* data, uint32_t size) {
     static const char kName[] = "onMetaData";
@@ -22,6 +25,8 @@ CRepairPass::CRepairPass(Mode mode, std::vector<RepairSegment>& segments, const 
 
 int32_t CRepairPass::Run(const char* input) {
     if (!scanner_.Open(input, mode_ == kWrite)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
+    inputSize_ = scanner_.FileSize();
+    nextProgress_ = kProgressBytes;
     CRepairScanner::Tag tag;
     CRepairScanner::Skip skip;
     for (;;) {
@@ -34,6 +39,10 @@ int32_t CRepairPass::Run(const char* input) {
             needKey_ = true;
         }
         if (!more) break;
+        if (tag.position >= nextProgress_ && StopAsked(tag.position)) {
+            FinishSegment(true);   // what is half-written is never named an output
+            return 8;
+        }
         if (const int32_t r = OnTag(tag)) {
             // The output being written is cut short: it is closed and told as
             // failed, so it is never given an output's name.
@@ -42,7 +51,16 @@ int32_t CRepairPass::Run(const char* input) {
         }
     }
     if (const int32_t r = FinishSegment()) return r;
+    // The end of the plan may still stop the repair; once written, it is done.
+    if (StopAsked(inputSize_) && mode_ == kPlan) return 8;
     return anyMedia_ ? 0 : 3;
+}
+
+bool CRepairPass::StopAsked(int64_t position) {
+    nextProgress_ = position + kProgressBytes;
+    if (!cb_.progress) return false;
+    const int64_t done = std::min(position, inputSize_) + (mode_ == kWrite ? inputSize_ : 0);
+    return cb_.progress(cb_.progressUser, done, 2 * inputSize_) != 0;
 }
 
 bool CRepairPass::FileExists(const char* path) {

@@ -34,6 +34,8 @@ struct RepairCallbacks {
     void* outputUser = nullptr;
     FLVRepairFixCallBack fix = nullptr;
     void* fixUser = nullptr;
+    FLVRepairProgressCallBack progress = nullptr;
+    void* progressUser = nullptr;
 };
 
 class CRepairPass {
@@ -70,6 +72,9 @@ private:
     // Closes the output; failed: it was cut short by an error and is told as not written.
     int32_t FinishSegment(bool failed = false);
     int32_t OpenOutput();
+    // Tells how far the repair is (the plan pass is the first half of the
+    // total, the write pass the second); true when asked to stop.
+    bool StopAsked(int64_t position);
 
     // outputTime: where it is in the output; -1 for where the output stands now.
     void Fix(int32_t kind, int64_t offset, int64_t streamTime, int64_t bytes, int32_t tags,
@@ -103,6 +108,9 @@ private:
     // (a jittering clock would otherwise fill the report).
     Dropped held_[2];
     int64_t lastHeldRaw_[2] = {0, 0};
+
+    int64_t inputSize_ = 0;
+    int64_t nextProgress_ = 0;         // the position at which progress is told next
 
     // Writing.
     TagioFileWriteAble* out_ = nullptr;

@@ -21,6 +21,21 @@ const char* StateName(int32_t state) {
     }
 }
 
+std::string BarLine(double percent, const std::string& state, const std::string& name, int width) {
+    constexpr int kBar = 24;
+    const int full = static_cast<int>(std::clamp(percent, 0.0, 100.0) / 100 * kBar);
+    std::string line = "  [" + std::string(full, '#') + std::string(kBar - full, '.') + "] ";
+    char pct[16];
+    std::snprintf(pct, sizeof pct, "%5.1f%% ", percent);
+    line += pct + state + "  " + name;
+    return profiles::CutUtf8(line, static_cast<size_t>(width - 1));
+}
+
+int TerminalWidth(int fd) {
+    winsize w{};
+    return ioctl(fd, TIOCGWINSZ, &w) == 0 && w.ws_col > 20 ? w.ws_col : 80;
+}
+
 namespace {
 
 double Percent(const TaskView& t) {
@@ -162,29 +177,16 @@ private:
             if (r.index == t.index) r = t;
         Draw();
     }
-    static int Width() {
-        winsize w{};
-        return ioctl(STDOUT_FILENO, TIOCGWINSZ, &w) == 0 && w.ws_col > 20 ? w.ws_col : 80;
-    }
     void Clear() {
         for (int i = 0; i < drawn_; ++i) std::printf("\033[1A\r\033[2K");
     }
     void Draw() {
         Clear();
-        const int width = Width();
+        const int width = TerminalWidth(STDOUT_FILENO);
         for (const TaskView& t : rows_) {
-            constexpr int kBar = 24;
-            const double p = Percent(t);
-            const int full = static_cast<int>(p / 100 * kBar);
-            std::string line = "  [" + std::string(full, '#') + std::string(kBar - full, '.') + "] ";
-            char pct[16];
-            std::snprintf(pct, sizeof pct, "%5.1f%% ", p);
-            line += pct;
-            line += StateName(t.state);
-            line += "  " + t.name;
-            if (t.state == 4 && !t.error.empty()) line += ": " + t.error;
-            line = profiles::CutUtf8(line, static_cast<size_t>(width - 1));
-            std::printf("%s\n", line.c_str());
+            std::string name = t.name;
+            if (t.state == 4 && !t.error.empty()) name += ": " + t.error;
+            std::printf("%s\n", BarLine(Percent(t), StateName(t.state), name, width).c_str());
         }
         drawn_ = static_cast<int>(rows_.size());
         if (stopping_) {

@@ -44,3 +44,9 @@ std::unique_ptr<BatchView> MakeBatchView(bool json);
 
 // "waiting", "converting" ... for a task state.
 const char* StateName(int32_t state);
+
+// One task's bar as the terminal shows it, "  [#####.....]  42.0% state  name",
+// cut to width columns.
+std::string BarLine(double percent, const std::string& state, const std::string& name, int width);
+// The width of the terminal on fd, 80 when it is none or too narrow.
+int TerminalWidth(int fd);

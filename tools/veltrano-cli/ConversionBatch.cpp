@@ -1,11 +1,8 @@
 #include "ConversionBatch.h"
 
 #include <strings.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -16,22 +13,18 @@ namespace {
 
 bool Ended(int32_t state) { return state == kPvxFinished || state == kPvxFailed || state == kPvxStopped; }
 
-// A task's line in the results file. Input, output, profile, state, seconds
-// and error are always there (empty when there is none), so a reader needs
-// no special cases.
-std::string ResultLine(const TaskView& t, const char* state) {
-    const double seconds =
-        t.started ? std::chrono::duration<double>(std::chrono::steady_clock::now() - t.since).count() : 0.0;
-    JsonObject o;
-    o.Add("input", t.input);
-    if (!t.sequenceName.empty()) o.Add("sequence", t.sequenceName);
-    o.Add("output", t.state == kPvxFinished ? t.output : std::string())
-        .Add("profile", t.profile)
-        .Add("state", state)
-        .Add("seconds", std::round(seconds * 1000) / 1000)
-        .Add("error", t.error)
-        .Add("code", t.code);
-    return o.Text();
+// A task's line in the results file; the output only when it finished.
+std::string TaskResultLine(const TaskView& t, const char* state) {
+    ResultRecord r;
+    r.input = t.input;
+    if (!t.sequenceName.empty()) r.sequence = t.sequenceName;
+    r.output = t.state == kPvxFinished ? t.output : std::string();
+    r.profile = t.profile;
+    r.state = state;
+    r.seconds = t.started ? std::chrono::duration<double>(std::chrono::steady_clock::now() - t.since).count() : 0.0;
+    r.error = t.error;
+    r.code = t.code;
+    return ResultLine(r);
 }
 
 }  // namespace
@@ -67,7 +60,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
                             : t.state == kPvxFailed ? "failed"
                             : t.state == kPvxStopped && !interrupted && plan.existingPolicy == 2 ? "skipped"
                                                                                                : "stopped";
-        plan.results->Append(ResultLine(t, state));
+        plan.results->Append(TaskResultLine(t, state));
     };
 
     TaskView* settingUp = nullptr;   // errors while a folder is set belong to that task
@@ -146,14 +139,7 @@ int RunBatch(EngineSession& engine, const BatchPlan& plan, BatchView& view) {
         settingUp = nullptr;
     }
 
-    std::atomic<int> signals{0};
-    InterruptWatch::Start([&host, &signals] {
-        // A third request while stopping gives up at once.
-        if (++signals >= 3) {
-            static const char kMsg[] = "\nveltrano-cli: stopped without cleaning up\n";
-            (void)!::write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
-            ::_exit(1);
-        }
+    InterruptWatch::Start([&host] {
         host.Push(ConvEvent(ConvEvent::kInterrupt));
     });
 

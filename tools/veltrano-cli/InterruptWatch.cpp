@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -29,9 +30,15 @@ void Start(std::function<void()> onSignal) {
     // The thread waits for the process's whole life; exit ends it.
     std::thread([onSignal = std::move(onSignal)] {
         const sigset_t set = Signals();
-        for (;;) {
+        for (int heard = 0;;) {
             int signal = 0;
-            if (sigwait(&set, &signal) == 0) onSignal();
+            if (sigwait(&set, &signal) != 0) continue;
+            if (++heard >= 3) {
+                static const char kMsg[] = "\nveltrano-cli: stopped without cleaning up\n";
+                (void)!::write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+                ::_exit(1);
+            }
+            onSignal();
         }
     }).detach();
 }

@@ -9,7 +9,8 @@
 namespace InterruptWatch {
 
 void Block();
-// Calls onSignal (on the watcher thread) for every SIGINT, SIGTERM or SIGHUP.
+// Calls onSignal (on the watcher thread) for a SIGINT, SIGTERM or SIGHUP;
+// a third request while stopping gives up at once (exit status 1).
 void Start(std::function<void()> onSignal);
 
 }  // namespace InterruptWatch

@@ -25,7 +25,7 @@ bool Allowed(Command c, const std::string& name) {
     if (name == "json" || name == "help" || name == "profiles") return true;
     if (c == Command::kConvert) return true;
     if (c == Command::kJoin) return name == "existing" || name == "results";
-    if (c == Command::kRepair) return name == "out";
+    if (c == Command::kRepair) return name == "out" || name == "results";
     return false;
 }
 
@@ -227,7 +227,7 @@ Usage:
                     [--results FILE]
   veltrano-cli profiles
   veltrano-cli info FILE [FILE ...]
-  veltrano-cli repair FILE.flv [FILE.flv ...] [--out DIR]
+  veltrano-cli repair FILE.flv [FILE.flv ...] [--out DIR] [--results FILE]
   veltrano-cli --help | --version
 
 Commands:
@@ -243,7 +243,9 @@ Commands:
              regions, a cut-off tail, missing metadata) into new files in
              --out: NAME.flv, and NAME_2.flv ... where the picture size or
              the codec setup changes. The input is never touched. Exit
-             status 1 when a file gave no repaired output.
+             status 1 when a file gave no repaired output or was stopped.
+             Progress goes to standard error (a bar on a terminal,
+             progress events with --json).
 
 Options:
   -p, --profile NAME|ID   Output profile, by name (any case) or identifier;
@@ -283,14 +285,16 @@ Options:
                           seconds, error and code; "sequence" too for a
                           project's. Each line is written in one piece, so
                           several converters on one machine may share FILE.
+                          repair writes one per input, "output" its first
+                          repaired file and "outputs" all of them.
       --json              One JSON object per line on standard output:
                           progress and result events, a profile or a file's
                           facts.
   -h, --help              This text.
       --version           The program's version.
 
-Ctrl-C stops a conversion: running tasks stop and their unfinished outputs
-are removed.
+Ctrl-C stops a conversion or a repair: running tasks stop and their
+unfinished outputs are removed.
 
 Exit status: 0 every task done, 1 some task failed or was stopped,
 2 bad arguments or unreadable input.

@@ -1,5 +1,10 @@
 // "repair": broken FLV recordings into repaired files, with the report of
-// every fix, as plain lines or one JSON object per input.
+// every fix, as plain lines or one JSON object per input; progress on
+// standard error, Ctrl-C stopping inside a file, and --results lines as
+// convert and join write them.
+
+#include <atomic>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
@@ -9,8 +14,11 @@
 #include "Commands.h"
 #include "EngineSession.h"
 #include "InputCheck.h"
+#include "InterruptWatch.h"
 #include "Json.h"
 #include "OutputFiles.h"
+#include "RepairProgress.h"
+#include "ResultsFile.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +32,8 @@ struct Collected {
         std::string path;
     };
     std::vector<Output> outputs;
+    RepairProgress* progress = nullptr;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 std::string FixLine(const FlvRepairFixRecord& f) {
@@ -70,6 +80,33 @@ JsonObject FixJson(const FlvRepairFixRecord& f) {
     return o;
 }
 
+const char* StateOf(const FlvRepairRequest& r) {
+    if (r.result == kFlvRepairStopped) return "stopped";
+    // A file that gave nothing, or lost an output on the way, failed.
+    return r.result != kFlvRepairDone || r.outputs == 0 ? "failed" : "finished";
+}
+
+// The input's line for --results: "output" the first file written,
+// "outputs" every one (a recording split where its setup changed gives
+// several); a failed or stopped input lists the files it wrote whole before
+// it ended, which stay.
+ResultRecord RepairResult(const std::string& input, const FlvRepairRequest& r, const Collected& got,
+                          double seconds) {
+    ResultRecord line;
+    line.input = Absolute(input);
+    line.outputs.emplace();
+    for (const auto& out : got.outputs)
+        if (out.record.ok) line.outputs->push_back(out.path);
+    if (!line.outputs->empty()) line.output = line.outputs->front();
+    line.state = StateOf(r);
+    line.seconds = seconds;
+    if (line.state == "failed") {
+        line.error = r.error;
+        line.code = r.result != kFlvRepairDone ? r.result : kFlvRepairNothingKept;
+    }
+    return line;
+}
+
 }  // namespace
 
 int RunRepair(const Options& o) {
@@ -80,11 +117,22 @@ int RunRepair(const Options& o) {
     }
     std::string folder, error;
     if (!OutputFolder(o.outDir, folder, &error)) return Refuse(o.json, error);
+    ResultsFile results;
+    if (o.results && !results.Open(*o.results, &error)) return Refuse(o.json, error);
+
+    InterruptWatch::Block();   // before the engine starts any thread
     EngineSession engine;
     if (!engine.Start(&error)) return Refuse(o.json, error);
+    // Ctrl-C stops the file being repaired (its unfinished output removed)
+    // and every one after it.
+    std::atomic<bool> stop{false};
+    InterruptWatch::Start([&stop] { stop = true; });
+    RepairProgress progress(o.json);
     int status = 0;
     for (const std::string& input : o.inputs) {
         Collected got;
+        got.progress = &progress;
+        got.stop = &stop;
         FlvRepairRequest request{};
         request.input = input.c_str();
         request.outputFolder = folder.c_str();
@@ -97,11 +145,27 @@ int RunRepair(const Options& o) {
         request.onOutput = [](void* user, const FlvRepairOutputRecord* out) {
             static_cast<Collected*>(user)->outputs.push_back({*out, out->path ? out->path : ""});
         };
-        engine.RepairFlv(request);
+        request.onProgress = [](void* user, int64_t done, int64_t total) -> int32_t {
+            auto& c = *static_cast<Collected*>(user);
+            c.progress->Show(done, total);
+            return c.stop->load() ? 1 : 0;
+        };
+        const auto started = std::chrono::steady_clock::now();
+        const bool begun = !stop;
+        if (begun) {
+            progress.Begin(input);
+            engine.RepairFlv(request);
+            progress.End();
+        } else {
+            request.result = kFlvRepairStopped;
+        }
+        const double seconds =
+            begun ? std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() : 0.0;
         for (size_t i = 0; i < got.fixes.size(); ++i) got.fixes[i].kindName = got.kindNames[i].c_str();
-        // A file that gave nothing, or lost an output on the way, failed.
-        const bool failed = request.result != kFlvRepairDone || request.outputs == 0;
+        const std::string state = StateOf(request);
+        const bool failed = state != "finished";
         if (failed) status = 1;
+        results.Append(ResultLine(RepairResult(input, request, got, seconds)));
         if (o.json) {
             std::string outputs = "[", fixes = "[";
             for (const auto& out : got.outputs) {
@@ -118,26 +182,33 @@ int RunRepair(const Options& o) {
             JsonObject j;
             j.Add("input", input)
                 .Add("ok", !failed)
+                .Add("state", state)
                 .Add("result", request.result)
                 .Add("error", request.error)
                 .AddRaw("outputs", outputs + "]")
                 .AddRaw("fixes", fixes + "]");
             std::printf("%s\n", j.Text().c_str());
         } else {
+            const bool stopped = state == "stopped";
             std::printf("%s\n", PrintableText(input).c_str());
+            if (!begun) std::printf("  stopped before this file\n");
             for (const auto& f : got.fixes) std::printf("  fix     %s\n", FixLine(f).c_str());
-            if (got.fixes.empty()) std::printf("  fix     none needed\n");
+            if (begun && !stopped && got.fixes.empty()) std::printf("  fix     none needed\n");
             for (const auto& out : got.outputs) {
                 if (out.record.ok)
                     std::printf("  wrote   %s (%.2f s, %d pictures, %d sound blocks)\n", PrintableText(out.path).c_str(),
                                 double(out.record.durationMs) / 1000.0, out.record.videoFrames,
                                 out.record.audioBlocks);
-                else
+                else if (!stopped)   // a stopped output is the one cut short, told below
                     std::printf("  failed  output %d\n", out.record.index + 1);
             }
-            if (failed) std::fprintf(stderr, "veltrano-cli: %s: %s\n", PrintableText(input).c_str(), request.error);
+            if (stopped && begun) std::printf("  stopped inside this file; nothing half-written is left\n");
+            if (failed)
+                std::fprintf(stderr, "veltrano-cli: %s: %s\n", PrintableText(input).c_str(),
+                             stopped ? "stopped" : request.error);
         }
         std::fflush(stdout);
     }
+    if (results.Failed()) status = 1;
     return status;
 }

@@ -4,10 +4,29 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "Json.h"
+
+std::string ResultLine(const ResultRecord& r) {
+    JsonObject o;
+    o.Add("input", r.input);
+    if (r.sequence) o.Add("sequence", *r.sequence);
+    o.Add("output", r.output);
+    if (r.outputs) {
+        std::string list = "[";
+        for (const std::string& path : *r.outputs) list += (list.size() > 1 ? "," : "") + JsonString(path);
+        o.AddRaw("outputs", list + "]");
+    }
+    o.Add("profile", r.profile)
+        .Add("state", r.state)
+        .Add("seconds", std::round(r.seconds * 1000) / 1000)
+        .Add("error", r.error)
+        .Add("code", r.code);
+    return o.Text();
+}
 
 ResultsFile::~ResultsFile() {
     if (fd_ >= 0) ::close(fd_);

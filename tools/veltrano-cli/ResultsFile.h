@@ -6,7 +6,29 @@
 // without their lines mixing (a network file system may not keep appends
 // whole: give each machine a file of its own there).
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+// What one ended task's line says. Input, output, profile, state, seconds,
+// error and code are always there (empty or 0 when there is none), so a
+// reader needs no special cases.
+struct ResultRecord {
+    std::string input;
+    std::optional<std::string> sequence;   // a project's sequence: its name
+    std::string output;                    // the file written (a repair: its first)
+    // A repair: every file written whole, in order (a split recording gives several).
+    std::optional<std::vector<std::string>> outputs;
+    std::string profile;
+    std::string state;                     // finished, failed, stopped or skipped
+    double seconds = 0;
+    std::string error;
+    int32_t code = 0;
+};
+
+// The record as one JSON object, without its newline.
+std::string ResultLine(const ResultRecord& r);
 
 class ResultsFile {
 public:

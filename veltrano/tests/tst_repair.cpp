@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLabel>
+#include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -16,6 +19,7 @@
 #include <QtTest>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 #include "MainTestSupport.h"
@@ -92,6 +96,63 @@ private:
     std::mutex mutex_;
     std::condition_variable open_;
     bool opened_ = false;
+};
+
+// The real engine, each repair held at its first progress call (after the
+// window's own callback has answered) until the test lets it go on.
+class ProgressHeldEngine : public TEngineApi {
+public:
+    void Send(CBaseListener* target, int32_t id, intptr_t p1, intptr_t p2) override {
+        if (id != msg::kProjectRepairFlv || !p1) {
+            TEngineApi::Send(target, id, p1, p2);
+            return;
+        }
+        auto* asked = reinterpret_cast<FlvRepairRequest*>(p1);
+        asked_ = *asked;
+        FlvRepairRequest mine = *asked;
+        mine.user = this;
+        mine.onFix = [](void* user, const FlvRepairFixRecord* f) {
+            const FlvRepairRequest& a = static_cast<ProgressHeldEngine*>(user)->asked_;
+            if (a.onFix) a.onFix(a.user, f);
+        };
+        mine.onOutput = [](void* user, const FlvRepairOutputRecord* o) {
+            const FlvRepairRequest& a = static_cast<ProgressHeldEngine*>(user)->asked_;
+            if (a.onOutput) a.onOutput(a.user, o);
+        };
+        mine.onProgress = [](void* user, int64_t done, int64_t total) -> int32_t {
+            auto* self = static_cast<ProgressHeldEngine*>(user);
+            const int32_t stop = self->asked_.onProgress(self->asked_.user, done, total);
+            std::unique_lock lock(self->mutex_);
+            ++self->calls_;
+            self->held_ = !self->released_;
+            self->release_.wait(lock, [self] { return self->released_; });
+            return stop;
+        };
+        TEngineApi::Send(target, id, reinterpret_cast<intptr_t>(&mine), p2);
+        asked->result = mine.result;
+        asked->outputs = mine.outputs;
+        std::memcpy(asked->error, mine.error, sizeof asked->error);
+    }
+    bool Held() {
+        std::lock_guard lock(mutex_);
+        return held_;
+    }
+    int Calls() {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        release_.notify_all();
+    }
+
+private:
+    FlvRepairRequest asked_{};
+    std::mutex mutex_;
+    std::condition_variable release_;
+    bool held_ = false, released_ = false;
+    int calls_ = 0;
 };
 
 }  // namespace
@@ -292,7 +353,7 @@ private slots:
                  QStringList{QStringLiteral("file")});
     }
 
-    void aStopLeavesTheFilesNotBegunAndClosingWaitsForTheFileBeingRepaired() {
+    void aStopEndsTheFileBeingRepairedAndLeavesTheRestNotBegun() {
         StartMain({});
         QTemporaryDir out;
         const QStringList inputs = {Fixture("broken/mixed.flv"), Fixture("broken/zeros.flv"),
@@ -308,17 +369,20 @@ private slots:
         dialog.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
         gated.Open();
         QVERIFY(ended.wait(30000));
-        // The file being repaired was finished; the two not begun say so.
+        // The file being repaired stopped at the engine's first word; the two not begun say so.
         QCOMPARE(dialog.Results().size(), 1);
-        QCOMPARE(dialog.RepairedFiles(), (QStringList{out.filePath("mixed.flv"), out.filePath("mixed_2.flv")}));
+        QVERIFY(dialog.Results()[0].Stopped());
+        QVERIFY(dialog.RepairedFiles().isEmpty());
         QTreeWidget* report = dialog.findChild<QTreeWidget*>(QStringLiteral("lvReport"));
         QCOMPARE(report->topLevelItemCount(), 3);
+        QCOMPARE(report->topLevelItem(0)->text(3),
+                 QStringLiteral("Stopped inside this file: 0 whole file(s) kept, nothing half-written"));
         QCOMPARE(report->topLevelItem(1)->text(3), QStringLiteral("Not repaired: stopped before this file"));
         QCOMPARE(report->topLevelItem(2)->text(3), QStringLiteral("Not repaired: stopped before this file"));
+        QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 
-        // Closing while a file is repaired waits for it: its outputs are whole, nothing half-written stays.
+        // Closing while a file is repaired stops it; the window goes once nothing half-written is left.
         gated.Close();
-        QVERIFY(QDir(out.path()).removeRecursively() && QDir().mkpath(out.path()));
         QVERIFY(dialog.StartRepair());
         QVERIFY(QTest::qWaitFor([&] { return gated.waiting > 0; }, 10000));
         dialog.reject();
@@ -326,8 +390,47 @@ private slots:
         gated.Open();
         QVERIFY(ended.wait(30000));
         QTRY_VERIFY(!dialog.isVisible());
-        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                 (QStringList{"mixed.flv", "mixed_2.flv"}));
+        QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
+    void theBarRunsWithinAFileAndStopWorksInsideIt() {
+        StartMain({});
+        QTemporaryDir work;
+        // A recording of a few megabytes (the bench's maker repeating a clip), so the engine tells its progress inside it.
+        const QString longFile = work.filePath(QStringLiteral("long.flv"));
+        QProcess maker;
+        maker.start(QStringLiteral("python3"), {Fixture("../../bench/flvtags.py"), QStringLiteral("repeat"),
+                                               Fixture("broken/clean_160.flv"), longFile, QStringLiteral("4")});
+        QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+        const QString out = work.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+
+        ProgressHeldEngine held;
+        TfrmRepair dialog(held, Main().Handles().projectMgr, {longFile, Fixture("broken/zeros.flv")}, out, false);
+        const auto letGo = qScopeGuard([&] { held.Release(); });
+        dialog.show();
+        QSignalSpy ended(&dialog, &TfrmRepair::repairEnded);
+        QVERIFY(dialog.StartRepair());
+        QVERIFY(QTest::qWaitFor([&] { return held.Held(); }, 30000));
+        // Held at the engine's first progress call, a megabyte into the file: the bar shows it.
+        auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("pbRepair"));
+        QTRY_VERIFY(bar->value() > bar->minimum());
+        QVERIFY(bar->value() < bar->maximum() / 2);  // still in the first of the two passes
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
+                 QStringLiteral("Repairing long.flv (1 of 2)..."));
+
+        dialog.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
+        held.Release();
+        QVERIFY(ended.wait(30000));
+        // The engine's next call stopped it: nothing of the file is left, the next one was not begun.
+        QCOMPARE(held.Calls(), 2);
+        QCOMPARE(dialog.Results().size(), 1);
+        QVERIFY(dialog.Results()[0].Stopped());
+        QTreeWidget* report = dialog.findChild<QTreeWidget*>(QStringLiteral("lvReport"));
+        QVERIFY(report->topLevelItem(0)->text(3).startsWith(QStringLiteral("Stopped inside this file")));
+        QCOMPARE(report->topLevelItem(1)->text(3), QStringLiteral("Not repaired: stopped before this file"));
+        QVERIFY(QDir(out).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("btnImport"))->isEnabled());
     }
 
     void aSequenceRowHasNoClipToRepair() {

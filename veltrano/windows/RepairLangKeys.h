@@ -18,6 +18,7 @@ inline constexpr TLangKey kStopped{"frmRepair", "str_stopped"};          // %1 r
 inline constexpr TLangKey kFilesWritten{"frmRepair", "str_files_written"};  // %1 files
 inline constexpr TLangKey kNotRepaired{"frmRepair", "str_not_repaired"};    // %1 the engine's reason
 inline constexpr TLangKey kNotRun{"frmRepair", "str_not_run"};
+inline constexpr TLangKey kStoppedInFile{"frmRepair", "str_stopped_in_file"};  // %1 whole files kept
 inline constexpr TLangKey kNoFix{"frmRepair", "str_no_fix"};
 inline constexpr TLangKey kRepairedFile{"frmRepair", "str_repaired_file"};
 inline constexpr TLangKey kOutputDetail{"frmRepair", "str_output_detail"};  // %1 name, %2 s, %3 pictures, %4 blocks
@@ -39,7 +40,7 @@ inline constexpr TLangKey kFixNames[] = {
 
 inline constexpr TLangKey kAll[] = {
     kChooseTitle, kFlvFilter, kSelectFolder, kFolderFailed, kRepairing, kStopping, kDone, kStopped,
-    kFilesWritten, kNotRepaired, kNotRun, kNoFix, kRepairedFile, kOutputDetail, kOutputFailed, kOutputNumber,
+    kFilesWritten, kNotRepaired, kNotRun, kStoppedInFile, kNoFix, kRepairedFile, kOutputDetail, kOutputFailed, kOutputNumber,
     kDroppedTags, kSkippedBytes, kClosedStep, kHeldSteps, kNewOutput, kNotFlvClip,
     kFixNames[0], kFixNames[1], kFixNames[2], kFixNames[3], kFixNames[4], kFixNames[5], kFixNames[6],
     kFixNames[7], kFixNames[8], kFixNames[9],

@@ -64,6 +64,7 @@ TRepairReportRow OutputRow(TMyLang& lang, const TRepairOutput& output) {
 
 QString ResultText(TMyLang& lang, const TRepairResult& result) {
     if (!result.Failed()) return lang.Text(repairkey::kFilesWritten).arg(result.outputs);
+    if (result.Stopped()) return lang.Text(repairkey::kStoppedInFile).arg(result.outputs);
     const QString why = result.error.isEmpty() ? QString::number(result.result) : result.error;
     return lang.Text(repairkey::kNotRepaired).arg(why);
 }

@@ -1,6 +1,7 @@
 #include "windows/TfrmRepair.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,6 +32,8 @@ W* Named(W* w, const char* name) {
     return w;
 }
 
+constexpr int kBarSteps = 1000;
+
 TMyLangDispatcher* Languages() {
     TfrmLang* holder = TfrmLang::Instance();
     return holder ? &holder->Languages() : nullptr;
@@ -48,6 +51,7 @@ TfrmRepair::TfrmRepair(TEngineApi& engine, CBaseListener* projectMgr, const QStr
     connect(lang_, &TMyLang::langChanged, this, &TfrmRepair::Retranslate);
     Retranslate();
     connect(&runner_, &TRepairRunner::fileStarted, this, &TfrmRepair::OnFileStarted);
+    connect(&runner_, &TRepairRunner::fileProgress, this, &TfrmRepair::OnFileProgress);
     connect(&runner_, &TRepairRunner::fileDone, this, &TfrmRepair::OnFileDone);
     connect(&runner_, &TRepairRunner::runEnded, this, &TfrmRepair::OnRunEnded);
     AddInputs(inputs);
@@ -193,17 +197,23 @@ bool TfrmRepair::StartRepair() {
     results_.clear();
     lvReport_->clear();
     if (!runner_.Start(inputs_, folder)) return false;
-    // The engine says nothing until a file is done: the bar only shows that it works.
-    pbRepair_->setRange(0, 0);
+    pbRepair_->setValue(0);
     UpdateButtons();
     return true;
 }
 
 void TfrmRepair::OnFileStarted(int index) {
+    // The bar runs across the file being repaired, in thousandths.
+    pbRepair_->setRange(0, kBarSteps);
+    pbRepair_->setValue(0);
     lblProgress_->setText(lang_->Text(repairkey::kRepairing)
                               .arg(QFileInfo(inputs_.value(index)).fileName())
                               .arg(index + 1)
                               .arg(inputs_.size()));
+}
+
+void TfrmRepair::OnFileProgress(int, qint64 done, qint64 total) {
+    if (total > 0) pbRepair_->setValue(static_cast<int>(std::clamp<qint64>(done * kBarSteps / total, 0, kBarSteps)));
 }
 
 void TfrmRepair::OnFileDone(int, const TRepairResult& result) {
@@ -215,8 +225,11 @@ void TfrmRepair::OnFileDone(int, const TRepairResult& result) {
         return new QTreeWidgetItem(top, {r.what, r.offset, r.time, r.details});
     };
     for (const TRepairFix& fix : result.fixes) add(FixRow(*lang_, fix));
-    if (result.fixes.isEmpty()) add({lang_->Text(repairkey::kNoFix), {}, {}, {}});
-    for (const TRepairOutput& out : result.written) add(OutputRow(*lang_, out))->setToolTip(3, out.path);
+    if (result.fixes.isEmpty() && !result.Stopped()) add({lang_->Text(repairkey::kNoFix), {}, {}, {}});
+    for (const TRepairOutput& out : result.written) {
+        if (result.Stopped() && !out.record.ok) continue;  // the one cut short, said on the file's row
+        add(OutputRow(*lang_, out))->setToolTip(3, out.path);
+    }
     top->setExpanded(true);
 }
 
@@ -263,8 +276,8 @@ void TfrmRepair::reject() {
         QDialog::reject();
         return;
     }
-    // The file being repaired is finished (its outputs are whole files);
-    // the window goes when it is.
+    // The file being repaired stops at the engine's next progress call,
+    // leaving nothing half-written; the window goes when the run has ended.
     closeWhenEnded_ = true;
     runner_.Stop();
     lblProgress_->setText(lang_->Text(repairkey::kStopping));

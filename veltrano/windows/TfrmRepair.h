@@ -50,7 +50,7 @@ public:
     // Every file written by the last run, in the order of the inputs.
     QStringList RepairedFiles() const;
 
-    void reject() override;  // while running: stop after the current file, then close
+    void reject() override;  // while running: stop the current file, then close
 
 signals:
     void repairEnded();
@@ -62,6 +62,7 @@ private:
     void RemoveSelected();
     void BrowseOutput();
     void OnFileStarted(int index);
+    void OnFileProgress(int index, qint64 done, qint64 total);
     void OnFileDone(int index, const TRepairResult& result);
     void OnRunEnded(bool stopped);
     void UpdateButtons();

@@ -22,6 +22,9 @@ struct AvkRemux {
     std::string path;
     AVFormatContext* ctx = nullptr;
     AVPacket* packet = nullptr;
+    // Each stream's last packet, held until the next one tells its length.
+    std::vector<AVPacket*> held;
+    std::vector<int64_t> lastDuration;   // in the stream's time base
     AVDictionary* tags = nullptr;
     std::vector<std::string> chapterTitles;
     std::vector<std::pair<int64_t, int64_t>> chapterTimes;
@@ -183,6 +186,25 @@ void DescribeVp9(AVCodecParameters* par, const uint8_t* r, int size) {
     par->format = chroma <= 1 ? k420[d] : chroma == 2 ? k422[d] : k444[d];
 }
 
+// Hands a stream's held packet to the muxer, lasting until `next` (its
+// successor's decode time) or, for the last one, as long as the one before.
+// Without a length the muxers end the stream where its last picture is
+// shown: MP4's edit list then leaves that picture out.
+int WriteHeld(AvkRemux* h, int stream, int64_t next) {
+    AVPacket* p = h->held[size_t(stream)];
+    if (!p->data) return 1;
+    int64_t& last = h->lastDuration[size_t(stream)];
+    if (next != AV_NOPTS_VALUE && next > p->dts) last = next - p->dts;
+    p->duration = last;
+    const int err = av_interleaved_write_frame(h->ctx, p);   // takes the packet, leaves it blank
+    av_packet_unref(p);
+    if (err < 0) {
+        h->error = "cannot write to " + h->path + ": " + Why(err);
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -210,6 +232,7 @@ AVKIT_API void ARMX_Delete(AvkRemux* h) {
         avformat_free_context(h->ctx);
     }
     av_packet_free(&h->packet);
+    for (AVPacket*& p : h->held) av_packet_free(&p);
     av_dict_free(&h->tags);
     delete h;
 }
@@ -296,6 +319,14 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
         return 0;
     }
     h->begun = true;
+    for (unsigned i = 0; i < h->ctx->nb_streams; ++i) {
+        h->held.push_back(av_packet_alloc());
+        if (!h->held.back()) {
+            h->error = "out of memory";
+            return 0;
+        }
+    }
+    h->lastDuration.assign(h->ctx->nb_streams, 0);
     AVDictionary* options = nullptr;
     // The index before the media: written into the room kept for it, or
     // moved there in this same file at the end.
@@ -327,19 +358,16 @@ AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size,
     p->dts = av_rescale_q(dtsMs, kMs, tb);
     p->pts = av_rescale_q(ptsMs, kMs, tb);
     p->flags = key ? AV_PKT_FLAG_KEY : 0;
-    const int err = av_interleaved_write_frame(h->ctx, p);
-    av_packet_unref(p);
-    if (err < 0) {
-        h->error = "cannot write to " + h->path + ": " + Why(err);
-        return 0;
-    }
-    return 1;
+    const int ok = WriteHeld(h, stream, p->dts);
+    av_packet_move_ref(h->held[size_t(stream)], p);
+    return ok;
 }
 
 AVKIT_API int ARMX_End(AvkRemux* h) {
     if (!h || !h->begun || h->ended) return 0;
     h->ended = true;
     bool ok = true;
+    for (unsigned i = 0; i < h->ctx->nb_streams; ++i) ok = WriteHeld(h, int(i), AV_NOPTS_VALUE) && ok;
     for (size_t i = 0; i < h->chapterTimes.size(); ++i) {
         const auto [start, end] = h->chapterTimes[i];
         if (Matroska(h)) {

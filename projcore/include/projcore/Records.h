@@ -497,6 +497,7 @@ enum FlvRepairResult : int32_t {
     kFlvRepairInputChanged = 6,
     kFlvRepairOutOfMemory = 7,
     kFlvRepairOutputIsInput = 8,
+    kFlvRepairStopped = 9,      // onProgress asked to stop: no half-written output is left
 };
 struct FlvRepairRequest {
     const char* input;          // in: UTF-8
@@ -504,8 +505,14 @@ struct FlvRepairRequest {
     void* user;
     void (*onFix)(void* user, const FlvRepairFixRecord* fix);           // may be null
     void (*onOutput)(void* user, const FlvRepairOutputRecord* output);  // may be null
+    // May be null. Bytes done of total across the repair's two passes (total
+    // is twice the input's size: one bar runs once from 0 to total), about
+    // once per megabyte read and at the end of each pass. Nonzero stops the
+    // repair soon after: kFlvRepairStopped, the output being written removed,
+    // outputs already whole kept.
+    int32_t (*onProgress)(void* user, int64_t done, int64_t total);
     int32_t result;             // out: FlvRepairResult
     int32_t outputs;            // out: files written whole
-    char error[512];            // out: the reason, UTF-8, "" when done
+    char error[512];            // out: the reason, UTF-8, "" when done or stopped
 };
 // ---- end of repair records ---------------------------------------------------

@@ -366,16 +366,22 @@ typedef int32_t (*FLVRepairPathCallBack)(void* user, int32_t index, char* path, 
 typedef void (*FLVRepairOutputCallBack)(void* user, const char* path, const FLVRepairOutput* output);
 // One fix, in file order, before any output is written.
 typedef void (*FLVRepairFixCallBack)(void* user, const FLVRepairFix* fix);
+// How far the repair is: bytes done of total, across both passes (total is
+// twice the input's size, so one bar runs once from 0 to total). Told about
+// once per megabyte read, never per tag, and at the end of each pass.
+// Nonzero stops the repair: the output being written is told as failed.
+typedef int32_t (*FLVRepairProgressCallBack)(void* user, int64_t done, int64_t total);
 
 TAGFLOW_API FLVRepairHandle FLVRepair_Create(void);
 TAGFLOW_API void FLVRepair_Delete(FLVRepairHandle r);
 TAGFLOW_API void FLVRepair_SetPathCallBack(FLVRepairHandle r, FLVRepairPathCallBack f, void* user);
 TAGFLOW_API void FLVRepair_SetOutputCallBack(FLVRepairHandle r, FLVRepairOutputCallBack f, void* user);
 TAGFLOW_API void FLVRepair_SetFixCallBack(FLVRepairHandle r, FLVRepairFixCallBack f, void* user);
+TAGFLOW_API void FLVRepair_SetProgressCallBack(FLVRepairHandle r, FLVRepairProgressCallBack f, void* user);
 // Repairs the file. Results: 0 done (every output written whole), 1 cannot
 // open, 2 not FLV, 3 no picture or sound to keep, 4 an output could not be
 // written, 5 stopped by the path callback, 6 the input changed while read,
-// 7 out of memory.
+// 7 out of memory, 8 stopped by the progress callback.
 TAGFLOW_API int32_t FLVRepair_Run(FLVRepairHandle r, const char* input);
 // The outputs begun by the last Run.
 TAGFLOW_API int32_t FLVRepair_GetOutputCount(FLVRepairHandle r);

@@ -91,3 +91,86 @@ TEST_F(Cli, RepairThatCannotWriteLeavesNoCutOutput) {
         EXPECT_EQ(errors, "") << e.path();
     }
 }
+
+// Ctrl-C inside a long recording, and --results: one line per input, a
+// repaired one, one that is no FLV, the one stopped inside (nothing of it
+// left) and one never begun, with the keys convert's lines have and
+// "outputs" besides. Progress goes to standard error only.
+TEST_F(Cli, RepairStopsInsideAFileAndRecordsEveryInput) {
+    const fs::path longFile = dir / "long.flv", notFlv = dir / "not.flv", out = dir / "out",
+                   results = dir / "results.jsonl";
+    // Long enough that the repair is still inside it when the signal lands on a busy machine.
+    ASSERT_EQ(Shell("python3 " + Quote(Fixture("../../bench/flvtags.py")) + " repeat " +
+                    Quote(Fixture("broken/clean_160.flv")) + " " + Quote(longFile.string()) + " 200"),
+              0);
+    std::ofstream(notFlv) << "this is not a recording at all";
+    const std::string good = Fixture("broken/glued_new_size.flv"), last = Fixture("broken/zeros.flv");
+    std::vector<double> percents;
+    bool sent = false;
+    const CliResult r = RunCli(
+        {"repair", "--json", "--results", results.string(), "--out", out.string(), good, notFlv.string(),
+         longFile.string(), last},
+        env, nullptr, [&](const std::string& line, int pid) {
+            if (line.find("\"event\":\"progress\"") == std::string::npos) return;
+            const QJsonObject o = Parse(line);
+            if (o["input"].toString().toStdString() != longFile.string()) return;
+            percents.push_back(o["percent"].toDouble());
+            if (sent) return;
+            // Held still while the signal is sent, so it lands before the file ends.
+            kill(pid, SIGSTOP);
+            kill(pid, SIGINT);
+            kill(pid, SIGCONT);
+            sent = true;
+        });
+    ASSERT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    ASSERT_FALSE(percents.empty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_LT(percents.back(), 100.0);
+
+    // Standard output holds the report alone: an object per input, the stopped ones saying so.
+    const auto report = JsonLines(r);
+    ASSERT_EQ(report.size(), 4u) << r.out;
+    EXPECT_EQ(report[0]["state"].toString(), "finished");
+    EXPECT_EQ(report[1]["state"].toString(), "failed");
+    EXPECT_EQ(report[2]["state"].toString(), "stopped");
+    EXPECT_EQ(report[2]["error"].toString(), "");
+    EXPECT_EQ(report[3]["state"].toString(), "stopped");
+
+    std::vector<QJsonObject> lines;
+    std::ifstream in(results);
+    for (std::string line; std::getline(in, line);) lines.push_back(Parse(line));
+    ASSERT_EQ(lines.size(), 4u);
+    struct Expected {
+        std::string input, state;
+        std::vector<std::string> outputs;
+        bool error;
+    };
+    const Expected expected[] = {
+        {good, "finished", {(out / "glued_new_size.flv").string(), (out / "glued_new_size_2.flv").string()}, false},
+        {notFlv.string(), "failed", {}, true},
+        {longFile.string(), "stopped", {}, false},
+        {last, "stopped", {}, false},
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE("line " + std::to_string(i + 1));
+        const QJsonObject& o = lines[i];
+        for (const char* key : {"input", "output", "profile", "state", "error"}) EXPECT_TRUE(o[key].isString()) << key;
+        EXPECT_TRUE(o["seconds"].isDouble());
+        EXPECT_EQ(o["input"].toString().toStdString(), expected[i].input);
+        EXPECT_EQ(o["state"].toString().toStdString(), expected[i].state);
+        std::vector<std::string> outputs;
+        for (const auto& v : o["outputs"].toArray()) outputs.push_back(v.toString().toStdString());
+        EXPECT_EQ(outputs, expected[i].outputs);
+        EXPECT_EQ(o["output"].toString().toStdString(), outputs.empty() ? "" : outputs.front());
+        EXPECT_EQ(o["error"].toString().isEmpty(), !expected[i].error);
+        EXPECT_EQ(o["code"].toInt() != 0, expected[i].error);
+    }
+    EXPECT_GT(lines[2]["seconds"].toDouble(), 0.0);
+    EXPECT_EQ(lines[3]["seconds"].toDouble(), 0.0);
+    // Only the repaired recording's files are there: nothing half-written of the stopped one.
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"glued_new_size.flv", "glued_new_size_2.flv"}));
+}

@@ -22,7 +22,8 @@ std::vector<std::string> CliResult::Lines() const {
 }
 
 CliResult RunCli(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                 const std::function<void(const std::string&, int)>& onLine) {
+                 const std::function<void(const std::string&, int)>& onLine,
+                 const std::function<void(const std::string&, int)>& onErrorLine) {
     CliResult r;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return r;
@@ -61,7 +62,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::map<std::strin
         return r;
     }
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    size_t lineStart = 0;
+    size_t lineStart[2] = {0, 0};
     for (int open = 2; open > 0;) {
         if (poll(fds, 2, -1) < 0) break;
         for (int i = 0; i < 2; ++i) {
@@ -74,10 +75,12 @@ CliResult RunCli(const std::vector<std::string>& args, const std::map<std::strin
                 --open;
                 continue;
             }
-            (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-            for (size_t nl; i == 0 && onLine && (nl = r.out.find('\n', lineStart)) != std::string::npos;) {
-                onLine(r.out.substr(lineStart, nl - lineStart), pid);
-                lineStart = nl + 1;
+            std::string& text = i == 0 ? r.out : r.err;
+            text.append(buf, static_cast<size_t>(n));
+            const auto& told = i == 0 ? onLine : onErrorLine;
+            for (size_t nl; told && (nl = text.find('\n', lineStart[i])) != std::string::npos;) {
+                told(text.substr(lineStart[i], nl - lineStart[i]), pid);
+                lineStart[i] = nl + 1;
             }
         }
     }

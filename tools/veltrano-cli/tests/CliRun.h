@@ -16,6 +16,7 @@ struct CliResult {
 
 // env: variables set (or, with an empty value, removed) for the child.
 // onLine, when given, sees each line of standard output as it comes and may
-// signal the child (its pid is passed).
+// signal the child (its pid is passed); onErrorLine likewise for standard error.
 CliResult RunCli(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
-                 const std::function<void(const std::string& line, int pid)>& onLine = nullptr);
+                 const std::function<void(const std::string& line, int pid)>& onLine = nullptr,
+                 const std::function<void(const std::string& line, int pid)>& onErrorLine = nullptr);
