@@ -24,7 +24,7 @@ CRepairPass::CRepairPass(Mode mode, std::vector<RepairSegment>& segments, const 
     : mode_(mode), segments_(segments), cb_(cb), inputDevice_(inputDevice), inputInode_(inputInode) {}
 
 int32_t CRepairPass::Run(const char* input) {
-    if (!scanner_.Open(input, mode_ == kWrite)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
+    if (!scanner_.Open(input)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
     inputSize_ = scanner_.FileSize();
     nextProgress_ = kProgressBytes;
     CRepairScanner::Tag tag;
@@ -246,8 +246,8 @@ int32_t CRepairPass::EmitFileTag(const CRepairScanner::Tag& t, uint32_t time) {
     FillFields(tag, t.bytes, t.dataSize, t.loaded, t.position);
     tag.timestamp = time;
     if (const int32_t r = Plan(tag, time)) return r;
-    // The data goes from the input's view to the output without passing
-    // through here; a run of tags left as they were goes as one piece.
+    // The data goes from the input to the output without passing through
+    // here; a run of tags left as they were is copied inside the kernel.
     return mode_ == kPlan || Flv_CopyViewedTag(scanner_.File(), t.bytes, t.position, time, t.trailerAgrees, out_)
                ? 0
                : 4;

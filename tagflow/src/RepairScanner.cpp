@@ -7,9 +7,9 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 11;
 // A tag is walked by its header and the size after its data; the data stays
-// in the view (the writer hands it on from there). A view reaches kTagRead
+// in the file (the writer hands it on from there). A view reaches kTagRead
 // on at least; a tag up to kHoldBytes is held in one view with its
-// neighbour's header, so that the writer can take it from there.
+// neighbour's header.
 constexpr uint32_t kTagRead = 1u << 20;
 constexpr uint32_t kHoldBytes = 4u << 20;
 constexpr uint32_t kScanRead = 1u << 20;
@@ -25,10 +25,9 @@ CRepairScanner::~CRepairScanner() {
     if (file_) DeleteFileReadAble(file_);
 }
 
-bool CRepairScanner::Open(const char* path, bool copying) {
+bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
-    if (copying) FileReadAble_ReadViews(file_);
     copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
     if (!Ensure(0, 9, kTagRead)) return false;
@@ -47,8 +46,7 @@ bool CRepairScanner::Open(const char* path, bool copying) {
 bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
     if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
-    // A new view of the file: the walk comes here once per view (8 MiB
-    // mapped while planning, 1 MiB read while writing).
+    // A new view of the file: the walk comes here once per view (8 MiB).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
     const int64_t got = FileReadAble_View(file_, position, want, want, &bytes);

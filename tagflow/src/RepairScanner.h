@@ -38,9 +38,8 @@ public:
     CRepairScanner& operator=(const CRepairScanner&) = delete;
 
     // Opens the file and reads its header. False when it cannot be opened or
-    // does not start with an FLV signature. copying: the tags walked are
-    // then written elsewhere, so the file is read rather than mapped.
-    bool Open(const char* path, bool copying = false);
+    // does not start with an FLV signature.
+    bool Open(const char* path);
     const TagioFlvHeader& Header() const { return header_; }
     int64_t FileSize() const { return size_; }
     // The next whole tag; false at the end. skip: the bytes passed over before

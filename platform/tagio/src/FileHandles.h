@@ -44,10 +44,11 @@ struct TagioFileReadAble {
     // views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
-    // Views read rather than mapped (FileReadAble_ReadViews): two buffers
-    // take turns, so that a writer may hold on to the last one.
-    bool viewsRead = false;
-    std::shared_ptr<tagio::Mapping> spareView;
+    // Bytes read to be written elsewhere (retimed tags that Flv_CopyViewedTag
+    // writes): the kernel copies from memory of our own at an even pace,
+    // while a copy out of a mapping walks its pages one by one. Two buffers
+    // take turns, so that a writer may still hold on to the last one.
+    std::shared_ptr<tagio::Mapping> copied, spareCopied;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -112,10 +113,9 @@ bool FlushRange(TagioFileWriteAble* h);
 bool AddRange(TagioFileWriteAble* h, const TagioFileReadAble* from, int64_t position, int64_t count);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
-// FileReadAble_View through a buffer of its own that the file is read
-// into; -1 on a read error or without memory.
-int64_t ViewRead(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
-                 const uint8_t** bytes);
+// Makes h->copied hold [position, position + count) of the file, read (a
+// megabyte at least); false on a read error, a short file or no memory.
+bool ReadForCopy(TagioFileReadAble* h, int64_t position, uint32_t count);
 // FileReadAble_View through a mapping of the file; kNotMapped when the file
 // cannot be mapped.
 inline constexpr int64_t kNotMapped = -2;

@@ -78,41 +78,30 @@ int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint3
     return v->start + int64_t(v->length) - position;
 }
 
-int64_t ViewRead(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
-                 const uint8_t** bytes) {
-    static const uint8_t kNothing = 0;
-    if (position >= h->size) {
-        *bytes = &kNothing;
-        return 0;
+bool ReadForCopy(TagioFileReadAble* h, int64_t position, uint32_t count) {
+    const Mapping* c = h->copied.get();
+    if (c && position >= c->start && position + count <= c->start + int64_t(c->length)) return true;
+    if (position < 0 || position + count > h->size) return false;
+    // The buffer a writer still holds is left to it; the other one is free
+    // again once the writer has let go of it.
+    std::shared_ptr<Mapping> next;
+    if (h->copied && h->copied.use_count() == 1) next = std::move(h->copied);
+    else if (h->spareCopied && h->spareCopied.use_count() == 1) next = std::move(h->spareCopied);
+    else next = std::make_shared<Mapping>();
+    if (h->copied) h->spareCopied = std::move(h->copied);
+    const int64_t want = std::min<int64_t>(std::max<int64_t>(count, kAheadBytes), h->size - position);
+    if (next->capacity < size_t(want)) {
+        next->read.reset(new (std::nothrow) uint8_t[size_t(want)]);
+        next->capacity = next->read ? size_t(want) : 0;
+        if (!next->read) return false;
     }
-    const Mapping* v = h->view.get();
-    const bool holds = v && position >= v->start &&
-                       (position + count <= v->start + int64_t(v->length) ||
-                        v->start + int64_t(v->length) >= h->size);
-    if (!holds) {
-        // The view a writer still holds is left to it; the other one is free
-        // again once the writer has let go of it.
-        std::shared_ptr<Mapping> next;
-        if (h->view && h->view.use_count() == 1) next = std::move(h->view);
-        else if (h->spareView && h->spareView.use_count() == 1) next = std::move(h->spareView);
-        else next = std::make_shared<Mapping>();
-        if (h->view) h->spareView = std::move(h->view);
-        const int64_t want = std::min<int64_t>(std::max<int64_t>({count, ahead, kAheadBytes}), h->size - position);
-        if (next->capacity < size_t(want)) {
-            next->read.reset(new (std::nothrow) uint8_t[size_t(want)]);
-            next->capacity = next->read ? size_t(want) : 0;
-            if (!next->read) return -1;
-        }
-        const int64_t got = ReadFullyAt(h->fd, position, next->read.get(), uint32_t(want));
-        if (got < 0) return -1;
-        next->base = next->read.get();
-        next->length = size_t(got);
-        next->start = position;
-        h->view = std::move(next);
-        v = h->view.get();
-    }
-    *bytes = v->base + (position - v->start);
-    return v->start + int64_t(v->length) - position;
+    const int64_t got = ReadFullyAt(h->fd, position, next->read.get(), uint32_t(want));
+    if (got < int64_t(count)) return false;
+    next->base = next->read.get();
+    next->length = size_t(got);
+    next->start = position;
+    h->copied = std::move(next);
+    return true;
 }
 
 // Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
@@ -247,7 +236,6 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                                uint32_t ahead, const uint8_t** bytes) {
     if (!h || !bytes || position < 0) return -1;
-    if (h->viewsRead && h->size > 0) return tagio::ViewRead(h, position, count, ahead, bytes);
     if (!h->viewUnmapped && h->size > 0) {   // a pipe or a device is read
         const int64_t held = tagio::ViewMapped(h, position, count, ahead, bytes);
         if (held != tagio::kNotMapped) return held;
@@ -269,10 +257,4 @@ extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t p
     // sound block's length): the window holds it, so no system call.
     if (count && tagio::CopyFromWindow(h, position, buffer, count)) return count;
     return ReadFullyAt(h->fd, position, buffer, count);
-}
-
-extern "C" TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h) {
-    if (!h || h->viewsRead) return;
-    h->viewsRead = true;
-    h->view.reset();
 }

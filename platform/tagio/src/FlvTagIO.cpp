@@ -251,7 +251,6 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
     const uint32_t headAndData = dataSize + 11;
     if (position + int64_t(headAndData) > from->size) return 0;
     const uint32_t fromFile = headAndData + (trailerAgrees ? 4 : 0);
-    const std::shared_ptr<tagio::Mapping>& v = from->view;
     const bool sameTime = (Be24(header + 4) | uint32_t(header[7]) << 24) == timestamp;
     uint8_t time[4] = {uint8_t(timestamp >> 16), uint8_t(timestamp >> 8), uint8_t(timestamp),
                        uint8_t(timestamp >> 24)};
@@ -261,18 +260,9 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
         if (!tagio::FlushPending(to) || !tagio::FlushBuffer(to)) return 0;
         return tagio::AddRange(to, from, position, fromFile) ? 1 : 0;
     }
-    if (!v || position < v->start || position + fromFile > v->start + int64_t(v->length)) {
-        // Not in the view (a tag longer than it, or a file read rather than
-        // mapped): through the writer's buffer, header from the caller.
-        if (to->scratch.size() < headAndData + 4) to->scratch.resize(headAndData + 4);
-        uint8_t* whole = to->scratch.data();
-        std::memcpy(whole, header, 11);
-        std::memcpy(whole + 4, time, 4);
-        if (tagio::ReadFullyAt(from->fd, position + 11, whole + 11, dataSize) != dataSize) return 0;
-        PutBe32(whole + headAndData, headAndData);
-        return tagio::WriteBytes(to, whole, headAndData + 4) ? 1 : 0;
-    }
-    // Three pieces and 15 side bytes at most; one mapping pinned at a time.
+    if (!tagio::ReadForCopy(from, position, fromFile)) return 0;
+    const std::shared_ptr<tagio::Mapping>& v = from->copied;
+    // Three pieces and 15 side bytes at most; one buffer pinned at a time.
     if (to->pending.size() + 3 > tagio::kPendingTags * 3 || to->sideUsed + 15 > tagio::kPendingTags * 15 ||
         (to->pinned && to->pinned != v))
         if (!tagio::FlushPending(to)) return 0;

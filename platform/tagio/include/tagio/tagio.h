@@ -44,11 +44,6 @@ TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position, vo
 // end of the file), or -1 on a read error or without memory.
 TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                     uint32_t ahead, const uint8_t** bytes);
-// From now on the reader's views are read into memory of its own rather
-// than mapped, for a walk whose viewed bytes are then written elsewhere
-// (Flv_CopyViewedTag): the kernel copies from such memory at an even pace,
-// while a copy out of a mapping walks the mapping's pages one by one.
-TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h);
 // Runs body(user) and returns what it returns, or -1 when the file was cut
 // short under the reader's view while body read from it (the reader reads
 // the file from then on). The view may be a mapping of the file, which a
@@ -236,10 +231,10 @@ TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint3
 // header bytes itself (`header`). A tag that goes out byte for byte as it
 // is runs on with its unchanged neighbours into one copy inside the kernel
 // (copy_file_range, or reads and writes where the files do not allow it);
-// a retimed tag's bytes go to the output's write straight from the view
-// beside its new header; others are read through the writer's buffer. The
-// output holds its own descriptor of the file, so the reader may be closed
-// first. trailerAgrees: the
+// a retimed tag's bytes are read (a megabyte of the file at a time) and
+// written beside its new header, never copied here. The output holds its
+// own descriptor of the file and the bytes it waits to write, so the
+// reader may be closed first. trailerAgrees: the
 // PreviousTagSize after the tag in the file is right (DataSize + 11), so it
 // is copied with the data. Nonzero on success.
 TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_t* header, int64_t position,
