@@ -38,10 +38,9 @@ struct TagioFileReadAble {
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
     // FileReadAble_View maps a stretch of the file instead of reading it:
-    // a walk over the tags then touches only the bytes it looks at, and a
-    // copy hands the mapped bytes to the output's write (the mapping lives
-    // on in the writer until then). viewUnmapped: mmap refused once, so the
-    // views are read into `ahead` from then on.
+    // a walk over the tags then touches only the bytes it looks at.
+    // viewUnmapped: mmap refused once (or the file was cut short under the
+    // mapping), so the views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
     // Bytes read to be written elsewhere (retimed tags that Flv_CopyViewedTag
@@ -61,7 +60,8 @@ struct TagioFileWriteAble {
     int64_t written = 0;   // bytes accepted through the handle
     bool failed = false;
     // Copied tags waiting for one gathered write: their retimed headers and
-    // PreviousTagSizes in `side`, their data in the mapping `pinned` keeps.
+    // PreviousTagSizes in `side`, their data in the mapping or read buffer
+    // `pinned` keeps.
     std::vector<iovec> pending;
     std::unique_ptr<uint8_t[]> side;
     uint32_t sideUsed = 0;

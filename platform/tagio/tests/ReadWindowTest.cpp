@@ -1,7 +1,8 @@
 // The read-ahead window under tag-by-tag copying: tags that straddle the
 // window's edges or are larger than it, looks back at a walked tag's data,
-// views of the window, and tags copied from a mapped view, all give the
-// file's own bytes; a file cut short under a view ends a guarded read only.
+// views of the window, and tags copied as a walk through views finds them,
+// all give the file's own bytes; a file cut short under a view ends a
+// guarded read only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
