@@ -246,8 +246,11 @@ int32_t CRepairPass::EmitFileTag(const CRepairScanner::Tag& t, uint32_t time) {
     FillFields(tag, t.bytes, t.dataSize, t.loaded, t.position);
     tag.timestamp = time;
     if (const int32_t r = Plan(tag, time)) return r;
-    // The data goes from the input file to the output without passing through here.
-    return mode_ == kPlan || Flv_CopyTag(scanner_.File(), &tag, time, out_) ? 0 : 4;
+    // The data goes from the input to the output without passing through
+    // here; a run of tags left as they were is copied inside the kernel.
+    return mode_ == kPlan || Flv_CopyViewedTag(scanner_.File(), t.bytes, t.position, time, t.trailerAgrees, out_)
+               ? 0
+               : 4;
 }
 
 int32_t CRepairPass::Plan(const TagioFlvTag& tag, uint32_t time) {

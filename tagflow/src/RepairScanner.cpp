@@ -7,9 +7,11 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 11;
 // A tag is walked by its header and the size after its data; the data stays
-// in the file (the writer copies it from there). Reads are long all the
-// same: a system call costs more than copying the bytes between two headers.
+// in the file (the writer hands it on from there). A view reaches kTagRead
+// on at least; a tag up to kHoldBytes is held in one view with its
+// neighbour's header.
 constexpr uint32_t kTagRead = 1u << 20;
+constexpr uint32_t kHoldBytes = 4u << 20;
 constexpr uint32_t kScanRead = 1u << 20;
 // The data bytes every tag comes with: codec byte, packet type, composition time.
 constexpr uint32_t kHeadBytes = 16;
@@ -26,6 +28,7 @@ CRepairScanner::~CRepairScanner() {
 bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
+    copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
     if (!Ensure(0, 9, kTagRead)) return false;
     const uint8_t* h = At(0);
@@ -43,6 +46,7 @@ bool CRepairScanner::Open(const char* path) {
 bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
     if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
+    // A new view of the file: the walk comes here once per view (8 MiB).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
     const int64_t got = FileReadAble_View(file_, position, want, want, &bytes);
@@ -62,10 +66,37 @@ bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
 
 bool CRepairScanner::Load(Tag& tag) {
     if (tag.loaded == tag.dataSize) return true;
+    // Grown here, never inside the guarded read: only for a larger tag
+    // loaded whole (a setup or script data).
+    if (copy_.size() < kHeaderBytes + tag.dataSize) copy_.resize(kHeaderBytes + tag.dataSize);
+    struct Call {
+        CRepairScanner* self;
+        Tag& tag;
+    } call{this, tag};
+    const int r = FileReadAble_Guarded(
+        file_, [](void* u) { auto* c = static_cast<Call*>(u); return c->self->LoadInView(c->tag) ? 1 : 0; },
+        &call);
+    if (r < 0) CutShort();
+    return r > 0;
+}
+
+bool CRepairScanner::LoadInView(Tag& tag) {
     if (!Ensure(tag.position, kHeaderBytes + tag.dataSize, kHeaderBytes + tag.dataSize)) return false;
-    tag.bytes = At(tag.position);
+    tag.bytes = CopyOut(tag.position, kHeaderBytes + tag.dataSize);
     tag.loaded = tag.dataSize;
     return true;
+}
+
+const uint8_t* CRepairScanner::CopyOut(int64_t position, uint32_t count) {
+    std::memcpy(copy_.data(), At(position), count);
+    return copy_.data();
+}
+
+void CRepairScanner::CutShort() {
+    readFailed_ = true;
+    window_ = nullptr;
+    windowBytes_ = 0;
+    size_ = std::min(size_, next_);
 }
 
 bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) {
@@ -93,7 +124,7 @@ bool CRepairScanner::Plausible(int64_t position, uint32_t& dataSize, bool hold) 
     // The tag, its trailing size and the next header in one window when they
     // fit, so that the checks and the copy that follow read nothing again.
     const uint64_t whole = 2 * kHeaderBytes + uint64_t(dataSize) + 4 + 1;
-    if (hold && whole <= kTagRead) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
+    if (hold && whole <= kHoldBytes) Ensure(position, uint32_t(std::min<int64_t>(whole, size_ - position)), kTagRead);
     return true;
 }
 
@@ -106,16 +137,39 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
     if (!Plausible(position, dataSize, true)) return false;
     const int64_t after = position + kHeaderBytes + dataSize + 4;
     const bool agrees = BackPointerAgrees(position, dataSize);
+    lastAgrees_ = agrees;
     // The last tag's data is whole: its trailing size may be wrong or missing.
     if (after >= size_) return agrees || !resync;
     uint32_t nextSize = 0;
     const bool nextPlausible = Plausible(after, nextSize);
+    // The next tag's trailing size is the walk's next read from memory not
+    // yet touched: asked for now, it arrives while this tag is handled.
+    const int64_t nextTrailer = after + kHeaderBytes + nextSize;
+    if (nextPlausible && nextTrailer + 4 <= windowStart_ + windowBytes_) __builtin_prefetch(At(nextTrailer));
     return resync ? agrees && nextPlausible : agrees || nextPlausible;
 }
 
 bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     skip = Skip{};
     if (!file_) return false;
+    struct Call {
+        CRepairScanner* self;
+        Tag& tag;
+        Skip& skip;
+    } call{this, tag, skip};
+    const int r = FileReadAble_Guarded(
+        file_,
+        [](void* u) { auto* c = static_cast<Call*>(u); return c->self->NextInView(c->tag, c->skip) ? 1 : 0; },
+        &call);
+    if (r >= 0) return r > 0;
+    // Cut short under the reading: the file ends at the last whole tag, and
+    // the change is caught when the repair compares the file with how it began.
+    CutShort();
+    skip = Skip{};
+    return false;
+}
+
+bool CRepairScanner::NextInView(Tag& tag, Skip& skip) {
     uint32_t dataSize = 0;
     int64_t at = next_;
     if (!Acceptable(at, false, dataSize)) {
@@ -145,8 +199,9 @@ bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     tag.type = h[0];
     tag.dataSize = dataSize;
     tag.timestamp = Be24(h + 4) | uint32_t(h[7]) << 24;
-    tag.bytes = h;
+    tag.bytes = CopyOut(at, kHeaderBytes + head);
     tag.loaded = head;
+    tag.trailerAgrees = lastAgrees_;
     next_ = at + kHeaderBytes + dataSize + 4;
     return true;
 }

@@ -19,9 +19,11 @@ public:
         uint32_t timestamp = 0;      // ms, extended byte included
         uint32_t dataSize = 0;
         // 11 header bytes, then `loaded` bytes of the data (at least the
-        // first 16, all of it after Load); valid until the next call.
+        // first 16, all of it after Load): the scanner's copy, valid until
+        // the next call.
         const uint8_t* bytes = nullptr;
         uint32_t loaded = 0;
+        bool trailerAgrees = false;  // the PreviousTagSize after it is right
     };
     // A run of bytes that held no tag, before the tag Next returns (or before the end).
     struct Skip {
@@ -51,6 +53,16 @@ public:
     TagioFileReadAble* File() const { return file_; }
 
 private:
+    // Next and Load, run guarded: the file's bytes are read from the
+    // reader's view only in here, and what the caller keeps is copied out.
+    bool NextInView(Tag& tag, Skip& skip);
+    bool LoadInView(Tag& tag);
+    // A read of the view found the file cut short under it: the file ends
+    // where the reading stood.
+    void CutShort();
+    // Copies count bytes of the view at position into copy_ (large enough
+    // already) for tag.bytes.
+    const uint8_t* CopyOut(int64_t position, uint32_t count);
     // Makes [position, position + count) readable through the reader's
     // window, reading at least `ahead` bytes when it reads; false when the
     // file ends first.
@@ -68,10 +80,13 @@ private:
     TagioFlvHeader header_{};
     int64_t size_ = 0;
     int64_t next_ = 0;             // where the next tag should start
-    // The reader's own read-ahead window: a tag walked here is then copied
-    // from the same bytes, with no read of its own.
+    // The reader's view (a mapping of the file): the walk reads only the
+    // headers and trailing sizes in it, and a tag is then written from the
+    // same bytes, with no read of its own.
     const uint8_t* window_ = nullptr;
     int64_t windowStart_ = 0;
     uint32_t windowBytes_ = 0;
     bool readFailed_ = false;
+    bool lastAgrees_ = false;      // the trailing size of the tag Acceptable took
+    std::vector<uint8_t> copy_;    // the tag handed out: header, its first bytes or all of it
 };

@@ -12,9 +12,14 @@ namespace tagio {
 
 // A whole file mapped for reading; shared by its reader and by writers that
 // still hold copies from it.
+// Bytes of a file held in memory: mapped, or read into `read` (then base
+// points there and nothing is unmapped).
 struct Mapping {
     const uint8_t* base = nullptr;
     size_t length = 0;
+    int64_t start = 0;   // file offset of base
+    std::unique_ptr<uint8_t[]> read;
+    size_t capacity = 0;   // of `read`
     ~Mapping();
 };
 
@@ -22,6 +27,7 @@ struct Mapping {
 
 struct TagioFileReadAble {
     int fd = -1;
+    uint64_t serial = 0;   // tells readers apart, whatever their address or descriptor
     int64_t size = 0;
     int64_t position = 0;
     // Tag-by-tag reading goes through a read-ahead window (large reads, as
@@ -31,6 +37,17 @@ struct TagioFileReadAble {
     std::shared_ptr<tagio::Mapping> map;
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
+    // FileReadAble_View maps a stretch of the file instead of reading it:
+    // a walk over the tags then touches only the bytes it looks at.
+    // viewUnmapped: mmap refused once (or the file was cut short under the
+    // mapping), so the views are read into `ahead` from then on.
+    std::shared_ptr<tagio::Mapping> view;
+    bool viewUnmapped = false;
+    // Bytes read to be written elsewhere (retimed tags that Flv_CopyViewedTag
+    // writes): the kernel copies from memory of our own at an even pace,
+    // while a copy out of a mapping walks its pages one by one. Two buffers
+    // take turns, so that a writer may still hold on to the last one.
+    std::shared_ptr<tagio::Mapping> copied, spareCopied;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -43,17 +60,31 @@ struct TagioFileWriteAble {
     int64_t written = 0;   // bytes accepted through the handle
     bool failed = false;
     // Copied tags waiting for one gathered write: their retimed headers and
-    // PreviousTagSizes in `side`, their data in the mapping `pinned` keeps.
+    // PreviousTagSizes in `side`, their data in the mapping or read buffer
+    // `pinned` keeps.
     std::vector<iovec> pending;
     std::unique_ptr<uint8_t[]> side;
     uint32_t sideUsed = 0;
     std::shared_ptr<tagio::Mapping> pinned;
     std::vector<uint8_t> scratch;   // copies from files that could not be mapped
+    // A run of tags going out byte for byte as they are in their file,
+    // waiting to be copied inside the kernel: rangeLength bytes from
+    // rangeStart of rangeFd (a duplicate of the descriptor of the reader
+    // numbered rangeReader). Only one of the byte buffer, the gathered
+    // pieces and the run holds bytes at a time: each is written before
+    // another is added to.
+    int rangeFd = -1;
+    uint64_t rangeReader = 0;
+    int64_t rangeStart = 0, rangeLength = 0;
+    std::vector<uint8_t> rangeScratch;   // for copies the kernel cannot do
 };
 
 namespace tagio {
 
 inline constexpr uint32_t kAheadBytes = 1 << 20;
+// A mapped view covers at least this much: a map costs a system call, and
+// the pages of a mapping count as the process's memory while it lasts.
+inline constexpr uint32_t kViewBytes = 8u << 20;
 inline constexpr uint32_t kWriteBytes = 1 << 20;
 
 // Reads count bytes at the reader's position into out through the
@@ -84,8 +115,26 @@ bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>
 // Writes count bytes straight to the file, nothing being buffered (after
 // ClearedBuffer); false once any write has failed.
 bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count);
+// Copies the waiting run of unchanged bytes; false once any write has failed.
+bool FlushRange(TagioFileWriteAble* h);
+// Adds count bytes at position of the reader's file to the run waiting to be
+// copied (written first when they do not follow it); false once any write
+// has failed.
+bool AddRange(TagioFileWriteAble* h, const TagioFileReadAble* from, int64_t position, int64_t count);
 // Maps the reader's file when it can (once); the mapping or null.
 const Mapping* MapFile(TagioFileReadAble* h);
+// Makes h->copied hold [position, position + count) of the file, read (a
+// megabyte at least); false on a read error, a short file or no memory.
+bool ReadForCopy(TagioFileReadAble* h, int64_t position, uint32_t count);
+// FileReadAble_View through a mapping of the file; kNotMapped when the file
+// cannot be mapped.
+inline constexpr int64_t kNotMapped = -2;
+int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
+                   const uint8_t** bytes);
+// Appends bytes that stay valid until the next gathered write (the side
+// buffer or a mapping the writer pins) as one piece of it, joined to the
+// piece before when they follow it in memory.
+void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count);
 
 // Copied tags gathered per write: three pieces each.
 inline constexpr uint32_t kPendingTags = 340;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <new>
 #include <algorithm>
+#include <atomic>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,7 +30,7 @@ int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count) {
 }
 
 Mapping::~Mapping() {
-    if (base) ::munmap(const_cast<uint8_t*>(base), length);
+    if (base && !read) ::munmap(const_cast<uint8_t*>(base), length);
 }
 
 const Mapping* MapFile(TagioFileReadAble* h) {
@@ -44,6 +45,63 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     m->length = size_t(h->size);
     h->map = std::move(m);
     return h->map.get();
+}
+
+int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
+                   const uint8_t** bytes) {
+    static const uint8_t kNothing = 0;
+    if (position >= h->size) {
+        *bytes = &kNothing;
+        return 0;
+    }
+    const Mapping* v = h->view.get();
+    const bool holds = v && position >= v->start &&
+                       (position + count <= v->start + int64_t(v->length) ||
+                        v->start + int64_t(v->length) >= h->size);
+    if (!holds) {
+        static const int64_t kPage = ::sysconf(_SC_PAGESIZE);
+        const int64_t start = position - position % kPage;
+        const int64_t want = std::max<int64_t>({count, ahead, kViewBytes});
+        const int64_t end = std::min(h->size, position + want);
+        if (uint64_t(end - start) > SIZE_MAX) return kNotMapped;
+        void* p = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED, h->fd, start);
+        if (p == MAP_FAILED) return kNotMapped;
+        // The old view is unmapped here unless a writer still holds it.
+        auto m = std::make_shared<Mapping>();
+        m->base = static_cast<const uint8_t*>(p);
+        m->length = size_t(end - start);
+        m->start = start;
+        h->view = std::move(m);
+        v = h->view.get();
+    }
+    *bytes = v->base + (position - v->start);
+    return v->start + int64_t(v->length) - position;
+}
+
+bool ReadForCopy(TagioFileReadAble* h, int64_t position, uint32_t count) {
+    const Mapping* c = h->copied.get();
+    if (c && position >= c->start && position + count <= c->start + int64_t(c->length)) return true;
+    if (position < 0 || position + count > h->size) return false;
+    // The buffer a writer still holds is left to it; the other one is free
+    // again once the writer has let go of it.
+    std::shared_ptr<Mapping> next;
+    if (h->copied && h->copied.use_count() == 1) next = std::move(h->copied);
+    else if (h->spareCopied && h->spareCopied.use_count() == 1) next = std::move(h->spareCopied);
+    else next = std::make_shared<Mapping>();
+    if (h->copied) h->spareCopied = std::move(h->copied);
+    const int64_t want = std::min<int64_t>(std::max<int64_t>(count, kAheadBytes), h->size - position);
+    if (next->capacity < size_t(want)) {
+        next->read.reset(new (std::nothrow) uint8_t[size_t(want)]);
+        next->capacity = next->read ? size_t(want) : 0;
+        if (!next->read) return false;
+    }
+    const int64_t got = ReadFullyAt(h->fd, position, next->read.get(), uint32_t(want));
+    if (got < int64_t(count)) return false;
+    next->base = next->read.get();
+    next->length = size_t(got);
+    next->start = position;
+    h->copied = std::move(next);
+    return true;
 }
 
 // Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
@@ -135,7 +193,9 @@ extern "C" TAGIO_API TagioFileReadAble* CreateFileReadAble(const char* path) {
         ::close(fd);
         return nullptr;
     }
+    static std::atomic<uint64_t> serials{0};
     h->fd = fd;
+    h->serial = ++serials;
     h->size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
     return h;
 }
@@ -176,6 +236,11 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                                uint32_t ahead, const uint8_t** bytes) {
     if (!h || !bytes || position < 0) return -1;
+    if (!h->viewUnmapped && h->size > 0) {   // a pipe or a device is read
+        const int64_t held = tagio::ViewMapped(h, position, count, ahead, bytes);
+        if (held != tagio::kNotMapped) return held;
+        h->viewUnmapped = true;   // read into the window from now on
+    }
     const bool holds = h->ahead && position >= h->aheadStart &&
                        position - h->aheadStart <= int64_t(h->aheadLength) &&
                        (position + count <= h->aheadStart + h->aheadLength ||

@@ -89,7 +89,10 @@ bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>
         if (n > 0) continue;
         if (n == 0) return false;   // the file is shorter than it was
         if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)
+        // No copy inside the kernel between these files (other file systems, an
+        // output opened to append, a file system that forbids it).
+        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL && errno != EBADF &&
+            errno != EPERM)
             return false;
         // Fall back for the rest.
         if (buffer.empty()) buffer.resize(kWriteBytes);
@@ -118,8 +121,50 @@ bool WriteStraight(TagioFileWriteAble* h, const uint8_t* data, size_t count) {
     return true;
 }
 
+bool FlushRange(TagioFileWriteAble* h) {
+    if (h->rangeLength > 0 && !h->failed &&
+        !CopyRange(h->rangeFd, h->fd, h->rangeStart, h->rangeStart + h->rangeLength, h->rangeScratch))
+        h->failed = true;   // a read or write error, or the file ends before the run
+    h->rangeLength = 0;
+    return !h->failed;
+}
+
+bool AddRange(TagioFileWriteAble* h, const TagioFileReadAble* from, int64_t position, int64_t count) {
+    if (h->rangeLength > 0 && (h->rangeReader != from->serial || h->rangeStart + h->rangeLength != position))
+        FlushRange(h);
+    if (h->failed) return false;
+    if (h->rangeReader != from->serial) {
+        // A descriptor of its own: the reader may be closed before the run is copied.
+        if (h->rangeFd >= 0) ::close(h->rangeFd);
+        h->rangeFd = ::fcntl(from->fd, F_DUPFD_CLOEXEC, 0);
+        h->rangeReader = from->serial;
+        if (h->rangeFd < 0) {
+            h->rangeReader = 0;
+            h->failed = true;
+            return false;
+        }
+    }
+    if (h->rangeLength == 0) h->rangeStart = position;
+    h->rangeLength += count;
+    h->written += count;
+    return true;
+}
+
+void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
+    if (!count) return;
+    if (!h->pending.empty()) {
+        iovec& last = h->pending.back();
+        if (static_cast<const uint8_t*>(last.iov_base) + last.iov_len == bytes) {
+            last.iov_len += count;
+            return;
+        }
+    }
+    h->pending.push_back({const_cast<uint8_t*>(bytes), count});
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
+    if (h->rangeLength > 0) FlushRange(h);
     if (h->failed) return false;
     const auto* src = static_cast<const uint8_t*>(data);
     if (count > tagio::kWriteBytes - h->used) {
@@ -168,7 +213,9 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
 extern "C" TAGIO_API int DeleteFileWritable(TagioFileWriteAble* h) {
     if (!h) return 0;
     tagio::FlushPending(h);
+    tagio::FlushRange(h);
     bool ok = Flush(h);
+    if (h->rangeFd >= 0) ::close(h->rangeFd);
     if (::close(h->fd) != 0) ok = false;
     delete h;
     return ok ? 1 : 0;

@@ -214,7 +214,7 @@ extern "C" TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag*
         if (to->pending.size() + 3 > tagio::kPendingTags * 3 ||
             to->sideUsed + 15 > tagio::kPendingTags * 15 || (to->pinned && to->pinned != from->map))
             if (!tagio::FlushPending(to)) return 0;
-        if (!tagio::FlushBuffer(to)) return 0;   // bytes written before come first
+        if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;   // bytes written before come first
         side = to->side.get() + to->sideUsed;
         std::memcpy(side, map->base + tag->filePosition, 11);
     } else {
@@ -240,6 +240,52 @@ extern "C" TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag*
         to->pending.push_back(
             {const_cast<uint8_t*>(map->base + tag->filePosition + 11), tag->dataSize});
     to->pending.push_back({side + 11, 4});
+    to->written += headAndData + 4;
+    return 1;
+}
+
+extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_t* header, int64_t position,
+                                           uint32_t timestamp, int trailerAgrees, TagioFileWriteAble* to) {
+    if (!from || !header || !to || to->failed || position < 0) return 0;
+    const uint32_t dataSize = Be24(header + 1);
+    const uint32_t headAndData = dataSize + 11;
+    if (position + int64_t(headAndData) > from->size) return 0;
+    const uint32_t fromFile = headAndData + (trailerAgrees ? 4 : 0);
+    const bool sameTime = (Be24(header + 4) | uint32_t(header[7]) << 24) == timestamp;
+    uint8_t time[4] = {uint8_t(timestamp >> 16), uint8_t(timestamp >> 8), uint8_t(timestamp),
+                       uint8_t(timestamp >> 24)};
+    if (sameTime && trailerAgrees && position + fromFile <= from->size) {
+        // Byte for byte as in the file: copied inside the kernel with its
+        // unchanged neighbours, never passing through memory here.
+        if (!tagio::FlushPending(to) || !tagio::FlushBuffer(to)) return 0;
+        return tagio::AddRange(to, from, position, fromFile) ? 1 : 0;
+    }
+    if (!tagio::ReadForCopy(from, position, fromFile)) return 0;
+    const std::shared_ptr<tagio::Mapping>& v = from->copied;
+    // Three pieces and 15 side bytes at most; one buffer pinned at a time.
+    if (to->pending.size() + 3 > tagio::kPendingTags * 3 || to->sideUsed + 15 > tagio::kPendingTags * 15 ||
+        (to->pinned && to->pinned != v))
+        if (!tagio::FlushPending(to)) return 0;
+    // Bytes written before come first.
+    if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;
+    const uint8_t* at = v->base + (position - v->start);
+    if (sameTime) {
+        tagio::AppendPending(to, at, fromFile);
+    } else {
+        uint8_t* head = to->side.get() + to->sideUsed;
+        std::memcpy(head, header, 11);
+        std::memcpy(head + 4, time, 4);
+        to->sideUsed += 11;
+        tagio::AppendPending(to, head, 11);
+        tagio::AppendPending(to, at + 11, fromFile - 11);
+    }
+    if (!trailerAgrees) {
+        uint8_t* back = to->side.get() + to->sideUsed;
+        PutBe32(back, headAndData);
+        to->sideUsed += 4;
+        tagio::AppendPending(to, back, 4);
+    }
+    to->pinned = v;
     to->written += headAndData + 4;
     return 1;
 }

@@ -1,11 +1,16 @@
 // The read-ahead window under tag-by-tag copying: tags that straddle the
 // window's edges or are larger than it, looks back at a walked tag's data,
-// and views of the window, all give the file's own bytes.
+// views of the window, and tags copied as a walk through views finds them,
+// all give the file's own bytes; a file cut short under a view ends a
+// guarded read only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -130,5 +135,93 @@ TEST(ReadWindow, ViewsGiveTheFilesBytes) {
     EXPECT_EQ(FileReadAble_View(r, size, 10, 0, &bytes), 0) << "nothing past the end";
     EXPECT_EQ(FileReadAble_View(r, -1, 10, 0, &bytes), -1);
     DeleteFileReadAble(r);
+    unlink(in.c_str());
+}
+
+// Tags walked through views and copied with the header bytes the walker
+// read: unchanged ones, retimed ones, ones after a wrong trailing size and
+// ones the view no longer holds all make exactly the file with those times
+// and right trailing sizes.
+TEST(ReadWindow, ViewedTagsCopyExactly) {
+    const Built src = MakeFile();
+    std::vector<uint8_t> input = src.bytes;
+    const auto end = [&](size_t n) { return n + 1 < src.positions.size() ? src.positions[n + 1] : int64_t(input.size()); };
+    for (size_t n = 0; n < src.positions.size(); n += 4) input[size_t(end(n)) - 1] ^= 0x5A;   // wrong trailing sizes
+    const std::string in = WriteFile("viewed-in.flv", input), out = testing::TempDir() + "viewed-out.flv";
+    // The same bytes in memory: a file the kernel will not copy from into
+    // most others (copy_file_range says EXDEV), so runs are read and written.
+    const int memory = memfd_create("viewed-in", MFD_CLOEXEC);
+    ASSERT_GE(memory, 0);
+    ASSERT_EQ(pwrite(memory, input.data(), input.size(), 0), ssize_t(input.size()));
+    const std::string inMemory = "/proc/self/fd/" + std::to_string(memory);
+    for (const bool inRam : {false, true}) {
+        SCOPED_TRACE(inRam ? "a file in memory" : "a file on disk");
+        TagioFileReadAble* r = CreateFileReadAble(inRam ? inMemory.c_str() : in.c_str());
+        TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
+        ASSERT_TRUE(r && w);
+        std::vector<uint8_t> expect = src.bytes;
+        const TagioFlvHeader header{1, 5, {0, 0}, 9};
+        ASSERT_TRUE(Flv_WriteHeader(w, &header));
+        for (size_t n = 0; n < src.positions.size(); ++n) {
+            const int64_t at = src.positions[n];
+            const uint8_t* bytes = nullptr;
+            ASSERT_GE(FileReadAble_View(r, at, uint32_t(end(n) - at), 1u << 20, &bytes), end(n) - at) << n;
+            uint8_t head[11];
+            std::copy(bytes, bytes + 11, head);
+            const bool agrees = n % 4 != 0;
+            // Unchanged ones in runs (copied inside the kernel), the last too:
+            // its run is written after the reader is closed.
+            const uint32_t time = n % 3 != 2 ? uint32_t(n * 40) : uint32_t(n * 40) + 0x01000001u;   // the high byte too
+            uint8_t* e = expect.data() + at;
+            e[4] = uint8_t(time >> 16), e[5] = uint8_t(time >> 8), e[6] = uint8_t(time), e[7] = uint8_t(time >> 24);
+            // Every fifth is copied after the walk moved the view past it.
+            if (n % 5 == 2) {
+                ASSERT_GE(FileReadAble_View(r, end(n), 1, 0, &bytes), 0);
+            }
+            ASSERT_TRUE(Flv_CopyViewedTag(r, head, at, time, agrees, w)) << n;
+        }
+        DeleteFileReadAble(r);
+        ASSERT_TRUE(DeleteFileWritable(w));
+        EXPECT_TRUE(Slurp(out) == expect);
+    }
+    close(memory);
+    unlink(in.c_str());
+    unlink(out.c_str());
+}
+
+// A file cut short under a mapped view: a guarded read of the lost part ends
+// the guarded call (the reader reads the file from then on), an unguarded
+// one still ends the process as it always did.
+TEST(ReadWindow, FileCutUnderTheViewEndsTheGuardedReadOnly) {
+    const Built src = MakeFile();
+    const std::string in = WriteFile("cut-view.flv", src.bytes);
+    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+    ASSERT_NE(r, nullptr);
+    const uint8_t* bytes = nullptr;
+    ASSERT_GE(FileReadAble_View(r, 0, 1u << 20, 0, &bytes), 1 << 20);
+    ASSERT_EQ(truncate(in.c_str(), 4096), 0);
+    struct Read {
+        const uint8_t* bytes;
+        int64_t at;
+    };
+    const auto read = [](void* u) {
+        const Read* x = static_cast<Read*>(u);
+        return int(*static_cast<const volatile uint8_t*>(x->bytes + x->at));
+    };
+    Read head{bytes, 100}, lost{bytes, 1 << 19};
+    EXPECT_EQ(FileReadAble_Guarded(r, read, &head), src.bytes[100]) << "a byte still in the file";
+    EXPECT_EQ(FileReadAble_Guarded(r, read, &lost), -1);
+    EXPECT_EQ(FileReadAble_View(r, 1 << 19, 16, 0, &bytes), 0) << "read from the file now: nothing there";
+    DeleteFileReadAble(r);
+
+    ASSERT_EQ(truncate(in.c_str(), int64_t(src.bytes.size())), 0);
+    EXPECT_DEATH(
+        {
+            TagioFileReadAble* again = CreateFileReadAble(in.c_str());
+            const uint8_t* view = nullptr;
+            FileReadAble_View(again, 0, 1u << 20, 0, &view);
+            if (truncate(in.c_str(), 4096) == 0) std::printf("%d", *static_cast<const volatile uint8_t*>(view + (1 << 19)));
+        },
+        "");
     unlink(in.c_str());
 }

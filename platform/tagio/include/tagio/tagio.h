@@ -37,12 +37,19 @@ TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position, vo
 // Makes the bytes at position readable in the reader's read-ahead window
 // without copying them out: when the window does not hold [position,
 // position + count), it is read again from position, max(count, ahead) bytes
-// at least (the window grows for a count beyond its usual 1 MiB). *bytes:
+// at least (the window grows for a count beyond its usual 1 MiB; a regular
+// file is mapped rather than read, 8 MiB at least at a time). *bytes:
 // the window at position, valid until the reader reads again. Returns how
 // many bytes from position the window holds (fewer than count only at the
 // end of the file), or -1 on a read error or without memory.
 TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                     uint32_t ahead, const uint8_t** bytes);
+// Runs body(user) and returns what it returns, or -1 when the file was cut
+// short under the reader's view while body read from it (the reader reads
+// the file from then on). The view may be a mapping of the file, which a
+// cut turns into a fault: body must then hold nothing that needs undoing
+// while it reads the view, as it is left at that read.
+TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(void* user), void* user);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte, or for a
@@ -234,6 +241,19 @@ TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint3
 // the bytes written before a -1 are unspecified.
 TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift,
                                uint32_t bytes, TagioFileWriteAble* to);
+// Writes the tag at `position` of `from` with a new timestamp, for a writer
+// that walks the file through FileReadAble_View and has read the tag's 11
+// header bytes itself (`header`). A tag that goes out byte for byte as it
+// is runs on with its unchanged neighbours into one copy inside the kernel
+// (copy_file_range, or reads and writes where the files do not allow it);
+// a retimed tag's bytes are read (a megabyte of the file at a time) and
+// written beside its new header, never copied here. The output holds its
+// own descriptor of the file and the bytes it waits to write, so the
+// reader may be closed first. trailerAgrees: the
+// PreviousTagSize after the tag in the file is right (DataSize + 11), so it
+// is copied with the data. Nonzero on success.
+TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_t* header, int64_t position,
+                                uint32_t timestamp, int trailerAgrees, TagioFileWriteAble* to);
 
 // ---- FLV metadata (onMetaData)
 // Reads the number property `name` of an onMetaData script tag's data (the
