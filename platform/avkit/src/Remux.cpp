@@ -303,6 +303,10 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
         av_dict_set_int(&options, "moov_size", h->indexRoom, 0);
     else if (!Matroska(h))
         av_dict_set(&options, "movflags", "+faststart", 0);
+    // No CRC-32 element in each cluster: the copied packets carried no
+    // checksum in the FLV, and computing one costs more than the rest of the
+    // copy. The elements are optional; readers check them only where present.
+    if (Matroska(h)) av_dict_set(&options, "write_crc32", "0", 0);
     err = avformat_write_header(h->ctx, &options);
     av_dict_free(&options);
     if (err < 0) {
@@ -316,19 +320,21 @@ AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size,
                          int key) {
     if (!h || !h->begun || h->ended || stream < 0 || unsigned(stream) >= h->ctx->nb_streams || size <= 0) return 0;
     AVPacket* p = h->packet;
-    // The muxer queues packets to interleave them: it gets its own copy.
-    if (av_new_packet(p, size) < 0) {
-        h->error = "out of memory";
-        return 0;
-    }
-    std::memcpy(p->data, data, size_t(size));
+    // The caller's bytes as they are: packets come in the order the file
+    // interleaves them, so they go straight to the muxer, which writes them
+    // out (or copies what it keeps) before the call returns. Queued for
+    // interleaving, each packet would first be copied.
+    p->buf = nullptr;
+    p->data = const_cast<uint8_t*>(data);
+    p->size = size;
     p->stream_index = stream;
     const AVRational tb = h->ctx->streams[stream]->time_base;
     p->dts = av_rescale_q(dtsMs, kMs, tb);
     p->pts = av_rescale_q(ptsMs, kMs, tb);
     p->flags = key ? AV_PKT_FLAG_KEY : 0;
-    const int err = av_interleaved_write_frame(h->ctx, p);
-    av_packet_unref(p);
+    const int err = av_write_frame(h->ctx, p);
+    p->data = nullptr;
+    p->size = 0;
     if (err < 0) {
         h->error = "cannot write to " + h->path + ": " + Why(err);
         return 0;
