@@ -32,8 +32,12 @@ struct TagioFileReadAble {
     bool mapTried = false;
     std::unique_ptr<uint8_t[]> ahead;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
-    int64_t aheadStart = 0;   // file offset of ahead[0]
+    int64_t aheadStart = 0;   // file offset of window[0]
     uint32_t aheadLength = 0;
+    // The window's bytes: ahead's, or, once the window is mapped
+    // (FileReadAble_MapWindow), the mapping's at aheadStart.
+    const uint8_t* window = nullptr;
+    bool mapped = false;
 };
 
 struct TagioFileWriteAble {
@@ -54,6 +58,9 @@ struct TagioFileWriteAble {
 namespace tagio {
 
 inline constexpr uint32_t kAheadBytes = 1 << 20;
+// A mapped window moves on by this much: the pages it leaves behind are
+// given back then, so a walk through a mapped file keeps this much resident.
+inline constexpr uint32_t kMappedWindowBytes = 8 << 20;
 inline constexpr uint32_t kWriteBytes = 1 << 20;
 
 // Reads count bytes at the reader's position into out through the

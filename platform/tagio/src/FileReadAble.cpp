@@ -46,15 +46,32 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     return h->map.get();
 }
 
+// A mapped window: moved to pos, covering `bytes` or kMappedWindowBytes,
+// whichever is more (less at the end of the file). Moving on, it gives back
+// the pages it passed; they are read again from the page cache if touched.
+static bool MoveMappedWindow(TagioFileReadAble* h, int64_t pos, uint32_t bytes) {
+    const Mapping* map = h->map.get();
+    const int64_t at = std::min(pos, h->size);
+    const int64_t oldStart = h->aheadStart;
+    h->aheadStart = pos;
+    h->aheadLength = uint32_t(std::min<int64_t>(h->size - at, std::max(bytes, kMappedWindowBytes)));
+    h->window = map->base + at;   // past the end: holds nothing
+    const int64_t page = ::sysconf(_SC_PAGESIZE);
+    const int64_t from = oldStart / page * page, to = at / page * page;
+    if (to > from) ::madvise(const_cast<uint8_t*>(map->base) + from, size_t(to - from), MADV_DONTNEED);
+    return true;
+}
+
 // Fills the window with the bytes from pos on: kAheadBytes, or `bytes`
 // when more (the window then grows and stays that large). What the window
 // already holds from pos on is kept, not read again.
 static bool Refill(TagioFileReadAble* h, int64_t pos, uint32_t bytes = kAheadBytes) {
+    if (h->mapped) return MoveMappedWindow(h, pos, bytes);
     const uint32_t want = std::max(bytes, kAheadBytes);
     uint32_t kept = 0;
     const uint8_t* from = nullptr;
-    if (h->ahead && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
-        from = h->ahead.get() + (pos - h->aheadStart);
+    if (h->window && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
+        from = h->window + (pos - h->aheadStart);
         kept = uint32_t(h->aheadStart + h->aheadLength - pos);
     }
     if (h->aheadCapacity < want) {
@@ -62,6 +79,7 @@ static bool Refill(TagioFileReadAble* h, int64_t pos, uint32_t bytes = kAheadByt
         if (!grown) return false;
         if (kept) std::memcpy(grown.get(), from, kept);
         h->ahead = std::move(grown);
+        h->window = h->ahead.get();
         h->aheadCapacity = want;
     } else if (kept) {
         std::memmove(h->ahead.get(), from, kept);
@@ -80,16 +98,16 @@ int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
     uint32_t done = 0;
     while (done < count) {
         const int64_t pos = h->position;
-        if (h->ahead && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
+        if (h->window && pos >= h->aheadStart && pos < h->aheadStart + h->aheadLength) {
             const uint32_t at = static_cast<uint32_t>(pos - h->aheadStart);
             const uint32_t n = std::min(count - done, h->aheadLength - at);
-            std::memcpy(dst + done, h->ahead.get() + at, n);
+            std::memcpy(dst + done, h->window + at, n);
             done += n;
             h->position += n;
             continue;
         }
         const uint32_t left = count - done;
-        if (left >= kAheadBytes) {   // large reads skip the window
+        if (left >= kAheadBytes && !h->mapped) {   // large reads skip the window
             const int64_t n = ReadFullyAt(h->fd, pos, dst + done, left);
             if (n < 0) return -1;
             done += static_cast<uint32_t>(n);
@@ -103,17 +121,18 @@ int64_t ReadSequential(TagioFileReadAble* h, void* out, uint32_t count) {
 }
 
 bool CopyFromWindow(const TagioFileReadAble* h, int64_t position, void* out, uint32_t count) {
-    if (!h->ahead || position < h->aheadStart || position - h->aheadStart > h->aheadLength ||
+    if (!h->window || position < h->aheadStart || position - h->aheadStart > h->aheadLength ||
         count > h->aheadLength - uint32_t(position - h->aheadStart))
         return false;
-    std::memcpy(out, h->ahead.get() + (position - h->aheadStart), count);
+    std::memcpy(out, h->window + (position - h->aheadStart), count);
     return true;
 }
 
 bool HoldInWindow(TagioFileReadAble* h, int64_t position, uint32_t count) {
-    if (count > std::max(kAheadBytes, h->aheadCapacity) || (h->ahead && position >= h->aheadStart &&
-                                position + count <= h->aheadStart + h->aheadLength))
+    if ((!h->mapped && count > std::max(kAheadBytes, h->aheadCapacity)) ||
+        (h->window && position >= h->aheadStart && position + count <= h->aheadStart + h->aheadLength))
         return true;
+    if (h->mapped) return MoveMappedWindow(h, position, count);
     return Refill(h, position);
 }
 
@@ -176,12 +195,12 @@ extern "C" TAGIO_API int64_t FileReadAble_Read(TagioFileReadAble* h, void* buffe
 extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                                uint32_t ahead, const uint8_t** bytes) {
     if (!h || !bytes || position < 0) return -1;
-    const bool holds = h->ahead && position >= h->aheadStart &&
+    const bool holds = h->window && position >= h->aheadStart &&
                        position - h->aheadStart <= int64_t(h->aheadLength) &&
                        (position + count <= h->aheadStart + h->aheadLength ||
                         h->aheadStart + h->aheadLength >= h->size);
     if (!holds && !tagio::Refill(h, position, std::max(count, ahead))) return -1;
-    *bytes = h->ahead.get() + (position - h->aheadStart);
+    *bytes = h->window + (position - h->aheadStart);
     return h->aheadStart + h->aheadLength - position;
 }
 
@@ -191,5 +210,24 @@ extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t p
     // Callers look back at the tag just walked (its first data bytes, a
     // sound block's length): the window holds it, so no system call.
     if (count && tagio::CopyFromWindow(h, position, buffer, count)) return count;
+    if (h->mapped) {   // a look back behind the window: the mapping has it
+        const int64_t n = position < h->size ? std::min<int64_t>(count, h->size - position) : 0;
+        if (n > 0) std::memcpy(buffer, h->map->base + position, size_t(n));
+        return n;
+    }
     return ReadFullyAt(h->fd, position, buffer, count);
+}
+
+extern "C" TAGIO_API int FileReadAble_MapWindow(TagioFileReadAble* h) {
+    if (!h) return 0;
+    if (h->mapped) return 1;
+    if (!tagio::MapFile(h)) return 0;
+    // The window is the mapping's from here on; what was read ahead is let go.
+    h->ahead.reset();
+    h->aheadCapacity = 0;
+    h->aheadStart = 0;
+    h->aheadLength = 0;
+    h->window = nullptr;
+    h->mapped = true;
+    return 1;
 }

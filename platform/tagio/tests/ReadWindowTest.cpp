@@ -1,6 +1,7 @@
 // The read-ahead window under tag-by-tag copying: tags that straddle the
 // window's edges or are larger than it, looks back at a walked tag's data,
-// and views of the window, all give the file's own bytes.
+// and views of the window, all give the file's own bytes, whether the window
+// is read into memory or is a moving view of the mapped file.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -62,15 +63,30 @@ std::vector<uint8_t> Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// Opens a reader, its window mapped when asked.
+TagioFileReadAble* Open(const std::string& path, bool mapped) {
+    TagioFileReadAble* r = CreateFileReadAble(path.c_str());
+    if (r && mapped && !FileReadAble_MapWindow(r)) {
+        DeleteFileReadAble(r);
+        return nullptr;
+    }
+    return r;
+}
+
+class ReadWindow : public testing::TestWithParam<bool> {};
+
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(ReadOrMapped, ReadWindow, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Mapped" : "Read"; });
 
 // Walked by their headers and copied 1000 ms later, the tags make exactly the
 // file built with the later times; what a look back at each tag's data reads
-// is the file's.
-TEST(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
+// is the file's, also once the window has long moved past it.
+TEST_P(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
     const Built src = MakeFile();
     const std::string in = WriteFile("window-in.flv", src.bytes), out = testing::TempDir() + "window-out.flv";
-    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+    TagioFileReadAble* r = Open(in, GetParam());
     ASSERT_NE(r, nullptr);
     TagioFlvHeader header{};
     ASSERT_TRUE(Flv_ReadHeader(r, &header));
@@ -88,6 +104,11 @@ TEST(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
         ++n;
     }
     EXPECT_EQ(n, src.positions.size());
+    for (const int64_t at : {src.positions[0], src.positions[1] + 1000}) {
+        uint8_t back[64];
+        ASSERT_EQ(FileReadAble_ReadAt(r, at, back, sizeof back), int64_t(sizeof back));
+        EXPECT_TRUE(std::equal(back, back + sizeof back, src.bytes.begin() + at)) << at;
+    }
     DeleteFileReadAble(r);
     ASSERT_TRUE(DeleteFileWritable(w));
     EXPECT_TRUE(Slurp(out) == MakeFile(1000).bytes);
@@ -97,10 +118,10 @@ TEST(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
 
 // A view holds what was asked, grows for more than the window, says how much
 // is left at the end, and a view of bytes already in the window reads nothing.
-TEST(ReadWindow, ViewsGiveTheFilesBytes) {
+TEST_P(ReadWindow, ViewsGiveTheFilesBytes) {
     const Built src = MakeFile();
     const std::string in = WriteFile("view.flv", src.bytes);
-    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+    TagioFileReadAble* r = Open(in, GetParam());
     ASSERT_NE(r, nullptr);
     const int64_t size = int64_t(src.bytes.size());
     struct Case {
@@ -129,6 +150,18 @@ TEST(ReadWindow, ViewsGiveTheFilesBytes) {
     const uint8_t* bytes = nullptr;
     EXPECT_EQ(FileReadAble_View(r, size, 10, 0, &bytes), 0) << "nothing past the end";
     EXPECT_EQ(FileReadAble_View(r, -1, 10, 0, &bytes), -1);
+    DeleteFileReadAble(r);
+    unlink(in.c_str());
+}
+
+// An empty file cannot be mapped: its reader keeps reading into its window.
+TEST(ReadWindowMapped, AnEmptyFileStaysRead) {
+    const std::string in = WriteFile("empty.flv", {});
+    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(FileReadAble_MapWindow(r), 0);
+    uint8_t b[4];
+    EXPECT_EQ(FileReadAble_ReadAt(r, 0, b, sizeof b), 0);
     DeleteFileReadAble(r);
     unlink(in.c_str());
 }

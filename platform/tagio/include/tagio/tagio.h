@@ -43,6 +43,14 @@ TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position, vo
 // end of the file), or -1 on a read error or without memory.
 TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint32_t count,
                                     uint32_t ahead, const uint8_t** bytes);
+// Makes the read-ahead window a view of the file mapped into memory: tag by
+// tag reading, views and reads copy nothing into a window and read only the
+// pages they touch (a walk over tag headers reads little of a large file),
+// and a view stays valid as long as the reader. Pages the window has passed
+// are given back as it moves on, so resident memory stays flat. Nonzero when
+// the file is mapped; 0 (the reader reads into its window as before) when it
+// cannot be, e.g. an empty file. The file must not shrink while mapped.
+TAGIO_API int FileReadAble_MapWindow(TagioFileReadAble* h);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte, or for a
