@@ -197,6 +197,12 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
 bool CFLVAVTagReader::ParseWholeFile() {
     std::vector<uint8_t> chunk(kChunkBytes);
     const int64_t size = FileReadAble_GetSize(m_file);
+    // The walk looks at the file where it is mapped, through a reader of its
+    // own (later reads of the clip stay as they are): only the pages of the
+    // tags' headers and first bytes are read, not a copy of the whole file.
+    std::unique_ptr<TagioFileReadAble, void (*)(TagioFileReadAble*)> scan(CreateFileReadAble(m_path.c_str()),
+                                                                            DeleteFileReadAble);
+    if (scan && (FileReadAble_GetSize(scan.get()) != size || !FileReadAble_MapWindow(scan.get()))) scan.reset();
     int64_t pos = 0;
     m_parser.Run();
     for (;;) {
@@ -211,13 +217,15 @@ bool CFLVAVTagReader::ParseWholeFile() {
         } else {
             const auto want = uint32_t(std::min<int64_t>(kChunkBytes, size - pos));
             if (want == 0) break;
-            const int64_t n = FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
+            const uint8_t* bytes = chunk.data();
+            const int64_t n = scan ? std::min<int64_t>(want, FileReadAble_View(scan.get(), pos, want, 0, &bytes))
+                                   : FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
             if (n < 0) {
                 std::fprintf(stderr, "Read error: %s\n", std::strerror(errno));
                 return false;
             }
             if (n == 0) break;
-            while ((r = m_parser.DeliverData(chunk.data(), uint32_t(n))) == 2)
+            while ((r = m_parser.DeliverData(bytes, uint32_t(n))) == 2)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             pos += n;
         }
