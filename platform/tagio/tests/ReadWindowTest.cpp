@@ -73,7 +73,11 @@ TagioFileReadAble* Open(const std::string& path, bool mapped) {
     return r;
 }
 
-class ReadWindow : public testing::TestWithParam<bool> {};
+class ReadWindow : public testing::TestWithParam<bool> {
+protected:
+    // Each variant its own files: ctest runs them side by side.
+    std::string Name(const std::string& base) const { return (GetParam() ? "mapped-" : "read-") + base; }
+};
 
 }  // namespace
 
@@ -85,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(ReadOrMapped, ReadWindow, testing::Bool(),
 // is the file's, also once the window has long moved past it.
 TEST_P(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
     const Built src = MakeFile();
-    const std::string in = WriteFile("window-in.flv", src.bytes), out = testing::TempDir() + "window-out.flv";
+    const std::string in = WriteFile(Name("window-in.flv"), src.bytes),
+                      out = testing::TempDir() + Name("window-out.flv");
     TagioFileReadAble* r = Open(in, GetParam());
     ASSERT_NE(r, nullptr);
     TagioFlvHeader header{};
@@ -120,7 +125,7 @@ TEST_P(ReadWindow, TagsAcrossItsEdgesCopyAndReadBackExactly) {
 // is left at the end, and a view of bytes already in the window reads nothing.
 TEST_P(ReadWindow, ViewsGiveTheFilesBytes) {
     const Built src = MakeFile();
-    const std::string in = WriteFile("view.flv", src.bytes);
+    const std::string in = WriteFile(Name("view.flv"), src.bytes);
     TagioFileReadAble* r = Open(in, GetParam());
     ASSERT_NE(r, nullptr);
     const int64_t size = int64_t(src.bytes.size());
@@ -156,7 +161,7 @@ TEST_P(ReadWindow, ViewsGiveTheFilesBytes) {
 
 // An empty file cannot be mapped: its reader keeps reading into its window.
 TEST(ReadWindowMapped, AnEmptyFileStaysRead) {
-    const std::string in = WriteFile("empty.flv", {});
+    const std::string in = WriteFile("map-window-empty.flv", {});
     TagioFileReadAble* r = CreateFileReadAble(in.c_str());
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(FileReadAble_MapWindow(r), 0);
