@@ -70,6 +70,10 @@ public:
     // the pictures coded again at its start, when it has them.
     TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
         std::unique_ptr<TagioFileReadAble, ReaderDeleter> file(CreateFileReadAble(clip.path.c_str()));
+        // Views read into the reader's buffers (not mapped: a file cut short
+        // under a mapping would end the program inside the muxer); the tags
+        // are handed to the writer where they lie in them.
+        if (file) FileReadAble_ReadViews(file.get());
         TagioFlvHeader header{};
         if (!file || !Flv_ReadHeader(file.get(), &header)) return {CRemux::kCannotOpenClip, clip.path};
         const bool cutEnd = !clip.toEnd;
@@ -115,14 +119,14 @@ public:
                 if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
                 const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
                 const std::vector<uint8_t>& setup = isAudio ? stream.setup : p.videoSetup;
-                Payload p = PayloadOf(tag, block_.data(), tag.dataSize, isAudio ? 2 : 5);
+                Payload p = PayloadOf(tag, data_, tag.dataSize, isAudio ? 2 : 5);
                 // FLAC's record travels as its bare STREAMINFO.
-                if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && block_[p.offset] == 'f') {
+                if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && data_[p.offset] == 'f') {
                     p.offset += 8;
                     p.size = 34;
                 }
                 if (t >= start &&
-                    (setup.size() != p.size || !std::equal(setup.begin(), setup.end(), block_.begin() + p.offset)))
+                    (setup.size() != p.size || !std::equal(setup.begin(), setup.end(), data_ + p.offset)))
                     return {CRemux::kRefused, clip.path + ": its " +
                                                   (isAudio ? RemuxAudioName(stream.flvCodec) : RemuxVideoName(stream.flvCodec)) +
                                                   " setup changes at " + std::to_string(t) +
@@ -139,11 +143,11 @@ public:
                     continue;
                 }
                 if (HasPackets(tag) && tag.packetType != 1) continue;   // an end of sequence, a channel layout
-                const Payload p = PayloadOf(tag, block_.data(), tag.dataSize, plan_.audio.flvCodec == 10 ? 2 : 1);
+                const Payload p = PayloadOf(tag, data_, tag.dataSize, plan_.audio.flvCodec == 10 ? 2 : 1);
                 if (p.size == 0) continue;
                 int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
-                if (!Write(audioIndex_, block_.data() + p.offset, p.size, when, when, true))
+                if (!Write(audioIndex_, data_ + p.offset, p.size, when, when, true))
                     return Failed(clip.path);
                 lastAudioOut_ = when;
                 audioEnd = std::max(audioEnd, when + units / kUnitsPerMs);
@@ -168,7 +172,7 @@ public:
                 held_.push_back({tag.filePosition, tag.dataSize, t, cts, key});
                 continue;
             }
-            if (!held_.empty()) {   // they come first in decode order; block_ is then loaded again
+            if (!held_.empty()) {   // they come first in decode order; the tag is then viewed again
                 for (const Held& h : held_)
                     if (!WriteVideo(file.get(), tag, h.position, h.size, h.t, h.cts, h.key, shownEnd))
                         return Failed(clip.path);
@@ -227,20 +231,21 @@ private:
         if (block_.size() < size) block_.resize(size);
         const uint32_t read = out_ ? size : std::min<uint32_t>(size, kHeaderBytes);
         if (FileReadAble_ReadAt(file, position + 11, block_.data(), read) != int64_t(read)) return false;
+        data_ = block_.data();
         TagioFlvTag held = like;
         held.dataSize = size;
         return WriteLoadedVideo(held, size, t, cts, key, shownEnd);
     }
 
-    // The picture in block_: its payload after the FLV video headers.
+    // The picture at data_: its payload after the FLV video headers.
     bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
         const uint32_t flv = plan_.video.flvCodec;
         const uint32_t skip = flv == 7 || flv == TagioCodecHevc ? 5 : flv == 4 ? 2 : 1;
-        const Payload p = PayloadOf(tag, block_.data(), std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
+        const Payload p = PayloadOf(tag, data_, std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
         if (p.size == 0) return true;
         const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
         const int64_t pts = std::max(dts, dts + cts);
-        const uint8_t* data = block_.data() + p.offset;
+        const uint8_t* data = data_ + p.offset;
         uint32_t bytes = p.size;
         if (key && parameterSets_) {   // the clip's own parameter sets come first
             bytes += uint32_t(parameterSets_->size());
@@ -296,18 +301,18 @@ private:
     int64_t BlockUnits(const TagioFlvTag& t) const {
         const TRemuxStream& a = plan_.audio;
         if (t.dataSize < 2) return -1;
-        const Payload p = Flv_IsFourcc(t.codecField1) ? PayloadOf(t, block_.data(), t.dataSize, 1)
+        const Payload p = Flv_IsFourcc(t.codecField1) ? PayloadOf(t, data_, t.dataSize, 1)
                                                       : Payload{1, t.dataSize - 1};
-        return CalcFLVAudioBlockDuration(block_.data() + p.offset, p.size, int(t.codecField1), a.sampleRate,
+        return CalcFLVAudioBlockDuration(data_ + p.offset, p.size, int(t.codecField1), a.sampleRate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
     }
 
-    // A tag's data into block_; a dry run reads of a picture only its header.
+    // A tag's data at data_, where the reader holds it (no copy), valid
+    // until the next tag is read; a dry run looks at only a picture's header.
     bool Load(TagioFileReadAble* file, const TagioFlvTag& t) {
-        if (block_.size() < t.dataSize) block_.resize(t.dataSize);
         const uint32_t size = !out_ && t.type == 9 && !IsConfig(t) ? std::min<uint32_t>(t.dataSize, kHeaderBytes)
                                                                  : t.dataSize;
-        return FileReadAble_ReadAt(file, t.filePosition + 11, block_.data(), size) == int64_t(size);
+        return FileReadAble_View(file, t.filePosition + 11, size, 0, &data_) >= int64_t(size);
     }
 
     // A picture's headers, all a dry run reads of it (the longest: a
@@ -326,7 +331,8 @@ private:
     int64_t media_ = 0;
     int64_t packets_ = 0, bytes_ = 0;   // written (or, in a dry run, to be written)
     std::vector<Held> held_;
-    std::vector<uint8_t> block_;
+    std::vector<uint8_t> block_;   // a held picture read back
+    const uint8_t* data_ = nullptr;   // the data of the tag in hand
     const std::vector<uint8_t>* parameterSets_ = nullptr;   // for the clip's first key picture
     std::vector<uint8_t> composed_;                          // a key picture with them
 };

@@ -22,9 +22,10 @@ struct AvkRemux {
     std::string path;
     AVFormatContext* ctx = nullptr;
     AVPacket* packet = nullptr;
-    // Each stream's last packet, held until the next one tells its length.
-    std::vector<AVPacket*> held;
-    std::vector<int64_t> lastDuration;   // in the stream's time base
+    // Each stream's last decode time and the step up to it, in the stream's
+    // time base: a packet is given the length of the step before it.
+    std::vector<int64_t> lastDts;
+    std::vector<int64_t> lastStep;
     AVDictionary* tags = nullptr;
     std::vector<std::string> chapterTitles;
     std::vector<std::pair<int64_t, int64_t>> chapterTimes;
@@ -186,25 +187,6 @@ void DescribeVp9(AVCodecParameters* par, const uint8_t* r, int size) {
     par->format = chroma <= 1 ? k420[d] : chroma == 2 ? k422[d] : k444[d];
 }
 
-// Hands a stream's held packet to the muxer, lasting until `next` (its
-// successor's decode time) or, for the last one, as long as the one before.
-// Without a length the muxers end the stream where its last picture is
-// shown: MP4's edit list then leaves that picture out.
-int WriteHeld(AvkRemux* h, int stream, int64_t next) {
-    AVPacket* p = h->held[size_t(stream)];
-    if (!p->data) return 1;
-    int64_t& last = h->lastDuration[size_t(stream)];
-    if (next != AV_NOPTS_VALUE && next > p->dts) last = next - p->dts;
-    p->duration = last;
-    const int err = av_interleaved_write_frame(h->ctx, p);   // takes the packet, leaves it blank
-    av_packet_unref(p);
-    if (err < 0) {
-        h->error = "cannot write to " + h->path + ": " + Why(err);
-        return 0;
-    }
-    return 1;
-}
-
 }  // namespace
 
 extern "C" {
@@ -232,7 +214,6 @@ AVKIT_API void ARMX_Delete(AvkRemux* h) {
         avformat_free_context(h->ctx);
     }
     av_packet_free(&h->packet);
-    for (AVPacket*& p : h->held) av_packet_free(&p);
     av_dict_free(&h->tags);
     delete h;
 }
@@ -319,14 +300,8 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
         return 0;
     }
     h->begun = true;
-    for (unsigned i = 0; i < h->ctx->nb_streams; ++i) {
-        h->held.push_back(av_packet_alloc());
-        if (!h->held.back()) {
-            h->error = "out of memory";
-            return 0;
-        }
-    }
-    h->lastDuration.assign(h->ctx->nb_streams, 0);
+    h->lastDts.assign(h->ctx->nb_streams, AV_NOPTS_VALUE);
+    h->lastStep.assign(h->ctx->nb_streams, 0);
     AVDictionary* options = nullptr;
     // The index before the media: written into the room kept for it, or
     // moved there in this same file at the end.
@@ -334,6 +309,10 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
         av_dict_set_int(&options, "moov_size", h->indexRoom, 0);
     else if (!Matroska(h))
         av_dict_set(&options, "movflags", "+faststart", 0);
+    // No CRC-32 element in each cluster: the copied packets carried no
+    // checksum in the FLV, and computing one costs more than the rest of the
+    // copy. The elements are optional; readers check them only where present.
+    if (Matroska(h)) av_dict_set(&options, "write_crc32", "0", 0);
     err = avformat_write_header(h->ctx, &options);
     av_dict_free(&options);
     if (err < 0) {
@@ -347,27 +326,41 @@ AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size,
                          int key) {
     if (!h || !h->begun || h->ended || stream < 0 || unsigned(stream) >= h->ctx->nb_streams || size <= 0) return 0;
     AVPacket* p = h->packet;
-    // The muxer queues packets to interleave them: it gets its own copy.
-    if (av_new_packet(p, size) < 0) {
-        h->error = "out of memory";
-        return 0;
-    }
-    std::memcpy(p->data, data, size_t(size));
+    // The caller's bytes as they are: packets come in the order the file
+    // interleaves them, so they go straight to the muxer, which writes them
+    // out (or copies what it keeps) before the call returns. Queued for
+    // interleaving, each packet would first be copied.
+    p->buf = nullptr;
+    p->data = const_cast<uint8_t*>(data);
+    p->size = size;
     p->stream_index = stream;
     const AVRational tb = h->ctx->streams[stream]->time_base;
     p->dts = av_rescale_q(dtsMs, kMs, tb);
     p->pts = av_rescale_q(ptsMs, kMs, tb);
     p->flags = key ? AV_PKT_FLAG_KEY : 0;
-    const int ok = WriteHeld(h, stream, p->dts);
-    av_packet_move_ref(h->held[size_t(stream)], p);
-    return ok;
+    // Without a length the muxers end a stream where its last picture is
+    // shown, and MP4's edit list then leaves that picture out. The length of
+    // the step before is what the last packet needs (the muxers take the
+    // others' lengths from the decode times that follow them), and it is
+    // known now, so the packet need not be held back and copied.
+    int64_t& lastDts = h->lastDts[size_t(stream)];
+    if (lastDts != AV_NOPTS_VALUE && p->dts > lastDts) h->lastStep[size_t(stream)] = p->dts - lastDts;
+    lastDts = p->dts;
+    p->duration = h->lastStep[size_t(stream)];
+    const int err = av_write_frame(h->ctx, p);
+    p->data = nullptr;
+    p->size = 0;
+    if (err < 0) {
+        h->error = "cannot write to " + h->path + ": " + Why(err);
+        return 0;
+    }
+    return 1;
 }
 
 AVKIT_API int ARMX_End(AvkRemux* h) {
     if (!h || !h->begun || h->ended) return 0;
     h->ended = true;
     bool ok = true;
-    for (unsigned i = 0; i < h->ctx->nb_streams; ++i) ok = WriteHeld(h, int(i), AV_NOPTS_VALUE) && ok;
     for (size_t i = 0; i < h->chapterTimes.size(); ++i) {
         const auto [start, end] = h->chapterTimes[i];
         if (Matroska(h)) {

@@ -49,8 +49,10 @@ AVKIT_API int ARMX_SetChapterTime(AvkRemux* h, int index, int64_t startMs, int64
 AVKIT_API int ARMX_SetIndexRoom(AvkRemux* h, int64_t bytes);
 // Creates the file and writes the container's header. Nonzero on success.
 AVKIT_API int ARMX_Begin(AvkRemux* h);
-// One coded packet; data is copied before the call returns. Decode times of
-// a stream must increase. Nonzero on success.
+// One coded packet; data is read during the call only (the muxer writes it
+// out or keeps its own copy). Decode times of a stream must increase, and
+// packets are written in the order given: the caller interleaves the
+// streams. Nonzero on success.
 AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs,
                          int64_t ptsMs, int key);
 // Writes the index (moved to the front for MP4 and MOV) and closes the file.
