@@ -250,6 +250,10 @@ extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t pos
     return h->aheadStart + h->aheadLength - position;
 }
 
+extern "C" TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h) {
+    if (h) h->viewUnmapped = true;
+}
+
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;

@@ -50,6 +50,10 @@ TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t position, uint
 // cut turns into a fault: body must then hold nothing that needs undoing
 // while it reads the view, as it is left at that read.
 TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(void* user), void* user);
+// Views of this reader are read into its window, never mapped: for a
+// caller that hands the viewed bytes to code a guarded call cannot wrap
+// (a muxer), where a file cut short under a mapping would end the program.
+TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte, or for a
