@@ -9,9 +9,10 @@ constexpr auto kWaitGuard = std::chrono::milliseconds(100);
 // Besides its count of tags, a queue is full once its tags hold this much
 // data and cover at least kQueueSpanMs: large pictures would otherwise keep
 // tens of megabytes read ahead. The span keeps a file's sound and pictures,
-// which may lie this far apart in it, both within reach of their decoders.
-constexpr uint64_t kQueueBytes = 2 * 1024 * 1024;
-constexpr int64_t kQueueSpanMs = 5000;
+// which may lie this far apart in it (six times the pace the decoders keep
+// with each other), both within reach of their decoders.
+constexpr uint64_t kQueueBytes = 1024 * 1024;
+constexpr int64_t kQueueSpanMs = 3000;
 }  // namespace
 
 CDecoderThread::~CDecoderThread() {

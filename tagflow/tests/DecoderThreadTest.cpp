@@ -186,17 +186,17 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
 }
 
 // Large pictures fill a queue by their bytes long before 1000 tags, but never
-// below 5 s of them: a file's sound may lie that far from its pictures.
-TEST(DecoderThread, QueueIsBoundedByBytesOverAtLeastFiveSeconds) {
+// below 3 s of them: a file's sound may lie that far from its pictures.
+TEST(DecoderThread, QueueIsBoundedByBytesOverAtLeastThreeSeconds) {
     std::vector<FLVTag*> firsts = ReadOwnedTags(Fixture("flv1_mp3_160x120.flv"), 9);
     ASSERT_GE(firsts.size(), 2u);
     struct Case {
         uint32_t bytes, stepMs;
         int least, most;   // tags the queue takes
     } const cases[] = {
-        {256 * 1024, 40, 120, 135},   // 2 MB by the tenth tag, 5 s by the 126th
-        {256 * 1024, 1, 1000, 1003},  // never 5 s apart: only the count bounds it
-        {1024, 40, 1000, 1003},       // small pictures: 1000 tags are 1 MB
+        {256 * 1024, 40, 70, 85},     // 1 MB by the fifth tag, 3 s by the 76th
+        {256 * 1024, 1, 1000, 1003},  // never 3 s apart: only the count bounds it
+        {512, 40, 1000, 1003},        // small pictures: 1000 tags are half a megabyte
     };
     // The data is never decoded (the worker is held on its first output), so
     // every tag shares one buffer.
