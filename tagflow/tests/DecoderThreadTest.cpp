@@ -105,6 +105,16 @@ struct Gate {
     }
 };
 
+// A 160x120 video decoder, not yet running, whose worker is held on its
+// first output until the gate's flag is cleared.
+FLVStreamDecoderHandle HeldVideoDecoder(Sink& sink, Gate& gate) {
+    FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
+    sink.Attach(d);
+    FLVStreamDecoder_SetOutputSize(d, 160, 120);
+    FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+    return d;
+}
+
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -147,14 +157,11 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
     ASSERT_EQ(tags.size(), 75u);
     for (const bool terminate : {true, false}) {
         SCOPED_TRACE(terminate ? "Terminate" : "Stop");
-        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
         Sink sink;
-        sink.Attach(d);
-        FLVStreamDecoder_SetOutputSize(d, 160, 120);
         // The first output holds the worker until the queue is full.
         std::atomic<bool> hold{true};
         Gate gate{&hold, &sink};
-        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         int delivered = 0;
         // The same 75 tags over and over: 1000 queued plus the few the worker holds.
@@ -210,13 +217,10 @@ TEST(DecoderThread, QueueIsBoundedByBytesOverAtLeastThreeSeconds) {
             big[i].data = data.data();
             big[i].dataSize = c.bytes;
         }
-        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
         Sink sink;
-        sink.Attach(d);
-        FLVStreamDecoder_SetOutputSize(d, 160, 120);
         std::atomic<bool> hold{true};
         Gate gate{&hold, &sink};
-        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         // Two real pictures: the worker decodes the first when it takes the
         // second, and is then held on its output; once both are taken the
@@ -245,14 +249,11 @@ TEST(DecoderThread, DeliverWaitBlocksUntilRoomOrStop) {
     ASSERT_FALSE(tags.empty());
     for (const bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "stopped while waiting" : "room made while waiting");
-        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
         Sink sink;
-        sink.Attach(d);
-        FLVStreamDecoder_SetOutputSize(d, 160, 120);
-        FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
         std::atomic<bool> hold{true};
         Gate gate{&hold, &sink};
-        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
+        FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         size_t i = 0;
         // Fill, let the worker take its first tag and block on it, fill again.
