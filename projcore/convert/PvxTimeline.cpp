@@ -17,9 +17,10 @@ constexpr int64_t kSilenceFrames = 4096;
 constexpr int64_t kSoundToleranceMs = 20;   // smaller gaps and overlaps are left alone
 // Frames in flight between the stages: enough for each stage to have one in
 // hand and one waiting, few enough to keep the memory of large frames small.
-// The encoder, the slowest stage, has two waiting so that it never starves;
-// the decoder's own picture already waits for the picture stage.
-constexpr int kPoolFrames = 4;
+// The encoder has two waiting so that it never starves; the decoder's own
+// picture already waits for the picture stage. One buffer above the least
+// keeps the picture stage drawing while the encoder holds its frames.
+constexpr int kPoolFrames = 5;
 constexpr size_t kPictureQueueDepth = 1, kEncoderQueueDepth = 2;
 // When the encoder has emptied its queue, the decoder's queue may hold
 // kPictureQueueDepth buffers (the decoder takes one only once the queue has
