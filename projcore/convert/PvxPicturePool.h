@@ -53,6 +53,14 @@ public:
         changed_.notify_all();
         return true;
     }
+    // Waits until an item would be taken without waiting; false when closed.
+    // A single producer that waits here first never waits in Push, so it
+    // holds nothing of its own while the consumer is busy.
+    bool WaitForRoom() {
+        std::unique_lock g(lock_);
+        changed_.wait(g, [&] { return count_ < items_.size() || closed_; });
+        return !closed_;
+    }
     // Waits for an item; false once closed and empty.
     bool Pop(T& item) {
         std::unique_lock g(lock_);

@@ -17,14 +17,21 @@ constexpr int64_t kSilenceFrames = 4096;
 constexpr int64_t kSoundToleranceMs = 20;   // smaller gaps and overlaps are left alone
 // Frames in flight between the stages: enough for each stage to have one in
 // hand and one waiting, few enough to keep the memory of large frames small.
-constexpr int kPoolFrames = 6;
-constexpr size_t kQueueDepth = 2;
-// When the encoder has emptied its queue, the decoder may hold a picture it
-// waits to queue, its queue kQueueDepth more, and the picture stage the frame
-// it repeats and the picture it works on while it takes one for the result:
-// with fewer buffers than that plus one the picture stage waits forever (a
-// flipped conversion hung so with 4 buffers and queues of 1).
-static_assert(kPoolFrames >= static_cast<int>(kQueueDepth) + 4, "the picture stage could wait for a buffer forever");
+// The encoder has two waiting so that it never starves; the decoder's own
+// picture already waits for the picture stage. One buffer above the least
+// keeps the picture stage drawing while the encoder holds its frames.
+constexpr int kPoolFrames = 5;
+constexpr size_t kPictureQueueDepth = 1, kEncoderQueueDepth = 2;
+// When the encoder has emptied its queue, the decoder's queue may hold
+// kPictureQueueDepth buffers (the decoder takes one only once the queue has
+// room for it), and the picture stage the frame it repeats and the picture it
+// works on while it takes one for the result: with fewer buffers than that
+// plus one the picture stage waits forever (a flipped conversion hung so
+// with 4 buffers, queues of 1 and a decoder that held a buffer while it
+// waited for room). The encoder's queue does not count: the encoder frees
+// what it holds.
+static_assert(kPoolFrames >= static_cast<int>(kPictureQueueDepth) + 3,
+              "the picture stage could wait for a buffer forever");
 constexpr int kResizeBicubic = 2;   // also for a mere change of colour format, as the encoder's does
 constexpr uint8_t kBlackLuma = 16, kNoChroma = 128;
 
@@ -54,8 +61,8 @@ CPvxTimeline::CPvxTimeline(const OutputSettings& s, CPvxOutput& output, CFlvBind
       progress_(progress),
       outI420_(hasVideo_ && output.TakesI420()),
       pool_(hasVideo_ ? kPoolFrames : 0),
-      toPictures_(kQueueDepth),
-      toEncoder_(kQueueDepth) {
+      toPictures_(kPictureQueueDepth),
+      toEncoder_(kEncoderQueueDepth) {
     if (hasAudio_) silence_.assign(static_cast<size_t>(kSilenceFrames) * channels_ * 2, 0);
     if (!hasVideo_) return;
     pictureThread_ = std::thread(&CPvxTimeline::PictureStage, this);
@@ -121,6 +128,9 @@ bool CPvxTimeline::PutFrame(const uint8_t* pixels, int64_t time) {
     if (slot < slotsTaken_) return true;   // its slot is taken: a surplus picture
     const Rect& p = clip_.picture;
     const int bytes = AvkImage_Bytes(clip_.pictureFormat, p.Width(), p.Height());
+    // Room in the queue first: a buffer held while waiting for it would be
+    // one the picture stage may need.
+    if (!toPictures_.WaitForRoom()) return false;
     // Room for the converter's overrun too: a BGRA frame may be drawn into it.
     Buffer* b = pool_.Take(std::max<size_t>(bytes, FrameBytes()));   // waits while the later stages are busy
     if (!b) return false;       // cancelled or failed

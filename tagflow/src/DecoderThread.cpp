@@ -6,6 +6,13 @@
 namespace {
 // A safety net only: every change that matters to a waiting thread wakes it.
 constexpr auto kWaitGuard = std::chrono::milliseconds(100);
+// Besides its count of tags, a queue is full once its tags hold this much
+// data and cover at least kQueueSpanMs: large pictures would otherwise keep
+// tens of megabytes read ahead. The span keeps a file's sound and pictures,
+// which may lie this far apart in it (six times the pace the decoders keep
+// with each other), both within reach of their decoders.
+constexpr uint64_t kQueueBytes = 1024 * 1024;
+constexpr int64_t kQueueSpanMs = 3000;
 }  // namespace
 
 CDecoderThread::~CDecoderThread() {
@@ -148,7 +155,7 @@ int CDecoderThread::DeliverFLVPacket(FLVTag* tag) {
     bool becameFull = false;
     {
         std::lock_guard<std::mutex> lock(m_queueLock);
-        if (m_queue.Size() > size_t(m_maxFLVTagQueue)) return 0;
+        if (FullLocked()) return 0;
         try {
             m_queue.Push(tag);
         } catch (const std::bad_alloc&) {
@@ -157,7 +164,7 @@ int CDecoderThread::DeliverFLVPacket(FLVTag* tag) {
         m_lastDelivered = tag->timestamp;
         ++m_wakeSeq;
         m_queueCv.notify_all();
-        becameFull = m_queue.Size() > size_t(m_maxFLVTagQueue);
+        becameFull = FullLocked();
     }
     // The brother waits for this queue to fill (it then stops waiting for
     // our sound or pictures); waking it on every tag would only make it spin.
@@ -171,7 +178,7 @@ int CDecoderThread::DeliverFLVPacketWait(FLVTag* tag, int timeoutMs) {
         std::unique_lock<std::mutex> lock(m_queueLock);
         ++m_spaceWaiters;
         m_spaceCv.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0), [&] {
-            return m_state.load() != kRunning || m_queue.Size() <= size_t(m_maxFLVTagQueue);
+            return m_state.load() != kRunning || !FullLocked();
         });
         --m_spaceWaiters;
     }
@@ -194,8 +201,14 @@ size_t CDecoderThread::QueueSize() {
 
 bool CDecoderThread::QueueFull() {
     std::lock_guard<std::mutex> lock(m_queueLock);
-    return m_queue.Size() > size_t(m_maxFLVTagQueue);
+    return FullLocked();
 }
+
+bool CDecoderThread::Beyond(size_t tags, uint64_t bytes, int64_t spanMs) const {
+    return m_queue.Size() > tags || (m_queue.DataBytes() > bytes && m_queue.SpanMs() >= spanMs);
+}
+
+bool CDecoderThread::FullLocked() const { return Beyond(size_t(m_maxFLVTagQueue), kQueueBytes, kQueueSpanMs); }
 
 FLVTag* CDecoderThread::TakeTag() {
     std::lock_guard<std::mutex> lock(m_queueLock);
@@ -203,7 +216,8 @@ FLVTag* CDecoderThread::TakeTag() {
     FLVTag* tag = m_queue.Pop();
     // A waiting deliverer is woken once the queue is half empty, so it hands
     // over a run of tags instead of one tag per wake.
-    if (m_spaceWaiters && m_queue.Size() <= size_t(m_maxFLVTagQueue) / 2) m_spaceCv.notify_all();
+    if (m_spaceWaiters && !Beyond(size_t(m_maxFLVTagQueue) / 2, kQueueBytes / 2, kQueueSpanMs / 2))
+        m_spaceCv.notify_all();
     return tag;
 }
 

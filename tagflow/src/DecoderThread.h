@@ -63,7 +63,7 @@ public:
     bool StoppingFlag() const { return m_stopping.load(); }
     int64_t Clock() const { return m_clock.load(); }
     size_t QueueSize();
-    bool QueueFull();   // holds more than maxFLVTagQueue
+    bool QueueFull();   // more than maxFLVTagQueue tags, or more data than its byte bound
     bool QueueEmpty() { return QueueSize() == 0; }
     void Wake();        // something this thread may wait for changed
 
@@ -103,6 +103,10 @@ protected:
 private:
     void Main();
     void SetPause(bool on);
+    // Under the queue lock: more tags than tags, or more data than bytes over
+    // at least spanMs.
+    bool Beyond(size_t tags, uint64_t bytes, int64_t spanMs) const;
+    bool FullLocked() const;
     int Join(int finalState, int passingState);
 
     const int m_kind;

@@ -362,13 +362,7 @@ int CVideoDecoderThread::DecodeFLVTag(FLVTag* tag, const uint8_t** data, int32_t
 // ---- thread mode
 
 void CVideoDecoderThread::OnStart() {
-    m_blank.assign(size_t(OutputBytes()), 0);
-    if (m_imageFormat == AVK_IMAGE_I420) {   // black: the lowest luma, no colour
-        const size_t luma = size_t(m_outputWidth) * m_outputHeight;
-        std::fill(m_blank.begin(), m_blank.begin() + luma, uint8_t{16});
-        std::fill(m_blank.begin() + luma, m_blank.end(), uint8_t{128});
-    }
-    m_current = m_blank.data();
+    m_current = nullptr;   // the blank picture until the first one comes
     m_havePicture = false;
     m_emitted = 0;
     m_outputTime = 0;
@@ -386,6 +380,20 @@ void CVideoDecoderThread::OnEnd() {
     std::vector<uint8_t>().swap(m_blank);
     m_cropMadeFor = {0, 0, 0, 0};
     m_current = nullptr;
+}
+
+// Made only when pictures are needed before the first one has come (the
+// sound is ahead): a whole output frame that most runs never show.
+const uint8_t* CVideoDecoderThread::Blank() {
+    if (m_blank.empty()) {
+        m_blank.assign(size_t(OutputBytes()), 0);
+        if (m_imageFormat == AVK_IMAGE_I420) {   // black: the lowest luma, no colour
+            const size_t luma = size_t(m_outputWidth) * m_outputHeight;
+            std::fill(m_blank.begin(), m_blank.begin() + luma, uint8_t{16});
+            std::fill(m_blank.begin() + luma, m_blank.end(), uint8_t{128});
+        }
+    }
+    return m_blank.data();
 }
 
 int CVideoDecoderThread::Pace(const uint8_t* picture, int64_t timeMs, int32_t filler) {
@@ -492,7 +500,11 @@ void CVideoDecoderThread::Body() {
         const int64_t d = (b->Clock() - Clock()) / 10000;
         if ((b->QueueFull() || b->StoppingFlag()) && d > MaxIntervalTime()) {
             // The audio is ahead and cannot wait for pictures that do not come.
-            const int done = Pace(m_current, (m_outputTime + m_frameDuration) / 10000 + d, 1);
+            int done = 0;
+            try {
+                done = Pace(m_current ? m_current : Blank(), (m_outputTime + m_frameDuration) / 10000 + d, 1);
+            } catch (const std::bad_alloc&) {
+            }
             if (b->StoppingFlag() && b->QueueEmpty()) {
                 drain = true;
                 EndStopped();

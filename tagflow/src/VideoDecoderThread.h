@@ -65,6 +65,7 @@ private:
     void DrainAndPace();
     void PaceReordered(const uint8_t* picture);
     int Pace(const uint8_t* picture, int64_t timeMs, int32_t filler);   // frames emitted
+    const uint8_t* Blank();   // black at the output size; may throw std::bad_alloc
 
     int m_outputWidth = 320, m_outputHeight = 240;
     double m_fps = 25.0;
@@ -88,7 +89,7 @@ private:
     std::vector<uint8_t> m_blank;
 
     // pacing
-    const uint8_t* m_current = nullptr;   // the last picture produced (or the blank one)
+    const uint8_t* m_current = nullptr;   // the last picture produced; null before the first
     bool m_havePicture = false;
     int64_t m_emitted = 0;
     int64_t m_outputTime = 0;   // 100 ns: timestamp of the next output frame

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "DecodeSupport.h"
 #include "DecoderThread.h"
@@ -104,6 +105,16 @@ struct Gate {
     }
 };
 
+// A 160x120 video decoder, not yet running, whose worker is held on its
+// first output until the gate's flag is cleared.
+FLVStreamDecoderHandle HeldVideoDecoder(Sink& sink, Gate& gate) {
+    FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
+    sink.Attach(d);
+    FLVStreamDecoder_SetOutputSize(d, 160, 120);
+    FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+    return d;
+}
+
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -146,14 +157,11 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
     ASSERT_EQ(tags.size(), 75u);
     for (const bool terminate : {true, false}) {
         SCOPED_TRACE(terminate ? "Terminate" : "Stop");
-        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
         Sink sink;
-        sink.Attach(d);
-        FLVStreamDecoder_SetOutputSize(d, 160, 120);
         // The first output holds the worker until the queue is full.
         std::atomic<bool> hold{true};
         Gate gate{&hold, &sink};
-        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         int delivered = 0;
         // The same 75 tags over and over: 1000 queued plus the few the worker holds.
@@ -184,6 +192,56 @@ TEST(DecoderThread, StopAndTerminateWithAFullQueueReturnPromptly) {
     FreeTags(tags);
 }
 
+// Large pictures fill a queue by their bytes long before 1000 tags, but never
+// below 3 s of them: a file's sound may lie that far from its pictures.
+TEST(DecoderThread, QueueIsBoundedByBytesOverAtLeastThreeSeconds) {
+    std::vector<FLVTag*> firsts = ReadOwnedTags(Fixture("flv1_mp3_160x120.flv"), 9);
+    ASSERT_GE(firsts.size(), 2u);
+    struct Case {
+        uint32_t bytes, stepMs;
+        int least, most;   // tags the queue takes
+    } const cases[] = {
+        {256 * 1024, 40, 70, 85},     // 1 MB by the fifth tag, 3 s by the 76th
+        {256 * 1024, 1, 1000, 1003},  // never 3 s apart: only the count bounds it
+        {512, 40, 1000, 1003},        // small pictures: 1000 tags are half a megabyte
+    };
+    // The data is never decoded (the worker is held on its first output), so
+    // every tag shares one buffer.
+    std::vector<uint8_t> data(256 * 1024, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bytes) + " bytes every " + std::to_string(c.stepMs) + " ms");
+        std::vector<FLVTag> big(1100);
+        for (size_t i = 0; i < big.size(); ++i) {
+            big[i].type = 9;
+            big[i].timestamp = uint32_t(1000 + i * c.stepMs);
+            big[i].data = data.data();
+            big[i].dataSize = c.bytes;
+        }
+        Sink sink;
+        std::atomic<bool> hold{true};
+        Gate gate{&hold, &sink};
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
+        ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
+        // Two real pictures: the worker decodes the first when it takes the
+        // second, and is then held on its output; once both are taken the
+        // queue holds only what is delivered here.
+        ASSERT_EQ(FLVStreamDecoder_DeliverFLVPacket(d, firsts[0]), 1);
+        ASSERT_EQ(FLVStreamDecoder_DeliverFLVPacket(d, firsts[1]), 1);
+        const auto start = Clock::now();
+        while (FLVStreamDecoder_FLVTagQueueEmpty(d) == 0 && Seconds(start) < 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        int taken = 0;
+        while (size_t(taken) < big.size() && FLVStreamDecoder_DeliverFLVPacket(d, &big[size_t(taken)])) ++taken;
+        EXPECT_GE(taken, c.least);
+        EXPECT_LE(taken, c.most);
+        hold = false;
+        EXPECT_EQ(FLVStreamDecoder_Terminate(d), 1);
+        FLVStreamDecoder_Delete(d);
+        EXPECT_EQ(sink.released.load(), taken + 2);
+    }
+    FreeTags(firsts);
+}
+
 // The blocking hand-over: a deliverer waiting on a full queue goes on as soon
 // as the worker takes a tag, and a stop ends the wait with a refusal.
 TEST(DecoderThread, DeliverWaitBlocksUntilRoomOrStop) {
@@ -191,14 +249,11 @@ TEST(DecoderThread, DeliverWaitBlocksUntilRoomOrStop) {
     ASSERT_FALSE(tags.empty());
     for (const bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "stopped while waiting" : "room made while waiting");
-        FLVStreamDecoderHandle d = FLVStreamDecoder_Create(1);
         Sink sink;
-        sink.Attach(d);
-        FLVStreamDecoder_SetOutputSize(d, 160, 120);
-        FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
         std::atomic<bool> hold{true};
         Gate gate{&hold, &sink};
-        FLVStreamDecoder_SetOutputCallBack(d, &Gate::Out, &gate);
+        FLVStreamDecoderHandle d = HeldVideoDecoder(sink, gate);
+        FLVStreamDecoder_SetMaxFLVTagQueue(d, 2);
         ASSERT_EQ(FLVStreamDecoder_Run(d), 1);
         size_t i = 0;
         // Fill, let the worker take its first tag and block on it, fill again.

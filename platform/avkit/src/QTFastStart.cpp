@@ -101,12 +101,13 @@ bool Patch(uint8_t* p, uint8_t* end, uint64_t from, uint64_t to, uint64_t delta)
     return p == end;
 }
 
-bool Copy(FILE* in, FILE* out, uint64_t pos, uint64_t size) {
-    static thread_local uint8_t buf[1 << 16];
+// buf: the rewrite's own buffer. Not a thread_local: a library's static TLS
+// is set up on every thread of every program that loads it.
+bool Copy(FILE* in, FILE* out, uint64_t pos, uint64_t size, std::vector<uint8_t>& buf) {
     if (fseeko(in, static_cast<off_t>(pos), SEEK_SET) != 0) return false;
     while (size > 0) {
-        const size_t n = size < sizeof buf ? static_cast<size_t>(size) : sizeof buf;
-        if (fread(buf, 1, n, in) != n || fwrite(buf, 1, n, out) != n) return false;
+        const size_t n = size < buf.size() ? static_cast<size_t>(size) : buf.size();
+        if (fread(buf.data(), 1, n, in) != n || fwrite(buf.data(), 1, n, out) != n) return false;
         size -= n;
     }
     return true;
@@ -139,6 +140,7 @@ int Rewrite(FILE* in, const char* target) {
             return 6;
     }
 
+    std::vector<uint8_t> buf(size_t{1} << 16);
     // "x": never replaces a file someone else left under this name.
     FILE* out = std::fopen(target, "wbx");
     if (!out) return 7;
@@ -146,7 +148,7 @@ int Rewrite(FILE* in, const char* target) {
     for (size_t i = 0; ok && i < boxes.size(); ++i) {
         if (i == moov && moves) continue;
         if (i == mdat && moves) ok = std::fwrite(movie.data(), 1, movie.size(), out) == movie.size();
-        if (ok) ok = Copy(in, out, boxes[i].pos, boxes[i].size);
+        if (ok) ok = Copy(in, out, boxes[i].pos, boxes[i].size, buf);
     }
     if (std::fflush(out) != 0) ok = false;
     if (std::fclose(out) != 0) ok = false;
