@@ -4,19 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BigEndian.h"
 #include "FileHandles.h"
 #include "TagCodecFields.h"
 
 namespace {
 
-uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
-
-void PutBe32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
+using tagio::Be24;
+using tagio::PutBe32;
 
 bool EnsureCapacity(TagioFlvTag* tag, uint32_t need) {
     if (tag->buffer && tag->bufferCapacity >= need) return true;

@@ -6,7 +6,13 @@
 
 #include "tagio/tagio.h"
 
+#include "BigEndian.h"
+
 namespace {
+
+using tagio::Be16;
+using tagio::Be24;
+using tagio::Be32;
 
 // Packet types of the extended header.
 enum : uint32_t {
@@ -21,9 +27,6 @@ enum : uint32_t {
 // Multitrack kinds.
 enum : uint32_t { kOneTrack = 0, kManyTracks = 1, kManyTracksManyCodecs = 2 };
 
-uint32_t Be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | Be16(p + 1); }
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | Be24(p + 1); }
 
 // SI24 in ms. Pictures are shown at most a few frames after they are
 // stored: an offset beyond 4 s is damage and counts as 0.

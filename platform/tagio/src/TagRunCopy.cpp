@@ -5,20 +5,15 @@
 // a copy per tag.
 #include <algorithm>
 
+#include "BigEndian.h"
 #include "FileHandles.h"
 
 namespace {
 
+using tagio::Be24;
+using tagio::PutBe32;
+
 constexpr uint32_t kHeaderBytes = 11, kTrailerBytes = 4;
-
-uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
-
-void PutBe32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
 
 bool IsTagType(uint8_t b) {
     const uint8_t type = b & 0x1F;
