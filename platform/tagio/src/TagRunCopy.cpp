@@ -36,8 +36,11 @@ int64_t CopyLargeTag(TagioFileReadAble* from, int64_t pos, uint8_t* buf, int64_t
     const uint32_t dataSize = Be24(buf + 1);
     const int64_t dataEnd = pos + kHeaderBytes + dataSize;
     Retime(buf, shift);
-    if (!tagio::WriteStraight(to, buf, size_t(got))) return -1;
-    for (int64_t at = pos + got; at < dataEnd;) {
+    // The piece read may reach past the data into the old PreviousTagSize
+    // (a tag just short of the piece): only the tag's own bytes go out.
+    const int64_t first = std::min<int64_t>(got, kHeaderBytes + dataSize);
+    if (!tagio::WriteStraight(to, buf, size_t(first))) return -1;
+    for (int64_t at = pos + first; at < dataEnd;) {
         const auto want = uint32_t(std::min<int64_t>(tagio::kWriteBytes, dataEnd - at));
         if (tagio::ReadFullyAt(from->fd, at, buf, want) != want || !tagio::WriteStraight(to, buf, want))
             return -1;

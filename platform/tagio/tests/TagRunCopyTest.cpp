@@ -89,6 +89,26 @@ TEST(TagRunCopy, TagsMoveByTheShiftAndGetTheirTrailersWhateverThePieces) {
     }
 }
 
+// A tag that ends within the last bytes of a piece read (1 MiB) leaves part
+// of its old PreviousTagSize in the piece: none of it may go out.
+TEST(TagRunCopy, ATagEndingJustShortOfAPieceGoesOutWhole) {
+    const std::string src = testing::TempDir() + "run_edge.flv", out = testing::TempDir() + "run_edge_out.flv";
+    for (uint32_t dataSize = (1u << 20) - 16; dataSize <= (1u << 20) - 10; ++dataSize) {
+        const std::vector<Tag> tags = {{9, 0, dataSize}, {8, 10, 5}};
+        const std::string file = MakeFile(tags, SIZE_MAX);
+        Spill(src, file);
+        TagioFileReadAble* in = CreateFileReadAble(src.c_str());
+        TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
+        ASSERT_TRUE(in && w);
+        int64_t at = 13;
+        while (at > 0 && at < int64_t(file.size()) + 4) at = Flv_CopyTags(in, at, int64_t(file.size()) + 4, 1000, UINT32_MAX, w);
+        EXPECT_EQ(at, int64_t(file.size()) + 4) << dataSize;
+        DeleteFileReadAble(in);
+        ASSERT_TRUE(DeleteFileWritable(w));
+        EXPECT_TRUE(Slurp(out) == Expected(tags, 1000)) << "data size " << dataSize;
+    }
+}
+
 TEST(TagRunCopy, BytesThatAreNotTheTagsAskedForAreRefused) {
     const std::string src = testing::TempDir() + "run_bad.flv", out = testing::TempDir() + "run_bad_out.flv";
     std::string file = MakeFile({{9, 0, 40}, {8, 10, 30}, {8, 20, 30}}, SIZE_MAX);
