@@ -250,7 +250,6 @@ private:
         if (key && parameterSets_) {   // the clip's own parameter sets come first
             bytes += uint32_t(parameterSets_->size());
             if (out_) data = WithParameterSets(data, p.size);
-            parameterSets_ = nullptr;
         }
         if (!Write(videoIndex_, data, bytes, dts, pts, key)) return false;
         lastVideoDts_ = dts;
@@ -333,7 +332,7 @@ private:
     std::vector<Held> held_;
     std::vector<uint8_t> block_;   // a held picture read back
     const uint8_t* data_ = nullptr;   // the data of the tag in hand
-    const std::vector<uint8_t>* parameterSets_ = nullptr;   // for the clip's first key picture
+    const std::vector<uint8_t>* parameterSets_ = nullptr;   // for each key picture of the clip
     std::vector<uint8_t> composed_;                          // a key picture with them
 };
 

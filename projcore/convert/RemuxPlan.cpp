@@ -159,7 +159,10 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
             TRemuxStream& out = isVideo ? video : audio;
             if (isVideo) {
                 plan.videoSetup = mine.setup;
-                if (!lastVideoSetup.empty() && mine.setup != lastVideoSetup)
+                // In band wherever a decoder could hold other sets: after the
+                // clip before, or when it starts at one of the clip's key
+                // pictures with the file's sets (a seek).
+                if (!lastVideoSetup.empty() && (mine.setup != lastVideoSetup || (video.present && mine.setup != video.setup)))
                     SetupParameterSets(mine.flvCodec, mine.setup.data(), uint32_t(mine.setup.size()),
                                        plan.parameterSets);
                 lastVideoSetup = mine.setup;
@@ -173,7 +176,7 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
             const std::string difference = probe->Difference(*firstOf[s]);
             if (!difference.empty()) return {CRemux::kRefused, clip.path + ": " + difference};
             // HEVC whose parameter sets change: the new ones go in band
-            // with the clip's first key picture, whose NAL lengths must be
+            // with each of the clip's key pictures, whose NAL lengths must be
             // the size the stream declares. AV1 whose sequence header changes.
             if (isVideo && mine.setup != out.setup && FollowsInBand(mine, out)) {
                 out.setupInBand = out.setupInBand || !plan.parameterSets.empty();

@@ -26,8 +26,9 @@ struct TRemuxClipPlan {
     uint32_t start = 0;      // clip time the copy starts at (the key frame at or before the trim start)
     bool audio = false, video = false;   // holds a stream the output keeps
     std::vector<uint8_t> videoSetup;     // its own video setup record (as in TRemuxStream)
-    // NAL units for its first key picture: its parameter sets, when they
-    // differ from those of the clip before (the decoder holds those).
+    // NAL units for each of its key pictures: its parameter sets, when they
+    // differ from those of the clip before or from the file's (the decoder
+    // holds those after the clip before or a seek).
     std::vector<uint8_t> parameterSets;
 };
 

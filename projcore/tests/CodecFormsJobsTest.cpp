@@ -344,6 +344,13 @@ TEST_P(CodecSetupChange, CopiedIntoMp4AndMkvWithTheNewSetupInBand) {
         }
         EXPECT_EQ(DecodeErrors(out), "");
         ExpectPicturesOfJoin(Pictures(out), pair);
+        // A seek to the second clip's second key picture (1 s into it) finds
+        // its own parameter sets there too, not only at its start.
+        const std::vector<std::vector<uint8_t>> b = Pictures(Codecs(pair.source[1]));
+        const std::vector<std::vector<uint8_t>> seek = Pictures(out, "-noaccurate_seek -ss " + std::to_string((kLengthMs + 1020) / 1000.0));
+        ASSERT_GE(b.size(), 26u);
+        ASSERT_FALSE(seek.empty());
+        EXPECT_GE(Psnr(seek[0], b[25]), 45.0) << "the picture the seek lands on";
     }
 }
 
