@@ -30,8 +30,10 @@ bool CRepairScanner::Open(const char* path) {
     if (!file_) return false;
     copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
-    if (!Ensure(0, 9, kTagRead)) return false;
-    const uint8_t* h = At(0);
+    // Read, not viewed: a file cut to nothing here would fault a mapped view
+    // outside any guarded walk.
+    uint8_t h[9];
+    if (FileReadAble_ReadAt(file_, 0, h, sizeof h) != int64_t(sizeof h)) return false;
     if (std::memcmp(h, "FLV", 3) != 0) return false;
     header_.version = h[3];
     header_.flags = h[4];

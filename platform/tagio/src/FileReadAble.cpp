@@ -91,6 +91,10 @@ bool ReadForCopy(TagioFileReadAble* h, int64_t position, uint32_t count) {
     if (h->copied) h->spareCopied = std::move(h->copied);
     const int64_t want = std::min<int64_t>(std::max<int64_t>(count, kAheadBytes), h->size - position);
     if (next->capacity < size_t(want)) {
+        // Nothing of the old buffer stays described: without a buffer, a
+        // Mapping with a base is taken for a mapping and unmapped.
+        next->base = nullptr;
+        next->length = 0;
         next->read.reset(new (std::nothrow) uint8_t[size_t(want)]);
         next->capacity = next->read ? size_t(want) : 0;
         if (!next->read) return false;

@@ -87,12 +87,13 @@ bool CopyRange(int in, int out, int64_t start, int64_t end, std::vector<uint8_t>
     while (from < end) {
         const ssize_t n = ::copy_file_range(in, &from, out, nullptr, size_t(end - from), 0);
         if (n > 0) continue;
-        if (n == 0) return false;   // the file is shorter than it was
-        if (errno == EINTR) continue;
-        // No copy inside the kernel between these files (other file systems, an
-        // output opened to append, a file system that forbids it).
-        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL && errno != EBADF &&
-            errno != EPERM)
+        if (n < 0 && errno == EINTR) continue;
+        // 0 (some file systems copy nothing this way; a short read below tells
+        // a file that got shorter) or no copy inside the kernel between these
+        // files (other file systems, an output opened to append, a file
+        // system that forbids it): read and write the rest.
+        if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL &&
+            errno != EBADF && errno != EPERM)
             return false;
         // Fall back for the rest.
         if (buffer.empty()) buffer.resize(kWriteBytes);
