@@ -206,13 +206,17 @@ private:
     }
 
     // A setup was written. A change of H.264 or HEVC setup inside the file
-    // is also given in band, with the next key picture: stream parsers (which
-    // know only the first setup) then read the pictures after it right. (AV1
-    // needs nothing: its key frames carry their sequence header; VP9 has no
-    // setup a decoder needs.)
+    // is also given in band: stream parsers (which know only the first
+    // setup) then read the pictures after it right. With the next key
+    // picture always; with every key picture while the setup is not the
+    // file's first, so a seek into such a clip decodes too. (AV1 needs
+    // nothing: its key frames carry their sequence header; VP9 has no setup
+    // a decoder needs.)
     void NewSetup(int stream, const uint8_t* data, uint32_t size) {
         const bool change = !written_[stream].empty();
         written_[stream].assign(data, data + size);
+        if (!change && stream == 1) firstVideoSetup_.assign(data, data + size);
+        backToFirst_ = written_[1] == firstVideoSetup_;
         if (stream != 1) return;
         inband_.clear();
         TagioTagLayout l;
@@ -248,7 +252,7 @@ private:
         composed_.insert(composed_.end(), block_.begin(), block_.begin() + at);
         composed_.insert(composed_.end(), inband_.begin(), inband_.end());
         composed_.insert(composed_.end(), block_.begin() + at, block_.begin() + tag.dataSize);
-        inband_.clear();
+        if (backToFirst_) inband_.clear();
         TagioFlvTag copy = tag;
         copy.buffer = composed_.data();
         copy.data = composed_.data() + 11;
@@ -317,6 +321,8 @@ private:
     std::vector<uint8_t> written_[2];   // the last setup written, audio and video
     std::vector<uint8_t> inband_;       // parameter sets for the next key picture, length-prefixed
     std::vector<uint8_t> record_;       // the configuration record they came from
+    std::vector<uint8_t> firstVideoSetup_;   // the file's first video setup tag
+    bool backToFirst_ = true;           // the video setup in force is the file's first
     std::vector<uint8_t> composed_;     // a key picture with them, header first
     std::vector<uint8_t> block_;
 };

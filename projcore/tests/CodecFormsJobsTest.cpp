@@ -132,8 +132,9 @@ const SetupPair kSetupPairs[] = {
 // that keeps only the first setup sees them; setups after the first left
 // out. HEVC: Annex B, the first setup's arrays, then every picture's NAL
 // units (4-byte lengths in these files). AV1: the first setup's OBUs, then
-// each picture's temporal unit behind a temporal delimiter.
-std::string Elementary(const std::string& flv) {
+// each picture's temporal unit behind a temporal delimiter. skipKeys: start
+// at that key picture (counted from 0), as after a seek.
+std::string Elementary(const std::string& flv, int skipKeys = 0) {
     const std::string d = ReadAll(flv);
     std::string out;
     bool haveSetup = false;
@@ -144,8 +145,13 @@ std::string Elementary(const std::string& flv) {
         for (int i = 0; i < bytes; ++i) v = v << 8 | uint8_t(d[at + i]);
         return v;
     };
+    int keysSeen = 0;
     for (const Tag& t : Tags(d)) {
         if (t.type != 9 || !Flv_HasPacketType(9, t.layout.codec)) continue;
+        if (t.layout.packetType == 1) {
+            keysSeen += ((uint8_t(d[t.data]) >> 4) & 7) == 1;
+            if (keysSeen <= skipKeys) continue;
+        }
         const size_t begin = t.data + t.layout.payloadOffset, end = begin + t.layout.payloadSize;
         if (t.layout.codec == TagioFourccAv1) {   // the setup's OBUs within the first temporal unit
             if (t.layout.packetType == 0 && !haveSetup) av1Setup = d.substr(begin + 4, end - begin - 4);
@@ -320,6 +326,14 @@ TEST_P(CodecSetupChange, JoinedLosslesslyWithTheNewSetupInBand) {
     const std::string format = std::string(pair.name) == "av01" ? "-f obu" : "-f hevc";
     EXPECT_EQ(Shell("ffmpeg -v error " + format + " -i '" + stream + "' -f null - 2>&1"), "");
     ExpectPicturesOfJoin(Pictures(stream, format), pair);
+    // A seek to the second clip's second key picture (1 s into it; A and B
+    // have two each) finds its own parameter sets there too.
+    std::ofstream(stream, std::ios::binary | std::ios::trunc) << Elementary(out, 3);
+    const std::vector<std::vector<uint8_t>> sourceB = Pictures(Codecs(pair.source[1]));
+    const std::vector<std::vector<uint8_t>> seek = Pictures(stream, format);
+    ASSERT_GE(sourceB.size(), 26u);
+    ASSERT_FALSE(seek.empty());
+    EXPECT_GE(Psnr(seek[0], sourceB[25]), 45.0) << "the picture the seek lands on";
 }
 
 // The same sequence copied into MP4 and MKV: one sample description (the
