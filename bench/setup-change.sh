@@ -30,10 +30,9 @@ for v in a b; do
         -x265-params "$params" -b:v 1500k -c:a aac -b:a 96k -ac 2 "$work/$v.mp4"
 done
 python3 - "$here/../tests/fixtures/make-codecs.py" "$work" <<'EOF'
-import importlib.util, sys
-spec = importlib.util.spec_from_file_location("maker", sys.argv[1])
-maker = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(maker)
+import runpy, sys, types
+# The fixture maker's functions, loaded from its file (its name is no module name).
+maker = types.SimpleNamespace(**runpy.run_path(sys.argv[1]))
 work = sys.argv[2]
 for v in "ab":
     s = maker.streams(f"{work}/{v}.mp4")
