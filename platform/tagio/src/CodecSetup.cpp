@@ -67,20 +67,14 @@ static bool ReadSps(const uint8_t* nal, uint32_t size, TagioCodecSetup& s) {
     const uint32_t frameMbsOnly = b.U(1);
     if (!frameMbsOnly) b.U(1);   // mb_adaptive_frame_field
     b.U(1);                      // direct_8x8_inference
-    uint32_t cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
-    if (b.U(1)) {
-        cropLeft = b.Ue();
-        cropRight = b.Ue();
-        cropTop = b.Ue();
-        cropBottom = b.Ue();
-    }
+    const Bits::Window crop = b.CropWindow();   // the frame cropping
     if (b.Failed() || widthMbs > 1024 || heightUnits > 1024) return false;
     const uint32_t arrayType = separatePlanes ? 0 : chroma;
     const uint32_t cropX = arrayType == 0 ? 1 : (arrayType == 3 ? 1 : 2);
     const uint32_t cropY = (arrayType == 1 ? 2 : 1) * (2 - frameMbsOnly);
-    const int64_t width = int64_t(widthMbs) * 16 - int64_t(cropX) * (int64_t(cropLeft) + cropRight);
+    const int64_t width = int64_t(widthMbs) * 16 - int64_t(cropX) * (int64_t(crop.left) + crop.right);
     const int64_t height = int64_t(heightUnits) * 16 * (2 - frameMbsOnly) -
-                           int64_t(cropY) * (int64_t(cropTop) + cropBottom);
+                           int64_t(cropY) * (int64_t(crop.top) + crop.bottom);
     if (width <= 0 || height <= 0) return false;
     s.width = int32_t(width);
     s.height = int32_t(height);

@@ -43,6 +43,22 @@ public:
     }
     bool Failed() const { return m_failed; }
 
+    // A cropping window as H.264 and HEVC parameter sets give it: a flag,
+    // then the left, right, top and bottom offsets (all 0 without the flag).
+    struct Window {
+        uint32_t left = 0, right = 0, top = 0, bottom = 0;
+    };
+    Window CropWindow() {
+        Window w;
+        if (U(1)) {
+            w.left = Ue();
+            w.right = Ue();
+            w.top = Ue();
+            w.bottom = Ue();
+        }
+        return w;
+    }
+
 private:
     const uint8_t* m_p;
     uint64_t m_bits;

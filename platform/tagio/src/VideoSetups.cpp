@@ -51,19 +51,13 @@ bool ReadHevcSps(const uint8_t* nal, uint32_t size, TagioCodecSetup& s) {
     if (chroma > 3) return false;
     if (chroma == 3) b.U(1);   // separate colour planes
     const uint32_t width = b.Ue(), height = b.Ue();
-    uint32_t left = 0, right = 0, top = 0, bottom = 0;
-    if (b.U(1)) {
-        left = b.Ue();
-        right = b.Ue();
-        top = b.Ue();
-        bottom = b.Ue();
-    }
+    const Bits::Window crop = b.CropWindow();   // the conformance window
     const uint32_t depth = b.Ue() + 8;
     if (b.Failed() || width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || depth > 16)
         return false;
     const uint32_t unitX = chroma == 1 || chroma == 2 ? 2 : 1, unitY = chroma == 1 ? 2 : 1;
-    const int64_t w = int64_t(width) - int64_t(unitX) * (int64_t(left) + right);
-    const int64_t h = int64_t(height) - int64_t(unitY) * (int64_t(top) + bottom);
+    const int64_t w = int64_t(width) - int64_t(unitX) * (int64_t(crop.left) + crop.right);
+    const int64_t h = int64_t(height) - int64_t(unitY) * (int64_t(crop.top) + crop.bottom);
     if (w <= 0 || h <= 0) return false;
     s.width = int32_t(w);
     s.height = int32_t(h);
