@@ -13,6 +13,7 @@
 #include "bus/ProjectMgr.h"
 #include "edit/XImage.h"
 #include "render/FLVCache.h"
+#include "render/TagDigestStore.h"
 
 namespace {
 
@@ -34,7 +35,13 @@ private:
 
 void ExamineFlv(CFLVCache& cache, const std::string& path, MediaFileInfo& info) {
     FLVAVTagReaderHandle reader = nullptr;
-    const int32_t result = cache.GetReader(path, &reader, nullptr);
+    // The indexing reads every tag header: its walk of the tags is kept, so
+    // that a join of the file plans without reading it again. Stamped
+    // before the reading, so a change while it reads is not taken for it.
+    const CTagDigestStore::Stamp stamp = CTagDigestStore::StampOf(path);
+    TagioTagDigest* digest = nullptr;
+    const int32_t result = cache.GetReader(path, &reader, nullptr, &digest);
+    if (digest) CTagDigestStore::Shared().Keep(path, stamp, digest);
     if (result != CFLVCache::kOk) throw CBaseException(result, path.c_str());
     ReaderUse use(cache, reader);
     FLVInfo flv{};

@@ -7,7 +7,9 @@
 
 #include "convert/FlvBindCopyList.h"
 #include "convert/FlvBindProbe.h"
+#include "convert/FlvTagWalk.h"
 #include "convert/SetupInBand.h"
+#include "render/TagDigestStore.h"
 #include "tagio/tagio.h"
 
 // The binding runs twice over the clips. The first run reads tag headers
@@ -64,16 +66,16 @@ public:
         return Flv_ReadHeader(file.get(), &header) ? 0 : CFlvBind::kNotFlv;
     }
 
-    // One clip's span, tag headers only: planned or copied. file: positioned
-    // at its first tag. A result code, or -1 when cancelled.
-    int32_t Copy(TagioFileReadAble* file, const TFlvBindClip& clip, const CFlvBindProbe& probe,
-                 bool lastClip) {
+    // One clip's span, tag headers only: planned or copied. walk: at the
+    // file's first tag. A result code, or -1 when cancelled.
+    int32_t Copy(CFlvTagWalk& walk, const TFlvBindClip& clip, const CFlvBindProbe& probe, bool lastClip) {
+        TagioFileReadAble* file = walk.File();
         const uint32_t startTime = probe.HasKeyFrameStart() && video_ ? probe.KeyFrameTime()
                                                                        : clip.trimStart;
         // H.264 pictures are shown after they are stored: this clip's first
         // one must not be shown before the last one of the clip before.
         if (presentedUntil_ > 0 && video_) {
-            const int64_t shown = FirstPictureShown(file, probe, startTime, clip.trimEnd);
+            const int64_t shown = FirstPictureShown(walk, probe, startTime, clip.trimEnd);
             if (shown >= 0) elapsed_ = std::max<int64_t>(elapsed_, presentedUntil_ - shown);
         }
         audioRate_ = probe.AudioSetup().codec ? probe.AudioSetup().sampleRate : 0;
@@ -86,7 +88,7 @@ public:
         TagioFlvTag tag{};
         for (int count = 1;; ++count) {
             if (count % kTagsPerReport == 0 && !Report()) return -1;
-            if (!Flv_ReadTag(file, 0, &tag)) break;
+            if (!walk.Next(tag)) break;
             if (tag.type != 8 && tag.type != 9) continue;   // other tags are not copied
             const uint32_t t = tag.timestamp >= probe.Base() ? tag.timestamp - probe.Base() : 0;
             if (t < startTime) continue;
@@ -104,7 +106,7 @@ public:
                 setupChecked[stream] = true;
                 if (!LoadData(file, tag)) return CFlvBind::kCannotOpenClip;
                 if (!SameAsWritten(stream, block_.data(), tag.dataSize)) {
-                    if (!Emit(file, tag, when)) return CFlvBind::kWriteFailed;
+                    if (!Emit(walk, tag, when)) return CFlvBind::kWriteFailed;
                     NewSetup(stream, block_.data(), tag.dataSize);
                 }
                 continue;
@@ -126,8 +128,8 @@ public:
             const bool keyPicture = !isAudio && HasParameterSetsInBand(tag.codecField2) &&
                                     tag.packetType == 1 && tag.codecField1 == 1;
             if (keyPicture && !inband_.empty()) {
-                if (!EmitWithParameterSets(file, tag, when)) return CFlvBind::kWriteFailed;
-            } else if (!Emit(file, tag, when)) {
+                if (!EmitWithParameterSets(walk, tag, when)) return CFlvBind::kWriteFailed;
+            } else if (!Emit(walk, tag, when)) {
                 return CFlvBind::kWriteFailed;
             }
             if (isAudio) {
@@ -157,22 +159,22 @@ public:
 
     // Clip time from the first tag of the span to when its first picture is
     // shown (its decode time and composition time); -1 when it has none.
-    // Reads tag headers from the file's position and goes back there.
-    int64_t FirstPictureShown(TagioFileReadAble* file, const CFlvBindProbe& probe, uint32_t startTime,
+    // Walks on from where the walk is and goes back there.
+    int64_t FirstPictureShown(CFlvTagWalk& walk, const CFlvBindProbe& probe, uint32_t startTime,
                               uint32_t trimEnd) {
-        const int64_t at = FileReadAble_GetPosition(file);
+        const CFlvTagWalk::Mark at = walk.Here();
         TagioFlvTag tag{};
         int64_t first = -1, shown = -1;
-        while (shown < 0 && Flv_ReadTag(file, 0, &tag)) {
+        while (shown < 0 && walk.Next(tag)) {
             if (tag.type != 8 && tag.type != 9) continue;
             const uint32_t t = tag.timestamp >= probe.Base() ? tag.timestamp - probe.Base() : 0;
             if (t < startTime) continue;
             if (t > trimEnd) break;
             if (first < 0) first = t;
             if (tag.type == 9 && tag.codecField1 == 1 && (!HasPackets(tag) || tag.packetType == 1))
-                shown = int64_t(t) - first + CFlvBindProbe::CompositionTime(file, tag);
+                shown = int64_t(t) - first + CFlvBindProbe::CompositionTime(walk.File(), tag);
         }
-        FileReadAble_Seek(file, at, 0);
+        walk.Back(at);
         return shown;
     }
 
@@ -198,11 +200,15 @@ public:
 
 private:
     // plan_ learns every tag: the plan in the first run, what was written in the second.
-    bool Emit(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
+    bool Emit(CFlvTagWalk& walk, const TagioFlvTag& tag, uint32_t when) {
         FlvMetaPlanTag(plan_, &tag, when);
         media_ += IsMedia(tag);
-        if (list_) list_->Copy(tag.filePosition, tag.tagSize, when - tag.timestamp, Position(), file);
-        return pass_ == Pass::kPlan || Flv_CopyTag(file, &tag, when, out_) != 0;
+        if (list_) {
+            // Unmoved tags whose PreviousTagSize is right go out as they are.
+            const uint32_t shift = when - tag.timestamp;
+            list_->Copy(tag.filePosition, tag.tagSize, shift, Position(), shift == 0 && walk.TrailerAgrees(tag));
+        }
+        return pass_ == Pass::kPlan || Flv_CopyTag(walk.File(), &tag, when, out_) != 0;
     }
 
     // A setup was written. A change of H.264 or HEVC setup inside the file
@@ -230,12 +236,12 @@ private:
     // A key picture with the parameter sets of the setup before it in front
     // of its own NAL units (after an access unit delimiter); a picture of
     // several tracks as the source has it.
-    bool EmitWithParameterSets(TagioFileReadAble* file, const TagioFlvTag& tag, uint32_t when) {
+    bool EmitWithParameterSets(CFlvTagWalk& walk, const TagioFlvTag& tag, uint32_t when) {
         TagioTagLayout l;
-        if (!LoadData(file, tag)) return false;
+        if (!LoadData(walk.File(), tag)) return false;
         if (!Flv_ReadTagLayout(9, block_.data(), tag.dataSize, tag.dataSize, &l) || l.trackCount > 1) {
             inband_.clear();
-            return Emit(file, tag, when);
+            return Emit(walk, tag, when);
         }
         const uint32_t at = l.payloadOffset + ParameterSetsOffset(l.codec, record_.data(), uint32_t(record_.size()),
                                                                  block_.data() + l.payloadOffset, l.payloadSize);
@@ -340,17 +346,22 @@ TFlvBindResult Pass(Binder& binder, const std::vector<TFlvBindClip>& clips, size
         if (i > 0) binder.NextClip();
         if (binder.List()) binder.List()->BeginClip(i, clips[i].path);
         if (int32_t r = Binder::Open(clips[i], file, header)) return {r, clips[i].path};
-        const int64_t firstTag = FileReadAble_GetPosition(file.get());
+        // The plan walks the tags the examination kept, when it kept them
+        // and the file is still the one it examined; the writing reads them.
+        const CTagDigestStore::Digest digest =
+            binder.List() ? CTagDigestStore::Shared().Find(clips[i].path) : nullptr;
+        CFlvTagWalk walk(file.get(), digest.get());
+        const CFlvTagWalk::Mark firstTag = walk.Here();
         CFlvBindProbe later;
         CFlvBindProbe& probe = i == 0 ? firstProbe : later;
-        if (!probe.Run(file.get(), header, clips[i].trimStart)) return {CFlvBind::kNotFlv, clips[i].path};
+        if (!probe.Run(walk, header, clips[i].trimStart)) return {CFlvBind::kNotFlv, clips[i].path};
         if (i > 0) {
             const std::string difference = probe.Difference(firstProbe);
             if (!difference.empty())
                 return {CFlvBind::kClipMismatch, clips[i].path + ": " + difference};
         }
-        FileReadAble_Seek(file.get(), firstTag, 0);
-        const int32_t r = binder.Copy(file.get(), clips[i], probe, i + 1 == limit);
+        walk.Back(firstTag);
+        const int32_t r = binder.Copy(walk, clips[i], probe, i + 1 == limit);
         if (r < 0) {
             *cancelled = true;
             return {};

@@ -45,14 +45,8 @@ void CFlvBindCopyList::BeginClip(size_t clip, const std::string& path) {
 }
 
 void CFlvBindCopyList::Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs,
-                            TagioFileReadAble* file) {
-    bool asIs = false;
-    if (shift == 0 && file && size >= 15) {
-        uint8_t b[4];
-        const int64_t back = position + size - 4;
-        asIs = FileReadAble_ReadAt(file, back, b, 4) == 4 &&
-               (uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3]) == size - 4;
-    }
+                            bool trailerAgrees) {
+    const bool asIs = shift == 0 && trailerAgrees && size >= 15;
     if (!runs_.empty()) {
         Run& last = runs_.back();
         if (!last.made && last.clip == clip_ && last.end == position && last.shift == shift) {

@@ -21,10 +21,9 @@ public:
     void BeginClip(size_t clip, const std::string& path);
     // The tag of `size` bytes (header, data, PreviousTagSize) at `position`
     // of the current clip goes out `shift` ms later (modulo 2^32); positionMs:
-    // the binding's time once it is written. file: the clip's file, when its
-    // PreviousTagSize may be looked at there (null when not).
-    void Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs,
-              TagioFileReadAble* file = nullptr);
+    // the binding's time once it is written. trailerAgrees: the tag's
+    // PreviousTagSize in the file is right, so an unmoved tag may go out as it is.
+    void Copy(int64_t position, uint32_t size, uint32_t shift, int64_t positionMs, bool trailerAgrees = false);
     // A tag made anew: its header and data (its PreviousTagSize follows).
     void Made(const uint8_t* tag, uint32_t size, int64_t positionMs);
     // False once memory ran out: the list does not hold the whole plan.

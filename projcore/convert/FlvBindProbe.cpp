@@ -48,7 +48,8 @@ bool CFlvBindProbe::LoadConfig(TagioFileReadAble* file, int64_t position, TagioF
     return true;
 }
 
-bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, uint32_t trimStart) {
+bool CFlvBindProbe::Run(CFlvTagWalk& walk, const TagioFlvHeader& header, uint32_t trimStart) {
+    TagioFileReadAble* file = walk.File();
     const bool expectAudio = header.flags & 4, expectVideo = header.flags & 1;
     TagioFlvTag tag{};
     bool haveBase = false;
@@ -57,7 +58,7 @@ bool CFlvBindProbe::Run(TagioFileReadAble* file, const TagioFlvHeader& header, u
     // or sound (recorders put it with the first of them) governs from the start.
     int64_t early[2] = {-1, -1};
     bool media[2] = {false, false};
-    while (Flv_ReadTag(file, 0, &tag)) {
+    while (walk.Next(tag)) {
         if (tag.type != 8 && tag.type != 9) continue;
         if (!haveBase) {
             base_ = tag.timestamp;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/FlvTagWalk.h"
 #include "tagio/tagio.h"
 
 // What a clip's file holds and where its binding starts, found by reading
@@ -15,9 +16,14 @@ public:
     CFlvBindProbe(const CFlvBindProbe&) = delete;
     CFlvBindProbe& operator=(const CFlvBindProbe&) = delete;
 
-    // file: positioned at its first tag by Flv_ReadHeader. Leaves the file
-    // positioned anywhere. False when the file cannot be read.
-    bool Run(TagioFileReadAble* file, const TagioFlvHeader& header, uint32_t trimStart);
+    // walk: at the file's first tag. Leaves the walk and its file anywhere.
+    // False when the file cannot be read.
+    bool Run(CFlvTagWalk& walk, const TagioFlvHeader& header, uint32_t trimStart);
+    // The same, reading the file (positioned at its first tag).
+    bool Run(TagioFileReadAble* file, const TagioFlvHeader& header, uint32_t trimStart) {
+        CFlvTagWalk walk(file, nullptr);
+        return Run(walk, header, trimStart);
+    }
 
     // Raw timestamp of the first audio or video tag: clip time 0.
     uint32_t Base() const { return base_; }

@@ -57,8 +57,10 @@ void CFLVCache::CloseEntry(Entry& e) {
     memoryUsed_ -= std::min(memoryUsed_, e.memory);
 }
 
-int32_t CFLVCache::GetReader(const std::string& path, FLVAVTagReaderHandle* reader, FLVInfo* info) {
+int32_t CFLVCache::GetReader(const std::string& path, FLVAVTagReaderHandle* reader, FLVInfo* info,
+                             TagioTagDigest** digest) {
     if (reader) *reader = nullptr;
+    if (digest) *digest = nullptr;
     ClearInfo(info);
     std::lock_guard guard(lock_);
 
@@ -89,6 +91,7 @@ int32_t CFLVCache::GetReader(const std::string& path, FLVAVTagReaderHandle* read
     e.reader = FLVAVTagReader_Create();
     if (!e.reader) return kCannotOpen;
     ++readerCount_;
+    if (digest) FLVAVTagReader_SetKeepTagDigest(e.reader, 1);
     if (!exists || FLVAVTagReader_Open(e.reader, path.c_str()) != 1) {
         CloseEntry(e);
         return kCannotOpen;
@@ -101,6 +104,7 @@ int32_t CFLVCache::GetReader(const std::string& path, FLVAVTagReaderHandle* read
         CloseEntry(e);
         return kUnsupportedCodec;
     }
+    if (digest) *digest = FLVAVTagReader_TakeTagDigest(e.reader);
     const int64_t memory = FLVAVTagReader_GetOccupyMemory(e.reader);
     e.memory = memory > 0 ? static_cast<uint64_t>(memory) : 0;
     memoryUsed_ += e.memory;

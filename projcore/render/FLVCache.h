@@ -33,7 +33,11 @@ public:
 
     // *reader is 0 unless the result is kOk; info (when given) is filled from
     // the file, or cleared with both codecs -1 when it could not be read.
-    int32_t GetReader(const std::string& path, FLVAVTagReaderHandle* reader, FLVInfo* info);
+    // digest (when given): where a reader opened afresh hands over the walk
+    // of the file's tags it kept while indexing (null otherwise); the
+    // caller owns it.
+    int32_t GetReader(const std::string& path, FLVAVTagReaderHandle* reader, FLVInfo* info,
+                      TagioTagDigest** digest = nullptr);
     // Ends one use of a reader GetReader handed out.
     void ReleaseReader(FLVAVTagReaderHandle reader);
 

@@ -10,6 +10,7 @@
 
 #include "TempDir.h"
 #include "convert/FlvBindCopyList.h"
+#include "convert/FlvTagWalk.h"
 
 namespace {
 
@@ -27,9 +28,10 @@ void Plan(const std::string& path, uint32_t shift, CFlvBindCopyList& list, const
     ASSERT_TRUE(Flv_ReadHeader(in, &header));
     list.BeginClip(0, path);
     TagioFlvTag tag{};
-    for (int n = 0; Flv_ReadTag(in, 0, &tag);) {
+    CFlvTagWalk walk(in, nullptr);
+    for (int n = 0; walk.Next(tag);) {
         if (tag.type != 8 && tag.type != 9) continue;
-        list.Copy(tag.filePosition, tag.tagSize, shift, tag.timestamp + shift, in);
+        list.Copy(tag.filePosition, tag.tagSize, shift, tag.timestamp + shift, walk.TrailerAgrees(tag));
         ASSERT_TRUE(Flv_CopyTag(in, &tag, tag.timestamp + shift, w));
         *lastMs = tag.timestamp + shift;
         if (++n == 10) {

@@ -93,6 +93,8 @@ void CFLVAVTagReader::Reset() {
     m_presentationEnd = 0;
     m_aacRate = 0;
     m_tracks[0] = m_tracks[1] = 1;
+    Flv_DigestDelete(m_digest);
+    m_digest = nullptr;
 }
 
 // ---- building the index
@@ -224,6 +226,7 @@ bool CFLVAVTagReader::ParseWholeFile() {
                 return false;
             }
             if (n == 0) break;
+            if (m_digest) Flv_DigestFeed(m_digest, pos, chunk.data(), uint32_t(n));
             while ((r = m_parser.DeliverData(chunk.data(), uint32_t(n))) == 2)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             pos += n;
@@ -307,9 +310,14 @@ int CFLVAVTagReader::Open(const char* path) {
         m_index.reserve(kReservedEntries);
         m_path = path;
         m_file = CreateFileReadAble(path);
+        if (m_file && m_keepDigest) m_digest = Flv_DigestCreate(FileReadAble_GetSize(m_file));
         if (!m_file || !ParseWholeFile()) {
             Reset();
             return 0;
+        }
+        if (m_digest && !Flv_DigestFinish(m_digest)) {
+            Flv_DigestDelete(m_digest);
+            m_digest = nullptr;
         }
         FinishStatistics();
         m_opened = 1;

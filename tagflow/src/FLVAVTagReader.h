@@ -69,6 +69,14 @@ public:
     }
     int64_t GetOccupyMemory() const;
 
+    // Open keeps the tag walk of the file it indexes (tagio's digest) when asked.
+    void SetKeepTagDigest(bool keep) { m_keepDigest = keep; }
+    TagioTagDigest* TakeTagDigest() {
+        TagioTagDigest* d = m_digest;
+        m_digest = nullptr;
+        return d;
+    }
+
     // For tests: the entry count.
     size_t EntryCount() const { return m_index.size(); }
 
@@ -130,4 +138,6 @@ private:
     uint32_t m_presentationEnd = 0;   // ms: after the last picture shown
     int32_t m_tracks[2] = {1, 1};   // audio, video: the most tracks one tag holds
     int m_aacRate = 0;                // the first sound setup's sampling frequency (AAC, Opus, FLAC)
+    bool m_keepDigest = false;
+    TagioTagDigest* m_digest = nullptr;   // complete, after an Open that kept one
 };

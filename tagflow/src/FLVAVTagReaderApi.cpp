@@ -120,3 +120,9 @@ API void FLVAVTagReader_ReleaseMemory(FLVAVTagReaderHandle r, FLVTag* tag) {
 API int64_t FLVAVTagReader_GetOccupyMemory(FLVAVTagReaderHandle r) {
     return r ? r->GetOccupyMemory() : 0;
 }
+
+API void FLVAVTagReader_SetKeepTagDigest(FLVAVTagReaderHandle r, int32_t keep) {
+    if (r) r->SetKeepTagDigest(keep != 0);
+}
+
+API TagioTagDigest* FLVAVTagReader_TakeTagDigest(FLVAVTagReaderHandle r) { return r ? r->TakeTagDigest() : nullptr; }

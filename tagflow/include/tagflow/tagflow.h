@@ -171,6 +171,13 @@ TAGFLOW_API int32_t FLVAVTagReader_ReadTag(FLVAVTagReaderHandle r, int32_t load,
 TAGFLOW_API int32_t FLVAVTagReader_SetAutoReleaseMemory(FLVAVTagReaderHandle r, int32_t flag);
 TAGFLOW_API void FLVAVTagReader_ReleaseMemory(FLVAVTagReaderHandle r, FLVTag* tag);
 TAGFLOW_API int64_t FLVAVTagReader_GetOccupyMemory(FLVAVTagReaderHandle r);
+// Before Open: keep the file's tag walk (tagio's digest) from the bytes the
+// indexing reads, for a caller that walks the file's tags again later.
+typedef struct TagioTagDigest TagioTagDigest;
+TAGFLOW_API void FLVAVTagReader_SetKeepTagDigest(FLVAVTagReaderHandle r, int32_t keep);
+// After Open: the digest, now the caller's (free it with Flv_DigestDelete);
+// null when none was kept or the indexing did not see every byte it needs.
+TAGFLOW_API TagioTagDigest* FLVAVTagReader_TakeTagDigest(FLVAVTagReaderHandle r);
 
 // ---- push parser
 TAGFLOW_API FLVStreamParserHandle FLVStreamParser_Create(void);

@@ -259,6 +259,34 @@ TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t e
 TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_t* header, int64_t position,
                                 uint32_t timestamp, int trailerAgrees, TagioFileWriteAble* to);
 
+// ---- a tag walk kept from another reading
+// What the walk of Flv_ReadHeader and Flv_ReadTag (load 0) would find in a
+// file, gathered from the bytes another reader of it read anyway: hand the
+// digest every stretch read, in order of position (gaps allowed where no
+// tag header or codec field lies), then Finish. 16 bytes a tag.
+typedef struct TagioTagDigest TagioTagDigest;
+typedef struct TagioDigestCursor {
+    uint64_t index;
+    int64_t position;
+} TagioDigestCursor;
+// fileSize: the file's length as the reader found it.
+TAGIO_API TagioTagDigest* Flv_DigestCreate(int64_t fileSize);
+TAGIO_API void Flv_DigestDelete(TagioTagDigest* d);
+TAGIO_API void Flv_DigestFeed(TagioTagDigest* d, int64_t position, const uint8_t* bytes, uint32_t count);
+// Nonzero when the digest holds the whole walk: none of the bytes it needed
+// went by unread and the walk came to its end.
+TAGIO_API int Flv_DigestFinish(TagioTagDigest* d);
+TAGIO_API int64_t Flv_DigestMemory(const TagioTagDigest* d);
+// Puts the cursor on the first tag; returns its position (where
+// Flv_ReadHeader leaves a reader), -1 without a digest.
+TAGIO_API int64_t Flv_DigestBegin(const TagioTagDigest* d, TagioDigestCursor* c);
+// The tag at the cursor as Flv_ReadTag with load 0 fills it, and moves on;
+// *trailerAgrees (when given): 1 when the PreviousTagSize after it is
+// DataSize + 11, 0 when it is not, -1 when the bytes read did not hold it.
+// 0 where the walk ends.
+TAGIO_API int Flv_DigestReadTag(const TagioTagDigest* d, TagioDigestCursor* c, TagioFlvTag* tag,
+                                int* trailerAgrees);
+
 // ---- FLV metadata (onMetaData)
 // Reads the number property `name` of an onMetaData script tag's data (the
 // name string "onMetaData" first), within the same limits as the parse of a

@@ -1,0 +1,252 @@
+// The tag-by-tag walk of Flv_ReadTag (headers and codec fields, no data),
+// kept from bytes another reader already read: a reader that indexes a
+// file hands it every stretch it reads, and a later walk over the same file
+// (the join's plan) needs no reading of its own. 16 bytes a tag; the codec
+// fields, which few tags of a file differ in, are kept once in a table.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "BigEndian.h"
+#include "TagCodecFields.h"
+#include "tagio/tagio.h"
+
+namespace {
+
+using tagio::Be24;
+using tagio::Be32;
+
+constexpr uint32_t kTrailerBytes = 4, kHeaderBytes = 11;
+// Distinct codec-field sets a file may have before the digest gives up
+// (frame sizes that change with every key frame, say): the walk then reads
+// the file as before.
+constexpr size_t kMaxFieldSets = 256;
+// A reader that skips the data of large tags skips their trailers too: those
+// are then looked at in the file when needed.
+enum : uint8_t { kTrailerUnseen = 0, kTrailerRight = 1, kTrailerWrong = 2 };
+
+struct Fields {
+    uint32_t type, streamId, codec1, codec2, codec3, codec4, trackCount;
+    bool operator==(const Fields&) const = default;
+};
+
+struct Record {
+    uint32_t timestamp;
+    uint32_t dataSize;        // 24 bits
+    int32_t compositionTime;
+    uint16_t fields;          // index into the table
+    uint8_t packetType;
+    uint8_t trailer;          // whether the PreviousTagSize after the tag is DataSize + 11
+};
+static_assert(sizeof(Record) == 16, "a digest costs 16 bytes a tag");
+
+}  // namespace
+
+struct TagioTagDigest {
+    int64_t size = 0;
+    int64_t firstTag = -1;
+    // The bytes wanted next, from `at`: the file header, then for each tag
+    // the PreviousTagSize before it (the trailer of the tag before, when
+    // those bytes are handed over at all) with its header, its first data
+    // bytes and, for a video setup, the setup.
+    int64_t at = 0;
+    uint32_t need = 9, have = 0;
+    bool fileHeader = true;
+    bool withTrailer = false;
+    bool ended = false;   // the walk came to its end, as Flv_ReadTag's would
+    bool broken = false;  // bytes it needed were never handed over, or no memory
+    uint8_t held[kTrailerBytes + kHeaderBytes + tagio::kSetupBytes];
+    std::vector<Record> tags;
+    std::vector<Fields> fields;
+    uint16_t lastFields[2] = {0, 0};   // audio or other, video: the set used last
+};
+
+namespace {
+
+// The position of the tag whose bytes are wanted.
+int64_t TagAt(const TagioTagDigest& d) { return d.withTrailer ? d.at + kTrailerBytes : d.at; }
+
+// Starts on the tag at position p (the bytes from its trailer, p - 4).
+void WantTag(TagioTagDigest& d, int64_t p) {
+    d.at = p - kTrailerBytes;
+    d.have = 0;
+    d.fileHeader = false;
+    d.withTrailer = true;
+    if (p > d.size) {   // not even the last trailer is whole
+        d.ended = true;
+        return;
+    }
+    // Only the last tag's trailer remains when no header fits.
+    d.need = p + int64_t(kHeaderBytes) > d.size ? kTrailerBytes : kTrailerBytes + kHeaderBytes;
+}
+
+uint16_t FieldsIndex(TagioTagDigest& d, const TagioFlvTag& t) {
+    const Fields f{t.type, t.streamId, t.codecField1, t.codecField2, t.codecField3, t.codecField4, t.trackCount};
+    uint16_t& last = d.lastFields[t.type == 9 ? 1 : 0];
+    if (last < d.fields.size() && d.fields[last] == f) return last;
+    for (size_t i = 0; i < d.fields.size(); ++i)
+        if (d.fields[i] == f) return last = uint16_t(i);
+    if (d.fields.size() >= kMaxFieldSets) {
+        d.broken = true;
+        return 0;
+    }
+    d.fields.push_back(f);
+    return last = uint16_t(d.fields.size() - 1);
+}
+
+// The `need` wanted bytes are at b: takes the next step of the walk, which
+// may want more bytes of the same tag first.
+void Step(TagioTagDigest& d, const uint8_t* b) {
+    if (d.fileHeader) {   // as Flv_ReadHeader reads it
+        const uint32_t offset = Be32(b + 5);
+        if (b[0] != 'F' || b[1] != 'L' || b[2] != 'V' || offset < 9 || int64_t(offset) + 4 > d.size) {
+            d.broken = true;
+            return;
+        }
+        d.firstTag = int64_t(offset) + 4;
+        WantTag(d, d.firstTag);
+        return;
+    }
+    const uint32_t lead = d.withTrailer ? kTrailerBytes : 0;
+    if (lead && !d.tags.empty())
+        d.tags.back().trailer = Be32(b) == d.tags.back().dataSize + kHeaderBytes ? kTrailerRight : kTrailerWrong;
+    if (d.need == lead) {   // no tag after it
+        d.ended = true;
+        return;
+    }
+    const uint8_t* head = b + lead;
+    const uint32_t dataSize = Be24(head + 1);
+    const uint8_t kind = head[0] & 0x1F;
+    const int64_t p = TagAt(d);
+    if ((kind != 8 && kind != 9 && kind != 18) || p + kHeaderBytes + int64_t(dataSize) > d.size) {
+        d.ended = true;   // damage or a cut tag: where Flv_ReadTag stops
+        return;
+    }
+    const uint32_t peek = dataSize < tagio::kCodecFieldBytes ? dataSize : tagio::kCodecFieldBytes;
+    if (d.need < lead + kHeaderBytes + peek) {
+        d.need = lead + kHeaderBytes + peek;
+        return;
+    }
+    // Not cleared as a whole (it is large): the decoding sets every field read below.
+    TagioFlvTag t;
+    t.type = head[0];
+    t.dataSize = dataSize;
+    t.streamId = Be24(head + 8);
+    tagio::DecodeCodecFields(t, head + kHeaderBytes, peek);
+    const uint32_t more = tagio::SizeBytesWanted(t);
+    if (more > peek) {
+        if (d.need < lead + kHeaderBytes + more) {
+            d.need = lead + kHeaderBytes + more;
+            return;
+        }
+        tagio::DecodeCodecFields(t, head + kHeaderBytes, more);
+    }
+    if (t.packetType > 0xFF) {
+        d.broken = true;
+        return;
+    }
+    const uint16_t f = FieldsIndex(d, t);
+    if (d.broken) return;
+    try {
+        d.tags.push_back({Be24(head + 4) | uint32_t(head[7]) << 24, dataSize, t.compositionTime, f,
+                          uint8_t(t.packetType), kTrailerUnseen});
+    } catch (const std::bad_alloc&) {
+        d.broken = true;
+        return;
+    }
+    WantTag(d, p + kHeaderBytes + dataSize + kTrailerBytes);
+}
+
+}  // namespace
+
+extern "C" TAGIO_API TagioTagDigest* Flv_DigestCreate(int64_t fileSize) {
+    auto* d = new (std::nothrow) TagioTagDigest;
+    if (d) d->size = fileSize;
+    return d;
+}
+
+extern "C" TAGIO_API void Flv_DigestDelete(TagioTagDigest* d) { delete d; }
+
+extern "C" TAGIO_API void Flv_DigestFeed(TagioTagDigest* d, int64_t position, const uint8_t* bytes,
+                                         uint32_t count) {
+    if (!d || !bytes) return;
+    const int64_t end = position + count;
+    while (!d->ended && !d->broken) {
+        int64_t want = d->at + d->have;   // the first byte still missing
+        if (want < position) {
+            // Only a trailer may go by unread: the bytes from the header on
+            // are then wanted, and the trailer is looked at when needed.
+            if (!d->withTrailer || d->have != 0 || d->at + int64_t(kTrailerBytes) < position) {
+                d->broken = true;
+                return;
+            }
+            d->at += kTrailerBytes;
+            d->need -= kTrailerBytes;
+            d->withTrailer = false;
+            want = d->at;
+            if (d->need == 0) {   // that trailer was all that was left
+                d->ended = true;
+                return;
+            }
+        }
+        if (want >= end) return;
+        // Most tags lie whole in one stretch: their bytes are read there.
+        if (d->have == 0 && want + d->need <= end) {
+            Step(*d, bytes + (want - position));
+            continue;
+        }
+        const auto take = uint32_t(std::min<int64_t>(d->need - d->have, end - want));
+        std::memcpy(d->held + d->have, bytes + (want - position), take);
+        d->have += take;
+        if (d->have < d->need) return;
+        Step(*d, d->held);
+    }
+}
+
+extern "C" TAGIO_API int Flv_DigestFinish(TagioTagDigest* d) {
+    if (!d || d->broken || !d->ended) return 0;
+    try {
+        d->tags.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+    }
+    return 1;
+}
+
+extern "C" TAGIO_API int64_t Flv_DigestMemory(const TagioTagDigest* d) {
+    return d ? int64_t(sizeof *d + d->tags.capacity() * sizeof(Record) + d->fields.capacity() * sizeof(Fields)) : 0;
+}
+
+extern "C" TAGIO_API int64_t Flv_DigestBegin(const TagioTagDigest* d, TagioDigestCursor* c) {
+    if (!d || !c) return -1;
+    c->index = 0;
+    c->position = d->firstTag;
+    return d->firstTag;
+}
+
+extern "C" TAGIO_API int Flv_DigestReadTag(const TagioTagDigest* d, TagioDigestCursor* c, TagioFlvTag* tag,
+                                           int* trailerAgrees) {
+    if (!d || !c || !tag || c->index >= d->tags.size()) return 0;
+    const Record& r = d->tags[c->index];
+    const Fields& f = d->fields[r.fields];
+    tag->type = f.type;
+    tag->dataSize = r.dataSize;
+    tag->tagSize = r.dataSize + 15;
+    tag->timestamp = r.timestamp;
+    tag->streamId = f.streamId;
+    tag->filePosition = c->position;
+    tag->audioPayload = tag->videoPayload = nullptr;
+    tag->audioPayloadSize = tag->videoPayloadSize = 0;
+    tag->data = nullptr;
+    tag->codecField1 = f.codec1;
+    tag->codecField2 = f.codec2;
+    tag->codecField3 = f.codec3;
+    tag->codecField4 = f.codec4;
+    tag->packetType = r.packetType;
+    tag->compositionTime = r.compositionTime;
+    tag->trackCount = f.trackCount;
+    if (trailerAgrees) *trailerAgrees = r.trailer == kTrailerRight ? 1 : r.trailer == kTrailerWrong ? 0 : -1;
+    ++c->index;
+    c->position += tag->tagSize;
+    return 1;
+}
