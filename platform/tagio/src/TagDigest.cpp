@@ -205,7 +205,12 @@ extern "C" TAGIO_API void Flv_DigestFeed(TagioTagDigest* d, int64_t position, co
 }
 
 extern "C" TAGIO_API int Flv_DigestFinish(TagioTagDigest* d) {
-    if (!d || d->broken || !d->ended) return 0;
+    if (!d || d->broken) return 0;
+    // A reader that skipped the last tag's data skipped its trailer too:
+    // no header fits after it, so the walk ends there all the same.
+    if (!d->ended && !d->fileHeader && d->have == 0 && TagAt(*d) + int64_t(kHeaderBytes) > d->size)
+        d->ended = true;
+    if (!d->ended) return 0;
     try {
         d->tags.shrink_to_fit();
     } catch (const std::bad_alloc&) {
