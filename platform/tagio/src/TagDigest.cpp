@@ -41,6 +41,16 @@ struct Record {
 };
 static_assert(sizeof(Record) == 16, "a digest costs 16 bytes a tag");
 
+// The codec fields of a tag that the first bytes of its data decide alone
+// (the older header, no picture size to read), kept by those bytes: most
+// tags of a file repeat a few of them, and decoding costs more than a look.
+struct Decoded {
+    uint64_t key = 0;   // 0: empty
+    uint32_t codec1, codec2, codec3, codec4, packetType, trackCount;
+    int32_t compositionTime;
+};
+constexpr int kDecodedBits = 6;
+
 }  // namespace
 
 struct TagioTagDigest {
@@ -60,6 +70,7 @@ struct TagioTagDigest {
     std::vector<Record> tags;
     std::vector<Fields> fields;
     uint16_t lastFields[2] = {0, 0};   // audio or other, video: the set used last
+    Decoded decoded[1 << kDecodedBits];
 };
 
 namespace {
@@ -95,9 +106,52 @@ uint16_t FieldsIndex(TagioTagDigest& d, const TagioFlvTag& t) {
     return last = uint16_t(d.fields.size() - 1);
 }
 
-// The `need` wanted bytes are at b: takes the next step of the walk, which
-// may want more bytes of the same tag first.
-void Step(TagioTagDigest& d, const uint8_t* b) {
+// How many of a tag's first data bytes (n of them at d) decide its codec
+// fields, when those alone do; 0 otherwise.
+uint32_t DecidingBytes(uint32_t type, const uint8_t* d, uint32_t n) {
+    if (n == 0) return 0;
+    if (type == 9) {   // no key frame: no picture size
+        if ((d[0] & 0x80) || (d[0] >> 4) == 1) return 0;
+        const uint32_t codec = d[0] & 0x0F;
+        return codec == TagioCodecAvc || codec == TagioCodecHevc ? std::min(n, 5u) : 1;
+    }
+    if (type == 8) {
+        const uint32_t codec = d[0] >> 4;
+        if (codec == 9) return 0;   // a FourCC follows
+        return codec == 10 ? std::min(n, 2u) : 1;
+    }
+    return 0;
+}
+
+// DecodeCodecFields, through the kept results where the first bytes decide.
+void Decode(TagioTagDigest& d, TagioFlvTag& t, const uint8_t* data, uint32_t n) {
+    const uint32_t k = DecidingBytes(t.type, data, n);
+    if (k == 0) {
+        tagio::DecodeCodecFields(t, data, n);
+        return;
+    }
+    uint64_t key = uint64_t(t.type) << 48 | uint64_t(k) << 40;
+    for (uint32_t i = 0; i < k; ++i) key |= uint64_t(data[i]) << (8 * i);
+    Decoded& e = d.decoded[(key * 0x9E3779B97F4A7C15ull) >> (64 - kDecodedBits)];
+    if (e.key != key) {
+        tagio::DecodeCodecFields(t, data, n);
+        e = {key, t.codecField1, t.codecField2, t.codecField3, t.codecField4, t.packetType, t.trackCount,
+             t.compositionTime};
+        return;
+    }
+    t.codecField1 = e.codec1;
+    t.codecField2 = e.codec2;
+    t.codecField3 = e.codec3;
+    t.codecField4 = e.codec4;
+    t.packetType = e.packetType;
+    t.trackCount = e.trackCount;
+    t.compositionTime = e.compositionTime;
+}
+
+// The `need` wanted bytes are at b, `avail` of them at least (more where the
+// stretch read goes on): takes the next step of the walk, which may want
+// more bytes of the same tag first.
+void Step(TagioTagDigest& d, const uint8_t* b, uint64_t avail) {
     if (d.fileHeader) {   // as Flv_ReadHeader reads it
         const uint32_t offset = Be32(b + 5);
         if (b[0] != 'F' || b[1] != 'L' || b[2] != 'V' || offset < 9 || int64_t(offset) + 4 > d.size) {
@@ -124,7 +178,7 @@ void Step(TagioTagDigest& d, const uint8_t* b) {
         return;
     }
     const uint32_t peek = dataSize < tagio::kCodecFieldBytes ? dataSize : tagio::kCodecFieldBytes;
-    if (d.need < lead + kHeaderBytes + peek) {
+    if (avail < lead + kHeaderBytes + peek) {
         d.need = lead + kHeaderBytes + peek;
         return;
     }
@@ -133,10 +187,10 @@ void Step(TagioTagDigest& d, const uint8_t* b) {
     t.type = head[0];
     t.dataSize = dataSize;
     t.streamId = Be24(head + 8);
-    tagio::DecodeCodecFields(t, head + kHeaderBytes, peek);
+    Decode(d, t, head + kHeaderBytes, peek);
     const uint32_t more = tagio::SizeBytesWanted(t);
     if (more > peek) {
-        if (d.need < lead + kHeaderBytes + more) {
+        if (avail < lead + kHeaderBytes + more) {
             d.need = lead + kHeaderBytes + more;
             return;
         }
@@ -149,6 +203,12 @@ void Step(TagioTagDigest& d, const uint8_t* b) {
     const uint16_t f = FieldsIndex(d, t);
     if (d.broken) return;
     try {
+        if (d.tags.size() == d.tags.capacity()) {
+            // Grown to what the tags so far foretell for the whole file
+            // (rather than doubled), so the vector is copied about once.
+            const double foretold = double(d.tags.size()) * double(d.size) / double(std::max<int64_t>(p, 1));
+            d.tags.reserve(std::max<size_t>(size_t(foretold * 1.1) + 1024, d.tags.size() + d.tags.size() / 2));
+        }
         d.tags.push_back({Be24(head + 4) | uint32_t(head[7]) << 24, dataSize, t.compositionTime, f,
                           uint8_t(t.packetType), kTrailerUnseen});
     } catch (const std::bad_alloc&) {
@@ -162,7 +222,8 @@ void Step(TagioTagDigest& d, const uint8_t* b) {
 
 extern "C" TAGIO_API TagioTagDigest* Flv_DigestCreate(int64_t fileSize) {
     auto* d = new (std::nothrow) TagioTagDigest;
-    if (d) d->size = fileSize;
+    if (!d) return nullptr;
+    d->size = fileSize;
     return d;
 }
 
@@ -193,14 +254,14 @@ extern "C" TAGIO_API void Flv_DigestFeed(TagioTagDigest* d, int64_t position, co
         if (want >= end) return;
         // Most tags lie whole in one stretch: their bytes are read there.
         if (d->have == 0 && want + d->need <= end) {
-            Step(*d, bytes + (want - position));
+            Step(*d, bytes + (want - position), uint64_t(end - want));
             continue;
         }
         const auto take = uint32_t(std::min<int64_t>(d->need - d->have, end - want));
         std::memcpy(d->held + d->have, bytes + (want - position), take);
         d->have += take;
         if (d->have < d->need) return;
-        Step(*d, d->held);
+        Step(*d, d->held, d->have);
     }
 }
 
@@ -210,12 +271,7 @@ extern "C" TAGIO_API int Flv_DigestFinish(TagioTagDigest* d) {
     // no header fits after it, so the walk ends there all the same.
     if (!d->ended && !d->fileHeader && d->have == 0 && TagAt(*d) + int64_t(kHeaderBytes) > d->size)
         d->ended = true;
-    if (!d->ended) return 0;
-    try {
-        d->tags.shrink_to_fit();
-    } catch (const std::bad_alloc&) {
-    }
-    return 1;
+    return d->ended ? 1 : 0;
 }
 
 extern "C" TAGIO_API int64_t Flv_DigestMemory(const TagioTagDigest* d) {
