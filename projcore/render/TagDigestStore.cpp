@@ -4,9 +4,9 @@
 
 namespace {
 
-// Room for the walks of about 16 million tags (a few hours of small-tag
-// recordings): a join of files beyond it reads them again instead.
-constexpr int64_t kSharedBytes = 256ll << 20;
+// Room for the walks of about 4 million tags (some hours of recordings of
+// small tags): files examined beyond it are read again by a join instead.
+constexpr int64_t kSharedBytes = 64ll << 20;
 
 struct DigestDeleter {
     void operator()(const TagioTagDigest* d) const { Flv_DigestDelete(const_cast<TagioTagDigest*>(d)); }
