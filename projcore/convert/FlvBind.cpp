@@ -13,7 +13,9 @@
 #include "tagio/tagio.h"
 
 // The binding runs twice over the clips. The first run reads tag headers
-// only and tells the metadata object every tag it will write; the second
+// only (or takes them from the walk the clip's examination kept, when the
+// file is unchanged since) and tells the metadata object every tag it will
+// write; the second
 // writes the header, that metadata, then the tags, copied straight from the
 // clips' files, telling a second metadata object what it really wrote. When
 // both agree the file already holds its true metadata and is not read again;
