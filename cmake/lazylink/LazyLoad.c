@@ -18,7 +18,7 @@ struct lazy_library {
     unsigned count;
     unsigned beside; /* a project library: look beside the calling library first */
     unsigned loaded;
-    unsigned unused;
+    unsigned padding;
 };
 
 void veltrano_lazy_load(struct lazy_library* library) __attribute__((visibility("hidden")));
@@ -33,8 +33,8 @@ static const char* caller_name(const struct lazy_library* library) {
     return "a Veltrano library";
 }
 
-/* A library that cannot be loaded leaves nothing to call: say which and stop,
-   as the dynamic loader itself does for a missing library at start. */
+/* A library that cannot be loaded leaves nothing to call: say which and stop
+   with the dynamic loader's own status for a library missing at start. */
 static void give_up(const struct lazy_library* library, const char* what, const char* error) {
     dprintf(STDERR_FILENO, "%s: cannot load %s: %s\n", caller_name(library), what, error ? error : "unknown error");
     _exit(127);
@@ -73,7 +73,7 @@ void veltrano_lazy_load(struct lazy_library* library) {
         void* handle = open_library(library);
         for (unsigned i = 0; i < library->count; ++i) {
             void* function = dlsym(handle, library->names[i]);
-            if (!function) give_up(library, library->names[i], dlerror());
+            if (!function) give_up(library, library->soname, dlerror());   /* names the function */
             __atomic_store_n(&library->slots[i], function, __ATOMIC_RELEASE);
         }
         __atomic_store_n(&library->loaded, 1u, __ATOMIC_RELEASE);
