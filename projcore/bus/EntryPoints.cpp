@@ -4,7 +4,6 @@
 #include <memory>
 #include <mutex>
 
-#include "avkit/avkit.h"
 #include "bus/BaseException.h"
 #include "bus/ProjectMgr.h"
 #include "projcore/projcore.h"
@@ -25,7 +24,6 @@ PROJCORE_API CBaseListener* GetProjectMgr(CBaseListener* host) {
     if (!host) return nullptr;
     std::lock_guard lock(g_managerMutex);
     if (!g_manager) {
-        avkit_init();
         try {
             g_manager = std::make_unique<CProjectMgr>(host);
         } catch (...) {

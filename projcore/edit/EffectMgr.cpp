@@ -11,14 +11,16 @@
 #include "pixfilter/pixfilter.h"
 #include "projcore/MessageIds.h"
 
-CEffectMgr::CEffectMgr() : adjuster_(BK_CreateDrawer()) {}
+// The adjuster and the deinterlacer are made when a picture first needs them:
+// a clip that is only read, joined or repaired never loads blitkit or avkit.
+CEffectMgr::CEffectMgr() = default;
 
 CEffectMgr::~CEffectMgr() {
     std::lock_guard guard(lock_);
     CloseEffect(effect_);
     CloseEffect(mirror_);
-    BK_DeleteDrawer(adjuster_);
-    IMD_Free(deinterlacer_);
+    if (adjuster_) BK_DeleteDrawer(adjuster_);
+    if (deinterlacer_) IMD_Free(deinterlacer_);
 }
 
 void CEffectMgr::CloseEffect(eil_effect*& effect) {
@@ -150,11 +152,12 @@ void CEffectMgr::ApplyFrameEffects(uint8_t* pixels, int width, int height, int s
     if (brightness_ != kNeutral || contrast_ != kNeutral) {
         const float b = (static_cast<float>(brightness_) - 127.0f) / 128.0f;
         const float c = (static_cast<float>(contrast_) - 127.0f) / 128.0f;
+        if (!adjuster_) adjuster_ = BK_CreateDrawer();
         BK_AdjustPicture(adjuster_, pixels, width, height, stride, b, c);
     }
     if (deinterlaceIndex_ == 1) {
         if (!deinterlacer_ || deinterlacerWidth_ != width || deinterlacerHeight_ != height) {
-            IMD_Free(deinterlacer_);
+            if (deinterlacer_) IMD_Free(deinterlacer_);
             deinterlacer_ = IMD_Create(width, height);
             deinterlacerWidth_ = width;
             deinterlacerHeight_ = height;

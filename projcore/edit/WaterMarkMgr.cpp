@@ -37,11 +37,21 @@ void CWaterMarkMgr::DrawerDeleter::operator()(BkDrawer* d) const {
     BK_DeleteDrawer(d);
 }
 
-CWaterMarkMgr::CWaterMarkMgr() : drawer_(BK_CreateDrawer()) {
-    if (!drawer_) throw CBaseException(errcode::kCreateDrawer, "error:Create blitkit");
-    BK_SetTimeline(drawer_.get(), 1);
-    BK_SetFrameRate(drawer_.get(), frameRate_);
+CWaterMarkMgr::CWaterMarkMgr() {
     RegisterMessageHandler(this, this, msg::kNotifyCropMargins, &CWaterMarkMgr::OnCropMessage);
+}
+
+// The drawer is made with the first overlay: a clip that is only read, joined
+// or repaired never loads blitkit (and the picture libraries behind it).
+BkDrawer* CWaterMarkMgr::Drawer() {
+    Guard g(lock_);
+    if (!drawer_) {
+        drawer_.reset(BK_CreateDrawer());
+        if (!drawer_) throw CBaseException(errcode::kCreateDrawer, "error:Create blitkit");
+        BK_SetTimeline(drawer_.get(), 1);
+        BK_SetFrameRate(drawer_.get(), frameRate_);
+    }
+    return drawer_.get();
 }
 
 CWaterMarkMgr::~CWaterMarkMgr() {
@@ -92,7 +102,7 @@ void CWaterMarkMgr::Insert(size_t index, std::unique_ptr<CWaterMark> mark, Outbo
     const size_t last = items_.size();
     items_.insert(items_.begin() + static_cast<ptrdiff_t>(index), Item{std::move(mark), CCropRect(displayRect_)});
     RegisterOverlay(index, false);
-    if (index != last) BK_PlaceAppended(drawer_.get(), static_cast<int>(last), static_cast<int>(index));
+    if (index != last) BK_PlaceAppended(Drawer(), static_cast<int>(last), static_cast<int>(index));
     KeepSlotsInStep();
     RefreshRect(items_[index]);
     modified_ = true;
@@ -261,8 +271,8 @@ bool CWaterMarkMgr::SetTiming(const WaterMarkTiming& r) {
         }
         if (changed) {
             const wmgeo::Span span = wmgeo::FrameSpan(m.startTime, m.endTime, frameRate_);
-            BK_SetSpan(drawer_.get(), static_cast<int>(r.index), span.start, span.count);
-            BK_SetFades(drawer_.get(), static_cast<int>(r.index), wmgeo::FadeFrames(m.fadeIn, frameRate_),
+            BK_SetSpan(Drawer(), static_cast<int>(r.index), span.start, span.count);
+            BK_SetFades(Drawer(), static_cast<int>(r.index), wmgeo::FadeFrames(m.fadeIn, frameRate_),
                         wmgeo::FadeFrames(m.fadeOut, frameRate_));
             m.MarkModified();
             modified_ = true;
@@ -405,7 +415,7 @@ bool CWaterMarkMgr::RemoveWatermark(uint32_t index) {
         Guard g(lock_);
         if (!ValidIndex(index)) return false;  // a listener removed it meanwhile
         items_.erase(items_.begin() + index);
-        BK_RemoveOverlay(drawer_.get(), static_cast<int>(index));
+        BK_RemoveOverlay(Drawer(), static_cast<int>(index));
         KeepSlotsInStep();
         modified_ = true;
         // The selection must keep naming the same watermark, or none.
@@ -424,7 +434,7 @@ void CWaterMarkMgr::RemoveAllLocked(Outbox& out) {
     ClearSelectionLocked(out);
     if (!items_.empty()) modified_ = true;
     items_.clear();
-    BK_ClearOverlays(drawer_.get());
+    if (drawer_) BK_ClearOverlays(drawer_.get());
 }
 
 void CWaterMarkMgr::ClearWatermarks() {
@@ -461,7 +471,7 @@ bool CWaterMarkMgr::MoveWatermark(uint32_t target) {
         Item moving = std::move(items_[from]);
         items_.erase(items_.begin() + from);
         items_.insert(items_.begin() + target, std::move(moving));
-        BK_MoveSlot(drawer_.get(), static_cast<int>(from), static_cast<int>(target));
+        BK_MoveSlot(Drawer(), static_cast<int>(from), static_cast<int>(target));
         KeepSlotsInStep();
         selectedIndex_ = target;
         modified_ = true;
@@ -545,10 +555,8 @@ void CWaterMarkMgr::CopyWatermarksFrom(CWaterMarkMgr& source) {
         Guard g(lock_);
         RemoveAllLocked(out);
         // A fresh drawer: nothing of the old overlays' settings carries over.
-        if (BkDrawer* fresh = BK_CreateDrawer()) drawer_.reset(fresh);
-        BK_SetTimeline(drawer_.get(), 1);
+        drawer_.reset();   // the next overlay makes it anew, at this rate
         frameRate_ = fps;
-        BK_SetFrameRate(drawer_.get(), frameRate_);
         displayRect_ = display;
         // A manager that has not been given its frame yet (a clip being
         // cloned) takes the source's, so that the frame size given next does

@@ -164,6 +164,9 @@ private:
     void ReplaceAll();
     // Makes every slot anew when the drawer and the list got out of step.
     void KeepSlotsInStep();
+    // The drawer, made on first use; OverlayCount is 0 while there is none.
+    BkDrawer* Drawer();
+    int OverlayCount();
     Rect DisplayRectOf(const CWaterMark& m) const;
     void RefreshRect(Item& item);
     void RectToWaterMark(Item& item);

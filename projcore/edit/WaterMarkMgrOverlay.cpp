@@ -76,7 +76,7 @@ void CWaterMarkMgr::TargetCorner(const CWaterMark& m, const Target& t, int w, in
 
 void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
     CWaterMark& m = *items_[i].mark;
-    BkDrawer* d = drawer_.get();
+    BkDrawer* d = Drawer();
     const Target t = TargetSpace();
     const wmgeo::Span span = wmgeo::FrameSpan(m.startTime, m.endTime, frameRate_);
     const int slot = static_cast<int>(i);
@@ -116,16 +116,16 @@ void CWaterMarkMgr::RegisterOverlay(size_t i, bool replace) {
 
 void CWaterMarkMgr::MoveOverlay(size_t i) {
     BkOverlayInfo info{};
-    if (BK_GetOverlayInfo(drawer_.get(), static_cast<int>(i), &info) != BK_OK) return;
+    if (!drawer_ || BK_GetOverlayInfo(drawer_.get(), static_cast<int>(i), &info) != BK_OK) return;
     const int w = info.place.right - info.place.left, h = info.place.bottom - info.place.top;
     int x = 0, y = 0;
     TargetCorner(*items_[i].mark, TargetSpace(), w, h, x, y);
-    BK_MoveOverlay(drawer_.get(), static_cast<int>(i), x, y);
+    BK_MoveOverlay(Drawer(), static_cast<int>(i), x, y);
 }
 
 void CWaterMarkMgr::KeepSlotsInStep() {
-    if (BK_GetOverlayCount(drawer_.get()) == static_cast<int>(items_.size())) return;
-    BK_ClearOverlays(drawer_.get());
+    if (OverlayCount() == static_cast<int>(items_.size())) return;
+    BK_ClearOverlays(Drawer());
     for (size_t i = 0; i < items_.size(); ++i) RegisterOverlay(i, false);
 }
 
@@ -165,7 +165,7 @@ void CWaterMarkMgr::SetFrameRate(double fps) {
     Guard g(lock_);
     if (fps == frameRate_) return;
     frameRate_ = fps;
-    BK_SetFrameRate(drawer_.get(), fps);
+    if (drawer_) BK_SetFrameRate(drawer_.get(), fps);
     ReplaceAll();
     modified_ = true;
 }
@@ -218,21 +218,26 @@ void CWaterMarkMgr::DrawOverlays(uint8_t* pixels, int width, int height, int str
 
 void CWaterMarkMgr::DrawOverlaysAtFrame(uint8_t* pixels, int width, int height, int stride, int frame) {
     Guard g(lock_);
+    if (!drawer_) return;   // no overlay was ever made
     BK_SetFrameIndex(drawer_.get(), frame);
     BK_BlendFrame(drawer_.get(), pixels, width, height, stride);
 }
 
 bool CWaterMarkMgr::ShowsAnyAt(int64_t time100ns) {
     Guard g(lock_);
-    return BK_AnyOverlayShown(drawer_.get(), wmgeo::FrameIndex(time100ns, frameRate_)) != 0;
+    return drawer_ && BK_AnyOverlayShown(drawer_.get(), wmgeo::FrameIndex(time100ns, frameRate_)) != 0;
 }
 
 bool CWaterMarkMgr::GetOverlayInfo(uint32_t index, BkOverlayInfo& info) {
     Guard g(lock_);
-    return ValidIndex(index) && BK_GetOverlayInfo(drawer_.get(), static_cast<int>(index), &info) == BK_OK;
+    return ValidIndex(index) && drawer_ && BK_GetOverlayInfo(drawer_.get(), static_cast<int>(index), &info) == BK_OK;
 }
 
 int CWaterMarkMgr::GetOverlayCount() {
     Guard g(lock_);
-    return BK_GetOverlayCount(drawer_.get());
+    return OverlayCount();
+}
+
+int CWaterMarkMgr::OverlayCount() {
+    return drawer_ ? BK_GetOverlayCount(drawer_.get()) : 0;
 }

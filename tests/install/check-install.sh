@@ -49,8 +49,15 @@ profiles="$("$root/bin/veltrano-cli" profiles)"
 grep -q "101  Installed MP4 profile" <<<"$profiles" || fail "the installed profile file was not read: $profiles"
 grep -q "^from $root/share/veltrano/CustomFormats.xml$" <<<"$profiles" || fail "profiles read from elsewhere: $profiles"
 
-"$root/bin/veltrano-cli" convert "$fixture" --profile "Installed MP4 profile" --out "$scratch/out" >/dev/null \
+LD_DEBUG=files LD_DEBUG_OUTPUT="$scratch/ld" \
+  "$root/bin/veltrano-cli" convert "$fixture" --profile "Installed MP4 profile" --out "$scratch/out" >/dev/null \
   || fail "the installed veltrano-cli could not convert $fixture"
+# Loaded on its first call (no NEEDED entry), the engine's encoding library
+# comes from the engine's own folder.
+if ! readelf -d "$root/lib/veltrano/libprojcore.so" | grep -q 'NEEDED.*libavkit'; then
+  grep -q "file=$root/bin/../lib/veltrano/libavkit.so \[0\]; *dynamically loaded" "$scratch"/ld.* \
+    || fail "the installed engine did not load libavkit.so from its own folder: $(grep 'file=.*avkit' "$scratch"/ld.*)"
+fi
 out="$scratch/out/$(basename "$fixture" .flv).mp4"
 [ -s "$out" ] || fail "no $out"
 

@@ -98,7 +98,11 @@ extern "C" AVKIT_API const char* AvkCodec_EncoderName(int avkitId) {
 // the environment (Qt's, the engine's) can crash them.
 __attribute__((constructor)) static void QuietSvtAv1() { setenv("SVT_LOG", "1", 0); }
 
+// FFmpeg keeps to errors from the moment avkit is there: a program may load
+// avkit only when it first needs it, long after its start.
+__attribute__((constructor)) static void QuietFfmpeg() { av_log_set_level(AV_LOG_ERROR); }
+
 extern "C" AVKIT_API int avkit_init(void) {
-    av_log_set_level(AV_LOG_ERROR);
+    QuietFfmpeg();
     return 1;
 }

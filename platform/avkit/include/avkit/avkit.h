@@ -32,8 +32,8 @@ enum { AVK_IMAGE_ALPHA8 = 1, AVK_IMAGE_I420 = 2, AVK_IMAGE_BGRA32 = 6 };
 // Bytes of a packed picture of that format and size; 0 when unknown.
 AVKIT_API int AvkImage_Bytes(int imageFormat, int width, int height);
 
-// Once at start-up: FFmpeg keeps its messages to errors (its progress chatter
-// is not for our users).
+// FFmpeg keeps its messages to errors (its progress chatter is not for our
+// users). Loading avkit does it already; calling it again changes nothing.
 AVKIT_API int avkit_init(void);
 
 // ---- codec identifiers (one numbering for decoders, encoders and profiles)
