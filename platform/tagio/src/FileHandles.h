@@ -43,10 +43,10 @@ struct TagioFileReadAble {
     // mapping), so the views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
-    // Bytes read to be written elsewhere (retimed tags that Flv_CopyViewedTag
-    // writes): the kernel copies from memory of our own at an even pace,
-    // while a copy out of a mapping walks its pages one by one. Two buffers
-    // take turns, so that a writer may still hold on to the last one.
+    // Bytes read to be written elsewhere: retimed tags that Flv_CopyViewedTag
+    // writes when the view is read rather than mapped, or does not hold the
+    // whole tag. Two buffers take turns, so that a writer may still hold on
+    // to the last one.
     std::shared_ptr<tagio::Mapping> copied, spareCopied;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]

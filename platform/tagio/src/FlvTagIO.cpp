@@ -255,8 +255,18 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
         if (!tagio::FlushPending(to) || !tagio::FlushBuffer(to)) return 0;
         return tagio::AddRange(to, from, position, fromFile) ? 1 : 0;
     }
-    if (!tagio::ReadForCopy(from, position, fromFile)) return 0;
-    const std::shared_ptr<tagio::Mapping>& v = from->copied;
+    // The caller's walk has just read this tag's header and trailing size
+    // in the mapped view, so the view's pages around it are mapped in: the
+    // kernel copies the data straight from there into the output, the only
+    // copy of it made. A file cut short under the view fails that write
+    // (the kernel's copy from a lost page is an error, not a signal). Bytes
+    // of a view that is read, not mapped, or of a tag the view does not
+    // hold are read first.
+    const tagio::Mapping* view = from->view.get();
+    const bool inView = view && !from->viewUnmapped && position >= view->start &&
+                        position + fromFile <= view->start + int64_t(view->length);
+    if (!inView && !tagio::ReadForCopy(from, position, fromFile)) return 0;
+    const std::shared_ptr<tagio::Mapping>& v = inView ? from->view : from->copied;
     // Three pieces and 15 side bytes at most; one buffer pinned at a time.
     if (to->pending.size() + 3 > tagio::kPendingTags * 3 || to->sideUsed + 15 > tagio::kPendingTags * 15 ||
         (to->pinned && to->pinned != v))
