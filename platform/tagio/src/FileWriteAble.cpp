@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BigEndian.h"
 #include "FileHandles.h"
 
 namespace {
@@ -163,6 +164,40 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
     h->pending.push_back({const_cast<uint8_t*>(bytes), count});
 }
 
+bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
+              const uint8_t* data, uint32_t rest, bool trailerIncluded) {
+    const uint32_t whole = 11 + rest + (trailerIncluded ? 0 : 4);
+    const bool copied = whole <= kCopiedTagBytes;
+    if ((!copied && h->pinned && h->pinned != pin) || h->pending.size() + 3 > kPendingTags * 3 ||
+        h->sideUsed + (copied ? whole : 15) > kSideBytes)
+        if (!FlushPending(h)) return false;
+    uint8_t* side = h->side.get() + h->sideUsed;
+    std::memcpy(side, head, 11);
+    side[4] = uint8_t(time >> 16);
+    side[5] = uint8_t(time >> 8);
+    side[6] = uint8_t(time);
+    side[7] = uint8_t(time >> 24);
+    uint8_t* trailer = side + 11;
+    if (copied) {
+        std::memcpy(side + 11, data, rest);
+        trailer += rest;
+    } else {
+        AppendPending(h, side, 11);
+        AppendPending(h, data, rest);
+        h->pinned = pin;
+    }
+    if (!trailerIncluded) PutBe32(trailer, Be24(head + 1) + 11);
+    if (copied) {
+        AppendPending(h, side, whole);
+        h->sideUsed += whole;
+    } else {
+        if (!trailerIncluded) AppendPending(h, trailer, 4);
+        h->sideUsed += 15;
+    }
+    h->written += 15 + Be24(head + 1);
+    return true;
+}
+
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {
     if (!h->pending.empty()) FlushPending(h);
     if (h->rangeLength > 0) FlushRange(h);
@@ -192,7 +227,7 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
     auto* h = new (std::nothrow) TagioFileWriteAble;
     if (!h) return nullptr;
     h->buffer.reset(new (std::nothrow) uint8_t[tagio::kWriteBytes]);
-    h->side.reset(new (std::nothrow) uint8_t[tagio::kPendingTags * 15]);
+    h->side.reset(new (std::nothrow) uint8_t[tagio::kSideBytes]);
     if (!h->buffer || !h->side) {
         delete h;
         return nullptr;
