@@ -143,19 +143,19 @@ inline constexpr uint32_t kPendingTags = 340;
 // The side buffer: retimed headers and trailing sizes, and whole copies of
 // small tags.
 inline constexpr uint32_t kSideBytes = 1u << 20;
-// A tag up to this size (header and trailing size included) is copied into
-// the side buffer rather than written from where it lies: a piece of a
-// gathered write costs the kernel more than a copy of so few bytes, and
-// small tags copied one after another go out as one piece.
+// With copySmall, a tag up to this size (header and trailing size included)
+// is copied into the side buffer rather than written from where it lies:
+// small tags copied one after another go out as one piece, where each would
+// cost the kernel two. Between larger tags a copy only adds to the work.
 inline constexpr uint32_t kCopiedTagBytes = 2048;
 // Queues a tag for the gathered write: its 11 header bytes `head` with the
 // timestamp `time`, then `rest` bytes at `data` (its data, with its trailing
 // size when trailerIncluded), then a right trailing size unless
 // trailerIncluded. The bytes at data stay where they are until the write
-// (pin keeps them) unless the tag is small enough to be copied. False once
-// any write has failed.
+// (pin keeps them) unless copySmall and the tag is small enough to be
+// copied (data is then read here). False once any write has failed.
 bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
-              const uint8_t* data, uint32_t rest, bool trailerIncluded);
+              const uint8_t* data, uint32_t rest, bool trailerIncluded, bool copySmall);
 
 // Reads the header of the tag at the reader's position and the first bytes of
 // its data (up to kCodecFieldBytes, into peek), fills the tag's fields but not

@@ -165,9 +165,9 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
 }
 
 bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
-              const uint8_t* data, uint32_t rest, bool trailerIncluded) {
+              const uint8_t* data, uint32_t rest, bool trailerIncluded, bool copySmall) {
     const uint32_t whole = 11 + rest + (trailerIncluded ? 0 : 4);
-    const bool copied = whole <= kCopiedTagBytes;
+    const bool copied = copySmall && whole <= kCopiedTagBytes;
     if ((!copied && h->pinned && h->pinned != pin) || h->pending.size() + 3 > kPendingTags * 3 ||
         h->sideUsed + (copied ? whole : 15) > kSideBytes)
         if (!FlushPending(h)) return false;

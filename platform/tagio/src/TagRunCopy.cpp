@@ -93,7 +93,8 @@ int WalkView(void* user) {
         const bool agrees = trailerInFile && Be32(head + kHeaderBytes + dataSize) == dataSize + kHeaderBytes;
         const uint32_t time = (Be24(head + 4) | uint32_t(head[7]) << 24) + m.shift;
         if (tagEnd - m.pos <= tagio::kCopiedTagBytes) m.copied += tagEnd - m.pos;
-        if (!tagio::QueueTag(to, view, head, time, head + kHeaderBytes, dataSize + (agrees ? kTrailerBytes : 0), agrees))
+        if (!tagio::QueueTag(to, view, head, time, head + kHeaderBytes, dataSize + (agrees ? kTrailerBytes : 0), agrees,
+                             true))
             return 0;
         m.pos = tagEnd;
     }
