@@ -45,9 +45,8 @@ bool CRepairScanner::Open(const char* path) {
     return true;
 }
 
-bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
+bool CRepairScanner::NewView(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
-    if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
     // A new view of the file: the walk comes here once per view (8 MiB).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
