@@ -48,8 +48,6 @@ struct TagioFileReadAble {
     // whole tag. Two buffers take turns, so that a writer may still hold on
     // to the last one.
     std::shared_ptr<tagio::Mapping> copied, spareCopied;
-    // Flv_CopyTags found small tags here: runs are read, not mapped.
-    bool readRuns = false;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
     uint32_t aheadLength = 0;
@@ -62,8 +60,8 @@ struct TagioFileWriteAble {
     int64_t written = 0;   // bytes accepted through the handle
     bool failed = false;
     // Copied tags waiting for one gathered write: their retimed headers and
-    // PreviousTagSizes (and small tags whole) in `side`, their data in the
-    // mapping or read buffer `pinned` keeps.
+    // PreviousTagSizes in `side`, their data in the mapping or read buffer
+    // `pinned` keeps.
     std::vector<iovec> pending;
     std::unique_ptr<uint8_t[]> side;
     uint32_t sideUsed = 0;
@@ -140,22 +138,14 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count);
 
 // Copied tags gathered per write: three pieces each.
 inline constexpr uint32_t kPendingTags = 340;
-// The side buffer: retimed headers and trailing sizes, and whole copies of
-// small tags.
-inline constexpr uint32_t kSideBytes = 1u << 20;
-// With copySmall, a tag up to this size (header and trailing size included)
-// is copied into the side buffer rather than written from where it lies:
-// small tags copied one after another go out as one piece, where each would
-// cost the kernel two. Between larger tags a copy only adds to the work.
-inline constexpr uint32_t kCopiedTagBytes = 2048;
 // Queues a tag for the gathered write: its 11 header bytes `head` with the
-// timestamp `time`, then `rest` bytes at `data` (its data, with its trailing
-// size when trailerIncluded), then a right trailing size unless
-// trailerIncluded. The bytes at data stay where they are until the write
-// (pin keeps them) unless copySmall and the tag is small enough to be
-// copied (data is then read here). False once any write has failed.
+// timestamp `time` (in the side buffer), then `rest` bytes at `data` (its
+// data, with its trailing size when trailerIncluded), then a right trailing
+// size unless trailerIncluded. The bytes at data are not copied: they stay
+// where they are until the write, pin keeping them. False once any write
+// has failed.
 bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
-              const uint8_t* data, uint32_t rest, bool trailerIncluded, bool copySmall);
+              const uint8_t* data, uint32_t rest, bool trailerIncluded);
 
 // Reads the header of the tag at the reader's position and the first bytes of
 // its data (up to kCodecFieldBytes, into peek), fills the tag's fields but not

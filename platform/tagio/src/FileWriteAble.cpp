@@ -165,11 +165,9 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
 }
 
 bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
-              const uint8_t* data, uint32_t rest, bool trailerIncluded, bool copySmall) {
-    const uint32_t whole = 11 + rest + (trailerIncluded ? 0 : 4);
-    const bool copied = copySmall && whole <= kCopiedTagBytes;
-    if ((!copied && h->pinned && h->pinned != pin) || h->pending.size() + 3 > kPendingTags * 3 ||
-        h->sideUsed + (copied ? whole : 15) > kSideBytes)
+              const uint8_t* data, uint32_t rest, bool trailerIncluded) {
+    if ((h->pinned && h->pinned != pin) || h->pending.size() + 3 > kPendingTags * 3 ||
+        h->sideUsed + 15 > kPendingTags * 15)
         if (!FlushPending(h)) return false;
     uint8_t* side = h->side.get() + h->sideUsed;
     std::memcpy(side, head, 11);
@@ -177,23 +175,14 @@ bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const 
     side[5] = uint8_t(time >> 8);
     side[6] = uint8_t(time);
     side[7] = uint8_t(time >> 24);
-    uint8_t* trailer = side + 11;
-    if (copied) {
-        std::memcpy(side + 11, data, rest);
-        trailer += rest;
-    } else {
-        AppendPending(h, side, 11);
-        AppendPending(h, data, rest);
-        h->pinned = pin;
+    AppendPending(h, side, 11);
+    AppendPending(h, data, rest);
+    if (!trailerIncluded) {
+        PutBe32(side + 11, Be24(head + 1) + 11);
+        AppendPending(h, side + 11, 4);
     }
-    if (!trailerIncluded) PutBe32(trailer, Be24(head + 1) + 11);
-    if (copied) {
-        AppendPending(h, side, whole);
-        h->sideUsed += whole;
-    } else {
-        if (!trailerIncluded) AppendPending(h, trailer, 4);
-        h->sideUsed += 15;
-    }
+    h->sideUsed += 15;
+    h->pinned = pin;
     h->written += 15 + Be24(head + 1);
     return true;
 }
@@ -227,7 +216,7 @@ extern "C" TAGIO_API TagioFileWriteAble* CreateFileWriteAble(const char* path) {
     auto* h = new (std::nothrow) TagioFileWriteAble;
     if (!h) return nullptr;
     h->buffer.reset(new (std::nothrow) uint8_t[tagio::kWriteBytes]);
-    h->side.reset(new (std::nothrow) uint8_t[tagio::kSideBytes]);
+    h->side.reset(new (std::nothrow) uint8_t[tagio::kPendingTags * 15]);
     if (!h->buffer || !h->side) {
         delete h;
         return nullptr;

@@ -267,10 +267,8 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
     // Bytes written before come first.
     if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;
     const std::shared_ptr<tagio::Mapping>& bytes = inView ? from->view : from->copied;
-    // Nothing is copied here: the walk's small sound tags lie between its
-    // pictures, so a copy would save the kernel no piece.
     return tagio::QueueTag(to, bytes, header, timestamp, bytes->base + (position + 11 - bytes->start), fromFile - 11,
-                           trailerAgrees != 0, false)
+                           trailerAgrees != 0)
                ? 1
                : 0;
 }

@@ -1,13 +1,9 @@
-// Copies runs of whole tags with shifted timestamps. From a file that can be
-// mapped, each tag goes into the writer's gathered write as its retimed
-// header (beside, in the writer's side buffer) and its data and
-// PreviousTagSize straight from a mapped view of the file: the kernel's copy
-// into the output is the only copy of the bytes, as with cat. Otherwise the
-// bytes of a run are read into the writer's buffer, each header's timestamp
-// and each PreviousTagSize is set there, and the buffer is written as it is.
+// Copies runs of whole tags with shifted timestamps: the bytes of a run are
+// read into the writer's buffer, each header's timestamp and each
+// PreviousTagSize is set there, and the buffer is written as it is. A join
+// then costs what cat costs (one read and one write of every byte) instead of
+// a copy per tag.
 #include <algorithm>
-#include <cstring>
-#include <memory>
 
 #include "BigEndian.h"
 #include "FileHandles.h"
@@ -15,7 +11,6 @@
 namespace {
 
 using tagio::Be24;
-using tagio::Be32;
 using tagio::PutBe32;
 
 constexpr uint32_t kHeaderBytes = 11, kTrailerBytes = 4;
@@ -55,87 +50,11 @@ int64_t CopyLargeTag(TagioFileReadAble* from, int64_t pos, uint8_t* buf, int64_t
     return tagio::WriteStraight(to, buf, kTrailerBytes) ? dataEnd + kTrailerBytes : -1;
 }
 
-// A walk over the tags of a run in the reader's mapped view, run guarded: a
-// file cut short under the view ends it with -1 from the guard.
-struct MappedWalk {
-    TagioFileReadAble* from;
-    TagioFileWriteAble* to;
-    int64_t pos, end, stopAfter;
-    uint32_t shift;
-    int64_t need = kHeaderBytes;   // bytes from pos the next view must hold
-    int64_t copied = 0;            // bytes of small tags, copied rather than written from the view
-    bool bad = false;
-};
-
-// Takes the tags from m.pos on that the view holds whole, up to the run's end
-// or the first tag boundary at or past stopAfter; 0 when the bytes there are
-// no tags of the run or a write failed.
-int WalkView(void* user) {
-    MappedWalk& m = *static_cast<MappedWalk*>(user);
-    const std::shared_ptr<tagio::Mapping>& view = m.from->view;
-    const int64_t viewEnd = view->start + int64_t(view->length);
-    TagioFileWriteAble* to = m.to;
-    m.need = kHeaderBytes;
-    while (m.pos < m.end && m.pos < m.stopAfter && m.pos + kHeaderBytes <= viewEnd) {
-        const uint8_t* head = view->base + (m.pos - view->start);
-        const uint32_t dataSize = Be24(head + 1);
-        const int64_t dataEnd = m.pos + kHeaderBytes + dataSize, tagEnd = dataEnd + kTrailerBytes;
-        // The file's last PreviousTagSize may be cut off; it is written anyway.
-        const bool trailerInFile = tagEnd <= m.from->size;
-        if (!IsTagType(head[0]) || tagEnd > m.end || (!trailerInFile && tagEnd != m.end)) {
-            m.bad = true;
-            return 0;
-        }
-        if ((trailerInFile ? tagEnd : dataEnd) > viewEnd) {
-            m.need = (trailerInFile ? tagEnd : dataEnd) - m.pos;   // a view that holds it whole
-            break;
-        }
-        const bool agrees = trailerInFile && Be32(head + kHeaderBytes + dataSize) == dataSize + kHeaderBytes;
-        const uint32_t time = (Be24(head + 4) | uint32_t(head[7]) << 24) + m.shift;
-        if (tagEnd - m.pos <= tagio::kCopiedTagBytes) m.copied += tagEnd - m.pos;
-        if (!tagio::QueueTag(to, view, head, time, head + kHeaderBytes, dataSize + (agrees ? kTrailerBytes : 0), agrees,
-                             true))
-            return 0;
-        m.pos = tagEnd;
-    }
-    return 1;
-}
-
-// The run from start through mapped views; the position reached, -1 for bytes
-// that are not the run's tags, a write error or a file cut short under the
-// view, or kNotMapped (nothing done) when the file cannot be mapped.
-int64_t CopyMapped(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift, uint32_t bytes,
-                   TagioFileWriteAble* to) {
-    // Bytes written before come first.
-    if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return -1;
-    MappedWalk m{from, to, start, end, start + int64_t(bytes), shift};
-    while (m.pos < end && m.pos < m.stopAfter) {
-        const uint8_t* at = nullptr;
-        const int64_t held = tagio::ViewMapped(from, m.pos, uint32_t(m.need), 0, &at);
-        if (held == tagio::kNotMapped) return m.pos == start ? tagio::kNotMapped : -1;
-        if (held < std::min(m.need, from->size - m.pos) || held < int64_t(kHeaderBytes)) return -1;
-        const int64_t before = m.pos, needed = m.need;
-        if (FileReadAble_Guarded(from, WalkView, &m) <= 0 || m.bad) return -1;
-        // No tag taken from a view that held what the walk asked for.
-        if (m.pos == before && m.need <= needed) return -1;
-    }
-    // A file of small tags is read from now on: each of its bytes is copied
-    // anyway, and a read copies them faster than the page faults and the
-    // copy out of a mapping.
-    if (m.copied * 2 > m.pos - start) from->readRuns = true;
-    return m.pos;
-}
-
 }  // namespace
 
 extern "C" TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end,
                                           uint32_t shift, uint32_t bytes, TagioFileWriteAble* to) {
     if (!from || !to || start < 0 || end <= start || end > from->size + kTrailerBytes) return -1;
-    if (!from->viewUnmapped && !from->readRuns && !to->failed) {
-        const int64_t reached = CopyMapped(from, start, end, shift, bytes, to);
-        if (reached != tagio::kNotMapped) return reached;
-        from->viewUnmapped = true;   // read from now on
-    }
     uint8_t* buf = tagio::ClearedBuffer(to);
     if (!buf) return -1;
     int64_t pos = start;

@@ -238,13 +238,11 @@ TAGIO_API int Flv_CopyTag(TagioFileReadAble* from, const TagioFlvTag* tag, uint3
 // Copies the tags that lie one after another in [start, end) of `from`,
 // adding `shift` to each timestamp (modulo 2^32) and writing each
 // PreviousTagSize anew (a last one missing at the end of the file included),
-// in large gathered writes straight from a mapped view of the file (or, for
-// small tags and files that cannot be mapped, large reads and writes) rather
-// than tag by tag. Stops at end, or at a tag boundary `bytes` or more past
-// start (the end of the read that reaches it, when read). Returns the
-// position reached, or -1 when the bytes there are not whole tags ending at
-// `end` (the file changed, or was cut short under the view) or on a read or
-// write error; the bytes written before a -1 are unspecified.
+// in large reads and writes rather than tag by tag. Stops at end, or at the
+// end of the read (a tag boundary) that takes the copy `bytes` or more past
+// start. Returns the position reached, or -1 when the bytes there are not
+// whole tags ending at `end` (the file changed) or on a read or write error;
+// the bytes written before a -1 are unspecified.
 TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t end, uint32_t shift,
                                uint32_t bytes, TagioFileWriteAble* to);
 // Writes the tag at `position` of `from` with a new timestamp, for a writer
