@@ -45,9 +45,8 @@ bool CRepairScanner::Open(const char* path) {
     return true;
 }
 
-bool CRepairScanner::Ensure(int64_t position, uint32_t count, uint32_t ahead) {
+bool CRepairScanner::NewView(int64_t position, uint32_t count, uint32_t ahead) {
     if (position < 0 || position + count > size_) return false;
-    if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
     // A new view of the file: the walk comes here once per view (8 MiB).
     const uint32_t want = uint32_t(std::min<int64_t>(std::max(count, ahead), size_ - position));
     const uint8_t* bytes = nullptr;
@@ -142,6 +141,16 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
     lastAgrees_ = agrees;
     // The last tag's data is whole: its trailing size may be wrong or missing.
     if (after >= size_) return agrees || !resync;
+    if (agrees && !resync) {
+        // The common case: the next tag is looked at when it is taken. Its
+        // trailing size is the walk's next read from memory not yet touched:
+        // asked for now, it arrives while this tag is handled.
+        if (after + kHeaderBytes <= windowStart_ + windowBytes_) {
+            const int64_t nextTrailer = after + kHeaderBytes + Be24(At(after) + 1);
+            if (nextTrailer + 4 <= windowStart_ + windowBytes_) __builtin_prefetch(At(nextTrailer));
+        }
+        return true;
+    }
     uint32_t nextSize = 0;
     const bool nextPlausible = Plausible(after, nextSize);
     // The next tag's trailing size is the walk's next read from memory not

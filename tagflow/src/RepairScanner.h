@@ -66,7 +66,14 @@ private:
     // Makes [position, position + count) readable through the reader's
     // window, reading at least `ahead` bytes when it reads; false when the
     // file ends first.
-    bool Ensure(int64_t position, uint32_t count, uint32_t ahead);
+    bool Ensure(int64_t position, uint32_t count, uint32_t ahead) {
+        // The walk asks several times a tag, nearly always for bytes the view holds.
+        if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_)
+            return position + count <= size_;
+        return NewView(position, count, ahead);
+    }
+    // Ensure for bytes the view does not hold.
+    bool NewView(int64_t position, uint32_t count, uint32_t ahead);
     const uint8_t* At(int64_t position) const { return window_ + (position - windowStart_); }
     // Header plausible and the tag inside the file (its trailing size may be
     // cut). hold: the tag is the one being taken, so the window is made to

@@ -43,10 +43,10 @@ struct TagioFileReadAble {
     // mapping), so the views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
-    // Bytes read to be written elsewhere (retimed tags that Flv_CopyViewedTag
-    // writes): the kernel copies from memory of our own at an even pace,
-    // while a copy out of a mapping walks its pages one by one. Two buffers
-    // take turns, so that a writer may still hold on to the last one.
+    // Bytes read to be written elsewhere: retimed tags that Flv_CopyViewedTag
+    // writes when the view is read rather than mapped, or does not hold the
+    // whole tag. Two buffers take turns, so that a writer may still hold on
+    // to the last one.
     std::shared_ptr<tagio::Mapping> copied, spareCopied;
     uint32_t aheadCapacity = 0;   // kAheadBytes, more after a view of a larger tag
     int64_t aheadStart = 0;   // file offset of ahead[0]
@@ -138,6 +138,14 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count);
 
 // Copied tags gathered per write: three pieces each.
 inline constexpr uint32_t kPendingTags = 340;
+// Queues a tag for the gathered write: its 11 header bytes `head` with the
+// timestamp `time` (in the side buffer), then `rest` bytes at `data` (its
+// data, with its trailing size when trailerIncluded), then a right trailing
+// size unless trailerIncluded. The bytes at data are not copied: they stay
+// where they are until the write, pin keeping them. False once any write
+// has failed.
+bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
+              const uint8_t* data, uint32_t rest, bool trailerIncluded);
 
 // Reads the header of the tag at the reader's position and the first bytes of
 // its data (up to kCodecFieldBytes, into peek), fills the tag's fields but not

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BigEndian.h"
 #include "FileHandles.h"
 
 namespace {
@@ -161,6 +162,29 @@ void AppendPending(TagioFileWriteAble* h, const uint8_t* bytes, size_t count) {
         }
     }
     h->pending.push_back({const_cast<uint8_t*>(bytes), count});
+}
+
+bool QueueTag(TagioFileWriteAble* h, const std::shared_ptr<Mapping>& pin, const uint8_t* head, uint32_t time,
+              const uint8_t* data, uint32_t rest, bool trailerIncluded) {
+    if ((h->pinned && h->pinned != pin) || h->pending.size() + 3 > kPendingTags * 3 ||
+        h->sideUsed + 15 > kPendingTags * 15)
+        if (!FlushPending(h)) return false;
+    uint8_t* side = h->side.get() + h->sideUsed;
+    std::memcpy(side, head, 11);
+    side[4] = uint8_t(time >> 16);
+    side[5] = uint8_t(time >> 8);
+    side[6] = uint8_t(time);
+    side[7] = uint8_t(time >> 24);
+    AppendPending(h, side, 11);
+    AppendPending(h, data, rest);
+    if (!trailerIncluded) {
+        PutBe32(side + 11, Be24(head + 1) + 11);
+        AppendPending(h, side + 11, 4);
+    }
+    h->sideUsed += 15;
+    h->pinned = pin;
+    h->written += 15 + Be24(head + 1);
+    return true;
 }
 
 bool WriteBytes(TagioFileWriteAble* h, const void* data, uint32_t count) {

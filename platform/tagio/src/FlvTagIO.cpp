@@ -247,40 +247,28 @@ extern "C" TAGIO_API int Flv_CopyViewedTag(TagioFileReadAble* from, const uint8_
     if (position + int64_t(headAndData) > from->size) return 0;
     const uint32_t fromFile = headAndData + (trailerAgrees ? 4 : 0);
     const bool sameTime = (Be24(header + 4) | uint32_t(header[7]) << 24) == timestamp;
-    uint8_t time[4] = {uint8_t(timestamp >> 16), uint8_t(timestamp >> 8), uint8_t(timestamp),
-                       uint8_t(timestamp >> 24)};
     if (sameTime && trailerAgrees && position + fromFile <= from->size) {
         // Byte for byte as in the file: copied inside the kernel with its
         // unchanged neighbours, never passing through memory here.
         if (!tagio::FlushPending(to) || !tagio::FlushBuffer(to)) return 0;
         return tagio::AddRange(to, from, position, fromFile) ? 1 : 0;
     }
-    if (!tagio::ReadForCopy(from, position, fromFile)) return 0;
-    const std::shared_ptr<tagio::Mapping>& v = from->copied;
-    // Three pieces and 15 side bytes at most; one buffer pinned at a time.
-    if (to->pending.size() + 3 > tagio::kPendingTags * 3 || to->sideUsed + 15 > tagio::kPendingTags * 15 ||
-        (to->pinned && to->pinned != v))
-        if (!tagio::FlushPending(to)) return 0;
+    // The caller's walk has just read this tag's header and trailing size
+    // in the mapped view, so the view's pages around it are mapped in: the
+    // kernel copies the data straight from there into the output, the only
+    // copy of it made. A file cut short under the view fails that write
+    // (the kernel's copy from a lost page is an error, not a signal). Bytes
+    // of a view that is read, not mapped, or of a tag the view does not
+    // hold are read first.
+    const tagio::Mapping* view = from->view.get();
+    const bool inView = view && !from->viewUnmapped && position >= view->start &&
+                        position + fromFile <= view->start + int64_t(view->length);
+    if (!inView && !tagio::ReadForCopy(from, position, fromFile)) return 0;
     // Bytes written before come first.
     if (!tagio::FlushRange(to) || !tagio::FlushBuffer(to)) return 0;
-    const uint8_t* at = v->base + (position - v->start);
-    if (sameTime) {
-        tagio::AppendPending(to, at, fromFile);
-    } else {
-        uint8_t* head = to->side.get() + to->sideUsed;
-        std::memcpy(head, header, 11);
-        std::memcpy(head + 4, time, 4);
-        to->sideUsed += 11;
-        tagio::AppendPending(to, head, 11);
-        tagio::AppendPending(to, at + 11, fromFile - 11);
-    }
-    if (!trailerAgrees) {
-        uint8_t* back = to->side.get() + to->sideUsed;
-        PutBe32(back, headAndData);
-        to->sideUsed += 4;
-        tagio::AppendPending(to, back, 4);
-    }
-    to->pinned = v;
-    to->written += headAndData + 4;
-    return 1;
+    const std::shared_ptr<tagio::Mapping>& bytes = inView ? from->view : from->copied;
+    return tagio::QueueTag(to, bytes, header, timestamp, bytes->base + (position + 11 - bytes->start), fromFile - 11,
+                           trailerAgrees != 0)
+               ? 1
+               : 0;
 }

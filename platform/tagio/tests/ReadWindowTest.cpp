@@ -225,3 +225,34 @@ TEST(ReadWindow, FileCutUnderTheViewEndsTheGuardedReadOnly) {
         "");
     unlink(in.c_str());
 }
+
+// Tags waiting to be written from a mapped view, or as a run to be copied
+// inside the kernel, when another handle cuts the file short: the write
+// fails (the kernel's copy from a lost page is an error, not a signal), the
+// output is told as failed, and the process goes on.
+TEST(ReadWindow, FileCutUnderWaitingCopiesFailsTheOutput) {
+    const Built src = MakeFile();
+    const std::string in = testing::TempDir() + "cut-copy.flv", out = testing::TempDir() + "cut-copy-out.flv";
+    const size_t first = src.positions.size() - 4;   // the tags of the last view
+    for (const uint32_t shift : {0u, 1000u}) {
+        SCOPED_TRACE(shift ? "retimed tags, gathered from the view" : "unchanged tags, a run copied in the kernel");
+        WriteFile("cut-copy.flv", src.bytes);
+        TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+        TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
+        ASSERT_TRUE(r && w);
+        for (size_t n = first; n < src.positions.size(); ++n) {
+            const int64_t at = src.positions[n];
+            const uint8_t* bytes = nullptr;
+            ASSERT_GE(FileReadAble_View(r, at, 11, 1u << 20, &bytes), 11) << n;
+            uint8_t head[11];
+            std::copy(bytes, bytes + 11, head);
+            ASSERT_TRUE(Flv_CopyViewedTag(r, head, at, uint32_t(n * 40) + shift, 1, w)) << n;
+        }
+        ASSERT_EQ(truncate(in.c_str(), 4096), 0);
+        DeleteFileReadAble(r);
+        EXPECT_EQ(DeleteFileWritable(w), 0);
+        EXPECT_LT(Slurp(out).size(), size_t(src.bytes.size() - src.positions[first]));
+    }
+    unlink(in.c_str());
+    unlink(out.c_str());
+}

@@ -250,8 +250,10 @@ TAGIO_API int64_t Flv_CopyTags(TagioFileReadAble* from, int64_t start, int64_t e
 // header bytes itself (`header`). A tag that goes out byte for byte as it
 // is runs on with its unchanged neighbours into one copy inside the kernel
 // (copy_file_range, or reads and writes where the files do not allow it);
-// a retimed tag's bytes are read (a megabyte of the file at a time) and
-// written beside its new header, never copied here. The output holds its
+// a retimed tag's bytes go into the output's gathered write beside its new
+// header straight from the reader's mapped view (read, a megabyte of the
+// file at a time, where the view is not a mapping), never copied here; a
+// file cut short under the view makes that write fail. The output holds its
 // own descriptor of the file and the bytes it waits to write, so the
 // reader may be closed first. trailerAgrees: the
 // PreviousTagSize after the tag in the file is right (DataSize + 11), so it
