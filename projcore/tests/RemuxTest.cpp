@@ -10,9 +10,11 @@
 
 #include "PvxTestSupport.h"
 #include "TempDir.h"
+#include "avkit/Remux.h"
 #include "convert/Pvx.h"
 #include "edit/TrimMgr.h"
 #include "model/FLVClip.h"
+#include "tagio/tagio.h"
 
 using namespace pvxtest;
 namespace fs = std::filesystem;
@@ -339,6 +341,44 @@ TEST(Remux, ASourceCutShortWhileCopiedFailsTheTask) {
         EXPECT_NE(job.ResultCode(), CPvx::kDone);
         EXPECT_NE(job.ErrorText().find(source), std::string::npos) << job.ErrorText();
         EXPECT_EQ(Entries(dir.Path()), 0u) << "the partial output is gone";
+    }
+}
+
+// The muxer reads some of the lent bytes itself (Matroska copies a packet
+// into its cluster, MP4 looks at AAC's first bytes): a source cut short
+// under them faults there, which ends that write, not the program, and the
+// writer is then freed without touching the view that is gone.
+TEST(Remux, AFaultInsideTheMuxerEndsTheWriteNotTheProgram) {
+    for (const char* container : {"mp4", "matroska"}) {
+        SCOPED_TRACE(container);
+        TempDir dir;
+        const std::string source = dir.File("source.bin");
+        WriteFile(source, std::string(64 << 10, '\x21'));
+        TagioFileReadAble* r = CreateFileReadAble(source.c_str());
+        ASSERT_NE(r, nullptr);
+        const uint8_t* bytes = nullptr;
+        ASSERT_EQ(FileReadAble_View(r, 0, 64 << 10, 0, &bytes), 64 << 10);
+        AvkRemux* w = ARMX_Create(container, dir.File("out").c_str());
+        ASSERT_NE(w, nullptr);
+        const uint8_t lc44100Stereo[2] = {0x12, 0x10};
+        ASSERT_GE(ARMX_AddAudio(w, 86018, 44100, 2, 16, lc44100Stereo, 2), 0);
+        ASSERT_TRUE(ARMX_Begin(w)) << ARMX_Error(w);
+        struct Call {
+            AvkRemux* w;
+            const uint8_t* data;
+            int64_t t;
+        } call{w, bytes, 0};
+        auto write = [](void* u) {
+            auto* c = static_cast<Call*>(u);
+            return ARMX_WriteLent(c->w, 0, c->data, 400, c->t, c->t, 1);
+        };
+        ASSERT_EQ(FileReadAble_Guarded(r, write, &call), 1) << "a packet while the file is whole";
+        fs::resize_file(source, 0);
+        call = {w, bytes + (32 << 10), 23};
+        const int cut = FileReadAble_Guarded(r, write, &call);
+        EXPECT_FALSE(cut == 1 && ARMX_End(w)) << "a packet from past the end is not written";
+        ARMX_Delete(w);
+        DeleteFileReadAble(r);
     }
 }
 
