@@ -1,7 +1,6 @@
 #include "convert/Remux.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "avkit/Remux.h"
@@ -68,8 +67,8 @@ public:
     // Copies one clip's span onto the time line after what is written; cut:
     // the pictures coded again at its start, when it has them.
     TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
-        // The tags' data is lent to the writer where the walk's view holds
-        // it, and written out before the view moves on or the clip ends.
+        // The tags' data is lent to the writer where the walk's window holds
+        // it, and written out before the window moves on or the clip ends.
         CRemuxTagWalk walk([](void* out) { return !out || ARMX_Release(static_cast<AvkRemux*>(out)) != 0; }, out_);
         if (!walk.Open(clip.path)) return {CRemux::kCannotOpenClip, clip.path};
         walk_ = &walk;
@@ -104,7 +103,6 @@ private:
         if (p.audio) {
             const int64_t firstTag = walk_->Position();
             const int64_t sound = FirstSound(p, start);
-            if (cutShort_) return Changed(clip.path);
             if (sound >= 0 && sound < int64_t(origin_)) origin_ = uint32_t(sound);
             walk_->Seek(firstTag);
         }
@@ -122,7 +120,8 @@ private:
                 if (job_.WaitWhilePaused() == CFlvBindProgress::kCancel) return {CRemux::kCancelled, {}};
             }
             const CRemuxTagWalk::Step step = walk_->Next(tag, &data_);
-            if (step == CRemuxTagWalk::kCutShort) return Changed(clip.path);
+            if (step == CRemuxTagWalk::kReadFailed)
+                return walk_->StillWhole() ? TRemuxResult{CRemux::kCannotOpenClip, clip.path} : Changed(clip.path);
             if (step == CRemuxTagWalk::kMoveFailed) return Failed(clip.path);
             if (step == CRemuxTagWalk::kEnd) break;   // the end, or a tag cut short by it
             if ((tag.type != 8 && tag.type != 9) || tag.dataSize == 0) continue;
@@ -134,19 +133,14 @@ private:
                 // A setup inside the span must be the one the file declares for the stream.
                 const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
                 const std::vector<uint8_t>& setup = isAudio ? stream.setup : p.videoSetup;
-                bool same = true;
-                auto compare = [&] {
-                    Payload p = PayloadOf(tag, data_, tag.dataSize, isAudio ? 2 : 5);
-                    // FLAC's record travels as its bare STREAMINFO.
-                    if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && data_[p.offset] == 'f') {
-                        p.offset += 8;
-                        p.size = 34;
-                    }
-                    same = setup.size() == p.size && std::equal(setup.begin(), setup.end(), data_ + p.offset);
-                    return true;
-                };
-                if (t >= start && !Read(compare)) return Changed(clip.path);
-                if (t >= start && !same)
+                Payload p = PayloadOf(tag, data_, tag.dataSize, isAudio ? 2 : 5);
+                // FLAC's record travels as its bare STREAMINFO.
+                if (stream.flvCodec == TagioFourccFlac && p.size >= 8 + 34 && data_[p.offset] == 'f') {
+                    p.offset += 8;
+                    p.size = 34;
+                }
+                if (t >= start &&
+                    (setup.size() != p.size || !std::equal(setup.begin(), setup.end(), data_ + p.offset)))
                     return {CRemux::kRefused, clip.path + ": its " +
                                                   (isAudio ? RemuxAudioName(stream.flvCodec) : RemuxVideoName(stream.flvCodec)) +
                                                   " setup changes at " + std::to_string(t) +
@@ -154,14 +148,7 @@ private:
                 continue;
             }
             if (isAudio) {
-                int64_t units = 0;
-                Payload p;
-                auto look = [&] {
-                    units = std::max<int64_t>(0, BlockUnits(tag));
-                    p = PayloadOf(tag, data_, tag.dataSize, plan_.audio.flvCodec == 10 ? 2 : 1);
-                    return true;
-                };
-                if (!Read(look)) return Changed(clip.path);
+                const int64_t units = std::max<int64_t>(0, BlockUnits(tag));
                 const int64_t middle = int64_t(t) * kUnitsPerMs + units / 2;
                 if (middle < startUnits) continue;   // nearer the start to leave it out
                 if (cutEnd && middle > endUnits) {
@@ -169,6 +156,7 @@ private:
                     continue;
                 }
                 if (HasPackets(tag) && tag.packetType != 1) continue;   // an end of sequence, a channel layout
+                const Payload p = PayloadOf(tag, data_, tag.dataSize, plan_.audio.flvCodec == 10 ? 2 : 1);
                 if (p.size == 0) continue;
                 int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
@@ -196,16 +184,14 @@ private:
                 held_.push_back({tag.filePosition, tag.dataSize, t, cts, key});
                 continue;
             }
-            if (!held_.empty()) {   // they come first in decode order, read back aside from the view
-                const uint8_t* const viewed = data_;
+            if (!held_.empty()) {   // they come first in decode order, read back beside the window
+                const uint8_t* const windowed = data_;
                 for (const Held& h : held_)
-                    if (!WriteVideo(tag, h.position, h.size, h.t, h.cts, h.key, shownEnd))
-                        return cutShort_ ? Changed(clip.path) : Failed(clip.path);
+                    if (!WriteVideo(tag, h.position, h.size, h.t, h.cts, h.key, shownEnd)) return Failed(clip.path);
                 held_.clear();
-                data_ = viewed;
+                data_ = windowed;
             }
-            if (!WriteLoadedVideo(tag, tag.dataSize, t, cts, key, true, shownEnd))
-                return cutShort_ ? Changed(clip.path) : Failed(clip.path);
+            if (!WriteLoadedVideo(tag, tag.dataSize, t, cts, key, true, shownEnd)) return Failed(clip.path);
         }
         // The next clip starts after the last picture shown and the last sound block.
         int64_t end = elapsed_;
@@ -217,15 +203,6 @@ private:
         return {};
     }
 
-    // f() under the walk's guard; false, with cutShort_ set when the file
-    // was cut short under the view, when f read it or failed.
-    template <class F>
-    bool Read(F& f) {
-        const int r = walk_->Guarded(f);
-        cutShort_ = r < 0;
-        return r > 0;
-    }
-
     TRemuxResult Changed(const std::string& path) const {
         return {CRemux::kCannotOpenClip, path + " changed while it was copied"};
     }
@@ -234,19 +211,13 @@ private:
     // before it; -1 when none is found near it. Reads from the file's position.
     int64_t FirstSound(const TRemuxClipPlan& p, uint32_t start) {
         TagioFlvTag tag{};
-        cutShort_ = false;
-        CRemuxTagWalk::Step step;
-        while ((step = walk_->Next(tag, &data_)) == CRemuxTagWalk::kTag) {
+        while (walk_->Next(tag, &data_) == CRemuxTagWalk::kTag) {
             if (tag.type != 8 || tag.dataSize < 2 || IsConfig(tag)) continue;
             const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
             if (t > start + kInterleaveMs) break;
-            int64_t units = 0;
-            auto look = [&] { units = BlockUnits(tag); return true; };
-            if (!Read(look)) return -1;
-            if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, units) / 2 >= int64_t(start) * kUnitsPerMs)
+            if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, BlockUnits(tag)) / 2 >= int64_t(start) * kUnitsPerMs)
                 return t;
         }
-        cutShort_ = step == CRemuxTagWalk::kCutShort;
         return -1;
     }
 
@@ -256,15 +227,13 @@ private:
         return why.empty() ? TRemuxResult{CRemux::kCannotOpenClip, path} : TRemuxResult{CRemux::kWriteFailed, why};
     }
 
-    // lent: the data lies in the walk's view, where the writer may refer
-    // to it until the view moves; the muxer may read some of it, guarded.
+    // lent: the data lies in the walk's window, where the writer may refer
+    // to it until the window moves on.
     bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key, bool lent) {
         ++packets_;
         bytes_ += size;
         if (!out_) return true;
-        if (!lent) return ARMX_Write(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
-        auto write = [&] { return ARMX_WriteLent(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0; };
-        return Read(write);
+        return (lent ? ARMX_WriteLent : ARMX_Write)(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
     }
 
     // like: a tag of the stream (its codec fields); the held tag's bytes are read from position.
@@ -279,31 +248,23 @@ private:
         return WriteLoadedVideo(held, size, t, cts, key, false, shownEnd);
     }
 
-    // The picture at data_ (in the walk's view when viewed): its payload
-    // after the FLV video headers.
-    bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, bool viewed,
+    // The picture at data_ (in the walk's window when windowed): its
+    // payload after the FLV video headers.
+    bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, bool windowed,
                           int64_t& shownEnd) {
         const uint32_t flv = plan_.video.flvCodec;
         const uint32_t skip = flv == 7 || flv == TagioCodecHevc ? 5 : flv == 4 ? 2 : 1;
-        Payload p;
-        auto look = [&] {
-            p = PayloadOf(tag, data_, std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
-            return true;
-        };
-        if (!(viewed ? Read(look) : look())) return false;
+        const Payload p = PayloadOf(tag, data_, std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
         if (p.size == 0) return true;
         const int64_t dts = std::max(elapsed_ + shift_ + int64_t(t) - int64_t(origin_), lastVideoDts_ + 1);
         const int64_t pts = std::max(dts, dts + cts);
         const uint8_t* data = data_ + p.offset;
         uint32_t bytes = p.size;
-        bool lent = viewed;
+        bool lent = windowed;
         if (key && parameterSets_) {   // the clip's own parameter sets come first
             bytes += uint32_t(parameterSets_->size());
             if (out_) {
-                if (composed_.size() < bytes) composed_.resize(bytes);
-                auto compose = [&] { return WithParameterSets(data, p.size); };
-                if (!(viewed ? Read(compose) : compose())) return false;
-                data = composed_.data();
+                data = WithParameterSets(data, p.size);
                 lent = false;
             }
         }
@@ -315,18 +276,15 @@ private:
     }
 
     // A key picture's NAL units with the clip's parameter sets in front
-    // (after an access unit delimiter), in composed_. Sized first, so that
-    // a read of the picture cut short leaves nothing half done.
-    bool WithParameterSets(const uint8_t* picture, uint32_t size) {
+    // (after an access unit delimiter), in composed_.
+    const uint8_t* WithParameterSets(const uint8_t* picture, uint32_t size) {
         const std::vector<uint8_t>& record = plan_.video.setup;
-        const std::vector<uint8_t>& sets = *parameterSets_;
-        if (composed_.size() < size + sets.size()) return false;
         const uint32_t at = ParameterSetsOffset(plan_.video.flvCodec, record.data(), uint32_t(record.size()),
                                                 picture, size);
-        std::memcpy(composed_.data(), picture, at);
-        std::memcpy(composed_.data() + at, sets.data(), sets.size());
-        std::memcpy(composed_.data() + at + sets.size(), picture + at, size - at);
-        return true;
+        composed_.assign(picture, picture + at);
+        composed_.insert(composed_.end(), parameterSets_->begin(), parameterSets_->end());
+        composed_.insert(composed_.end(), picture + at, picture + size);
+        return composed_.data();
     }
 
     // The pictures coded again, from the one on show at the trim start. They are stored
@@ -383,7 +341,6 @@ private:
     std::vector<Held> held_;
     std::vector<uint8_t> block_;   // a held picture read back
     CRemuxTagWalk* walk_ = nullptr;   // of the clip being copied
-    bool cutShort_ = false;           // the file was cut short under the last guarded read
     const uint8_t* data_ = nullptr;   // the data of the tag in hand
     const std::vector<uint8_t>* parameterSets_ = nullptr;   // for each key picture of the clip
     std::vector<uint8_t> composed_;                          // a key picture with them

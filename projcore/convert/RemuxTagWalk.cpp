@@ -5,9 +5,10 @@
 namespace {
 
 constexpr uint32_t kHeaderBytes = 11;
-// A new view reaches this far on: a view costs a map (or a read) and, when
-// it moves, a gathered write of what referred to the one before.
-constexpr uint32_t kViewAhead = 8u << 20;
+// A window reaches this far on: each costs a read and, when it moves on, a
+// gathered write of what referred to the one before; larger ones would
+// leave the cache before they are written out.
+constexpr uint32_t kWindowAhead = 1u << 20;
 
 uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 
@@ -48,63 +49,49 @@ bool CRemuxTagWalk::Open(const std::string& path) {
     file_ = CreateFileReadAble(path.c_str());
     TagioFlvHeader header{};
     if (!file_ || !Flv_ReadHeader(file_, &header)) return false;
+    FileReadAble_ReadViews(file_);
     size_ = FileReadAble_GetSize(file_);
     next_ = walked_ = FileReadAble_GetPosition(file_);
     return true;
 }
 
-bool CRemuxTagWalk::Ensure(int64_t position, uint32_t count) {
-    if (position < 0 || position + count > size_) return false;
-    if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return true;
-    // The reader's view moves: nothing may refer to the old one after.
-    if (window_ && !moving_(user_)) {
-        moveFailed_ = true;
-        return false;
-    }
+CRemuxTagWalk::Step CRemuxTagWalk::Ensure(int64_t position, uint32_t count) {
+    if (position < 0 || position + count > size_) return kEnd;
+    if (window_ && position >= windowStart_ && position + count <= windowStart_ + windowBytes_) return kTag;
+    // The reader's window moves: nothing may refer to the old one after.
+    if (window_ && !moving_(user_)) return kMoveFailed;
     window_ = nullptr;
     const uint8_t* bytes = nullptr;
-    const int64_t got = FileReadAble_View(file_, position, count, kViewAhead, &bytes);
-    if (got < int64_t(count)) return false;
+    const int64_t got = FileReadAble_View(file_, position, count, kWindowAhead, &bytes);
+    if (got < int64_t(count)) return kReadFailed;
     window_ = bytes;
     windowStart_ = position;
     windowBytes_ = got;
-    return true;
+    return kTag;
 }
 
-bool CRemuxTagWalk::NextInView(TagioFlvTag& tag, const uint8_t** data) {
+CRemuxTagWalk::Step CRemuxTagWalk::Next(TagioFlvTag& tag, const uint8_t** data) {
+    if (!file_) return kEnd;
     const int64_t at = next_;
-    if (!Ensure(at, kHeaderBytes)) return false;
+    if (const Step s = Ensure(at, kHeaderBytes); s != kTag) return s;
     const uint8_t* h = window_ + (at - windowStart_);
     // Sound, video and script data only (the type's low five bits), as the
     // tag reader has it: anything else is damage where the walk ends.
     const uint8_t kind = h[0] & 0x1F;
-    if (kind != 8 && kind != 9 && kind != 18) return false;
+    if (kind != 8 && kind != 9 && kind != 18) return kEnd;
     tag.type = h[0];
     tag.dataSize = Be24(h + 1);
     tag.tagSize = tag.dataSize + 15;
     tag.timestamp = Be24(h + 4) | uint32_t(h[7]) << 24;
     tag.streamId = Be24(h + 8);
     tag.filePosition = at;
-    // The whole tag in the view (a missing last PreviousTagSize forgiven).
-    if (!Ensure(at, kHeaderBytes + tag.dataSize)) return false;
+    // The whole tag in the window (a missing last PreviousTagSize forgiven).
+    if (const Step s = Ensure(at, kHeaderBytes + tag.dataSize); s != kTag) return s;
     *data = window_ + (at + kHeaderBytes - windowStart_);
     DecodeCodecFields(tag, *data);
     next_ = at + tag.tagSize;
     walked_ = at + kHeaderBytes + tag.dataSize;
-    return true;
-}
-
-CRemuxTagWalk::Step CRemuxTagWalk::Next(TagioFlvTag& tag, const uint8_t** data) {
-    if (!file_) return kEnd;
-    moveFailed_ = false;
-    auto next = [&] { return NextInView(tag, data); };
-    const int r = Guarded(next);
-    if (r < 0) {
-        window_ = nullptr;   // the reader dropped its view
-        return kCutShort;
-    }
-    if (moveFailed_) return kMoveFailed;
-    return r > 0 ? kTag : kEnd;
+    return kTag;
 }
 
 bool CRemuxTagWalk::StillWhole() const {
