@@ -7,6 +7,7 @@
 #include "convert/RemuxCut.h"
 #include "convert/RemuxFormat.h"
 #include "convert/RemuxPlan.h"
+#include "convert/RemuxTagWalk.h"
 #include "convert/SetupInBand.h"
 #include "tagio/tagio.h"
 
@@ -19,9 +20,6 @@ constexpr uint32_t kInterleaveMs = 1000;
 // Media bytes from which MP4 and MOV keep room for their index up front.
 constexpr int64_t kIndexRoomFrom = 32 << 20;
 
-struct ReaderDeleter {
-    void operator()(TagioFileReadAble* f) const { DeleteFileReadAble(f); }
-};
 struct RemuxDeleter {
     void operator()(AvkRemux* r) const { ARMX_Delete(r); }
 };
@@ -69,13 +67,26 @@ public:
     // Copies one clip's span onto the time line after what is written; cut:
     // the pictures coded again at its start, when it has them.
     TRemuxResult Clip(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
-        std::unique_ptr<TagioFileReadAble, ReaderDeleter> file(CreateFileReadAble(clip.path.c_str()));
-        // Views read into the reader's buffers (not mapped: a file cut short
-        // under a mapping would end the program inside the muxer); the tags
-        // are handed to the writer where they lie in them.
-        if (file) FileReadAble_ReadViews(file.get());
-        TagioFlvHeader header{};
-        if (!file || !Flv_ReadHeader(file.get(), &header)) return {CRemux::kCannotOpenClip, clip.path};
+        // The tags' data is lent to the writer where the walk's window holds
+        // it, and written out before the window moves on or the clip ends.
+        CRemuxTagWalk walk([](void* out) { return !out || ARMX_Release(static_cast<AvkRemux*>(out)) != 0; }, out_);
+        if (!walk.Open(clip.path)) return {CRemux::kCannotOpenClip, clip.path};
+        walk_ = &walk;
+        const TRemuxResult r = Walk(clip, p, cut);
+        walk_ = nullptr;
+        if (r.code) return r;
+        if (out_ && !ARMX_Release(out_)) return Failed(clip.path);
+        if (!walk.StillWhole()) return Changed(clip.path);
+        return r;
+    }
+
+    int64_t Elapsed() const { return elapsed_; }
+    int64_t Packets() const { return packets_; }
+    int64_t Bytes() const { return bytes_; }
+    int64_t ClipsWithMedia() const { return media_; }
+
+private:
+    TRemuxResult Walk(const TRemuxClip& clip, const TRemuxClipPlan& p, const CRemuxCut* cut) {
         const bool cutEnd = !clip.toEnd;
         const int64_t endUnits = int64_t(clip.trimEnd) * kUnitsPerMs;
         // An exact start: the clip's time line starts with the picture on
@@ -90,10 +101,10 @@ public:
         // time line then starts with that block, the pictures a little later.
         origin_ = start;
         if (p.audio) {
-            const int64_t firstTag = FileReadAble_GetPosition(file.get());
-            const int64_t sound = FirstSound(file.get(), p, start);
+            const int64_t firstTag = walk_->Position();
+            const int64_t sound = FirstSound(p, start);
             if (sound >= 0 && sound < int64_t(origin_)) origin_ = uint32_t(sound);
-            FileReadAble_Seek(file.get(), firstTag, 0);
+            walk_->Seek(firstTag);
         }
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
@@ -108,7 +119,11 @@ public:
                 job_.position = (elapsed_ + int64_t(span_)) * kUnitsPerMs;
                 if (job_.WaitWhilePaused() == CFlvBindProgress::kCancel) return {CRemux::kCancelled, {}};
             }
-            if (!Flv_ReadTag(file.get(), 0, &tag)) break;   // the end, or a tag cut short by it
+            const CRemuxTagWalk::Step step = walk_->Next(tag, &data_);
+            if (step == CRemuxTagWalk::kReadFailed)
+                return walk_->StillWhole() ? TRemuxResult{CRemux::kCannotOpenClip, clip.path} : Changed(clip.path);
+            if (step == CRemuxTagWalk::kMoveFailed) return Failed(clip.path);
+            if (step == CRemuxTagWalk::kEnd) break;   // the end, or a tag cut short by it
             if ((tag.type != 8 && tag.type != 9) || tag.dataSize == 0) continue;
             const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
             if (cutEnd && t > clip.trimEnd + kInterleaveMs) break;
@@ -116,7 +131,6 @@ public:
             if (isAudio ? !p.audio || audioDone : !p.video || videoDone) continue;
             if (IsConfig(tag)) {
                 // A setup inside the span must be the one the file declares for the stream.
-                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
                 const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
                 const std::vector<uint8_t>& setup = isAudio ? stream.setup : p.videoSetup;
                 Payload p = PayloadOf(tag, data_, tag.dataSize, isAudio ? 2 : 5);
@@ -134,7 +148,6 @@ public:
                 continue;
             }
             if (isAudio) {
-                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
                 const int64_t units = std::max<int64_t>(0, BlockUnits(tag));
                 const int64_t middle = int64_t(t) * kUnitsPerMs + units / 2;
                 if (middle < startUnits) continue;   // nearer the start to leave it out
@@ -147,7 +160,7 @@ public:
                 if (p.size == 0) continue;
                 int64_t when = elapsed_ + shift_ + int64_t(t) - int64_t(origin_);
                 when = std::max(when, std::max(elapsed_, lastAudioOut_ + 1));
-                if (!Write(audioIndex_, data_ + p.offset, p.size, when, when, true))
+                if (!Write(audioIndex_, data_ + p.offset, p.size, when, when, true, true))
                     return Failed(clip.path);
                 lastAudioOut_ = when;
                 audioEnd = std::max(audioEnd, when + units / kUnitsPerMs);
@@ -164,7 +177,6 @@ public:
             const bool key = tag.codecField1 == 1;
             if (!keyWritten && !key) continue;   // never start on a picture that needs an earlier one
             keyWritten = true;
-            if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
             const int32_t cts = HasPackets(tag) ? tag.compositionTime : 0;
             if (lastVideoT >= 0 && int64_t(t) > lastVideoT) videoStep = int64_t(t) - lastVideoT;
             lastVideoT = t;
@@ -172,14 +184,14 @@ public:
                 held_.push_back({tag.filePosition, tag.dataSize, t, cts, key});
                 continue;
             }
-            if (!held_.empty()) {   // they come first in decode order; the tag is then viewed again
+            if (!held_.empty()) {   // they come first in decode order, read back beside the window
+                const uint8_t* const windowed = data_;
                 for (const Held& h : held_)
-                    if (!WriteVideo(file.get(), tag, h.position, h.size, h.t, h.cts, h.key, shownEnd))
-                        return Failed(clip.path);
+                    if (!WriteVideo(tag, h.position, h.size, h.t, h.cts, h.key, shownEnd)) return Failed(clip.path);
                 held_.clear();
-                if (!Load(file.get(), tag)) return {CRemux::kCannotOpenClip, clip.path};
+                data_ = windowed;
             }
-            if (!WriteLoadedVideo(tag, tag.dataSize, t, cts, key, shownEnd)) return Failed(clip.path);
+            if (!WriteLoadedVideo(tag, tag.dataSize, t, cts, key, true, shownEnd)) return Failed(clip.path);
         }
         // The next clip starts after the last picture shown and the last sound block.
         int64_t end = elapsed_;
@@ -191,22 +203,18 @@ public:
         return {};
     }
 
-    int64_t Elapsed() const { return elapsed_; }
-    int64_t Packets() const { return packets_; }
-    int64_t Bytes() const { return bytes_; }
-    int64_t ClipsWithMedia() const { return media_; }
-
-private:
+    TRemuxResult Changed(const std::string& path) const {
+        return {CRemux::kCannotOpenClip, path + " changed while it was copied"};
+    }
 
     // Clip time of the first sound block nearer to `start` than to the one
     // before it; -1 when none is found near it. Reads from the file's position.
-    int64_t FirstSound(TagioFileReadAble* file, const TRemuxClipPlan& p, uint32_t start) {
+    int64_t FirstSound(const TRemuxClipPlan& p, uint32_t start) {
         TagioFlvTag tag{};
-        while (Flv_ReadTag(file, 0, &tag)) {
+        while (walk_->Next(tag, &data_) == CRemuxTagWalk::kTag) {
             if (tag.type != 8 || tag.dataSize < 2 || IsConfig(tag)) continue;
             const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
             if (t > start + kInterleaveMs) break;
-            if (!Load(file, tag)) break;
             if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, BlockUnits(tag)) / 2 >= int64_t(start) * kUnitsPerMs)
                 return t;
         }
@@ -219,26 +227,31 @@ private:
         return why.empty() ? TRemuxResult{CRemux::kCannotOpenClip, path} : TRemuxResult{CRemux::kWriteFailed, why};
     }
 
-    bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key) {
+    // lent: the data lies in the walk's window, where the writer may refer
+    // to it until the window moves on.
+    bool Write(int stream, const uint8_t* data, uint32_t size, int64_t dts, int64_t pts, bool key, bool lent) {
         ++packets_;
         bytes_ += size;
-        return !out_ || ARMX_Write(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
+        if (!out_) return true;
+        return (lent ? ARMX_WriteLent : ARMX_Write)(out_, stream, data, int(size), dts, pts, key ? 1 : 0) != 0;
     }
 
     // like: a tag of the stream (its codec fields); the held tag's bytes are read from position.
-    bool WriteVideo(TagioFileReadAble* file, const TagioFlvTag& like, int64_t position, uint32_t size, uint32_t t,
-                    int32_t cts, bool key, int64_t& shownEnd) {
+    bool WriteVideo(const TagioFlvTag& like, int64_t position, uint32_t size, uint32_t t, int32_t cts, bool key,
+                    int64_t& shownEnd) {
         if (block_.size() < size) block_.resize(size);
         const uint32_t read = out_ ? size : std::min<uint32_t>(size, kHeaderBytes);
-        if (FileReadAble_ReadAt(file, position + 11, block_.data(), read) != int64_t(read)) return false;
+        if (FileReadAble_ReadAt(walk_->File(), position + 11, block_.data(), read) != int64_t(read)) return false;
         data_ = block_.data();
         TagioFlvTag held = like;
         held.dataSize = size;
-        return WriteLoadedVideo(held, size, t, cts, key, shownEnd);
+        return WriteLoadedVideo(held, size, t, cts, key, false, shownEnd);
     }
 
-    // The picture at data_: its payload after the FLV video headers.
-    bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, int64_t& shownEnd) {
+    // The picture at data_ (in the walk's window when windowed): its
+    // payload after the FLV video headers.
+    bool WriteLoadedVideo(const TagioFlvTag& tag, uint32_t size, uint32_t t, int32_t cts, bool key, bool windowed,
+                          int64_t& shownEnd) {
         const uint32_t flv = plan_.video.flvCodec;
         const uint32_t skip = flv == 7 || flv == TagioCodecHevc ? 5 : flv == 4 ? 2 : 1;
         const Payload p = PayloadOf(tag, data_, std::min<uint32_t>(size, out_ ? size : kHeaderBytes), skip);
@@ -247,11 +260,15 @@ private:
         const int64_t pts = std::max(dts, dts + cts);
         const uint8_t* data = data_ + p.offset;
         uint32_t bytes = p.size;
+        bool lent = windowed;
         if (key && parameterSets_) {   // the clip's own parameter sets come first
             bytes += uint32_t(parameterSets_->size());
-            if (out_) data = WithParameterSets(data, p.size);
+            if (out_) {
+                data = WithParameterSets(data, p.size);
+                lent = false;
+            }
         }
-        if (!Write(videoIndex_, data, bytes, dts, pts, key)) return false;
+        if (!Write(videoIndex_, data, bytes, dts, pts, key, lent)) return false;
         lastVideoDts_ = dts;
         shownEnd = std::max(shownEnd, pts);
         span_ = std::max<int64_t>(span_, dts - elapsed_);
@@ -289,7 +306,7 @@ private:
             const uint8_t* data = cut.Packet(i, size, pts, key);
             const int64_t shownAt = elapsed_ + pts - int64_t(origin_);
             const int64_t dts = dtsOf(i, shownAt) + shift_;
-            if (!Write(videoIndex_, data, uint32_t(size), dts, shownAt + shift_, key)) return false;
+            if (!Write(videoIndex_, data, uint32_t(size), dts, shownAt + shift_, key, false)) return false;
             lastVideoDts_ = dts;
             shownEnd = std::max(shownEnd, shownAt + shift_);
         }
@@ -304,14 +321,6 @@ private:
                                                       : Payload{1, t.dataSize - 1};
         return CalcFLVAudioBlockDuration(data_ + p.offset, p.size, int(t.codecField1), a.sampleRate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
-    }
-
-    // A tag's data at data_, where the reader holds it (no copy), valid
-    // until the next tag is read; a dry run looks at only a picture's header.
-    bool Load(TagioFileReadAble* file, const TagioFlvTag& t) {
-        const uint32_t size = !out_ && t.type == 9 && !IsConfig(t) ? std::min<uint32_t>(t.dataSize, kHeaderBytes)
-                                                                 : t.dataSize;
-        return FileReadAble_View(file, t.filePosition + 11, size, 0, &data_) >= int64_t(size);
     }
 
     // A picture's headers, all a dry run reads of it (the longest: a
@@ -331,6 +340,7 @@ private:
     int64_t packets_ = 0, bytes_ = 0;   // written (or, in a dry run, to be written)
     std::vector<Held> held_;
     std::vector<uint8_t> block_;   // a held picture read back
+    CRemuxTagWalk* walk_ = nullptr;   // of the clip being copied
     const uint8_t* data_ = nullptr;   // the data of the tag in hand
     const std::vector<uint8_t>* parameterSets_ = nullptr;   // for each key picture of the clip
     std::vector<uint8_t> composed_;                          // a key picture with them

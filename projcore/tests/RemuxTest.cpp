@@ -301,6 +301,45 @@ TEST(Remux, PausesResumesAndCancelsLeavingNothing) {
     }
 }
 
+// A source cut short while it is copied (a recorder starting the file
+// again), while the writer still refers to bytes read from it: the task
+// fails naming the clip, and no output is left.
+TEST(Remux, ASourceCutShortWhileCopiedFailsTheTask) {
+    for (const auto& [format, ext] : {std::pair{"mp4remux", "mp4"}, std::pair{"mkvremux", "mkv"}}) {
+        SCOPED_TRACE(format);
+        TempDir sources, dir;
+        const std::string source = sources.File("recording.flv");
+        fs::copy_file(Fixture("h264_aac_bf2_160x120.flv"), source);
+        CFLVSequence many;
+        for (int i = 0; i < 1000; ++i) {
+            auto clip = FlvClip("h264_aac_bf2_160x120.flv", 0, 3000);
+            clip->SetFilePath(source);
+            Append(many, std::move(clip));
+        }
+        OutputSettings s = Settings(format, ext, 28, 86018);
+        CPvx job(s, &many, dir.File(std::string("out.") + ext), nullptr, nullptr);
+        ASSERT_TRUE(job.Start());
+        // Paused within a clip, once the tags are walked (the walk looks at
+        // the state between tags), the file is emptied, then the copy goes on.
+        while (job.Position() == 0 && job.GetState() != 2) std::this_thread::yield();
+        EXPECT_EQ(job.SetState(1), 0);
+        int64_t paused = -1;
+        for (int quiet = 0, tries = 0; quiet < 2 && tries < 100 && job.GetState() != 2; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const int64_t now = job.Position();
+            quiet = now == paused ? quiet + 1 : 0;
+            paused = now;
+        }
+        ASSERT_NE(job.GetState(), 2) << "finished before it could be paused";
+        fs::resize_file(source, 0);
+        job.SetState(0);
+        job.Wait();
+        EXPECT_NE(job.ResultCode(), CPvx::kDone);
+        EXPECT_NE(job.ErrorText().find(source), std::string::npos) << job.ErrorText();
+        EXPECT_EQ(Entries(dir.Path()), 0u) << "the partial output is gone";
+    }
+}
+
 // An exact cut: the first picture is the source's picture at the trim start
 // (coded again, so alike but not the same bytes, and only it a key picture),
 // the pictures from the next key frame on are the source's own, and every

@@ -2,12 +2,11 @@
 // packets as they were coded.
 #include "avkit/Remux.h"
 
+#include "RemuxOutput.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,9 @@ struct AvkRemux {
     std::vector<std::string> chapterTitles;
     std::vector<std::pair<int64_t, int64_t>> chapterTimes;
     int64_t indexRoom = 0;
-    int fd = -1;   // the file, written through the context's own buffer
+    CRemuxOutput file;
+    // libavformat's own io_open, for the files the muxer opens itself.
+    int (*openFile)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) = nullptr;
     bool begun = false;
     bool ended = false;
     std::string error;
@@ -63,73 +64,60 @@ AVStream* NewStream(AvkRemux* h, AVMediaType type, AVCodecID id, const uint8_t* 
     return st;
 }
 
-// The file is written through a buffer of this size: libavformat's own file
-// output writes 32 KiB at a time, a system call every few packets of a copy.
-constexpr int kOutputBuffer = 1 << 20;
+// The muxer's own buffer, for its small writes; packets pass it by (the
+// context is direct) and CRemuxOutput gathers both into large writes.
+constexpr int kOutputBuffer = 64 << 10;
 
-int WriteOut(void* opaque, uint8_t* buf, int size) {
-    const int fd = static_cast<AvkRemux*>(opaque)->fd;
-    int done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, buf + done, size_t(size - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return AVERROR(errno);
-        }
-        done += int(n);
-    }
-    return size;
-}
+int WriteOut(void* opaque, uint8_t* buf, int size) { return static_cast<AvkRemux*>(opaque)->file.Write(buf, size); }
 
 int64_t SeekOut(void* opaque, int64_t offset, int whence) {
-    const int fd = static_cast<AvkRemux*>(opaque)->fd;
-    if (whence & AVSEEK_SIZE) {
-        struct stat st {};
-        return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
-    }
-    const off_t at = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(errno) : int64_t(at);
+    return static_cast<AvkRemux*>(opaque)->file.Seek(offset, whence);
+}
+
+// MP4's fast start reads the file back through a context of its own: what
+// waits to be written goes into the file first.
+int OpenAfterRelease(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options) {
+    auto* h = static_cast<AvkRemux*>(s->opaque);
+    const int err = h->file.Release();
+    return err < 0 ? err : h->openFile(s, pb, url, flags, options);
 }
 
 // Creates the file and the context's output on it; an AVERROR when it cannot.
 int OpenOutput(AvkRemux* h) {
-    // An empty file (the job's temporary one) is not truncated again: ext4
-    // would then write the whole file out to disk at its close.
-    h->fd = ::open(h->path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (h->fd < 0) return AVERROR(errno);
-    struct stat st {};
-    if (::fstat(h->fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(h->fd, 0) != 0)) {
-        const int err = AVERROR(errno);
-        ::close(h->fd);
-        h->fd = -1;
-        return err;
-    }
+    if (const int err = h->file.Open(h->path); err < 0) return err;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kOutputBuffer));
     AVIOContext* pb = buffer ? avio_alloc_context(buffer, kOutputBuffer, 1, h, nullptr, WriteOut, SeekOut) : nullptr;
     if (!pb) {
         av_free(buffer);
-        ::close(h->fd);
-        h->fd = -1;
+        h->file.Drop();
         return AVERROR(ENOMEM);
     }
+    // Every avio_write (a packet's data above all) reaches WriteOut as it is.
+    pb->direct = 1;
     h->ctx->pb = pb;
     h->ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
-    // No write after every packet: the buffer goes to the file when full.
+    h->ctx->opaque = h;
+    h->openFile = h->ctx->io_open;
+    h->ctx->io_open = OpenAfterRelease;
+    // No write after every packet: the pieces go to the file in large writes.
     h->ctx->flush_packets = 0;
     return 0;
 }
 
-// Writes what the buffer holds and closes the file; an AVERROR when any
-// write failed.
-int CloseOutput(AvkRemux* h) {
+// Frees the context's output and closes the file: with what waits written
+// (an AVERROR when any write failed), or, for a file not ended, dropped.
+int CloseOutput(AvkRemux* h, bool write) {
     if (!h->ctx->pb) return 0;
-    avio_flush(h->ctx->pb);
-    int err = h->ctx->pb->error;
+    if (write) avio_flush(h->ctx->pb);
+    int err = write ? h->ctx->pb->error : 0;
     av_freep(&h->ctx->pb->buffer);
     avio_context_free(&h->ctx->pb);
-    if (::close(h->fd) != 0 && err >= 0) err = AVERROR(errno);
-    h->fd = -1;
-    return err < 0 ? err : 0;
+    if (!write) {
+        h->file.Drop();
+        return 0;
+    }
+    const int closed = h->file.Close();
+    return err < 0 ? err : closed;
 }
 
 // Whether the muxer has a tag for the codec: a packet of a codec it cannot
@@ -210,7 +198,7 @@ AVKIT_API AvkRemux* ARMX_Create(const char* container, const char* path) {
 AVKIT_API void ARMX_Delete(AvkRemux* h) {
     if (!h) return;
     if (h->ctx) {
-        if (h->begun && !h->ended) CloseOutput(h);
+        if (h->begun && !h->ended) CloseOutput(h, false);
         avformat_free_context(h->ctx);
     }
     av_packet_free(&h->packet);
@@ -322,8 +310,8 @@ AVKIT_API int ARMX_Begin(AvkRemux* h) {
     return 1;
 }
 
-AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs, int64_t ptsMs,
-                         int key) {
+static int WritePacket(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs, int64_t ptsMs, int key,
+                       bool lent) {
     if (!h || !h->begun || h->ended || stream < 0 || unsigned(stream) >= h->ctx->nb_streams || size <= 0) return 0;
     AVPacket* p = h->packet;
     // The caller's bytes as they are: packets come in the order the file
@@ -347,9 +335,31 @@ AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size,
     if (lastDts != AV_NOPTS_VALUE && p->dts > lastDts) h->lastStep[size_t(stream)] = p->dts - lastDts;
     lastDts = p->dts;
     p->duration = h->lastStep[size_t(stream)];
+    if (lent) h->file.Lend(data, size_t(size));
     const int err = av_write_frame(h->ctx, p);
+    h->file.Lend(nullptr, 0);
     p->data = nullptr;
     p->size = 0;
+    if (err < 0) {
+        h->error = "cannot write to " + h->path + ": " + Why(err);
+        return 0;
+    }
+    return 1;
+}
+
+AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs, int64_t ptsMs,
+                         int key) {
+    return WritePacket(h, stream, data, size, dtsMs, ptsMs, key, false);
+}
+
+AVKIT_API int ARMX_WriteLent(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs, int64_t ptsMs,
+                             int key) {
+    return WritePacket(h, stream, data, size, dtsMs, ptsMs, key, true);
+}
+
+AVKIT_API int ARMX_Release(AvkRemux* h) {
+    if (!h || !h->begun || h->ended) return 0;
+    const int err = h->file.Release();
     if (err < 0) {
         h->error = "cannot write to " + h->path + ": " + Why(err);
         return 0;
@@ -375,7 +385,7 @@ AVKIT_API int ARMX_End(AvkRemux* h) {
         h->error = "cannot finish " + h->path + ": " + Why(err);
         ok = false;
     }
-    err = CloseOutput(h);
+    err = CloseOutput(h, true);
     if (err < 0 && ok) {
         h->error = "cannot finish " + h->path + ": " + Why(err);
         ok = false;

@@ -3,6 +3,7 @@
 // the codecs a container cannot hold refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -61,6 +62,42 @@ TEST(RemuxWriter, TheIndexComesFirstMovedOrIntoItsRoom) {
         EXPECT_NEAR(std::stod(p.at("format.duration")), 2.0, 0.05);
         std::remove(path.c_str());
     }
+}
+
+// Lent packets are written as they were lent, up to the release that lets
+// them go; packets given to ARMX_Write as they were at the call, however
+// soon their buffer is used again.
+TEST(RemuxWriter, LentBytesAreWrittenUntilReleasedOthersAreCopied) {
+    const std::string path = TempPath("mov");
+    AvkRemux* w = ARMX_Create("mov", path.c_str());
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(ARMX_AddAudio(w, 65536, 8000, 1, 16, nullptr, 0), 0);
+    ASSERT_TRUE(ARMX_Begin(w));
+    constexpr int kBlock = 320, kBlocks = 100;
+    std::vector<uint8_t> lent(size_t(kBlock) * kBlocks), reused(kBlock);
+    std::string want;
+    for (int i = 0; i < kBlocks; ++i) {
+        const bool lend = i % 2 == 0;
+        uint8_t* block = lend ? lent.data() + i * kBlock : reused.data();
+        for (int k = 0; k < kBlock; ++k) block[k] = uint8_t(i * 7 + k);
+        want.append(reinterpret_cast<const char*>(block), kBlock);
+        ASSERT_TRUE(lend ? ARMX_WriteLent(w, 0, block, kBlock, i * 20, i * 20, 1)
+                         : ARMX_Write(w, 0, block, kBlock, i * 20, i * 20, 1))
+            << ARMX_Error(w);
+        std::fill(reused.begin(), reused.end(), 0xEE);
+        if (i == kBlocks / 2) {
+            ASSERT_TRUE(ARMX_Release(w));
+            std::fill(lent.begin(), lent.begin() + (i + 1) * kBlock, 0xEE);
+        }
+    }
+    ASSERT_TRUE(ARMX_End(w)) << ARMX_Error(w);
+    ARMX_Delete(w);
+    const std::string bytes = Bytes(path);
+    const size_t media = bytes.find("mdat");
+    ASSERT_NE(media, std::string::npos);
+    EXPECT_EQ(bytes.substr(media + 4, want.size()), want);
+    EXPECT_EQ(Probe(path).count("error"), 0u);
+    std::remove(path.c_str());
 }
 
 // Room too small for the index: the file fails at its end, saying so,

@@ -18,7 +18,8 @@ typedef struct AvkRemux AvkRemux;
 // MP4 and MOV are written with their index before the media (fast start)
 // into the same file. Null for an unknown container or without memory.
 AVKIT_API AvkRemux* ARMX_Create(const char* container, const char* path);
-// Frees the writer; a file begun but not ended is closed as it stands.
+// Frees the writer; a file begun but not ended is closed as it stands,
+// what waits to be written dropped (lent bytes may be gone by then).
 AVKIT_API void ARMX_Delete(AvkRemux* h);
 
 // Streams, before ARMX_Begin. codec: avkit's numbering (28 H.264, 22 Sorenson
@@ -55,6 +56,16 @@ AVKIT_API int ARMX_Begin(AvkRemux* h);
 // streams. Nonzero on success.
 AVKIT_API int ARMX_Write(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs,
                          int64_t ptsMs, int key);
+// As ARMX_Write, for data the caller lends: it stays readable and
+// unchanged until the next ARMX_Release, ARMX_End or ARMX_Delete, and the
+// writer may refer to it until then instead of copying it, to write it
+// with what follows in one gathered write. The muxer may still read some of
+// it during the call (a packet's first bytes).
+AVKIT_API int ARMX_WriteLent(AvkRemux* h, int stream, const uint8_t* data, int size, int64_t dtsMs,
+                             int64_t ptsMs, int key);
+// Writes out whatever refers to lent data, so that the caller may let go of
+// it. Nonzero on success.
+AVKIT_API int ARMX_Release(AvkRemux* h);
 // Writes the index (moved to the front for MP4 and MOV) and closes the file.
 // Nonzero on success.
 AVKIT_API int ARMX_End(AvkRemux* h);
