@@ -1,6 +1,5 @@
 #include "convert/FlvBindCopyList.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -20,12 +19,6 @@ struct ReaderDeleter {
 
 }  // namespace
 
-CFlvBindCopyList::Stamp CFlvBindCopyList::StampOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec)};
-}
-
 void CFlvBindCopyList::Add(const Run& run) {
     try {
         runs_.push_back(run);
@@ -38,7 +31,7 @@ void CFlvBindCopyList::BeginClip(size_t clip, const std::string& path) {
     clip_ = clip;
     try {
         if (stamps_.size() <= clip) stamps_.resize(clip + 1);
-        stamps_[clip] = StampOf(path);
+        stamps_[clip] = CTagDigestStore::StampOf(path);
     } catch (const std::bad_alloc&) {
         whole_ = false;
     }
@@ -94,7 +87,7 @@ CFlvBindCopyList::Outcome CFlvBindCopyList::Write(const std::vector<TFlvBindClip
         } else {
             if (run.clip != opened) {
                 if (run.clip >= clips.size() || run.clip >= stamps_.size() ||
-                    !(StampOf(clips[run.clip].path) == stamps_[run.clip]))
+                    !(CTagDigestStore::StampOf(clips[run.clip].path) == stamps_[run.clip]))
                     return kChanged;
                 file.reset(CreateFileReadAble(clips[run.clip].path.c_str()));
                 if (!file) return kChanged;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/FlvBind.h"
+#include "render/TagDigestStore.h"
 #include "tagio/tagio.h"
 
 // What the binding's plan decided to write, as runs of the clips' bytes: tags
@@ -47,11 +48,7 @@ private:
         int64_t startMs;      // the binding's time at its first tag
         int64_t positionMs;   // the binding's time after the run
     };
-    struct Stamp {
-        int64_t size = -1, seconds = 0, nanoseconds = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    static Stamp StampOf(const std::string& path);
+    using Stamp = CTagDigestStore::Stamp;
     void Add(const Run& run);
 
     std::vector<Run> runs_;

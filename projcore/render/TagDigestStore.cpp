@@ -22,7 +22,8 @@ CTagDigestStore& CTagDigestStore::Shared() {
 CTagDigestStore::Stamp CTagDigestStore::StampOf(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec), uint64_t(st.st_dev),
+    return {int64_t(st.st_size),       int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec),
+            int64_t(st.st_ctim.tv_sec), int64_t(st.st_ctim.tv_nsec), uint64_t(st.st_dev),
             uint64_t(st.st_ino)};
 }
 

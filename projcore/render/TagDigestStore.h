@@ -13,13 +13,16 @@
 // The tag walks (tagio's digests) the examination of FLV files kept, so that
 // a later walk over the same file (the join's plan) reads nothing: the
 // examination has just read every tag header. A digest is handed out only
-// while its file is the one examined (same size, time of change and inode);
+// while its file is the one examined (same size, times of modification and
+// of status change, device and inode: a rewrite that puts the modification
+// time back still moves the status change time);
 // the store keeps the walks of the files examined last, within a bound on
 // their memory.
 class CTagDigestStore {
 public:
     struct Stamp {
         int64_t size = -1, seconds = 0, nanoseconds = 0;
+        int64_t changedSeconds = 0, changedNanoseconds = 0;
         uint64_t device = 0, inode = 0;
         bool operator==(const Stamp&) const = default;
     };

@@ -3,8 +3,13 @@
 // examination is read again rather than planned from what it held before.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -66,17 +71,34 @@ TEST(FlvBindExamined, TheJoinPlannedFromTheExaminationIsTheJoinThatReadsTheClips
 
 TEST(FlvBindExamined, AClipChangedSinceItsExaminationIsReadAgain) {
     const std::string other = ReadFile(Fixture("h264_aac_bf2_160x120.flv"));
+    // Each change returns what the clip holds afterwards.
     const struct {
         const char* name;
-        void (*change)(const std::string& path, const std::string& other, const std::string& spare);
+        std::string (*change)(const std::string& path, const std::string& other, const std::string& spare);
     } changes[] = {
         {"replaced by another file",
          [](const std::string& path, const std::string& o, const std::string& spare) {
              WriteFile(spare, o);
-             ASSERT_EQ(std::rename(spare.c_str(), path.c_str()), 0);
+             EXPECT_EQ(std::rename(spare.c_str(), path.c_str()), 0);
+             return o;
          }},
         {"written again in place",
-         [](const std::string& path, const std::string& o, const std::string&) { WriteFile(path, o); }},
+         [](const std::string& path, const std::string& o, const std::string&) {
+             WriteFile(path, o);
+             return o;
+         }},
+        {"written again in place at the same size, its modification time put back",
+         [](const std::string& path, const std::string& o, const std::string&) {
+             struct stat before {};
+             EXPECT_EQ(::stat(path.c_str(), &before), 0);
+             // File times move in clock ticks of a few milliseconds.
+             std::this_thread::sleep_for(std::chrono::milliseconds(30));
+             const std::string same = o.substr(0, size_t(before.st_size));   // its last tag cut short
+             WriteFile(path, same);
+             const timespec times[2] = {before.st_atim, before.st_mtim};
+             EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+             return same;
+         }},
     };
     for (const auto& c : changes) {
         SCOPED_TRACE(c.name);
@@ -86,12 +108,12 @@ TEST(FlvBindExamined, AClipChangedSinceItsExaminationIsReadAgain) {
         Examine(clip);
         ASSERT_NE(CTagDigestStore::Shared().Find(clip), nullptr);
 
-        c.change(clip, other, dir.File("spare.flv"));
+        const std::string now = c.change(clip, other, dir.File("spare.flv"));
         EXPECT_EQ(CTagDigestStore::Shared().Find(clip), nullptr);
         ASSERT_EQ(Join({{clip, 0, 0xFFFFFFFF}, {clip, 0, 0xFFFFFFFF}}, dir.File("changed.flv")).code, CFlvBind::kDone);
 
         const std::string fresh = dir.File("fresh.flv");
-        WriteFile(fresh, other);
+        WriteFile(fresh, now);
         ASSERT_EQ(Join({{fresh, 0, 0xFFFFFFFF}, {fresh, 0, 0xFFFFFFFF}}, dir.File("expected.flv")).code,
                   CFlvBind::kDone);
         EXPECT_TRUE(ReadFile(dir.File("changed.flv")) == ReadFile(dir.File("expected.flv")))
