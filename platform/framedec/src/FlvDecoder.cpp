@@ -10,10 +10,15 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
+
+// FFmpeg keeps to errors from the moment this library is there: a program
+// may load it on its first decode, before anything else of FFmpeg's.
+__attribute__((constructor)) static void QuietFfmpeg() { av_log_set_level(AV_LOG_ERROR); }
 
 namespace {
 // Pictures a reordering decoder may hand out in one go (a B-frame stream's

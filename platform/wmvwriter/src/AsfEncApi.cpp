@@ -5,6 +5,14 @@
 #include "wmvwriter/wmvwriter.h"
 
 extern "C" {
+#include <libavutil/log.h>
+}
+
+// FFmpeg keeps to errors from the moment this library is there: a program
+// may load it on its first use, before anything else of FFmpeg's.
+__attribute__((constructor)) static void QuietFfmpeg() { av_log_set_level(AV_LOG_ERROR); }
+
+extern "C" {
 
 WMVWRITER_API AsfEncoder* AsfEnc_Create(void) { return new (std::nothrow) AsfEncoder; }
 
