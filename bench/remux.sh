@@ -9,7 +9,8 @@
 # the next key frame coded again) and from the key frame before. Last, the
 # file looped LONG_TIMES times without re-encoding (default 8; 43 makes about
 # 1 GB): the same four commands and cat on it, the MP4 copy by the remux
-# alone (without the program's examination of the file), and the peak
+# alone (without the program's examination of the file, so its plan reads
+# the tag headers itself), the program's examination alone, and the peak
 # memory of the copies for both lengths: resident in all and anonymous (what
 # the copy allocates), neither of which should grow with the file beyond
 # MP4's index.
@@ -48,6 +49,7 @@ command_of() {
         cut-exact) cmd=("$cut" exact "$work/cut.mp4" "$in" 31500 50000) ;;
         cut-key) cmd=("$cut" key "$work/cut.mp4" "$in" 31500 50000) ;;
         copy-mp4) cmd=("$cut" key "$work/cut.mp4" "$in" 0 4000000000) ;;
+        examine) cmd=("$cli" info "$in") ;;
     esac
 }
 run() {
@@ -132,13 +134,17 @@ printf "  %-44s wall %7d ms  cpu %7d ms\n" "cut 31.5 s to 50 s, from the key fra
     "${wall_ms[cut-key]}" "${cpu_ms[cut-key]}"
 
 ffmpeg -hide_banner -loglevel error -stream_loop $((long_times - 1)) -i "$work/in.flv" -c copy -y "$work/long.flv"
-compare "$work/long.flv" "${copies[@]}" copy-mp4
+compare "$work/long.flv" "${copies[@]}" copy-mp4 examine
 report "$work/long.flv" "the file $long_times times over"
 # The MP4 copy by the remux alone, without the program's start and its
 # examination of the file (which reads every tag's header).
 line copy-mp4 "the MP4 copy alone (bench-tools/remux_cut)" $(( $(wc -c < "$work/long.flv") / 1000000 ))
 awk -v w="${wall_ms[copy-mp4]}" -v c="${wall_ms[cat]}" -v cw="${cpu_ms[copy-mp4]}" -v cc="${cpu_ms[cat]}" \
     'BEGIN { if (cc < 10) cc = 10; printf "  ratio copy alone / cat:  %.2f (cpu %.2f)\n", w / c, cw / cc }'
+# The program's start and its examination of the file alone (veltrano-cli
+# info), which the whole MP4 copy above pays before the copy: the copy's
+# plan walks the tags the examination kept rather than reading them again.
+line examine "veltrano-cli info (start and examination)" $(( $(wc -c < "$work/long.flv") / 1000000 ))
 
 # Peak memory (KB) of a copy: resident (VmHWM) and anonymous (RssAnon,
 # sampled from /proc while it runs).

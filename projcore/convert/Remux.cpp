@@ -9,6 +9,7 @@
 #include "convert/RemuxPlan.h"
 #include "convert/RemuxTagWalk.h"
 #include "convert/SetupInBand.h"
+#include "render/TagDigestStore.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -70,7 +71,11 @@ public:
         // The tags' data is lent to the writer where the walk's window holds
         // it, and written out before the window moves on or the clip ends.
         CRemuxTagWalk walk([](void* out) { return !out || ARMX_Release(static_cast<AvkRemux*>(out)) != 0; }, out_);
-        if (!walk.Open(clip.path)) return {CRemux::kCannotOpenClip, clip.path};
+        // A dry run needs few data bytes: it walks the tags the file's
+        // examination kept while the file is the one examined, and reads
+        // only those bytes. The copy reads every tag anyway.
+        const CTagDigestStore::Digest digest = out_ ? nullptr : CTagDigestStore::Shared().Find(clip.path);
+        if (!walk.Open(clip.path, digest.get())) return {CRemux::kCannotOpenClip, clip.path};
         walk_ = &walk;
         const TRemuxResult r = Walk(clip, p, cut);
         walk_ = nullptr;
@@ -101,10 +106,10 @@ private:
         // time line then starts with that block, the pictures a little later.
         origin_ = start;
         if (p.audio) {
-            const int64_t firstTag = walk_->Position();
+            const CRemuxTagWalk::Mark firstTag = walk_->Here();
             const int64_t sound = FirstSound(p, start);
             if (sound >= 0 && sound < int64_t(origin_)) origin_ = uint32_t(sound);
-            walk_->Seek(firstTag);
+            walk_->Back(firstTag);
         }
         bool keyWritten = false, videoDone = !p.video, audioDone = !p.audio;
         int64_t lastVideoT = -1, videoStep = 0, shownEnd = -1, audioEnd = -1;
@@ -119,9 +124,8 @@ private:
                 job_.position = (elapsed_ + int64_t(span_)) * kUnitsPerMs;
                 if (job_.WaitWhilePaused() == CFlvBindProgress::kCancel) return {CRemux::kCancelled, {}};
             }
-            const CRemuxTagWalk::Step step = walk_->Next(tag, &data_);
-            if (step == CRemuxTagWalk::kReadFailed)
-                return walk_->StillWhole() ? TRemuxResult{CRemux::kCannotOpenClip, clip.path} : Changed(clip.path);
+            const CRemuxTagWalk::Step step = walk_->Next(tag);
+            if (step == CRemuxTagWalk::kReadFailed) return Unreadable(clip.path);
             if (step == CRemuxTagWalk::kMoveFailed) return Failed(clip.path);
             if (step == CRemuxTagWalk::kEnd) break;   // the end, or a tag cut short by it
             if ((tag.type != 8 && tag.type != 9) || tag.dataSize == 0) continue;
@@ -129,6 +133,8 @@ private:
             if (cutEnd && t > clip.trimEnd + kInterleaveMs) break;
             const bool isAudio = tag.type == 8;
             if (isAudio ? !p.audio || audioDone : !p.video || videoDone) continue;
+            data_ = walk_->Data(tag, DataBytes(tag));
+            if (!data_) return Unreadable(clip.path);
             if (IsConfig(tag)) {
                 // A setup inside the span must be the one the file declares for the stream.
                 const TRemuxStream& stream = isAudio ? plan_.audio : plan_.video;
@@ -207,14 +213,40 @@ private:
         return {CRemux::kCannotOpenClip, path + " changed while it was copied"};
     }
 
+    // A read failed: a read error, or the file was cut short since it was opened.
+    TRemuxResult Unreadable(const std::string& path) const {
+        return walk_->StillWhole() ? TRemuxResult{CRemux::kCannotOpenClip, path} : Changed(path);
+    }
+
+    // How many of a tag's data bytes the walk must read for it: the copy
+    // writes them all. A dry run reads a setup whole (to check it is the
+    // stream's), a sound block only where its length is told from its
+    // bytes, and of a picture with extended headers those headers (where its
+    // payload starts); the others' sizes and packet types say what it needs.
+    uint32_t DataBytes(const TagioFlvTag& t) const {
+        if (out_ || IsConfig(t)) return t.dataSize;
+        if (t.type == 8) return SoundBytes(t);
+        return Flv_IsFourcc(t.codecField2) ? kHeaderBytes : 0;
+    }
+
+    // A sound block's length comes from its frames for MP3, ADPCM (its code
+    // size) and the FourCC codecs (behind their extended headers); from
+    // AAC's packet type; from the size for the others (or it is not told).
+    static uint32_t SoundBytes(const TagioFlvTag& t) {
+        const uint32_t codec = t.codecField1;
+        return codec == 1 || codec == 2 || codec == 14 || Flv_IsFourcc(codec) ? t.dataSize : 0;
+    }
+
     // Clip time of the first sound block nearer to `start` than to the one
     // before it; -1 when none is found near it. Reads from the file's position.
     int64_t FirstSound(const TRemuxClipPlan& p, uint32_t start) {
         TagioFlvTag tag{};
-        while (walk_->Next(tag, &data_) == CRemuxTagWalk::kTag) {
+        while (walk_->Next(tag) == CRemuxTagWalk::kTag) {
             if (tag.type != 8 || tag.dataSize < 2 || IsConfig(tag)) continue;
             const uint32_t t = tag.timestamp >= p.base ? tag.timestamp - p.base : 0;
             if (t > start + kInterleaveMs) break;
+            data_ = walk_->Data(tag, SoundBytes(tag));
+            if (!data_) break;   // the walk that follows finds it unreadable
             if (int64_t(t) * kUnitsPerMs + std::max<int64_t>(0, BlockUnits(tag)) / 2 >= int64_t(start) * kUnitsPerMs)
                 return t;
         }
@@ -313,13 +345,18 @@ private:
         return true;
     }
 
-    // The loaded sound block's length in 100 ns; -1 when it cannot be told.
+    // The sound block's length in 100 ns (its SoundBytes at data_); -1
+    // when it cannot be told.
     int64_t BlockUnits(const TagioFlvTag& t) const {
         const TRemuxStream& a = plan_.audio;
         if (t.dataSize < 2) return -1;
+        // AAC's first payload byte is its packet type, all its length hangs
+        // on; the other codecs without SoundBytes read none of theirs.
+        const uint8_t packetType = uint8_t(t.packetType);
         const Payload p = Flv_IsFourcc(t.codecField1) ? PayloadOf(t, data_, t.dataSize, 1)
                                                       : Payload{1, t.dataSize - 1};
-        return CalcFLVAudioBlockDuration(data_ + p.offset, p.size, int(t.codecField1), a.sampleRate,
+        const uint8_t* payload = SoundBytes(t) ? data_ + p.offset : &packetType;
+        return CalcFLVAudioBlockDuration(payload, p.size, int(t.codecField1), a.sampleRate,
                                          t.codecField3 ? 2 : 1, t.codecField4 ? 2 : 1);
     }
 

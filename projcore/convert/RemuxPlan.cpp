@@ -5,6 +5,7 @@
 
 #include "convert/FlvBindProbe.h"
 #include "convert/SetupInBand.h"
+#include "render/TagDigestStore.h"
 #include "tagio/tagio.h"
 
 namespace {
@@ -133,7 +134,11 @@ TRemuxResult CRemuxPlan::Make(const std::vector<TRemuxClip>& list, const TRemuxC
         auto probe = std::make_unique<CFlvBindProbe>();
         if (!Flv_ReadHeader(file.get(), &header)) return {CRemux::kNotFlv, clip.path};
         const int64_t firstTag = FileReadAble_GetPosition(file.get());
-        if (!probe->Run(file.get(), header, clip.trimStart)) return {CRemux::kNotFlv, clip.path};
+        // The tag headers come from the walk the file's examination kept,
+        // while the file is the one examined: only the setups are read.
+        const CTagDigestStore::Digest digest = CTagDigestStore::Shared().Find(clip.path);
+        CFlvTagWalk walk(file.get(), digest.get());
+        if (!probe->Run(walk, header, clip.trimStart)) return {CRemux::kNotFlv, clip.path};
         TRemuxClipPlan plan;
         plan.base = probe->Base();
         plan.audio = wantAudio && probe->HasAudio();

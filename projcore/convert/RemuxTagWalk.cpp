@@ -44,7 +44,7 @@ CRemuxTagWalk::~CRemuxTagWalk() {
     if (file_) DeleteFileReadAble(file_);
 }
 
-bool CRemuxTagWalk::Open(const std::string& path) {
+bool CRemuxTagWalk::Open(const std::string& path, const TagioTagDigest* digest) {
     path_ = path;
     file_ = CreateFileReadAble(path.c_str());
     TagioFlvHeader header{};
@@ -52,6 +52,7 @@ bool CRemuxTagWalk::Open(const std::string& path) {
     FileReadAble_ReadViews(file_);
     size_ = FileReadAble_GetSize(file_);
     next_ = walked_ = FileReadAble_GetPosition(file_);
+    if (digest && Flv_DigestBegin(digest, &cursor_) == next_) digest_ = digest;
     return true;
 }
 
@@ -70,8 +71,14 @@ CRemuxTagWalk::Step CRemuxTagWalk::Ensure(int64_t position, uint32_t count) {
     return kTag;
 }
 
-CRemuxTagWalk::Step CRemuxTagWalk::Next(TagioFlvTag& tag, const uint8_t** data) {
+CRemuxTagWalk::Step CRemuxTagWalk::Next(TagioFlvTag& tag) {
     if (!file_) return kEnd;
+    if (digest_) {
+        if (!Flv_DigestReadTag(digest_, &cursor_, &tag, nullptr)) return kEnd;
+        next_ = cursor_.position;
+        walked_ = tag.filePosition + kHeaderBytes + tag.dataSize;
+        return kTag;
+    }
     const int64_t at = next_;
     if (const Step s = Ensure(at, kHeaderBytes); s != kTag) return s;
     const uint8_t* h = window_ + (at - windowStart_);
@@ -87,11 +94,21 @@ CRemuxTagWalk::Step CRemuxTagWalk::Next(TagioFlvTag& tag, const uint8_t** data) 
     tag.filePosition = at;
     // The whole tag in the window (a missing last PreviousTagSize forgiven).
     if (const Step s = Ensure(at, kHeaderBytes + tag.dataSize); s != kTag) return s;
-    *data = window_ + (at + kHeaderBytes - windowStart_);
-    DecodeCodecFields(tag, *data);
+    data_ = window_ + (at + kHeaderBytes - windowStart_);
+    DecodeCodecFields(tag, data_);
     next_ = at + tag.tagSize;
     walked_ = at + kHeaderBytes + tag.dataSize;
     return kTag;
+}
+
+const uint8_t* CRemuxTagWalk::Data(const TagioFlvTag& tag, uint32_t count) {
+    if (!digest_) return data_;
+    const uint32_t n = count < tag.dataSize ? count : tag.dataSize;
+    // Never empty, so that no caller is handed null for bytes it did not ask for.
+    if (read_.size() < n || read_.empty()) read_.resize(n > 16 ? n : 16);
+    if (n && FileReadAble_ReadAt(file_, tag.filePosition + kHeaderBytes, read_.data(), n) != int64_t(n))
+        return nullptr;
+    return read_.data();
 }
 
 bool CRemuxTagWalk::StillWhole() const {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tagio/tagio.h"
 
@@ -11,6 +12,10 @@
 // kernel's one copy more. The data of the tags walked stays where it is
 // until the window moves on; before it moves, the walk calls `moving`, so
 // that whoever still refers to those bytes writes them out first.
+//
+// A walk that needs few data bytes (the dry run working out the clips'
+// times) may take the tags from the walk the file's examination kept (a
+// digest) instead: it then reads only the bytes asked for with Data.
 //
 // The window is read, never mapped: the kernel copies a mapped file's pages
 // out through the page tables, 4 KiB at a time, several times slower here
@@ -25,20 +30,38 @@ public:
     CRemuxTagWalk(const CRemuxTagWalk&) = delete;
     CRemuxTagWalk& operator=(const CRemuxTagWalk&) = delete;
 
-    // False when the file cannot be opened or has no FLV header.
-    bool Open(const std::string& path);
+    // False when the file cannot be opened or has no FLV header. digest
+    // (may be null, must outlive the walk): the file's tags, used when they
+    // start where the file's do.
+    bool Open(const std::string& path, const TagioTagDigest* digest = nullptr);
     TagioFileReadAble* File() const { return file_; }
-    int64_t Position() const { return next_; }
-    void Seek(int64_t position) { next_ = position; }
+    bool FromDigest() const { return digest_ != nullptr; }
+
+    // Where the walk is, to come back to.
+    struct Mark {
+        int64_t next;
+        TagioDigestCursor cursor;
+    };
+    Mark Here() const { return {next_, cursor_}; }
+    void Back(const Mark& m) {
+        next_ = m.next;
+        cursor_ = m.cursor;
+    }
 
     enum Step { kTag = 1, kEnd = 0, kReadFailed = -1, kMoveFailed = -2 };
     // The next tag: its header and codec fields as Flv_ReadTag fills them
-    // (picture sizes aside; no buffer), its data at *data. kEnd at the end
-    // of the file, at a tag it cuts short, or at bytes that are no tag;
+    // (picture sizes aside when read here; no buffer). kEnd at the end of
+    // the file, at a tag it cuts short, or at bytes that are no tag;
     // kReadFailed when a tag within the file as it was opened could not be
     // read (a read error, or the file was cut short since); kMoveFailed
     // when `moving` failed.
-    Step Next(TagioFlvTag& tag, const uint8_t** data);
+    Step Next(TagioFlvTag& tag);
+    // The first `count` data bytes (or all, when fewer) of the tag Next gave
+    // last. Read from the file, the whole data is in the window already
+    // (where the writer may refer to it until the window moves on); from a
+    // digest, those bytes are read into a buffer of the walk's, valid until
+    // the next call. Null when they could not be read.
+    const uint8_t* Data(const TagioFlvTag& tag, uint32_t count);
 
     // Whether the file still holds every tag walked (a tag cut short by the
     // file's end when it was opened ends a walk as the end of the file does).
@@ -56,6 +79,10 @@ private:
     int64_t size_ = 0;
     int64_t next_ = 0;
     int64_t walked_ = 0;   // end of the last tag handed out
+    const TagioTagDigest* digest_ = nullptr;
+    TagioDigestCursor cursor_{};
+    const uint8_t* data_ = nullptr;   // in the window: the data of the last tag read here
+    std::vector<uint8_t> read_;       // data bytes read for a digest's tag
     // The part of the reader's window known to hold the file from
     // windowStart_: within it the reader never reads its window again.
     const uint8_t* window_ = nullptr;
