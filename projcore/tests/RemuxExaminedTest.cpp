@@ -4,8 +4,6 @@
 // an unchanged stamp is found out by the copy rather than given the old
 // walk's times.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
@@ -146,13 +144,12 @@ TEST(RemuxExamined, AFileChangedBehindItsStampIsFoundOutByTheCopy) {
     TempDir dir;
     const std::string clip = dir.File("clip.flv");
     WriteFile(clip, ReadFile(Fixture("h264_aac_bf2_160x120.flv")));
-    struct stat before {};
-    ASSERT_EQ(::stat(clip.c_str(), &before), 0);
     Examine(clip);
     ASSERT_NE(CTagDigestStore::Shared().Find(clip), nullptr);
 
     // The last picture (not the end of sequence after it) half a second later, in place.
-    std::string bytes = ReadFile(clip);
+    const std::string original = ReadFile(clip);
+    std::string bytes = original;
     size_t last = 0;
     for (size_t at = 13; at + 13 <= bytes.size();) {
         const auto b = [&](size_t i) { return uint32_t(uint8_t(bytes[at + i])); };
@@ -170,9 +167,14 @@ TEST(RemuxExamined, AFileChangedBehindItsStampIsFoundOutByTheCopy) {
         f.seekp(std::streamoff(last + 4));
         f.write(bytes.data() + last + 4, 3);
     }
-    const timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, clip.c_str(), times, 0), 0);
-    ASSERT_NE(CTagDigestStore::Shared().Find(clip), nullptr) << "the stamp should not tell the change";
+    // A stamp that does not tell the change (a file system whose times are
+    // coarse, a clock set back): the store holds the old walk under the new stamp.
+    TagioTagDigest* old = Flv_DigestCreate(int64_t(original.size()));
+    ASSERT_NE(old, nullptr);
+    Flv_DigestFeed(old, 0, reinterpret_cast<const uint8_t*>(original.data()), uint32_t(original.size()));
+    ASSERT_NE(Flv_DigestFinish(old), 0);
+    CTagDigestStore::Shared().Keep(clip, CTagDigestStore::StampOf(clip), old);
+    ASSERT_NE(CTagDigestStore::Shared().Find(clip), nullptr);
 
     const TRemuxResult r = Copy({{clip, "a", 0, 0, true}}, kMp4, dir.File("out.mp4"));
     EXPECT_EQ(r.code, CRemux::kCannotOpenClip);
