@@ -14,17 +14,17 @@
 namespace {
 
 constexpr size_t kReservedEntries = 32768;
-// The file is read in chunks; data the parser does not load is skipped with a
-// seek instead once there is at least this much of it (large video frames).
+// The parser is handed the file in chunks; data it does not load is skipped,
+// never touched, once there is at least this much of it (large video frames).
+// Where the chunks end decides when the parser's first stream facts are
+// ready, so the chunking stays as it was when the file was read in them.
 constexpr uint32_t kChunkBytes = 64 * 1024;
 constexpr uint64_t kSeekThreshold = 16 * 1024;
 // Where large frames follow one another (a skip was just made), the next
-// read is this small: it holds the tags up to the next frame's first bytes,
-// and that frame's data is skipped too rather than read along. Such reads go
-// on while the frames stay at least this large.
+// chunk is this small: it holds the tags up to the next frame's first bytes,
+// and that frame's data is skipped too rather than handed along. Such chunks
+// go on while the frames stay at least this large.
 constexpr uint32_t kSparseChunkBytes = 4 * 1024;
-// A new view of the file maps this much ahead (one system call).
-constexpr uint32_t kViewAhead = 8u << 20;
 // Enough data bytes of a video tag for its frame type and picture size.
 constexpr uint32_t kIndexVideoBytes = 32;
 constexpr int kParserQueue = 1000;
@@ -201,9 +201,9 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     }
 }
 
-// One delivery of viewed bytes to the digest and the parser, run inside
-// FileReadAble_Guarded: a file cut short under the mapping faults in one of
-// the two copies, which hold nothing that needs undoing (the parser moves on
+// One delivery of bytes (viewed or read) to the digest and the parser, run
+// inside FileReadAble_Guarded: a file cut short under a mapping faults in one
+// of the two copies, which hold nothing that needs undoing (the parser moves on
 // only after a unit is copied whole; the digest is dropped after a fault).
 struct CFLVAVTagReader::Delivery {
     CFLVAVTagReader* self;
@@ -223,12 +223,16 @@ int CFLVAVTagReader::DeliverViewed(void* user) {
 }
 
 bool CFLVAVTagReader::ParseWholeFile() {
+    std::vector<uint8_t> chunk(kChunkBytes);
     const int64_t size = FileReadAble_GetSize(m_file);
     int64_t pos = 0;
     uint32_t chunkBytes = kChunkBytes;
-    // The file is walked through a mapped view (read into a window where it
-    // cannot be mapped): frame data the parser skips is never read, and the
-    // headers it reads cost a page fault rather than a system call and a copy.
+    // Among large frames the small chunks around their heads come from a
+    // mapped view of the file (read into a window where it cannot be
+    // mapped): the frame data around them is never read, and a head costs a
+    // page fault rather than a system call and a copy. Where the tags are
+    // small every byte is wanted, and a read copies it for less than
+    // mapping and unmapping each page would cost.
     const uint8_t* view = nullptr;
     int64_t viewStart = 0, viewEnd = 0;
     m_parser.Run();
@@ -244,8 +248,9 @@ bool CFLVAVTagReader::ParseWholeFile() {
         } else {
             const auto want = uint32_t(std::min<int64_t>(chunkBytes, size - pos));
             if (want == 0) break;
-            if (pos < viewStart || pos + want > viewEnd) {
-                const int64_t held = FileReadAble_View(m_file, pos, want, kViewAhead, &view);
+            const bool viewed = chunkBytes == kSparseChunkBytes;
+            if (viewed && (pos < viewStart || pos + want > viewEnd)) {
+                const int64_t held = FileReadAble_View(m_file, pos, want, 0, &view);
                 if (held < 0) {
                     std::fprintf(stderr, "Read error: %s\n", std::strerror(errno));
                     return false;
@@ -254,9 +259,14 @@ bool CFLVAVTagReader::ParseWholeFile() {
                 viewEnd = pos + std::min<int64_t>(held, size - pos);
                 if (m_viewHook) m_viewHook(m_viewHookUser);
             }
-            const auto n = uint32_t(std::min<int64_t>(want, viewEnd - pos));
+            const int64_t n = viewed ? std::min<int64_t>(want, viewEnd - pos)
+                                     : FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
+            if (n < 0) {
+                std::fprintf(stderr, "Read error: %s\n", std::strerror(errno));
+                return false;
+            }
             if (n == 0) break;   // the file shrank while read
-            Delivery d{this, pos, view + (pos - viewStart), n, 0};
+            Delivery d{this, pos, viewed ? view + (pos - viewStart) : chunk.data(), uint32_t(n), 0};
             if (FileReadAble_Guarded(m_file, &CFLVAVTagReader::DeliverViewed, &d) < 0) {
                 // Cut short under the view: the file ends where the reading
                 // stood, as at the end of a read. What the digest took of the
