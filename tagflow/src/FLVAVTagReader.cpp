@@ -213,7 +213,7 @@ struct CFLVAVTagReader::Delivery {
     int result;
 };
 
-int CFLVAVTagReader::DeliverViewed(void* user) {
+int CFLVAVTagReader::DeliverChunk(void* user) {
     auto* d = static_cast<Delivery*>(user);
     if (d->self->m_digest) Flv_DigestFeed(d->self->m_digest, d->position, d->bytes, d->count);
     // The index's callback never refuses a tag, so the parser's queue is
@@ -267,7 +267,7 @@ bool CFLVAVTagReader::ParseWholeFile() {
             }
             if (n == 0) break;   // the file shrank while read
             Delivery d{this, pos, viewed ? view + (pos - viewStart) : chunk.data(), uint32_t(n), 0};
-            if (FileReadAble_Guarded(m_file, &CFLVAVTagReader::DeliverViewed, &d) < 0) {
+            if (FileReadAble_Guarded(m_file, &CFLVAVTagReader::DeliverChunk, &d) < 0) {
                 // Cut short under the view: the file ends where the reading
                 // stood, as at the end of a read. What the digest took of the
                 // last delivery is unknown, so no digest is kept.

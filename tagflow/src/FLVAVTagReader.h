@@ -91,7 +91,7 @@ private:
     static int32_t OnTag(void* user, FLVTag* tag);
     void AddEntry(const FLVTag& tag);
     struct Delivery;
-    static int DeliverViewed(void* user);
+    static int DeliverChunk(void* user);
     bool ParseWholeFile();
     // File offset of the first real tag after `from`, -1 when none near.
     int64_t FindTagAfter(int64_t from) const;
