@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "CodecSetup.h"
 #include "FrameRate.h"
@@ -16,14 +14,16 @@
 namespace {
 
 constexpr size_t kReservedEntries = 32768;
-// The file is read in chunks; data the parser does not load is skipped with a
-// seek instead once there is at least this much of it (large video frames).
+// The parser is handed the file in chunks; data it does not load is skipped,
+// never touched, once there is at least this much of it (large video frames).
+// Where the chunks end decides when the parser's first stream facts are
+// ready, so the chunking stays as it was when the file was read in them.
 constexpr uint32_t kChunkBytes = 64 * 1024;
 constexpr uint64_t kSeekThreshold = 16 * 1024;
 // Where large frames follow one another (a skip was just made), the next
-// read is this small: it holds the tags up to the next frame's first bytes,
-// and that frame's data is skipped too rather than read along. Such reads go
-// on while the frames stay at least this large.
+// chunk is this small: it holds the tags up to the next frame's first bytes,
+// and that frame's data is skipped too rather than handed along. Such chunks
+// go on while the frames stay at least this large.
 constexpr uint32_t kSparseChunkBytes = 4 * 1024;
 // Enough data bytes of a video tag for its frame type and picture size.
 constexpr uint32_t kIndexVideoBytes = 32;
@@ -201,11 +201,40 @@ void CFLVAVTagReader::AddEntry(const FLVTag& tag) {
     }
 }
 
+// One delivery of bytes (viewed or read) to the digest and the parser, run
+// inside FileReadAble_Guarded: a file cut short under a mapping faults in one
+// of the two copies, which hold nothing that needs undoing (the parser moves on
+// only after a unit is copied whole; the digest is dropped after a fault).
+struct CFLVAVTagReader::Delivery {
+    CFLVAVTagReader* self;
+    int64_t position;
+    const uint8_t* bytes;
+    uint32_t count;
+    int result;
+};
+
+int CFLVAVTagReader::DeliverChunk(void* user) {
+    auto* d = static_cast<Delivery*>(user);
+    if (d->self->m_digest) Flv_DigestFeed(d->self->m_digest, d->position, d->bytes, d->count);
+    // The index's callback never refuses a tag, so the parser's queue is
+    // emptied on every delivery and it never answers "busy" (2) here.
+    d->result = d->self->m_parser.DeliverData(d->bytes, d->count);
+    return 1;
+}
+
 bool CFLVAVTagReader::ParseWholeFile() {
     std::vector<uint8_t> chunk(kChunkBytes);
     const int64_t size = FileReadAble_GetSize(m_file);
     int64_t pos = 0;
     uint32_t chunkBytes = kChunkBytes;
+    // Among large frames the small chunks around their heads come from a
+    // mapped view of the file (read into a window where it cannot be
+    // mapped): the frame data around them is never read, and a head costs a
+    // page fault rather than a system call and a copy. Where the tags are
+    // small every byte is wanted, and a read copies it for less than
+    // mapping and unmapping each page would cost.
+    const uint8_t* view = nullptr;
+    int64_t viewStart = 0, viewEnd = 0;
     m_parser.Run();
     for (;;) {
         const uint64_t skip = m_parser.SkipAhead();
@@ -213,26 +242,46 @@ bool CFLVAVTagReader::ParseWholeFile() {
         if (skip >= (chunkBytes == kChunkBytes ? kSeekThreshold : kSparseChunkBytes)) {
             const uint64_t k = std::min<uint64_t>(skip, uint64_t(size - pos));
             if (k == 0) break;
-            while ((r = m_parser.DeliverSkip(k)) == 2)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            r = m_parser.DeliverSkip(k);
             pos += int64_t(k);
             chunkBytes = kSparseChunkBytes;
         } else {
             const auto want = uint32_t(std::min<int64_t>(chunkBytes, size - pos));
             if (want == 0) break;
-            const int64_t n = FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
+            const bool viewed = chunkBytes == kSparseChunkBytes;
+            if (viewed && (pos < viewStart || pos + want > viewEnd)) {
+                const int64_t held = FileReadAble_View(m_file, pos, want, 0, &view);
+                if (held < 0) {
+                    std::fprintf(stderr, "Read error: %s\n", std::strerror(errno));
+                    return false;
+                }
+                viewStart = pos;
+                viewEnd = pos + std::min<int64_t>(held, size - pos);
+                if (m_viewHook) m_viewHook(m_viewHookUser);
+            }
+            const int64_t n = viewed ? std::min<int64_t>(want, viewEnd - pos)
+                                     : FileReadAble_ReadAt(m_file, pos, chunk.data(), want);
             if (n < 0) {
                 std::fprintf(stderr, "Read error: %s\n", std::strerror(errno));
                 return false;
             }
-            if (n == 0) break;
-            if (m_digest) Flv_DigestFeed(m_digest, pos, chunk.data(), uint32_t(n));
-            while ((r = m_parser.DeliverData(chunk.data(), uint32_t(n))) == 2)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (n == 0) break;   // the file shrank while read
+            Delivery d{this, pos, viewed ? view + (pos - viewStart) : chunk.data(), uint32_t(n), 0};
+            if (FileReadAble_Guarded(m_file, &CFLVAVTagReader::DeliverChunk, &d) < 0) {
+                // Cut short under the view: the file ends where the reading
+                // stood, as at the end of a read. What the digest took of the
+                // last delivery is unknown, so no digest is kept.
+                Flv_DigestDelete(m_digest);
+                m_digest = nullptr;
+                break;
+            }
+            r = d.result;
             pos += n;
             if (m_parser.SkipAhead() < kSparseChunkBytes) chunkBytes = kChunkBytes;   // small tags here
         }
-        if (r == 1 || r == 5 || r == 7) return false;
+        // 2 (busy) cannot come, as the index takes every tag; were it to,
+        // the bytes would not have been taken, so it fails like an error.
+        if (r == 1 || r == 2 || r == 5 || r == 7) return false;
         int64_t lostAt = 0;
         if (m_parser.Lost(&lostAt)) {
             const int64_t next = FindTagAfter(lostAt);
@@ -240,7 +289,9 @@ bool CFLVAVTagReader::ParseWholeFile() {
             pos = next;
         }
     }
-    while (!m_parser.Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The view is no longer needed: later reads of the reader are reads.
+    FileReadAble_DropView(m_file);
+    m_parser.Flush();   // every tag is taken: the queue empties at once
     m_parser.Stop();
     return true;
 }

@@ -79,11 +79,19 @@ public:
 
     // For tests: the entry count.
     size_t EntryCount() const { return m_index.size(); }
+    // For tests: called each time Open's walk takes a new view of the file,
+    // before it reads from it (a test cuts the file short there).
+    void SetViewHook(void (*hook)(void*), void* user) {
+        m_viewHook = hook;
+        m_viewHookUser = user;
+    }
 
 private:
     static int32_t OnInfo(void* user, const FLVInfo* info, int32_t* video, int32_t* audio);
     static int32_t OnTag(void* user, FLVTag* tag);
     void AddEntry(const FLVTag& tag);
+    struct Delivery;
+    static int DeliverChunk(void* user);
     bool ParseWholeFile();
     // File offset of the first real tag after `from`, -1 when none near.
     int64_t FindTagAfter(int64_t from) const;
@@ -140,4 +148,6 @@ private:
     int m_aacRate = 0;                // the first sound setup's sampling frequency (AAC, Opus, FLAC)
     bool m_keepDigest = false;
     TagioTagDigest* m_digest = nullptr;   // complete, after an Open that kept one
+    void (*m_viewHook)(void*) = nullptr;
+    void* m_viewHookUser = nullptr;
 };

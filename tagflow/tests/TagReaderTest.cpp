@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include "FLVAVTagReader.h"
 #include "TestSupport.h"
@@ -273,6 +274,60 @@ TEST(TagReader, RunsOfLargeFramesReadAroundTheirHeadsIndexLikeReadingEveryByte) 
     FLVAVTagReader_GetFLVInfoEx(r.get(), &ex);
     EXPECT_EQ(ex.width, 160);
     EXPECT_NEAR(ex.frameRate, 25, 0.01);
+}
+
+// The file is cut short (a recorder still at work on it) after the
+// examination has mapped it and before it reads the mapping: reading past the new
+// end faults, and Open ends cleanly, with the tags before the cut or an
+// error, never a crash. No tag digest is kept from a walk cut short.
+TEST(TagReader, FileCutShortUnderTheExaminationEndsItCleanly) {
+    // Frames of 20 KB: the walk skips their data and views their heads.
+    FlvBuilder b;
+    for (uint32_t i = 0; i < 100; ++i) {
+        std::vector<uint8_t> frame(20000, uint8_t(i));
+        const std::vector<uint8_t> head = {uint8_t(i % 25 ? 0x22 : 0x12), 0x00, 0x00, 0x80, 0x03, 0x00};
+        std::copy(head.begin(), head.end(), frame.begin());
+        b.Pcm(i * 40, 40).Tag(9, i * 40, frame);
+    }
+    Reader whole(FLVAVTagReader_Create());
+    {
+        TempFile f(b.bytes);
+        ASSERT_EQ(FLVAVTagReader_Open(whole.get(), f.path.c_str()), 1);
+    }
+    // Cuts on page boundaries: the bytes after a cut inside a page read as
+    // zeros instead of faulting, which ends the tags as damage does.
+    const off_t half = off_t(b.bytes.size() / 2) & ~off_t(4095);
+    for (const off_t cutAt : {off_t(0), off_t(4096), half}) {
+        SCOPED_TRACE(cutAt);
+        struct Cut {
+            std::string path;
+            off_t at;
+            int views = 0;
+        } cut;
+        TempFile f(b.bytes);
+        cut.path = f.path;
+        cut.at = cutAt;
+        Reader r(FLVAVTagReader_Create());
+        r->SetKeepTagDigest(true);
+        r->SetViewHook(
+            [](void* user) {
+                auto* c = static_cast<Cut*>(user);
+                if (c->views++ == 0) ASSERT_EQ(truncate(c->path.c_str(), c->at), 0);
+            },
+            &cut);
+        const int opened = FLVAVTagReader_Open(r.get(), f.path.c_str());
+        EXPECT_EQ(cut.views, 1);
+        if (opened) {
+            EXPECT_LT(r->EntryCount(), whole->EntryCount());
+            FLVTag* tag = nullptr;
+            int reads = 0;
+            while (FLVAVTagReader_ReadTag(r.get(), 1, 0, &tag, nullptr) == 0) ++reads;
+            EXPECT_LE(size_t(reads), r->EntryCount());
+        }
+        TagioTagDigest* digest = r->TakeTagDigest();
+        EXPECT_EQ(digest, nullptr);
+        Flv_DigestDelete(digest);
+    }
 }
 
 TEST(TagReader, LeadingVideoGetsASyntheticAudioEntry) {

@@ -258,6 +258,10 @@ extern "C" TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h) {
     if (h) h->viewUnmapped = true;
 }
 
+extern "C" TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h) {
+    if (h) h->view.reset();
+}
+
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;

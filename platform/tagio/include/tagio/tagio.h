@@ -54,6 +54,10 @@ TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(void* user)
 // caller that hands the viewed bytes to code a guarded call cannot wrap
 // (a muxer), where a file cut short under a mapping would end the program.
 TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h);
+// Lets go of the reader's mapped view (a writer still holding it keeps it
+// until done): for a walk that is over while the reader stays open, so that
+// the last stretch it looked at is not kept mapped. The next view maps anew.
+TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte, or for a
