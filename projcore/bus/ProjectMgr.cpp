@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
+#include "avkit/avkit.h"
 #include "bus/BaseException.h"
 #include "bus/FlvRepairJob.h"
 #include "bus/MediaExamination.h"
@@ -22,9 +24,13 @@ CProjectMgr::CProjectMgr(CBaseListener* host) : host_(host) {
     Register(this, msg::kProjectGetPath, &CProjectMgr::OnGetPath);
     Register(this, msg::kProjectExamineMedia, &CProjectMgr::OnExamineMedia);
     Register(this, msg::kProjectRepairFlv, &CProjectMgr::OnRepairFlv);
+    Register(this, msg::kProjectPrepareCoding, &CProjectMgr::OnPrepareCoding);
 }
 
-CProjectMgr::~CProjectMgr() { project_.reset(); }
+CProjectMgr::~CProjectMgr() {
+    if (preparing_.joinable()) preparing_.join();
+    project_.reset();
+}
 
 void CProjectMgr::Tell(int32_t id, intptr_t p1, intptr_t p2) {
     if (host_) host_->OnMessage(nullptr, id, p1, p2);
@@ -207,6 +213,17 @@ void CProjectMgr::OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t) {
     } catch (...) {
         info = MediaFileInfo{};
         info.path = path;
+    }
+}
+
+void CProjectMgr::OnPrepareCoding(void*, int32_t, intptr_t, intptr_t) {
+    if (preparing_.joinable()) return;
+    // avkit's first call loads it and FFmpeg with every codec library behind
+    // it (some 40 ms of the loader's work), beside what the caller does next.
+    try {
+        preparing_ = std::thread([] { avkit_init(); });
+    } catch (const std::system_error&) {
+        // No thread: the libraries load on their first use instead.
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "bus/ListenerImpl.h"
 #include "render/FLVCache.h"
@@ -41,6 +42,7 @@ private:
     void OnGetPath(void*, int32_t, intptr_t p1, intptr_t p2);
     void OnExamineMedia(void*, int32_t, intptr_t p1, intptr_t);
     void OnRepairFlv(void*, int32_t, intptr_t p1, intptr_t p2);
+    void OnPrepareCoding(void*, int32_t, intptr_t, intptr_t);
 
     void Save();
     // Writes the project to target; the old file stays intact on failure.
@@ -55,4 +57,5 @@ private:
     CFLVCache flvCache_;   // outlives the project, whose clips use it
     std::unique_ptr<CPravexProject> project_;
     std::string path_;
+    std::thread preparing_;   // loading the coding libraries (kProjectPrepareCoding)
 };

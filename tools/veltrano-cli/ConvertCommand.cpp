@@ -98,6 +98,7 @@ int RunConvert(const Options& o) {
     InterruptWatch::Block();   // before the engine starts any thread
     EngineSession engine;
     if (!engine.Start(&error)) return Refuse(o.json, error);
+    engine.PrepareCoding();
     if (project) {
         if (!engine.OpenProject(Absolute(o.inputs.front()), &error)) return Refuse(o.json, error);
         if (!ReportLeftOut(o, engine.Host().loadFailures)) return 1;

@@ -27,6 +27,8 @@ public:
     // False when the engine could not read the file (the record stays zero).
     bool Examine(const std::string& path, MediaFileInfo& info);
     // Repairs one FLV recording (the request's outputs and result filled in).
+    // The coding libraries load beside the files' examination (a conversion follows).
+    void PrepareCoding() { Send(manager_, msg::kProjectPrepareCoding); }
     void RepairFlv(FlvRepairRequest& request) {
         Send(manager_, msg::kProjectRepairFlv, reinterpret_cast<intptr_t>(&request), sizeof request);
     }

@@ -20,6 +20,11 @@ inline constexpr int32_t kProjectGetPath = 210021007;      // p1: char buffer, p
 inline constexpr int32_t kProjectExamineMedia = 210021008;  // p1: MediaFileInfo*
 // Repairs a damaged FLV recording into new files; runs on the caller's thread.
 inline constexpr int32_t kProjectRepairFlv = 210021009;     // p1: FlvRepairRequest*, p2 sizeof
+// Loads the coding libraries (FFmpeg and its codecs) on a thread of their
+// own and returns at once, so that a conversion about to begin finds them
+// there; the engine otherwise loads them on first use. A host that reads or
+// examines files first sends it before.
+inline constexpr int32_t kProjectPrepareCoding = 210021010;
 
 // Questions the project manager asks the host; the host answers through p1.
 inline constexpr int32_t kAskSavePath = 210581401;     // p1: zeroed char[p2]; "" = cancelled
