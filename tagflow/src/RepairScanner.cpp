@@ -28,6 +28,7 @@ CRepairScanner::~CRepairScanner() {
 bool CRepairScanner::Open(const char* path) {
     file_ = CreateFileReadAble(path);
     if (!file_) return false;
+    FileReadAble_ViewAhead(file_);
     copy_.resize(kHeaderBytes + kHeadBytes);
     size_ = FileReadAble_GetSize(file_);
     // Read, not viewed: a file cut to nothing here would fault a mapped view

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tagio/tagio.h"
+#include "ViewAhead.h"
 
 namespace tagio {
 
@@ -20,6 +21,8 @@ struct Mapping {
     int64_t start = 0;   // file offset of base
     std::unique_ptr<uint8_t[]> read;
     size_t capacity = 0;   // of `read`
+    // A stretch of that larger mapping, which stays mapped while it is held.
+    std::shared_ptr<const Mapping> within;
     ~Mapping();
 };
 
@@ -43,6 +46,11 @@ struct TagioFileReadAble {
     // mapping), so the views are read into `ahead` from then on.
     std::shared_ptr<tagio::Mapping> view;
     bool viewUnmapped = false;
+    // FileReadAble_ViewAhead: the views are stretches of one mapping of the
+    // whole file, readied ahead of the walk on a thread of their own.
+    bool viewAheadWanted = false;
+    std::shared_ptr<tagio::Mapping> whole;
+    std::unique_ptr<tagio::ViewAhead> viewAhead;   // stopped before `whole` may go
     // Bytes read to be written elsewhere: retimed tags that Flv_CopyViewedTag
     // writes when the view is read rather than mapped, or does not hold the
     // whole tag. Two buffers take turns, so that a writer may still hold on

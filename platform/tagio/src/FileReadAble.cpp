@@ -30,7 +30,7 @@ int64_t ReadFullyAt(int fd, int64_t position, void* buffer, uint32_t count) {
 }
 
 Mapping::~Mapping() {
-    if (base && !read) ::munmap(const_cast<uint8_t*>(base), length);
+    if (base && !read && !within) ::munmap(const_cast<uint8_t*>(base), length);
 }
 
 const Mapping* MapFile(TagioFileReadAble* h) {
@@ -45,6 +45,29 @@ const Mapping* MapFile(TagioFileReadAble* h) {
     m->length = size_t(h->size);
     h->map = std::move(m);
     return h->map.get();
+}
+
+// The whole file mapped once for views readied ahead of the walk; false
+// (views are mapped one by one) when it cannot be.
+static bool MapWhole(TagioFileReadAble* h) {
+    if (h->whole) return true;
+    void* p = uint64_t(h->size) > SIZE_MAX
+                  ? MAP_FAILED
+                  : ::mmap(nullptr, size_t(h->size), PROT_READ, MAP_SHARED, h->fd, 0);
+    if (p == MAP_FAILED) {
+        h->viewAheadWanted = false;
+        return false;
+    }
+    auto m = std::make_shared<Mapping>();
+    m->base = static_cast<const uint8_t*>(p);
+    m->length = size_t(h->size);
+    try {
+        h->viewAhead = std::make_unique<ViewAhead>(m->base, m->length);
+    } catch (...) {
+        // No thread to spare: the views are still stretches of the mapping.
+    }
+    h->whole = std::move(m);
+    return true;
 }
 
 int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint32_t ahead,
@@ -64,6 +87,17 @@ int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint3
         const int64_t want = std::max<int64_t>({count, ahead, kViewBytes});
         const int64_t end = std::min(h->size, position + want);
         if (uint64_t(end - start) > SIZE_MAX) return kNotMapped;
+        if (h->viewAheadWanted && MapWhole(h)) {
+            auto m = std::make_shared<Mapping>();
+            m->base = h->whole->base + start;
+            m->length = size_t(end - start);
+            m->start = start;
+            m->within = h->whole;
+            h->view = std::move(m);
+            if (h->viewAhead) h->viewAhead->WalkAt(size_t(start), size_t(end));
+            *bytes = h->view->base + (position - start);
+            return end - position;
+        }
         void* p = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED, h->fd, start);
         if (p == MAP_FAILED) return kNotMapped;
         // The old view is unmapped here unless a writer still holds it.
@@ -256,6 +290,10 @@ extern "C" TAGIO_API int64_t FileReadAble_View(TagioFileReadAble* h, int64_t pos
 
 extern "C" TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h) {
     if (h) h->viewUnmapped = true;
+}
+
+extern "C" TAGIO_API void FileReadAble_ViewAhead(TagioFileReadAble* h) {
+    if (h && !h->view) h->viewAheadWanted = true;
 }
 
 extern "C" TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h) {

@@ -154,11 +154,13 @@ TEST(ReadWindow, ViewedTagsCopyExactly) {
     ASSERT_GE(memory, 0);
     ASSERT_EQ(pwrite(memory, input.data(), input.size(), 0), ssize_t(input.size()));
     const std::string inMemory = "/proc/self/fd/" + std::to_string(memory);
-    for (const bool inRam : {false, true}) {
-        SCOPED_TRACE(inRam ? "a file in memory" : "a file on disk");
+    for (const int way : {0, 1, 2}) {
+        const bool inRam = way == 1, readied = way == 2;
+        SCOPED_TRACE(inRam ? "a file in memory" : readied ? "views readied ahead" : "a file on disk");
         TagioFileReadAble* r = CreateFileReadAble(inRam ? inMemory.c_str() : in.c_str());
         TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
         ASSERT_TRUE(r && w);
+        if (readied) FileReadAble_ViewAhead(r);
         std::vector<uint8_t> expect = src.bytes;
         const TagioFlvHeader header{1, 5, {0, 0}, 9};
         ASSERT_TRUE(Flv_WriteHeader(w, &header));
@@ -195,8 +197,14 @@ TEST(ReadWindow, ViewedTagsCopyExactly) {
 TEST(ReadWindow, FileCutUnderTheViewEndsTheGuardedReadOnly) {
     const Built src = MakeFile();
     const std::string in = WriteFile("cut-view.flv", src.bytes);
+  for (const bool readied : {false, true}) {
+    SCOPED_TRACE(readied ? "views readied ahead" : "views mapped one by one");
+    ASSERT_EQ(truncate(in.c_str(), int64_t(src.bytes.size())), 0);
     TagioFileReadAble* r = CreateFileReadAble(in.c_str());
     ASSERT_NE(r, nullptr);
+    // Readied ahead, the view is part of a mapping of the whole file, which
+    // the reader's own thread is mapping in beyond the cut as it happens.
+    if (readied) FileReadAble_ViewAhead(r);
     const uint8_t* bytes = nullptr;
     ASSERT_GE(FileReadAble_View(r, 0, 1u << 20, 0, &bytes), 1 << 20);
     ASSERT_EQ(truncate(in.c_str(), 4096), 0);
@@ -213,6 +221,7 @@ TEST(ReadWindow, FileCutUnderTheViewEndsTheGuardedReadOnly) {
     EXPECT_EQ(FileReadAble_Guarded(r, read, &lost), -1);
     EXPECT_EQ(FileReadAble_View(r, 1 << 19, 16, 0, &bytes), 0) << "read from the file now: nothing there";
     DeleteFileReadAble(r);
+  }
 
     ASSERT_EQ(truncate(in.c_str(), int64_t(src.bytes.size())), 0);
     EXPECT_DEATH(
@@ -234,12 +243,16 @@ TEST(ReadWindow, FileCutUnderWaitingCopiesFailsTheOutput) {
     const Built src = MakeFile();
     const std::string in = testing::TempDir() + "cut-copy.flv", out = testing::TempDir() + "cut-copy-out.flv";
     const size_t first = src.positions.size() - 4;   // the tags of the last view
-    for (const uint32_t shift : {0u, 1000u}) {
-        SCOPED_TRACE(shift ? "retimed tags, gathered from the view" : "unchanged tags, a run copied in the kernel");
+    for (const int way : {0, 1, 2}) {
+        const uint32_t shift = way ? 1000 : 0;
+        SCOPED_TRACE(way == 0 ? "unchanged tags, a run copied in the kernel"
+                     : way == 1 ? "retimed tags, gathered from the view"
+                                : "retimed tags, gathered from a view readied ahead");
         WriteFile("cut-copy.flv", src.bytes);
         TagioFileReadAble* r = CreateFileReadAble(in.c_str());
         TagioFileWriteAble* w = CreateFileWriteAble(out.c_str());
         ASSERT_TRUE(r && w);
+        if (way == 2) FileReadAble_ViewAhead(r);
         for (size_t n = first; n < src.positions.size(); ++n) {
             const int64_t at = src.positions[n];
             const uint8_t* bytes = nullptr;
@@ -255,4 +268,43 @@ TEST(ReadWindow, FileCutUnderWaitingCopiesFailsTheOutput) {
     }
     unlink(in.c_str());
     unlink(out.c_str());
+}
+
+// A walk through a file many views long with views readied ahead keeps only
+// a few views' worth of it mapped in, and sees the file's bytes.
+TEST(ReadWindow, ViewsReadiedAheadKeepLittleOfTheFileMapped) {
+    constexpr size_t kMiB = 1u << 20, kFile = 160 * kMiB;
+    const std::string in = testing::TempDir() + "readied.bin";
+    {
+        std::vector<uint8_t> chunk(kMiB);
+        std::ofstream file(in, std::ios::binary);
+        for (size_t m = 0; m < kFile / kMiB; ++m) {
+            for (size_t i = 0; i < kMiB; i += 4096) chunk[i] = uint8_t(m + i / 4096);
+            file.write(reinterpret_cast<const char*>(chunk.data()), std::streamsize(chunk.size()));
+        }
+    }
+    const auto fileResident = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("RssFile:", 0) == 0) return std::stol(line.substr(8)) / 1024;   // MiB
+        return -1L;
+    };
+    TagioFileReadAble* r = CreateFileReadAble(in.c_str());
+    ASSERT_NE(r, nullptr);
+    FileReadAble_ViewAhead(r);
+    const long before = fileResident();
+    ASSERT_GE(before, 0);
+    long most = 0;
+    for (size_t at = 0; at < kFile; at += 4096) {
+        const uint8_t* bytes = nullptr;
+        ASSERT_GE(FileReadAble_View(r, int64_t(at), 1, 1u << 20, &bytes), 1);
+        ASSERT_EQ(*bytes, uint8_t(at / kMiB + (at % kMiB) / 4096)) << at;
+        if (at % kMiB == 0) most = std::max(most, fileResident() - before);
+    }
+    DeleteFileReadAble(r);
+    // A view, what is readied ahead of it, what is kept behind it, and the lag
+    // a busy machine allows: far from the whole file.
+    EXPECT_LT(most, 64) << "MiB of the file mapped in at most";
+    unlink(in.c_str());
 }

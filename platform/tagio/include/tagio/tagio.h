@@ -54,6 +54,12 @@ TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(void* user)
 // caller that hands the viewed bytes to code a guarded call cannot wrap
 // (a muxer), where a file cut short under a mapping would end the program.
 TAGIO_API void FileReadAble_ReadViews(TagioFileReadAble* h);
+// For one walk forward through the whole file, views and copies of them
+// included: the file is mapped once, and a thread of the reader's own
+// maps in the pages just ahead of the walk and lets go of those well behind
+// it, so the walk itself neither waits on page faults nor unmaps. Before the
+// first view only.
+TAGIO_API void FileReadAble_ViewAhead(TagioFileReadAble* h);
 // Lets go of the reader's mapped view (a writer still holding it keeps it
 // until done): for a walk that is over while the reader stays open, so that
 // the last stretch it looked at is not kept mapped. The next view maps anew.
