@@ -297,7 +297,11 @@ extern "C" TAGIO_API void FileReadAble_ViewAhead(TagioFileReadAble* h) {
 }
 
 extern "C" TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h) {
-    if (h) h->view.reset();
+    if (!h) return;
+    h->view.reset();
+    // The walk is over: its thread stops, and what it mapped in goes.
+    h->viewAhead.reset();
+    h->whole.reset();
 }
 
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,

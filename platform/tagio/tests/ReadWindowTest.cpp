@@ -271,7 +271,8 @@ TEST(ReadWindow, FileCutUnderWaitingCopiesFailsTheOutput) {
 }
 
 // A walk through a file many views long with views readied ahead keeps only
-// a few views' worth of it mapped in, and sees the file's bytes.
+// a few views' worth of it mapped in, and sees the file's bytes; dropping
+// the view lets go of the rest.
 TEST(ReadWindow, ViewsReadiedAheadKeepLittleOfTheFileMapped) {
     constexpr size_t kMiB = 1u << 20, kFile = 160 * kMiB;
     const std::string in = testing::TempDir() + "readied.bin";
@@ -302,6 +303,9 @@ TEST(ReadWindow, ViewsReadiedAheadKeepLittleOfTheFileMapped) {
         ASSERT_EQ(*bytes, uint8_t(at / kMiB + (at % kMiB) / 4096)) << at;
         if (at % kMiB == 0) most = std::max(most, fileResident() - before);
     }
+    // Dropping the view ends the walk: nothing of the file stays mapped in.
+    FileReadAble_DropView(r);
+    EXPECT_LE(fileResident() - before, 1) << "MiB mapped in after the view was dropped";
     DeleteFileReadAble(r);
     // A view, what is readied ahead of it, what is kept behind it, and the lag
     // a busy machine allows: far from the whole file.
