@@ -65,6 +65,14 @@ extern "C" TAGIO_API int FileReadAble_Guarded(TagioFileReadAble* h, int (*body)(
     Guard* const outer = tGuard;
     if (sigsetjmp(guard.back, 0)) {
         tGuard = outer;
+        // The handler asks for SIGBUS not to be blocked while it runs, but a
+        // layer between it and the kernel (a sanitizer's) may block it all
+        // the same, and the jump back restores no mask: left blocked, the
+        // next fault would end the process.
+        sigset_t bus;
+        sigemptyset(&bus);
+        sigaddset(&bus, SIGBUS);
+        pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
         // Nothing from this view is trusted again: later views read the file.
         h->view.reset();
         h->viewUnmapped = true;
