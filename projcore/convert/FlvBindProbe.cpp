@@ -67,11 +67,14 @@ bool CFlvBindProbe::Run(CFlvTagWalk& walk, const TagioFlvHeader& header, uint32_
         const uint32_t t = tag.timestamp >= base_ ? tag.timestamp - base_ : 0;
         if (tag.dataSize) {
             const int s = tag.type == 9;
-            if (IsConfig(tag) && t <= trimStart) setups[s].push_back({t, tag.filePosition});
-            else if (IsConfig(tag) && !media[s] && early[s] < 0) early[s] = tag.filePosition;
-            else if (!IsConfig(tag) && (!HasPackets(tag.type, s ? tag.codecField2 : tag.codecField1) ||
-                                        tag.packetType == 1))
+            if (IsConfig(tag)) {
+                if (t <= trimStart) setups[s].push_back({t, tag.filePosition});
+                // Also when a trim starts after it: the key frame it starts
+                // from may come before it.
+                if (!media[s] && early[s] < 0) early[s] = tag.filePosition;
+            } else if (!HasPackets(tag.type, s ? tag.codecField2 : tag.codecField1) || tag.packetType == 1) {
                 media[s] = true;
+            }
             if (tag.type == 8 && !hasAudio_) {
                 hasAudio_ = true;
                 soundFormat_ = tag.codecField1;

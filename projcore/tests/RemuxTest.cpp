@@ -128,6 +128,24 @@ TEST(Remux, CopiesEveryPacketUnchanged) {
     }
 }
 
+// A recorder stores the sound's setup with the first sound, after the first
+// key picture (here Opus at 74 ms, the key picture at 0): a clip trimmed to
+// start after the setup starts from that key picture, with that setup.
+TEST(Remux, ASetupStoredAfterTheKeyPictureGovernsAClipTrimmedPastIt) {
+    ASSERT_TRUE(HaveTool("ffmpeg"));
+    for (const uint32_t trimStart : {50u, 300u}) {
+        SCOPED_TRACE(trimStart);
+        TempDir dir;
+        CFLVSequence seq;
+        Append(seq, FlvClip("codecs/hvc1_opus_160x120.flv", trimStart, 1300));
+        const std::string out = dir.File("out.mp4");
+        const JobResult r = Convert(Settings("mp4remux", "mp4", 28, 86018), seq, out);
+        ASSERT_EQ(r.code, CPvx::kDone) << r.text;
+        EXPECT_EQ(Probe(out, "a", "stream=codec_name"), "opus");
+        EXPECT_EQ(DecodeErrors(out), "");
+    }
+}
+
 // MP4 and MOV keep their index before the media, so a player can start
 // before the whole file has arrived.
 TEST(Remux, Mp4AndMovStartFast) {
