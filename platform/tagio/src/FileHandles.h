@@ -1,6 +1,7 @@
 // The file handles behind the C functions, shared by the files of tagio.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <sys/uio.h>
@@ -23,6 +24,10 @@ struct Mapping {
     size_t capacity = 0;   // of `read`
     // A stretch of that larger mapping, which stays mapped while it is held.
     std::shared_ptr<const Mapping> within;
+    // Of a whole file mapped for views readied ahead: the pages below this
+    // offset were let go behind the walk. A write gathered from them takes
+    // them back in, and lets go of them again after (see ViewAhead).
+    mutable std::atomic<size_t> released{0};
     ~Mapping();
 };
 

@@ -51,7 +51,9 @@ const Mapping* MapFile(TagioFileReadAble* h) {
 // (views are mapped one by one) when it cannot be.
 static bool MapWhole(TagioFileReadAble* h) {
     if (h->whole) return true;
-    void* p = uint64_t(h->size) > SIZE_MAX
+    // Only where the address space dwarfs any file: a whole file mapped in
+    // 32 bits would leave too little room for anything else.
+    void* p = sizeof(void*) < 8 || uint64_t(h->size) > SIZE_MAX
                   ? MAP_FAILED
                   : ::mmap(nullptr, size_t(h->size), PROT_READ, MAP_SHARED, h->fd, 0);
     if (p == MAP_FAILED) {
@@ -62,7 +64,7 @@ static bool MapWhole(TagioFileReadAble* h) {
     m->base = static_cast<const uint8_t*>(p);
     m->length = size_t(h->size);
     try {
-        h->viewAhead = std::make_unique<ViewAhead>(m->base, m->length);
+        h->viewAhead = std::make_unique<ViewAhead>(m->base, m->length, m->released);
     } catch (...) {
         // No thread to spare: the views are still stretches of the mapping.
     }

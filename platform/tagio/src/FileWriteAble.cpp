@@ -7,6 +7,7 @@
 #include <new>
 #include <algorithm>
 #include <climits>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,7 +55,31 @@ namespace tagio {
 
 bool FlushBuffer(TagioFileWriteAble* h) { return Flush(h); }
 
+// Pieces gathered from a view readied ahead may lie where the walk has
+// already let go of the pages: the write takes them back in, and nothing
+// else would let go of them again. [low, high) spans the written pieces
+// that lie in the view.
+static void ReleaseWritten(const Mapping& view, const uint8_t* low, const uint8_t* high) {
+    const Mapping& whole = *view.within;
+    static const size_t kPage = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t from = size_t(low - whole.base) / kPage * kPage;
+    const size_t to = std::min((size_t(high - whole.base) + kPage - 1) / kPage * kPage,
+                               whole.released.load(std::memory_order_relaxed));
+    if (from < to) ::madvise(const_cast<uint8_t*>(whole.base + from), to - from, MADV_DONTNEED);
+}
+
 bool FlushPending(TagioFileWriteAble* h) {
+    const uint8_t *low = nullptr, *high = nullptr;
+    if (h->pinned && h->pinned->within) {
+        const uint8_t* const begin = h->pinned->base;
+        const uint8_t* const end = begin + h->pinned->length;
+        for (const iovec& v : h->pending) {
+            const auto* p = static_cast<const uint8_t*>(v.iov_base);
+            if (p < begin || p >= end) continue;   // a header or trailing size of the side buffer
+            if (!low || p < low) low = p;
+            if (!high || p + v.iov_len > high) high = p + v.iov_len;
+        }
+    }
     size_t at = 0;
     while (at < h->pending.size() && !h->failed) {
         const int n = int(std::min<size_t>(h->pending.size() - at, IOV_MAX));
@@ -77,6 +102,7 @@ bool FlushPending(TagioFileWriteAble* h) {
             }
         }
     }
+    if (low) ReleaseWritten(*h->pinned, low, high);
     h->pending.clear();
     h->sideUsed = 0;
     h->pinned.reset();

@@ -4,6 +4,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#ifndef MADV_POPULATE_READ
+#define MADV_POPULATE_READ 22   // Linux 5.14; older kernels refuse it, and the walk faults as usual
+#endif
+
 namespace tagio {
 
 namespace {
@@ -26,7 +30,8 @@ size_t PageDown(size_t n) {
 
 }  // namespace
 
-ViewAhead::ViewAhead(const uint8_t* base, size_t length) : base_(base), length_(length) {
+ViewAhead::ViewAhead(const uint8_t* base, size_t length, std::atomic<size_t>& released)
+    : base_(base), length_(length), released_(released) {
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -72,13 +77,18 @@ void ViewAhead::Run() {
         Release(PageDown(from > kBehind ? from - kBehind : 0));
         // Mapping in fails, never faults, on pages past a file cut short
         // since it was mapped: the walk's own guarded reads find the cut.
-        readied = std::max(readied, PageDown(from));
+        readied = std::max({readied, PageDown(from), released_.load(std::memory_order_relaxed)});
         // Pieces start on page boundaries; the last may end with the file.
         const size_t goal = std::min(length_, PageDown(to + kAhead));
         while (canReady && readied < goal) {
             const size_t end = std::min(goal, readied + kPiece);
             if (::madvise(const_cast<uint8_t*>(base_ + readied), end - readied, MADV_POPULATE_READ) != 0)
                 canReady = false;   // a cut file, or a kernel without it: the walk faults as usual
+            // A walk that outran this thread may have let go of the piece
+            // while it was being mapped in: nothing would let go of it again.
+            const size_t released = released_.load(std::memory_order_relaxed);
+            if (released > readied)
+                ::madvise(const_cast<uint8_t*>(base_ + readied), std::min(end, released) - readied, MADV_DONTNEED);
             readied = end;
             lock.lock();
             const bool moved = asked_ || stop_;

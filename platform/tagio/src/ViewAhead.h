@@ -17,8 +17,9 @@ namespace tagio {
 class ViewAhead {
 public:
     // base, length: a read-only shared mapping of the whole file, which
-    // outlives this object.
-    ViewAhead(const uint8_t* base, size_t length);
+    // outlives this object; released: its mark of the pages let go (below
+    // it), which writers read too.
+    ViewAhead(const uint8_t* base, size_t length, std::atomic<size_t>& released);
     ~ViewAhead();
     ViewAhead(const ViewAhead&) = delete;
     ViewAhead& operator=(const ViewAhead&) = delete;
@@ -40,7 +41,7 @@ private:
     bool stop_ = false;
     bool asked_ = false;
     size_t walkFrom_ = 0, walkTo_ = 0;   // the latest view the walk asked for
-    std::atomic<size_t> released_{0};   // pages below this were let go
+    std::atomic<size_t>& released_;   // pages below this were let go
     std::thread thread_;
 };
 
