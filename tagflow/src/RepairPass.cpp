@@ -27,10 +27,18 @@ int32_t CRepairPass::Run(const char* input) {
     if (!scanner_.Open(input)) return scanner_.FileSize() > 0 || FileExists(input) ? 2 : 1;
     inputSize_ = scanner_.FileSize();
     nextProgress_ = kProgressBytes;
+    // A long damaged region (a run of zeros where a disk lost data) is
+    // searched with progress told and a stop heard, as tags are.
+    scanner_.SetSearchHook(
+        [](void* self, int64_t position) { return static_cast<CRepairPass*>(self)->StopAsked(position); }, this);
     CRepairScanner::Tag tag;
     CRepairScanner::Skip skip;
     for (;;) {
         const bool more = scanner_.Next(tag, skip);
+        if (scanner_.Stopped()) {
+            FinishSegment(true);   // what is half-written is never named an output
+            return 8;
+        }
         if (skip.bytes > 0) {
             const int64_t streamTime = more ? int64_t(tag.timestamp) : -1;
             Fix(skip.tail ? FLVRepairTruncatedTail : FLVRepairDamagedRegion, skip.from, streamTime,

@@ -15,6 +15,27 @@ constexpr uint32_t kHoldBytes = 4u << 20;
 constexpr uint32_t kScanRead = 1u << 20;
 // The data bytes every tag comes with: codec byte, packet type, composition time.
 constexpr uint32_t kHeadBytes = 16;
+// A search through a damaged region pauses this often (bytes passed over),
+// so that a long one shows progress and can be stopped.
+constexpr int64_t kSearchSlice = 16 << 20;
+
+// The first byte in [p, end) a tag may start with; runs of zeros (lost
+// data) are passed over eight bytes at a time.
+const uint8_t* NextTagStart(const uint8_t* p, const uint8_t* end) {
+    while (p < end) {
+        uint64_t word;
+        if (end - p >= 8) {
+            std::memcpy(&word, p, 8);
+            if (word == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        if (*p == 8 || *p == 9 || *p == 18) return p;
+        ++p;
+    }
+    return end;
+}
 
 uint32_t Be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | Be24(p + 1); }
@@ -163,49 +184,85 @@ bool CRepairScanner::Acceptable(int64_t position, bool resync, uint32_t& dataSiz
 
 bool CRepairScanner::Next(Tag& tag, Skip& skip) {
     skip = Skip{};
-    if (!file_) return false;
+    if (!file_ || stopped_) return false;
     struct Call {
         CRepairScanner* self;
         Tag& tag;
         Skip& skip;
     } call{this, tag, skip};
-    const int r = FileReadAble_Guarded(
-        file_,
-        [](void* u) { auto* c = static_cast<Call*>(u); return c->self->NextInView(c->tag, c->skip) ? 1 : 0; },
-        &call);
-    if (r >= 0) return r > 0;
+    for (;;) {
+        const int r = FileReadAble_Guarded(
+            file_, [](void* u) { auto* c = static_cast<Call*>(u); return c->self->NextInView(c->tag, c->skip); },
+            &call);
+        if (r == kSearchPaused) {
+            if (searchHook_ && searchHook_(searchHookUser_, searchAt_)) {
+                stopped_ = true;
+                searchFrom_ = -1;
+                return false;
+            }
+            continue;
+        }
+        if (r >= 0) return r > 0;
+        break;
+    }
     // Cut short under the reading: the file ends at the last whole tag, and
     // the change is caught when the repair compares the file with how it began.
     CutShort();
+    searchFrom_ = -1;
     skip = Skip{};
     return false;
 }
 
-bool CRepairScanner::NextInView(Tag& tag, Skip& skip) {
+CRepairScanner::Search CRepairScanner::SearchOn(uint32_t& dataSize) {
+    const int64_t sliceEnd = searchAt_ + kSearchSlice;
+    int64_t at = searchAt_;
+    while (at + kHeaderBytes < size_) {
+        if (at >= sliceEnd) {
+            searchAt_ = at;
+            return Search::kPaused;
+        }
+        if (!window_ || at < windowStart_ || at >= windowStart_ + windowBytes_) {
+            // A stretch never written holds no tag: it is passed over unread.
+            at = std::max(at, FileReadAble_NextData(file_, at));
+            if (at + kHeaderBytes >= size_ || !Ensure(at, 1, kScanRead)) break;
+        }
+        const int64_t stop = std::min({windowStart_ + int64_t(windowBytes_), size_ - int64_t(kHeaderBytes), sliceEnd});
+        at = windowStart_ + (NextTagStart(At(at), At(stop)) - window_);
+        if (at == stop) continue;
+        if (Acceptable(at, true, dataSize)) {
+            searchAt_ = at;
+            return Search::kFound;
+        }
+        ++at;
+    }
+    searchAt_ = at;
+    return Search::kNone;
+}
+
+int CRepairScanner::NextInView(Tag& tag, Skip& skip) {
     uint32_t dataSize = 0;
     int64_t at = next_;
-    if (!Acceptable(at, false, dataSize)) {
+    if (searchFrom_ < 0 && !Acceptable(at, false, dataSize)) {
         // Damage: look for the next tag all of whose parts agree.
-        const int64_t from = at;
-        bool found = false;
-        for (++at; at + kHeaderBytes < size_; ++at) {
-            if (!Ensure(at, 1, kScanRead)) break;
-            const uint8_t b = *At(at);
-            if ((b == 8 || b == 9 || b == 18) && Acceptable(at, true, dataSize)) {
-                found = true;
-                break;
-            }
-        }
+        searchFrom_ = at;
+        searchAt_ = at + 1;
+    }
+    if (searchFrom_ >= 0) {
+        const Search found = SearchOn(dataSize);
+        if (found == Search::kPaused) return kSearchPaused;
+        const int64_t from = searchFrom_;
+        searchFrom_ = -1;
+        at = searchAt_;
         skip.from = from;
-        skip.bytes = (found ? at : std::max(size_, from)) - from;
-        if (!found) {
+        skip.bytes = (found == Search::kFound ? at : std::max(size_, from)) - from;
+        if (found != Search::kFound) {
             skip.tail = skip.bytes > 0;
             next_ = size_;
-            return false;
+            return 0;
         }
     }
     const uint32_t head = std::min(dataSize, kHeadBytes);
-    if (!Ensure(at, kHeaderBytes + head, kTagRead)) return false;
+    if (!Ensure(at, kHeaderBytes + head, kTagRead)) return 0;
     const uint8_t* h = At(at);
     tag.position = at;
     tag.type = h[0];
@@ -215,5 +272,5 @@ bool CRepairScanner::NextInView(Tag& tag, Skip& skip) {
     tag.loaded = head;
     tag.trailerAgrees = lastAgrees_;
     next_ = at + kHeaderBytes + dataSize + 4;
-    return true;
+    return 1;
 }

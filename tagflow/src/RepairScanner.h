@@ -47,6 +47,15 @@ public:
     // A read error ends the file like a cut.
     bool Next(Tag& tag, Skip& skip);
     bool ReadFailed() const { return readFailed_; }
+    // Called about every 16 MiB a search through a damaged region passes
+    // over (holes included), with the position it reached, outside any read
+    // of the file: true stops the search, Next then returning false with
+    // Stopped() true and no skip.
+    void SetSearchHook(bool (*stop)(void* user, int64_t position), void* user) {
+        searchHook_ = stop;
+        searchHookUser_ = user;
+    }
+    bool Stopped() const { return stopped_; }
     // Makes the whole data of the tag Next returned readable at tag.bytes.
     bool Load(Tag& tag);
     // The file, for copying tags straight from it.
@@ -55,7 +64,14 @@ public:
 private:
     // Next and Load, run guarded: the file's bytes are read from the
     // reader's view only in here, and what the caller keeps is copied out.
-    bool NextInView(Tag& tag, Skip& skip);
+    // NextInView: 1 a tag, 0 the end, kSearchPaused when a search of a
+    // damaged region goes on from searchAt_.
+    static constexpr int kSearchPaused = 2;
+    int NextInView(Tag& tag, Skip& skip);
+    // Looks for the next tag all of whose parts agree from searchAt_ on, for
+    // one stretch of the file at most.
+    enum class Search { kFound, kNone, kPaused };
+    Search SearchOn(uint32_t& dataSize);
     bool LoadInView(Tag& tag);
     // A read of the view found the file cut short under it: the file ends
     // where the reading stood.
@@ -95,5 +111,10 @@ private:
     uint32_t windowBytes_ = 0;
     bool readFailed_ = false;
     bool lastAgrees_ = false;      // the trailing size of the tag Acceptable took
+    int64_t searchFrom_ = -1;      // where the damaged region being searched began (-1: none)
+    int64_t searchAt_ = 0;         // where the search goes on
+    bool (*searchHook_)(void*, int64_t) = nullptr;
+    void* searchHookUser_ = nullptr;
+    bool stopped_ = false;
     std::vector<uint8_t> copy_;    // the tag handed out: header, its first bytes or all of it
 };

@@ -174,6 +174,79 @@ TEST_F(RepairFiles, LargeTagsAndDamageAcrossReadEdges) {
     EXPECT_EQ(broken.outputs[0].audioBlocks, 48);
 }
 
+// A large damaged region between two halves of a recording: a hole never
+// written (as a disk that lost the data leaves it), the same length of
+// written zeros, or of garbage. Each is skipped to exactly the next whole tag
+// with the same fixes; the hole is passed over unread. While the search goes
+// on, progress is told from inside the region, and a stop asked there ends
+// the repair with nothing named an output.
+TEST_F(RepairFiles, ALongDamagedRegionIsSkippedWithProgressAndAStop) {
+    FlvBuilder head, tail;
+    for (int i = 0; i < 20; ++i) head.H263(uint32_t(i * 40), i % 10 == 0).Pcm(uint32_t(i * 40), 40);
+    for (int i = 20; i < 40; ++i) tail.H263(uint32_t(i * 40), i % 10 == 0).Pcm(uint32_t(i * 40), 40);
+    const std::vector<uint8_t> rest(tail.bytes.begin() + 13, tail.bytes.end());   // its tags only
+    const int64_t gap = int64_t(48) << 20, from = int64_t(head.bytes.size());
+    const auto make = [&](const std::string& name, int kind) {
+        const std::string path = (dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(head.bytes.data()), std::streamsize(head.bytes.size()));
+        if (kind == 0) {
+            out.seekp(from + gap);   // a hole
+        } else {
+            std::vector<uint8_t> fill(1 << 20);
+            uint32_t seed = 7;
+            for (int64_t m = 0; m < gap >> 20; ++m) {
+                if (kind == 2)
+                    for (auto& x : fill) x = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+                out.write(reinterpret_cast<const char*>(fill.data()), std::streamsize(fill.size()));
+            }
+        }
+        out.write(reinterpret_cast<const char*>(rest.data()), std::streamsize(rest.size()));
+        return path;
+    };
+    for (const int kind : {0, 1, 2}) {
+        SCOPED_TRACE(kind == 0 ? "a hole" : kind == 1 ? "written zeros" : "garbage");
+        const std::string input = make("gap.flv", kind);
+        fs::remove(dir / "out.flv");
+        const RepairRun run = Repair(input, dir.string());
+        ASSERT_EQ(run.result, 0);
+        ASSERT_EQ(run.Count(FLVRepairDamagedRegion), 1);
+        for (const FLVRepairFix& f : run.fixes)
+            if (f.kind == FLVRepairDamagedRegion) {
+                EXPECT_EQ(f.offset, from);
+                EXPECT_EQ(f.droppedBytes, gap);
+            }
+        ASSERT_EQ(run.outputs.size(), 1u);
+        EXPECT_EQ(run.outputs[0].videoFrames, 40);
+
+        struct Stop {
+            int64_t from, to, toldInside = 0;
+        } stop{from, from + gap};
+        std::string stoppedPath = (dir / "stopped.flv").string();
+        FLVRepairHandle r = FLVRepair_Create();
+        FLVRepair_SetPathCallBack(
+            r,
+            [](void* user, int32_t, char* path, uint32_t size) -> int32_t {
+                std::snprintf(path, size, "%s", static_cast<std::string*>(user)->c_str());
+                return 1;
+            },
+            &stoppedPath);
+        FLVRepair_SetProgressCallBack(
+            r,
+            [](void* user, int64_t done, int64_t) -> int32_t {
+                auto* s = static_cast<Stop*>(user);
+                // The plan pass tells positions as they are.
+                if (done > s->from + (8 << 20) && done < s->to - (8 << 20)) ++s->toldInside;
+                return s->toldInside > 0;
+            },
+            &stop);
+        EXPECT_EQ(FLVRepair_Run(r, input.c_str()), 8);
+        FLVRepair_Delete(r);
+        EXPECT_EQ(stop.toldInside, 1);
+        EXPECT_FALSE(fs::exists(dir / "stopped.flv"));
+    }
+}
+
 // A tag whose size runs past the end ends the file at the last whole tag.
 TEST_F(RepairFiles, CutTailEndsAtTheLastWholeTag) {
     FlvBuilder b;

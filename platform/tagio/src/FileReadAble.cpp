@@ -306,6 +306,14 @@ extern "C" TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h) {
     h->whole.reset();
 }
 
+extern "C" TAGIO_API int64_t FileReadAble_NextData(TagioFileReadAble* h, int64_t position) {
+    if (!h || position < 0 || position >= h->size) return position;
+    // Reads never use the descriptor's own offset, so moving it is harmless.
+    const off_t data = ::lseek(h->fd, off_t(position), SEEK_DATA);
+    if (data >= 0) return std::min<int64_t>(std::max<int64_t>(data, position), h->size);
+    return errno == ENXIO ? h->size : position;
+}
+
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
                                                  void* buffer, uint32_t count) {
     if (!h || position < 0 || (!buffer && count)) return -1;

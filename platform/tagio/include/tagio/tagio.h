@@ -64,6 +64,11 @@ TAGIO_API void FileReadAble_ViewAhead(TagioFileReadAble* h);
 // until done): for a walk that is over while the reader stays open, so that
 // the last stretch it looked at is not kept mapped. The next view maps anew.
 TAGIO_API void FileReadAble_DropView(TagioFileReadAble* h);
+// Where the file's data goes on from position: past a hole (a stretch never
+// written, all zeros, that need not be read) the offset after it, the size
+// when only holes follow, and position itself when it lies in data or the
+// file system cannot tell.
+TAGIO_API int64_t FileReadAble_NextData(TagioFileReadAble* h, int64_t position);
 
 // Duration of one FLV audio block in units of 100 ns, or -1 when it cannot
 // be told. data/size: the sound data after the tag's format byte, or for a
