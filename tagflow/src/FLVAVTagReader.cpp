@@ -29,9 +29,6 @@ constexpr uint32_t kSparseChunkBytes = 4 * 1024;
 constexpr uint32_t kIndexVideoBytes = 32;
 constexpr int kParserQueue = 1000;
 constexpr int kParserInterleaveSeconds = 5;
-// After bytes that are no tag (a zero-filled tail, a damaged stretch) the
-// next real tag is looked for this far; beyond that the file ends there.
-constexpr int64_t kResyncWindow = 4 * 1024 * 1024;
 // An onMetaData larger than this is not read for its frame rate.
 constexpr uint32_t kMaxMetadataBytes = 1024 * 1024;
 
@@ -298,17 +295,27 @@ bool CFLVAVTagReader::ParseWholeFile() {
 
 // A tag starts at q when its header could start one and the PreviousTagSize
 // after its data gives back its size: zeros, or bytes that merely look like
-// a header, do not pass both.
+// a header, do not pass both. The search goes on to the end of the file, as
+// the repair's does, so that a recording read directly lasts as long as it
+// does repaired; holes (never written, as a disk that lost data leaves them)
+// are passed over unread and zeros eight bytes at a time.
 int64_t CFLVAVTagReader::FindTagAfter(int64_t from) const {
     const int64_t size = FileReadAble_GetSize(m_file);
-    const int64_t end = std::min(size, from + kResyncWindow);
     std::vector<uint8_t> chunk(kChunkBytes + kTagHeaderSize);
-    for (int64_t at = from + 1; at + int64_t(kTagHeaderSize) <= end; at += kChunkBytes) {
-        const auto want = uint32_t(std::min<int64_t>(chunk.size(), end - at));
+    for (int64_t at = from + 1; at + int64_t(kTagHeaderSize) <= size; at += kChunkBytes) {
+        at = FileReadAble_NextData(m_file, at);
+        if (at + int64_t(kTagHeaderSize) > size) break;
+        const auto want = uint32_t(std::min<int64_t>(chunk.size(), size - at));
         const int64_t n = FileReadAble_ReadAt(m_file, at, chunk.data(), want);
         if (n < int64_t(kTagHeaderSize)) return -1;
         for (int64_t i = 0; i + int64_t(kTagHeaderSize) <= n && i < int64_t(kChunkBytes); ++i) {
             const uint8_t* h = chunk.data() + i;
+            uint64_t word;
+            std::memcpy(&word, h, sizeof word);   // a header's length fits: kTagHeaderSize > 8
+            if (word == 0) {
+                i += 7;   // none of these eight bytes starts a tag
+                continue;
+            }
             const uint8_t type = h[0] & 0x1F;
             if ((type != 8 && type != 9 && type != 18) || h[8] || h[9] || h[10]) continue;
             const uint32_t dataSize = Be24(h + 1);

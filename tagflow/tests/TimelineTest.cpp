@@ -2,6 +2,8 @@
 // comes from a consistent time line, and bytes that are no tags cost nothing.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -111,21 +113,38 @@ TEST(Timeline, ZeroFilledTailIsNoTags) {
     EXPECT_LE(facts.end, 500u);
 }
 
-// Zeros in the middle: reading goes on at the next tag whose size and
-// PreviousTagSize agree.
-TEST(Timeline, ReadingGoesOnAfterZeros) {
+// Damage in the middle: reading goes on at the next tag whose size and
+// PreviousTagSize agree, however far on, as the repair does: a short run of
+// zeros, a hole of 48 MiB never written (passed over unread), and 8 MiB of
+// garbage.
+TEST(Timeline, ReadingGoesOnAfterDamage) {
     FlvBuilder first, second;
     for (uint32_t i = 0; i < 5; ++i) first.H263(i * 40, i == 0).Pcm(i * 40, 40);
     for (uint32_t i = 5; i < 10; ++i) second.H263(i * 40, i == 5).Pcm(i * 40, 40);
-    std::vector<uint8_t> bytes = first.bytes;
-    bytes.insert(bytes.end(), 70000, 0);
-    bytes.insert(bytes.end(), second.bytes.begin() + 13, second.bytes.end());
-    TempFile f(bytes);
-    Reader r(FLVAVTagReader_Create());
-    ASSERT_EQ(FLVAVTagReader_Open(r.get(), f.path.c_str()), 1);
-    const Facts facts = Examine(r.get());
-    EXPECT_EQ(facts.tags, 21) << "the 20 and the leading audio entry";
-    EXPECT_EQ(facts.lastResult, 1);
+    const std::vector<uint8_t> rest(second.bytes.begin() + 13, second.bytes.end());
+    for (const int kind : {0, 1, 2}) {
+        SCOPED_TRACE(kind == 0 ? "zeros" : kind == 1 ? "a hole" : "garbage");
+        std::vector<uint8_t> bytes = first.bytes;
+        if (kind == 0) bytes.insert(bytes.end(), 70000, 0);
+        if (kind == 2) {
+            uint32_t seed = 3;
+            for (int k = 0; k < (8 << 20); ++k) bytes.push_back(uint8_t((seed = seed * 1103515245 + 12345) >> 16));
+        }
+        TempFile f(bytes);
+        if (kind == 1) {
+            std::ofstream out(f.path, std::ios::binary | std::ios::in);
+            out.seekp(std::streamoff(bytes.size()) + (std::streamoff(48) << 20));
+            out.write(reinterpret_cast<const char*>(rest.data()), std::streamsize(rest.size()));
+        } else {
+            std::ofstream(f.path, std::ios::binary | std::ios::app)
+                .write(reinterpret_cast<const char*>(rest.data()), std::streamsize(rest.size()));
+        }
+        Reader r(FLVAVTagReader_Create());
+        ASSERT_EQ(FLVAVTagReader_Open(r.get(), f.path.c_str()), 1);
+        const Facts facts = Examine(r.get());
+        EXPECT_EQ(facts.tags, 21) << "the 20 and the leading audio entry";
+        EXPECT_EQ(facts.lastResult, 1);
+    }
 }
 
 // The hostile files of make-damaged.py: they open or are refused, and then
