@@ -66,7 +66,10 @@ static bool MapWhole(TagioFileReadAble* h) {
     try {
         h->viewAhead = std::make_unique<ViewAhead>(m->base, m->length, m->released);
     } catch (...) {
-        // No thread to spare: the views are still stretches of the mapping.
+        // No thread to spare, and nothing would let go of the pages behind
+        // the walk: views are mapped one by one instead (m unmaps the file).
+        h->viewAheadWanted = false;
+        return false;
     }
     h->whole = std::move(m);
     return true;
