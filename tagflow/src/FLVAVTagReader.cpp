@@ -29,6 +29,9 @@ constexpr uint32_t kSparseChunkBytes = 4 * 1024;
 constexpr uint32_t kIndexVideoBytes = 32;
 constexpr int kParserQueue = 1000;
 constexpr int kParserInterleaveSeconds = 5;
+// After bytes that are no tag (a damaged stretch, a zero-filled tail) the
+// next real tag is looked for through at most this much written data.
+constexpr int64_t kResyncReadBytes = int64_t(256) << 20;
 // An onMetaData larger than this is not read for its frame rate.
 constexpr uint32_t kMaxMetadataBytes = 1024 * 1024;
 
@@ -295,19 +298,25 @@ bool CFLVAVTagReader::ParseWholeFile() {
 
 // A tag starts at q when its header could start one and the PreviousTagSize
 // after its data gives back its size: zeros, or bytes that merely look like
-// a header, do not pass both. The search goes on to the end of the file, as
-// the repair's does, so that a recording read directly lasts as long as it
-// does repaired; holes (never written, as a disk that lost data leaves them)
-// are passed over unread and zeros eight bytes at a time.
+// a header, do not pass both. The search goes on well past where a repair's
+// would find the next tag in any recording (so that one read directly lasts
+// as long as it does repaired), but not through a whole file of garbage:
+// holes (never written, as a disk that lost data leaves them) are passed
+// over unread and count nothing, zeros go eight bytes at a time.
 int64_t CFLVAVTagReader::FindTagAfter(int64_t from) const {
     const int64_t size = FileReadAble_GetSize(m_file);
     std::vector<uint8_t> chunk(kChunkBytes + kTagHeaderSize);
-    for (int64_t at = from + 1; at + int64_t(kTagHeaderSize) <= size; at += kChunkBytes) {
-        at = FileReadAble_NextData(m_file, at);
+    int64_t read = 0;
+    bool zeros = true;   // the chunk before held nothing else: a hole may follow
+    for (int64_t at = from + 1; at + int64_t(kTagHeaderSize) <= size && read < kResyncReadBytes;
+         at += kChunkBytes) {
+        if (zeros) at = FileReadAble_NextData(m_file, at);
         if (at + int64_t(kTagHeaderSize) > size) break;
         const auto want = uint32_t(std::min<int64_t>(chunk.size(), size - at));
         const int64_t n = FileReadAble_ReadAt(m_file, at, chunk.data(), want);
         if (n < int64_t(kTagHeaderSize)) return -1;
+        read += n;
+        zeros = true;
         for (int64_t i = 0; i + int64_t(kTagHeaderSize) <= n && i < int64_t(kChunkBytes); ++i) {
             const uint8_t* h = chunk.data() + i;
             uint64_t word;
@@ -316,12 +325,15 @@ int64_t CFLVAVTagReader::FindTagAfter(int64_t from) const {
                 i += 7;   // none of these eight bytes starts a tag
                 continue;
             }
+            zeros = false;
             const uint8_t type = h[0] & 0x1F;
             if ((type != 8 && type != 9 && type != 18) || h[8] || h[9] || h[10]) continue;
             const uint32_t dataSize = Be24(h + 1);
             const int64_t back = at + i + kTagHeaderSize + dataSize;
+            if (back + 4 > size) continue;
             uint8_t b[4];
-            if (back + 4 > size || FileReadAble_ReadAt(m_file, back, b, 4) != 4) continue;
+            if (back + 4 <= at + n) std::memcpy(b, chunk.data() + (back - at), 4);
+            else if (FileReadAble_ReadAt(m_file, back, b, 4) != 4) continue;
             if ((uint32_t(b[0]) << 24 | Be24(b + 1)) == dataSize + kTagHeaderSize) return at + i;
         }
     }

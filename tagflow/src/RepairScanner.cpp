@@ -224,7 +224,12 @@ CRepairScanner::Search CRepairScanner::SearchOn(uint32_t& dataSize) {
         if (!window_ || at < windowStart_ || at >= windowStart_ + windowBytes_) {
             // A stretch never written holds no tag: it is passed over unread.
             at = std::max(at, FileReadAble_NextData(file_, at));
-            if (at + kHeaderBytes >= size_ || !Ensure(at, 1, kScanRead)) break;
+            if (at + kHeaderBytes >= size_) break;
+            if (at >= sliceEnd) {   // a hole past this stretch: passed a stretch at a time, as told
+                searchAt_ = sliceEnd;
+                return Search::kPaused;
+            }
+            if (!Ensure(at, 1, kScanRead)) break;
         }
         const int64_t stop = std::min({windowStart_ + int64_t(windowBytes_), size_ - int64_t(kHeaderBytes), sliceEnd});
         at = windowStart_ + (NextTagStart(At(at), At(stop)) - window_);

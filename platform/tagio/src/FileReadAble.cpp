@@ -314,7 +314,11 @@ extern "C" TAGIO_API int64_t FileReadAble_NextData(TagioFileReadAble* h, int64_t
     // Reads never use the descriptor's own offset, so moving it is harmless.
     const off_t data = ::lseek(h->fd, off_t(position), SEEK_DATA);
     if (data >= 0) return std::min<int64_t>(std::max<int64_t>(data, position), h->size);
-    return errno == ENXIO ? h->size : position;
+    if (errno != ENXIO) return position;
+    // Only holes follow, or the file was cut short since it was opened: a
+    // read from position then finds the cut, as a read of data would.
+    struct stat st {};
+    return ::fstat(h->fd, &st) == 0 && st.st_size < h->size ? position : h->size;
 }
 
 extern "C" TAGIO_API int64_t FileReadAble_ReadAt(TagioFileReadAble* h, int64_t position,
