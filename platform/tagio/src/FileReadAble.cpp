@@ -92,24 +92,20 @@ int64_t ViewMapped(TagioFileReadAble* h, int64_t position, uint32_t count, uint3
         const int64_t want = std::max<int64_t>({count, ahead, kViewBytes});
         const int64_t end = std::min(h->size, position + want);
         if (uint64_t(end - start) > SIZE_MAX) return kNotMapped;
-        if (h->viewAheadWanted && MapWhole(h)) {
-            auto m = std::make_shared<Mapping>();
-            m->base = h->whole->base + start;
-            m->length = size_t(end - start);
-            m->start = start;
-            m->within = h->whole;
-            h->view = std::move(m);
-            if (h->viewAhead) h->viewAhead->WalkAt(size_t(start), size_t(end));
-            *bytes = h->view->base + (position - start);
-            return end - position;
-        }
-        void* p = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED, h->fd, start);
-        if (p == MAP_FAILED) return kNotMapped;
-        // The old view is unmapped here unless a writer still holds it.
         auto m = std::make_shared<Mapping>();
-        m->base = static_cast<const uint8_t*>(p);
+        if (h->viewAheadWanted && MapWhole(h)) {
+            // A stretch of the whole mapping, readied ahead of the walk.
+            m->base = h->whole->base + start;
+            m->within = h->whole;
+            h->viewAhead->WalkAt(size_t(start), size_t(end));
+        } else {
+            void* p = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED, h->fd, start);
+            if (p == MAP_FAILED) return kNotMapped;
+            m->base = static_cast<const uint8_t*>(p);
+        }
         m->length = size_t(end - start);
         m->start = start;
+        // The old view is unmapped here unless a writer still holds it.
         h->view = std::move(m);
         v = h->view.get();
     }
